@@ -8,6 +8,12 @@
 // Angle reported for a vertical line; a hair above pi/2 and used as written.
 constexpr double VERTICAL_ANGLE = 1.570796326795;
 
+// Double to int truncated toward zero as x86 converts: NaN and out-of-range values give INT_MIN
+// (a plain cast would be undefined there, and degenerate fits do produce such values).
+int truncateToInt(double value);
+// a - b in 32-bit two's complement, as the pixel arithmetic wraps on x86.
+int wrappingDifference(int a, int b);
+
 // The answer of every intersection operation when there is no intersection point.
 const cv::Point NO_POINT(-1, -1);
 

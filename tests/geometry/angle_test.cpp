@@ -1,0 +1,51 @@
+#include "geometry/angle.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <regex>
+#include <string>
+
+namespace {
+
+double degrees(cv::Point v, cv::Point a, cv::Point b) { return radiansToDegrees(angle3Points(v, a, b)); }
+
+TEST(Angle3Points, RightAngleIsNotQuiteNinetyDegrees) {
+    const double r = angle3Points({0, 0}, {10, 0}, {0, 10});
+    EXPECT_DOUBLE_EQ(r, M_PI / 2);
+    // The divisor is the literal 3.14159265359, not pi.
+    EXPECT_NEAR(radiansToDegrees(r), 89.99999999999407, 1e-13);
+    EXPECT_NE(radiansToDegrees(r), 90.0);
+}
+
+TEST(Angle3Points, OppositeArmsGiveExactPi) {
+    const double r = angle3Points({0, 0}, {-10, 0}, {10, 0});
+    EXPECT_EQ(r, M_PI);
+    EXPECT_NEAR(radiansToDegrees(r), 179.99999999998815, 1e-12);
+}
+
+TEST(Angle3Points, CosineRoundedPastOneGivesZeroWithoutError) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(angle3Points({0, 0}, {1, 6}, {3, 18}), 0.0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST(Angle3Points, SymmetricInItsArms) {
+    EXPECT_EQ(angle3Points({3, 4}, {17, -2}, {-5, 9}), angle3Points({3, 4}, {-5, 9}, {17, -2}));
+    EXPECT_NEAR(degrees({0, 0}, {10, 0}, {10, 10}), 45.0, 1e-9);
+}
+
+TEST(Angle3Points, NullArmWritesTheErrorLineAndGivesNaN) {
+    testing::internal::CaptureStdout();
+    const double r = angle3Points({0, 0}, {0, 0}, {3, 4});
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(std::isnan(r));
+    EXPECT_FALSE(degrees({1, 1}, {1, 1}, {5, 1}) < 35);  // a NaN never refuses
+    const std::regex line(
+        R"(erreur angle 3 points ! center : \[0, 0\] A : \[0, 0\] B : \[3, 4\] temp : -?nan)"
+        R"(X1X3\*X1X3\+Y1Y3\*Y1Y30X2X3\*X2X3\+Y2Y3\*Y2Y325)"
+        R"(\(sqrt\(X1X3\*X1X3\+Y1Y3\*Y1Y3\)\*sqrt\(X2X3\*X2X3\+Y2Y3\*Y2Y3\)\)0\n)");
+    EXPECT_TRUE(std::regex_match(out, line)) << out;
+}
+
+}  // namespace

@@ -1,4 +1,5 @@
 #include "geometry/primitives.h"
+#include "tests/geometry/segment_pixels_reference.h"
 
 #include <gtest/gtest.h>
 
@@ -8,24 +9,6 @@
 namespace {
 
 using Points = std::vector<cv::Point>;
-
-// The slow reference: draw the segment on a zero image and scan its bounding box column by
-// column from p1, rows from p1.y toward p2.y.
-Points pixelsByDrawing(const Segment& s, cv::Size size) {
-    if (s.p1.x == s.p2.x) return s.getAllPointsOfSegment(size);
-    const cv::Mat image = s.drawOnEmptyImage(size);
-    const int stepX = s.p1.x < s.p2.x ? 1 : -1;
-    const int stepY = s.p1.y <= s.p2.y ? 1 : -1;
-    Points points;
-    for (int x = s.p1.x;; x += stepX) {
-        for (int y = s.p1.y;; y += stepY) {
-            if (image.at<uchar>(y, x) == 255) points.emplace_back(x, y);
-            if (y == s.p2.y) break;
-        }
-        if (x == s.p2.x) break;
-    }
-    return points;
-}
 
 TEST(SegmentPixels, WorkedExamples) {
     const cv::Size size(20, 20);

@@ -1,0 +1,23 @@
+// The slow reference for Segment::getAllPointsOfSegment: draw the segment on a zero image of
+// the full size and scan its bounding box column by column from p1, rows from p1.y toward p2.y.
+#pragma once
+
+#include "geometry/primitives.h"
+
+#include <vector>
+
+inline std::vector<cv::Point> pixelsByDrawing(const Segment& s, cv::Size size) {
+    if (s.p1.x == s.p2.x) return s.getAllPointsOfSegment(size);  // no image is read there
+    const cv::Mat image = s.drawOnEmptyImage(size);
+    const int stepX = s.p1.x < s.p2.x ? 1 : -1;
+    const int stepY = s.p1.y <= s.p2.y ? 1 : -1;
+    std::vector<cv::Point> points;
+    for (int x = s.p1.x;; x += stepX) {
+        for (int y = s.p1.y;; y += stepY) {
+            if (image.at<uchar>(y, x) == 255) points.emplace_back(x, y);
+            if (y == s.p2.y) break;
+        }
+        if (x == s.p2.x) break;
+    }
+    return points;
+}

@@ -1,0 +1,88 @@
+#include "section_measure/segmentation.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <iostream>
+#include <string>
+
+namespace {
+
+// grabCut clusters each class into five colour components and fails with fewer samples.
+constexpr int MIN_PIXELS_PER_CLASS = 5;
+
+void requireBothClasses(const cv::Mat& grabCutMask) {
+    const int section = cv::countNonZero(grabCutMask == cv::GC_PR_FGD);
+    const int background = static_cast<int>(grabCutMask.total()) - section;
+    if (section < MIN_PIXELS_PER_CLASS || background < MIN_PIXELS_PER_CLASS) {
+        throw SectionError(
+            "le seuil à 50 ne laisse qu'une seule classe de pixels (" + std::to_string(section) +
+            " pixels sombres, " + std::to_string(background) +
+            " pixels clairs) : grabCut ne peut pas séparer la section du fond");
+    }
+}
+
+}  // namespace
+
+cv::Mat applyOpening(cv::Mat input, int radius) {
+    const cv::Mat kernel = cv::getStructuringElement(
+        cv::MORPH_ELLIPSE, cv::Size(2 * radius + 1, 2 * radius + 1), cv::Point(radius, radius));
+    cv::Mat output;
+    cv::morphologyEx(input, output, cv::MORPH_OPEN, kernel, cv::Point(-1, -1), 1,
+                     cv::BORDER_CONSTANT, cv::morphologyDefaultBorderValue());
+    return output;
+}
+
+cv::Mat seedGrabCutMask(const cv::Mat& thresholded) {
+    cv::Mat mask = thresholded.clone();
+    for (int y = 0; y < mask.rows; ++y) {
+        const uchar* in = thresholded.ptr<uchar>(y);
+        uchar* out = mask.ptr<uchar>(y);
+        for (int x = 0; x < mask.cols; ++x) out[x] = in[x] == 255 ? cv::GC_PR_FGD : cv::GC_PR_BGD;
+    }
+    return mask;
+}
+
+cv::Mat takeForeground(const cv::Mat& grabCutMask) {
+    cv::Mat foreground(grabCutMask.size(), CV_8UC1);
+    for (int y = 0; y < foreground.rows; ++y) {
+        const uchar* in = grabCutMask.ptr<uchar>(y);
+        uchar* out = foreground.ptr<uchar>(y);
+        for (int x = 0; x < foreground.cols; ++x) {
+            out[x] = (in[x] == cv::GC_FGD || in[x] == cv::GC_PR_FGD) ? 255 : 0;
+        }
+    }
+    return foreground;
+}
+
+Segmentation segmentSection(const cv::Mat& image, const ImageWriter& writeImage) {
+    cv::Mat gray;
+    cv::cvtColor(image, gray, cv::COLOR_BGR2GRAY, 0);
+    writeImage("gray.bmp", gray);
+
+    cv::Mat thresholded;
+    cv::threshold(gray, thresholded, 50.0, 255.0, cv::THRESH_BINARY);
+    // A header copy: it shares the pixels, so "bw2.jpg" shows the inverted threshold too.
+    const cv::Mat thresholdedCopy = thresholded;
+    cv::bitwise_not(thresholded, thresholded);
+    writeImage("bw.jpg", thresholded);
+    writeImage("bw2.jpg", thresholdedCopy);
+
+    cv::Mat grabCutMask = seedGrabCutMask(thresholded);
+    std::cout << "bb" << std::endl;
+    requireBothClasses(grabCutMask);
+    cv::Mat backgroundModel;
+    cv::Mat foregroundModel;
+    cv::grabCut(image, grabCutMask, cv::Rect(0, 0, 0, 0), backgroundModel, foregroundModel, 8,
+                cv::GC_INIT_WITH_MASK);
+
+    Segmentation result;
+    result.foreground = takeForeground(grabCutMask);
+    std::cout << "cc" << std::endl;
+    writeImage("grabcut.jpg", result.foreground);
+
+    cv::bitwise_not(result.foreground, result.sectionMask);
+    result.sectionMask = applyOpening(result.sectionMask, 10);
+    cv::bitwise_not(result.sectionMask, result.foreground);
+    writeImage("bw.jpg", result.sectionMask);
+    return result;
+}

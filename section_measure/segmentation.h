@@ -1,0 +1,22 @@
+#pragma once
+
+#include "section_measure/section.h"
+
+#include <opencv2/core.hpp>
+
+struct Segmentation {
+    cv::Mat foreground;   // section 255, background 0
+    cv::Mat sectionMask;  // section 0, background 255
+};
+
+// Morphological opening with a (2r + 1) x (2r + 1) ellipse.
+cv::Mat applyOpening(cv::Mat input, int radius);
+
+// grabCut labels seeded from the inverted threshold: dark pixels probable section.
+cv::Mat seedGrabCutMask(const cv::Mat& thresholded);
+// 255 where grabCut left a section label, 0 elsewhere.
+cv::Mat takeForeground(const cv::Mat& grabCutMask);
+
+// Threshold, grabCut and opening; writes "gray.bmp", "bw.jpg", "bw2.jpg", "grabcut.jpg", "bw.jpg".
+// Throws SectionError when the threshold leaves grabCut a single class.
+Segmentation segmentSection(const cv::Mat& image, const ImageWriter& writeImage);

@@ -1,0 +1,27 @@
+// Finding the leaflets of a scan: threshold, outlines, enlarged rotated boxes.
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Receives each image a stage produces for the user, with its file name; the driver decides
+// how it is written and what a failure means.
+using ImageWriter = std::function<void(const std::string& fileName, const cv::Mat& image)>;
+
+// Leaflets white (255) on black (0). Hands "gray.bmp" and "bw.jpg" to the writer on the way.
+cv::Mat binarizeScan(const cv::Mat& source, const ImageWriter& writeImage);
+
+struct LeafletBoxes {
+    // One enlarged box per leaflet, in outline order; angles in [-90, 0).
+    std::vector<cv::RotatedRect> boxes;
+    // The black-and-white image in colour, with each leaflet's outline and red box drawn on it.
+    cv::Mat drawing;
+};
+
+LeafletBoxes findLeafletBoxes(const cv::Mat& blackAndWhite);
+
+// The same rectangle with its angle brought into [-90, 0), the convention the cropping rule expects.
+cv::RotatedRect toNegativeAngle(cv::RotatedRect box);

@@ -1,0 +1,97 @@
+// leaflet_crop: cuts every leaflet of a scan out as an upright crop into "PETALES/".
+#include "detection.h"
+#include "upright_crop.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <new>
+#include <string>
+#include <system_error>
+
+namespace {
+
+enum ExitStatus {
+    kComplete = 0,
+    kUnreadableInput = -1,
+    kWriteFailed = 3,
+    kProcessingFailed = 4,
+};
+
+// Creates the missing folders of the file's path first, so that no crop is lost to them.
+bool writeImage(const std::string& fileName, const cv::Mat& image)
+{
+    const std::filesystem::path folder = std::filesystem::path(fileName).parent_path();
+    if (!folder.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        if (error) {
+            std::cerr << "Cannot write \"" << fileName << "\": cannot create the folder \"" << folder.string()
+                      << "\": " << error.message() << std::endl;
+            return false;
+        }
+    }
+    std::string cause = "the image encoder failed";
+    try {
+        errno = 0;
+        if (cv::imwrite(fileName, image))
+            return true;
+        if (errno != 0)
+            cause = std::strerror(errno);
+    } catch (const cv::Exception& e) {
+        cause = e.what();
+    }
+    std::cerr << "Cannot write \"" << fileName << "\": " << cause << std::endl;
+    return false;
+}
+
+int cropLeaflets(const std::string& inputPath)
+{
+    const cv::Mat source = cv::imread(inputPath, cv::IMREAD_COLOR);
+    if (source.empty()) {
+        std::cout << "Cannot read the image: " << inputPath << std::endl;
+        return kUnreadableInput;
+    }
+
+    // A failed write is reported at once; the run goes on and the status tells at the end.
+    bool writeFailed = false;
+    const ImageWriter write = [&writeFailed](const std::string& fileName, const cv::Mat& image) {
+        if (!writeImage(fileName, image))
+            writeFailed = true;
+    };
+
+    const cv::Mat blackAndWhite = binarizeScan(source, write);
+    const LeafletBoxes found = findLeafletBoxes(blackAndWhite);
+    for (int m = 0; m < static_cast<int>(found.boxes.size()); ++m)
+        write(cropFileName(inputPath, m), cropUpright(source, found.boxes[m]));
+    write("drawing.jpg", found.drawing);
+    return writeFailed ? kWriteFailed : kComplete;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // The script's outcome changes nothing in the run.
+    const int scriptStatus = std::system("update.bat");
+    static_cast<void>(scriptStatus);
+
+    std::cout << "opencv version : " << CV_MAJOR_VERSION << "." << CV_MINOR_VERSION << std::endl;
+    const std::string inputPath = argc > 1 ? argv[1] : "leaflet.jpg";
+    try {
+        return cropLeaflets(inputPath);
+    } catch (const cv::Exception& e) {
+        if (e.code == cv::Error::StsNoMem)
+            std::cerr << "Out of memory while processing \"" << inputPath << "\": " << e.what() << std::endl;
+        else
+            std::cerr << "OpenCV error while processing \"" << inputPath << "\": " << e.what() << std::endl;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "Out of memory while processing \"" << inputPath << "\"" << std::endl;
+    }
+    return kProcessingFailed;
+}

@@ -8,6 +8,14 @@
 #include <vector>
 
 // A dark five-lobed cane section on a lighter, unevenly lit, noisy background.
+// Geometry: corner k points in the direction 90 + rotationDeg + k * 360 / lobes degrees,
+// angles counted counter-clockwise as seen on screen (0 = +x, 90 = up, since y grows
+// downwards), so with rotationDeg = 0 corner 0 points straight up. Each side between two
+// corners is a circular arc whose deepest point lies hollowDepth * radius inside the chord
+// joining the two (sharp) corners; the corners are then rounded by circles tangent to the
+// sides, of radius cornerRounding * 0.3 * radius (before the final scaling that puts the
+// rounded tips at exactly `radius`). The section itself has gray <= 45
+// (every channel <= 44), the background, the pith hole and the crack gray >= 120.
 struct SectionScanParams {
     int width = 1000;
     int height = 1000;
@@ -20,11 +28,15 @@ struct SectionScanParams {
     bool flatHollows = false;      // straight sides between corners instead of concave hollows
     double holeRadius = 0;         // > 0: a light pith (hole) of this radius at the centre
     double crackWidth = 0;         // > 0: a light crack from the rim toward the centre
-    double crackLength = 0;
-    std::uint64_t seed = 1;
+    double crackLength = 0;        // measured inward from the rim
+    double crackAngleDeg = 18;     // direction of the crack: offset from corner 0 toward hollow 0
+    std::uint64_t seed = 1;        // texture and noise only; the outline does not depend on it
 };
 
 // A light leaflet: an ellipse-like leaf of the given length and width turned by angleDeg.
+// angleDeg = 0: the length runs along x (horizontal); 90: along y (vertical). Angles are
+// counter-clockwise as seen on screen. Leaves are light (gray about 120 to 220, greenish),
+// the background dark (gray < 40), specks light and a few pixels across.
 struct Leaf {
     cv::Point2d center;
     double length = 300;
@@ -46,3 +58,23 @@ std::vector<cv::Point2d> sectionPolygon(const SectionScanParams& params);
 // 8-bit, 3 channels, B-G-R.
 cv::Mat makeSectionScan(const SectionScanParams& params);
 cv::Mat makeLeafletScan(const LeafletScanParams& params);
+
+// --- Additions ---
+
+// The crack drawn by makeSectionScan as a closed polygon (empty without a crack). It starts
+// just outside the rim and reaches crackLength inside it.
+std::vector<cv::Point2d> sectionCrackPolygon(const SectionScanParams& params);
+
+// Directions (radians, counter-clockwise on screen, 0 = +x) of corner k and of hollow k
+// (hollow k lies between corner k and corner k + 1).
+double sectionCornerAngle(const SectionScanParams& params, int k);
+double sectionHollowAngle(const SectionScanParams& params, int k);
+
+// The outline of one leaf as a closed polygon, in pixel coordinates (what the scan draws).
+std::vector<cv::Point2d> leafPolygon(const Leaf& leaf);
+
+// A sensible layout of five leaves for an image of this size (angles 0, 90 and others).
+std::vector<Leaf> defaultLeafLayout(int width, int height);
+
+// Filled mask (255 inside, 0 outside) of a polygon exactly as the scans draw it.
+cv::Mat polygonMask(const std::vector<cv::Point2d>& polygon, cv::Size size);

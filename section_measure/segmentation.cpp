@@ -7,13 +7,11 @@
 
 namespace {
 
-// grabCut clusters each class into five colour components and fails with fewer samples.
-constexpr int MIN_PIXELS_PER_CLASS = 5;
-
+// grabCut builds one colour model per class and cannot start without samples of both.
 void requireBothClasses(const cv::Mat& grabCutMask) {
     const int section = cv::countNonZero(grabCutMask == cv::GC_PR_FGD);
     const int background = static_cast<int>(grabCutMask.total()) - section;
-    if (section < MIN_PIXELS_PER_CLASS || background < MIN_PIXELS_PER_CLASS) {
+    if (section == 0 || background == 0) {
         throw SectionError(
             "le seuil à 50 ne laisse qu'une seule classe de pixels (" + std::to_string(section) +
             " pixels sombres, " + std::to_string(background) +

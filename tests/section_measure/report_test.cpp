@@ -1,0 +1,116 @@
+#include "section_measure/report.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readBytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Runs a test body inside a fresh empty folder, so "mesures.csv" lands there.
+class MeasurementReportFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previous_ = fs::current_path();
+        folder_ = fs::temp_directory_path() /
+                  ("report_test_" + std::to_string(::getpid()) + "_" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        fs::current_path(folder_);
+    }
+    void TearDown() override {
+        fs::current_path(previous_);
+        fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(folder_);
+    }
+    fs::path previous_;
+    fs::path folder_;
+};
+
+// The record whose report is the worked example: diameters of integer radii 247 and 180 pixels,
+// hollows 43, 49, 40, 46 and 53 pixels away from a circumscribed circle of radius 247.
+SectionMeasurements exampleMeasurements() {
+    SectionMeasurements m;
+    m.angleRadii = {0.87, 1.06, 0.95, 1.21, 0.78};
+    m.hollowRadii = {2.14, 1.82, 3.05, 2.5, 1.97};
+    m.hollowDepths = {0.42, 0.51, 0.33, 0.47, 0.6};
+    const int away[5] = {43, 49, 40, 46, 53};
+    for (int k = 0; k < 5; ++k) {
+        m.hollowDistances[k] = away[k] * PIXEL_TO_MM;
+        m.hollowRatios[k] = m.hollowDistances[k] * 100 / (247 * PIXEL_TO_MM);
+    }
+    m.sectionWidth = 9.87;
+    m.circumscribedDiameter = (2 * 247) * PIXEL_TO_MM;
+    m.inscribedDiameter = (2 * 180) * PIXEL_TO_MM;
+    return m;
+}
+
+const char* const EXAMPLE_REPORT =
+    "Mesure;Angle/creux 1;Angle/creux 2;Angle/creux 3;Angle/creux 4;Angle/creux 5\r\n"
+    "Rayon de courbure de l'angle (mm);0,87;1,06;0,95;1,21;0,78;\r\n"
+    "Rayon de courbure du creux (mm);2,14;1,82;3,05;2,5;1,97;\r\n"
+    "Profondeur du creux (mm);0,42;0,51;0,33;0,47;0,6;\r\n"
+    "Distance du creux avec le cercle circonscrit (mm);0,91;1,04;0,85;0,97;1,12;\r\n"
+    "Ratio de la  distance du creux  avec le cercle circonscrit avec le rayon du cercle (%);"
+    "17,41;19,84;16,19;18,62;21,46;\r\n"
+    "Largeur primocanne  (mm) : ;9,87\r\n"
+    "Diam\xC3\xA8tre cercle circonscrit  (mm) : ;10,46\r\n"
+    "Diam\xC3\xA8tre cercle inscrit  (mm) : ;7,62\r\n";
+
+}  // namespace
+
+TEST(FormatDecimal, RoundsToTwoDecimalsAndWritesSixSignificantDigitsWithAComma) {
+    EXPECT_EQ(formatDecimal(3.14159, 2), "3,14");
+    EXPECT_EQ(formatDecimal(2.5, 2), "2,5");
+    EXPECT_EQ(formatDecimal(3.0, 2), "3");
+    EXPECT_EQ(formatDecimal(100.0, 2), "100");
+    EXPECT_EQ(formatDecimal(0.125, 2), "0,13");
+    EXPECT_EQ(formatDecimal(2.675, 2), "2,68");
+    EXPECT_EQ(formatDecimal(1.005, 2), "1");
+    EXPECT_EQ(formatDecimal(0.0000001, 2), "0");
+    EXPECT_EQ(formatDecimal(42.333333333333336, 2), "42,33");
+    EXPECT_EQ(formatDecimal(12345.678, 2), "12345,7");
+    EXPECT_EQ(formatDecimal(1234567.891, 2), "1,23457e+06");
+    EXPECT_EQ(formatDecimal(-0.004, 2), "-0");
+    EXPECT_EQ(formatDecimal(-0.125, 2), "-0,13");
+}
+
+TEST(ReplaceDotsWithCommas, ReplacesEveryDotAndNothingElse) {
+    EXPECT_EQ(replaceDotsWithCommas("a.b..c;1,5"), "a,b,,c;1,5");
+    EXPECT_EQ(replaceDotsWithCommas(""), "");
+}
+
+TEST(FormatMeasurementReport, GivesTheWorkedExampleByteForByte) {
+    EXPECT_EQ(formatMeasurementReport(exampleMeasurements()), EXAMPLE_REPORT);
+}
+
+TEST_F(MeasurementReportFile, ReportIsWrittenAndReplacedNotAppended) {
+    ASSERT_TRUE(writeMeasurementReport(exampleMeasurements()));
+    ASSERT_TRUE(writeMeasurementReport(exampleMeasurements()));
+    EXPECT_EQ(readBytes("mesures.csv"), EXAMPLE_REPORT);
+}
+
+TEST_F(MeasurementReportFile, ReportThatCannotBeOpenedIsReportedAndOldContentStays) {
+    fs::create_directory("mesures.csv");
+    EXPECT_FALSE(writeMeasurementReport(exampleMeasurements()));
+    EXPECT_TRUE(fs::is_directory("mesures.csv"));
+}
+
+TEST_F(MeasurementReportFile, ReadOnlyReportKeepsItsOldContent) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+    { std::ofstream("mesures.csv") << "old"; }
+    fs::permissions("mesures.csv", fs::perms::owner_read, fs::perm_options::replace);
+    EXPECT_FALSE(writeMeasurementReport(exampleMeasurements()));
+    EXPECT_EQ(readBytes("mesures.csv"), "old");
+}

@@ -92,6 +92,9 @@ int main(int argc, char** argv)
             std::cerr << "OpenCV error while processing \"" << inputPath << "\": " << e.what() << std::endl;
     } catch (const std::bad_alloc&) {
         std::cerr << "Out of memory while processing \"" << inputPath << "\"" << std::endl;
+    } catch (const std::exception& e) {
+        // Short of memory, the thread pool under OpenCV fails this way too.
+        std::cerr << "Error while processing \"" << inputPath << "\": " << e.what() << std::endl;
     }
     return kProcessingFailed;
 }

@@ -1,0 +1,285 @@
+// The program run as a child process in a fresh folder, as a user runs it.
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kVersionLine = "opencv version : " + std::to_string(CV_MAJOR_VERSION) + "." +
+                                 std::to_string(CV_MINOR_VERSION) + "\n";
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
+    return result;
+}
+
+// A scan of light leaflets on a dark, slightly noisy background, with a few specks.
+cv::Mat drawLeafletScan(cv::Size size, const std::vector<cv::RotatedRect>& leaves)
+{
+    cv::Mat scan(size, CV_8UC3, cv::Scalar(25, 30, 20));
+    cv::Mat noise(size, CV_8UC3);
+    cv::RNG(4).fill(noise, cv::RNG::UNIFORM, cv::Scalar::all(0), cv::Scalar::all(12));
+    scan += noise;
+    for (const cv::RotatedRect& leaf : leaves)
+        cv::ellipse(scan, leaf, cv::Scalar(70, 190, 110), cv::FILLED);
+    cv::circle(scan, {size.width - 12, 12}, 4, cv::Scalar(200, 200, 200), cv::FILLED);
+    cv::circle(scan, {12, size.height - 12}, 3, cv::Scalar(200, 200, 200), cv::FILLED);
+    return scan;
+}
+
+class LeafletCropProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "leaflet_crop_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        work_ = root_ / "work";
+        scripts_ = root_ / "scripts";
+        fs::create_directories(work_);
+        fs::create_directories(scripts_);
+    }
+
+    void TearDown() override { fs::remove_all(root_); }
+
+    // Runs the program in the work folder; PATH holds only the scripts folder, so "update.bat"
+    // is found only when a test puts one there. `limits` goes before the command (ulimit).
+    Outcome run(const std::string& arguments, const std::string& limits = "") const
+    {
+        const std::string command = "cd '" + work_.string() + "' && (" + limits + " PATH='" + scripts_.string() +
+                                    "' exec '" LEAFLET_CROP_BINARY "' " + arguments + ") > '" +
+                                    (root_ / "out").string() + "' 2> '" + (root_ / "err").string() + "'";
+        const int status = std::system(command.c_str());
+        Outcome result;
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1000;
+        result.out = readFile(root_ / "out");
+        result.err = readFile(root_ / "err");
+        return result;
+    }
+
+    void writeScript(const std::string& body) const
+    {
+        const fs::path script = scripts_ / "update.bat";
+        std::ofstream(script) << "#!/bin/sh\n" << body << "\n";
+        fs::permissions(script, fs::perms::owner_all);
+    }
+
+    std::vector<std::string> filesInWork() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::recursive_directory_iterator(work_))
+            names.push_back(fs::relative(entry.path(), work_).generic_string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path root_, work_, scripts_;
+};
+
+// Outlines of 500 pixels and more.
+const std::vector<cv::RotatedRect> kThreeLeaves = {
+    {{150, 120}, {230, 90}, 25}, {{440, 170}, {220, 95}, -70}, {{250, 370}, {260, 100}, 90}};
+const cv::Size kScanSize(640, 520);
+
+}  // namespace
+
+TEST_F(LeafletCropProgram, CropsEveryLeafletOfTheDefaultInput)
+{
+    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), drawLeafletScan(kScanSize, kThreeLeaves)));
+    const Outcome result = run("");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, kVersionLine);
+    EXPECT_NE(result.err.find("update.bat"), std::string::npos) << "the shell names the missing script";
+
+    EXPECT_EQ(filesInWork(), (std::vector<std::string>{"PETALES", "PETALES/leaflet.jpg_0.jpg",
+                                                       "PETALES/leaflet.jpg_1.jpg", "PETALES/leaflet.jpg_2.jpg",
+                                                       "bw.jpg", "drawing.jpg", "gray.bmp", "leaflet.jpg"}));
+    // Written in this order.
+    const std::vector<std::string> order = {"gray.bmp", "bw.jpg", "PETALES/leaflet.jpg_0.jpg",
+                                            "PETALES/leaflet.jpg_1.jpg", "PETALES/leaflet.jpg_2.jpg",
+                                            "drawing.jpg"};
+    for (size_t i = 1; i < order.size(); ++i)
+        EXPECT_LE(fs::last_write_time(work_ / order[i - 1]), fs::last_write_time(work_ / order[i])) << order[i];
+
+    std::vector<cv::Size> leafSizes, cropSizes;
+    for (const cv::RotatedRect& leaf : kThreeLeaves)
+        leafSizes.emplace_back(cvRound(std::max(leaf.size.width, leaf.size.height)) + 30,
+                               cvRound(std::min(leaf.size.width, leaf.size.height)) + 30);
+    for (int i = 0; i < 3; ++i) {
+        const cv::Mat crop = cv::imread((work_ / ("PETALES/leaflet.jpg_" + std::to_string(i) + ".jpg")).string());
+        ASSERT_FALSE(crop.empty());
+        EXPECT_GE(std::min(crop.cols, crop.rows), 30);
+        cropSizes.emplace_back(std::max(crop.cols, crop.rows), std::min(crop.cols, crop.rows));
+    }
+    // Which leaflet comes first is the outline order's business; the sizes must all be there.
+    for (const cv::Size& leaf : leafSizes) {
+        const bool matched = std::any_of(cropSizes.begin(), cropSizes.end(), [&](const cv::Size& crop) {
+            return std::abs(crop.width - leaf.width) <= 3 && std::abs(crop.height - leaf.height) <= 3;
+        });
+        EXPECT_TRUE(matched) << "no crop for a leaflet of " << leaf << ", crops " << cropSizes[0] << " "
+                             << cropSizes[1] << " " << cropSizes[2];
+    }
+
+    const cv::Mat gray = cv::imread((work_ / "gray.bmp").string(), cv::IMREAD_UNCHANGED);
+    EXPECT_EQ(gray.type(), CV_8UC1);
+    EXPECT_EQ(gray.size(), kScanSize);
+    const cv::Mat drawing = cv::imread((work_ / "drawing.jpg").string(), cv::IMREAD_UNCHANGED);
+    EXPECT_EQ(drawing.type(), CV_8UC3);
+    EXPECT_EQ(drawing.size(), kScanSize);
+}
+
+TEST_F(LeafletCropProgram, RunsUpdateBatFirstAndIgnoresItsOutcome)
+{
+    ASSERT_TRUE(cv::imwrite((work_ / "scan.png").string(), drawLeafletScan(kScanSize, kThreeLeaves)));
+    writeScript("echo update ran\necho > updated\nexit 7");  // PATH has no touch
+    const Outcome result = run("scan.png ignored.png");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "update ran\n" + kVersionLine);
+    EXPECT_TRUE(fs::exists(work_ / "updated"));
+    EXPECT_TRUE(fs::exists(work_ / "PETALES/scan.png_2.jpg"));
+    EXPECT_FALSE(fs::exists(work_ / "PETALES/scan.png_3.jpg"));
+}
+
+TEST_F(LeafletCropProgram, UnreadableInputPrintsTheMessageAndReturnsMinusOne)
+{
+    std::ofstream(work_ / "not_an_image.jpg") << "plain text";
+    for (const std::string& path : {std::string("x.png"), std::string("not_an_image.jpg"), std::string()}) {
+        const Outcome result = run("'" + path + "'");
+        EXPECT_EQ(result.status, 255) << path;
+        EXPECT_EQ(result.out, kVersionLine + "Cannot read the image: " + path + "\n");
+    }
+    EXPECT_EQ(filesInWork(), std::vector<std::string>{"not_an_image.jpg"});
+}
+
+TEST_F(LeafletCropProgram, ScanWithoutLeafletsWritesTheThreeImagesOnly)
+{
+    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), drawLeafletScan({300, 200}, {})));
+    const Outcome result = run("");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, kVersionLine);
+    EXPECT_EQ(filesInWork(), (std::vector<std::string>{"bw.jpg", "drawing.jpg", "gray.bmp", "leaflet.jpg"}));
+}
+
+TEST_F(LeafletCropProgram, OutlineOf450IsNotCroppedAndOneJustLongerIs)
+{
+    cv::Mat scan(300, 400, CV_8UC3, cv::Scalar(20, 20, 20));
+    // 101 x 126 pixels: outline 450. The second has one more pixel on its top edge.
+    cv::rectangle(scan, cv::Rect(20, 20, 101, 126), cv::Scalar(200, 200, 200), cv::FILLED);
+    cv::rectangle(scan, cv::Rect(220, 120, 101, 126), cv::Scalar(200, 200, 200), cv::FILLED);
+    scan.at<cv::Vec3b>(119, 260) = cv::Vec3b(200, 200, 200);
+    ASSERT_TRUE(cv::imwrite((work_ / "scan.png").string(), scan));
+    const Outcome result = run("scan.png");
+    EXPECT_EQ(result.status, 0) << result.err;
+    ASSERT_TRUE(fs::exists(work_ / "PETALES/scan.png_0.jpg"));
+    EXPECT_FALSE(fs::exists(work_ / "PETALES/scan.png_1.jpg"));
+    // The longer one's box: its outline spans 100 x 126 pixels, plus 30.
+    const cv::Mat crop = cv::imread((work_ / "PETALES/scan.png_0.jpg").string());
+    EXPECT_EQ(std::max(crop.cols, crop.rows), 156);
+    EXPECT_EQ(std::min(crop.cols, crop.rows), 130);
+}
+
+TEST_F(LeafletCropProgram, InputInAFolderGetsItsFolderUnderPetales)
+{
+    fs::create_directories(work_ / "scans");
+    ASSERT_TRUE(cv::imwrite((work_ / "scans/a.jpg").string(), drawLeafletScan(kScanSize, kThreeLeaves)));
+    const Outcome result = run("scans/a.jpg");
+    EXPECT_EQ(result.status, 0) << result.err;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(fs::is_regular_file(work_ / ("PETALES/scans/a.jpg_" + std::to_string(i) + ".jpg"))) << i;
+}
+
+TEST_F(LeafletCropProgram, FailedWritesAreNamedInOrderTheRunGoesOnAndEndsWith3)
+{
+    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), drawLeafletScan(kScanSize, kThreeLeaves)));
+    // Folders where the images should go, and a plain file named PETALES: every write fails.
+    for (const char* name : {"gray.bmp", "bw.jpg", "drawing.jpg"})
+        fs::create_directory(work_ / name);
+    std::ofstream(work_ / "PETALES") << "not a folder";
+    const Outcome result = run("");
+    EXPECT_EQ(result.status, 3);
+    EXPECT_EQ(result.out, kVersionLine);
+
+    const std::vector<std::string> expected = {"gray.bmp", "bw.jpg", "PETALES/leaflet.jpg_0.jpg",
+                                               "PETALES/leaflet.jpg_1.jpg", "PETALES/leaflet.jpg_2.jpg",
+                                               "drawing.jpg"};
+    std::vector<std::string> named;
+    for (const std::string& line : lines(result.err))
+        if (line.rfind("Cannot write \"", 0) == 0)
+            named.push_back(line.substr(14, line.find('"', 14) - 14));
+    EXPECT_EQ(named, expected) << result.err;
+}
+
+TEST_F(LeafletCropProgram, OneFailedWriteDoesNotStopTheOthers)
+{
+    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), drawLeafletScan(kScanSize, kThreeLeaves)));
+    fs::create_directories(work_ / "PETALES/leaflet.jpg_1.jpg");
+    const Outcome result = run("");
+    EXPECT_EQ(result.status, 3);
+    EXPECT_NE(result.err.find("Cannot write \"PETALES/leaflet.jpg_1.jpg\""), std::string::npos) << result.err;
+    EXPECT_TRUE(fs::is_regular_file(work_ / "PETALES/leaflet.jpg_0.jpg"));
+    EXPECT_TRUE(fs::is_regular_file(work_ / "PETALES/leaflet.jpg_2.jpg"));
+    EXPECT_TRUE(fs::is_regular_file(work_ / "drawing.jpg"));
+}
+
+TEST_F(LeafletCropProgram, OpenCvErrorIsReportedWithStatus4)
+{
+    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), drawLeafletScan(kScanSize, kThreeLeaves)));
+    // OpenCV refuses to decode an image larger than this many pixels.
+    const Outcome result = run("", "OPENCV_IO_MAX_IMAGE_PIXELS=1000");
+    EXPECT_EQ(result.status, 4);
+    EXPECT_EQ(result.out, kVersionLine);
+    EXPECT_NE(result.err.find("OpenCV error while processing \"leaflet.jpg\""), std::string::npos) << result.err;
+}
+
+TEST_F(LeafletCropProgram, MemoryExhaustedOnAHugeScanIsReportedWithStatus4)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves far more address space than the cap allows";
+#endif
+    // The header of a 20000 x 20000 BMP: decoding it needs 1.2 GB, more than the cap of 700 MB.
+    const std::uint32_t side = 20000, pixelBytes = side * side * 3;
+    std::ofstream bmp(work_ / "huge.bmp", std::ios::binary);
+    auto put = [&bmp](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            bmp.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+    };
+    bmp << "BM";
+    put(54 + pixelBytes, 4), put(0, 4), put(54, 4);                        // file header
+    put(40, 4), put(side, 4), put(side, 4), put(1, 2), put(24, 2);         // info header
+    put(0, 4), put(pixelBytes, 4), put(2835, 4), put(2835, 4), put(0, 4), put(0, 4);
+    bmp << std::string(1000, '\0');
+    bmp.close();
+
+    const Outcome result = run("huge.bmp", "ulimit -v 700000 &&");
+    EXPECT_EQ(result.status, 4) << result.err;
+    EXPECT_EQ(result.out, kVersionLine);
+    EXPECT_NE(result.err.find("Out of memory while processing \"huge.bmp\""), std::string::npos) << result.err;
+}

@@ -1,0 +1,14 @@
+// Reading a scan so that a damaged file is refused instead of measured.
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <string>
+
+// True when the file is a JPEG (starts with FF D8) whose data ends before its end-of-image
+// marker. The decoder fills the missing part with gray and only warns, so the measurement
+// would be of another picture. Bytes after the end-of-image marker are allowed.
+bool isTruncatedJpeg(const std::string& path);
+
+// cv::imread(path, cv::IMREAD_COLOR), or an empty image for a truncated JPEG.
+cv::Mat readScan(const std::string& path);

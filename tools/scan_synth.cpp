@@ -443,8 +443,9 @@ cv::Mat makeLeafletScan(const LeafletScanParams& params) {
             int parts = rng.uniform(1, 4);
             double tone = rng.uniform(130.0, 225.0);
             for (int k = 0; k < parts; ++k) {
-                cv::Point c(x + rng.uniform(-2, 3), y + rng.uniform(-2, 3));
-                int rad = rng.uniform(0, 3);
+                // Later parts touch the first one, so a speck stays one blob.
+                cv::Point c = k == 0 ? cv::Point(x, y) : cv::Point(x + rng.uniform(-1, 2), y + rng.uniform(-1, 2));
+                int rad = k == 0 ? rng.uniform(1, 3) : rng.uniform(0, 3);
                 cv::circle(speckMask, c, rad, cv::Scalar(255), cv::FILLED, cv::LINE_8);
                 cv::circle(speckTone, c, rad, cv::Scalar(tone), cv::FILLED, cv::LINE_8);
             }

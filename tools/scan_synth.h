@@ -76,5 +76,8 @@ std::vector<cv::Point2d> leafPolygon(const Leaf& leaf);
 // A sensible layout of five leaves for an image of this size (angles 0, 90 and others).
 std::vector<Leaf> defaultLeafLayout(int width, int height);
 
-// Filled mask (255 inside, 0 outside) of a polygon exactly as the scans draw it.
+// Filled mask (255 inside, 0 outside) of a polygon exactly as the scans draw it: cv::fillPoly
+// with 8 bits of sub-pixel precision. Like every cv::fillPoly, it also fills the pixels that the
+// outline passes through, so the pixel count is about area + perimeter / 2, and the contour that
+// cv::findContours traces through the border pixel centres lies on the polygon.
 cv::Mat polygonMask(const std::vector<cv::Point2d>& polygon, cv::Size size);

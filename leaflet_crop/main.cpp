@@ -1,6 +1,7 @@
 // leaflet_crop: cuts every leaflet of a scan out as an upright crop into "PETALES/".
 #include "detection.h"
 #include "upright_crop.h"
+#include "scan_input/scan_input.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -52,7 +53,7 @@ bool writeImage(const std::string& fileName, const cv::Mat& image)
 
 int cropLeaflets(const std::string& inputPath)
 {
-    const cv::Mat source = cv::imread(inputPath, cv::IMREAD_COLOR);
+    const cv::Mat source = readScan(inputPath);
     if (source.empty()) {
         std::cout << "Cannot read the image: " << inputPath << std::endl;
         return kUnreadableInput;

@@ -3,6 +3,7 @@
 //
 // Exit status: 0 complete run; 1 no measurable section; 2 input missing or not an image;
 // 3 a file could not be written; 4 an image library error or memory exhausted.
+#include "scan_input/scan_input.h"
 #include "section_measure/corners_hollows.h"
 #include "section_measure/measurements.h"
 #include "section_measure/outline.h"
@@ -60,7 +61,7 @@ int main(int argc, char** argv) {
 
     const char* stage = "lecture de l'image";
     try {
-        const cv::Mat image = cv::imread(path, cv::IMREAD_COLOR);
+        const cv::Mat image = readScan(path);
         if (image.empty()) {
             std::cerr << "section_measure : impossible de lire « " << path
                       << " » : fichier absent, illisible ou qui n'est pas une image" << std::endl;

@@ -1,4 +1,6 @@
 // The program run as a child process in a fresh folder, as a user runs it.
+#include "tools/scan_synth.h"
+
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -39,20 +41,6 @@ std::vector<std::string> lines(const std::string& text)
     for (std::string line; std::getline(in, line);)
         result.push_back(line);
     return result;
-}
-
-// A scan of light leaflets on a dark, slightly noisy background, with a few specks.
-cv::Mat drawLeafletScan(cv::Size size, const std::vector<cv::RotatedRect>& leaves)
-{
-    cv::Mat scan(size, CV_8UC3, cv::Scalar(25, 30, 20));
-    cv::Mat noise(size, CV_8UC3);
-    cv::RNG(4).fill(noise, cv::RNG::UNIFORM, cv::Scalar::all(0), cv::Scalar::all(12));
-    scan += noise;
-    for (const cv::RotatedRect& leaf : leaves)
-        cv::ellipse(scan, leaf, cv::Scalar(70, 190, 110), cv::FILLED);
-    cv::circle(scan, {size.width - 12, 12}, 4, cv::Scalar(200, 200, 200), cv::FILLED);
-    cv::circle(scan, {12, size.height - 12}, 3, cv::Scalar(200, 200, 200), cv::FILLED);
-    return scan;
 }
 
 class LeafletCropProgram : public ::testing::Test {
@@ -104,16 +92,26 @@ protected:
     fs::path root_, work_, scripts_;
 };
 
-// Outlines of 500 pixels and more.
-const std::vector<cv::RotatedRect> kThreeLeaves = {
-    {{150, 120}, {230, 90}, 25}, {{440, 170}, {220, 95}, -70}, {{250, 370}, {260, 100}, 90}};
-const cv::Size kScanSize(640, 520);
+// Generated scans: light leaves of known length and width on a dark background, with specks.
+LeafletScanParams scanWithLeaves(std::vector<Leaf> leaves)
+{
+    LeafletScanParams params;
+    params.width = 640;
+    params.height = 520;
+    params.specks = 12;
+    params.seed = 12345;
+    params.leaves = std::move(leaves);
+    return params;
+}
+
+const LeafletScanParams kThreeLeaves =
+    scanWithLeaves({{{160, 130}, 240, 90, 25}, {{470, 180}, 230, 95, -70}, {{250, 380}, 260, 100, 90}});
 
 }  // namespace
 
 TEST_F(LeafletCropProgram, CropsEveryLeafletOfTheDefaultInput)
 {
-    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), drawLeafletScan(kScanSize, kThreeLeaves)));
+    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), makeLeafletScan(kThreeLeaves)));
     const Outcome result = run("");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, kVersionLine);
@@ -129,10 +127,10 @@ TEST_F(LeafletCropProgram, CropsEveryLeafletOfTheDefaultInput)
     for (size_t i = 1; i < order.size(); ++i)
         EXPECT_LE(fs::last_write_time(work_ / order[i - 1]), fs::last_write_time(work_ / order[i])) << order[i];
 
+    // Each crop is its leaf's length and width with 15 pixels of margin all round, long side first.
     std::vector<cv::Size> leafSizes, cropSizes;
-    for (const cv::RotatedRect& leaf : kThreeLeaves)
-        leafSizes.emplace_back(cvRound(std::max(leaf.size.width, leaf.size.height)) + 30,
-                               cvRound(std::min(leaf.size.width, leaf.size.height)) + 30);
+    for (const Leaf& leaf : kThreeLeaves.leaves)
+        leafSizes.emplace_back(cvRound(leaf.length) + 30, cvRound(leaf.width) + 30);
     for (int i = 0; i < 3; ++i) {
         const cv::Mat crop = cv::imread((work_ / ("PETALES/leaflet.jpg_" + std::to_string(i) + ".jpg")).string());
         ASSERT_FALSE(crop.empty());
@@ -150,15 +148,15 @@ TEST_F(LeafletCropProgram, CropsEveryLeafletOfTheDefaultInput)
 
     const cv::Mat gray = cv::imread((work_ / "gray.bmp").string(), cv::IMREAD_UNCHANGED);
     EXPECT_EQ(gray.type(), CV_8UC1);
-    EXPECT_EQ(gray.size(), kScanSize);
+    EXPECT_EQ(gray.size(), cv::Size(640, 520));
     const cv::Mat drawing = cv::imread((work_ / "drawing.jpg").string(), cv::IMREAD_UNCHANGED);
     EXPECT_EQ(drawing.type(), CV_8UC3);
-    EXPECT_EQ(drawing.size(), kScanSize);
+    EXPECT_EQ(drawing.size(), cv::Size(640, 520));
 }
 
 TEST_F(LeafletCropProgram, RunsUpdateBatFirstAndIgnoresItsOutcome)
 {
-    ASSERT_TRUE(cv::imwrite((work_ / "scan.png").string(), drawLeafletScan(kScanSize, kThreeLeaves)));
+    ASSERT_TRUE(cv::imwrite((work_ / "scan.png").string(), makeLeafletScan(kThreeLeaves)));
     writeScript("echo update ran\necho > updated\nexit 7");  // PATH has no touch
     const Outcome result = run("scan.png ignored.png");
     EXPECT_EQ(result.status, 0) << result.err;
@@ -181,7 +179,7 @@ TEST_F(LeafletCropProgram, UnreadableInputPrintsTheMessageAndReturnsMinusOne)
 
 TEST_F(LeafletCropProgram, ScanWithoutLeafletsWritesTheThreeImagesOnly)
 {
-    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), drawLeafletScan({300, 200}, {})));
+    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), makeLeafletScan(scanWithLeaves({}))));
     const Outcome result = run("");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, kVersionLine);
@@ -209,7 +207,7 @@ TEST_F(LeafletCropProgram, OutlineOf450IsNotCroppedAndOneJustLongerIs)
 TEST_F(LeafletCropProgram, InputInAFolderGetsItsFolderUnderPetales)
 {
     fs::create_directories(work_ / "scans");
-    ASSERT_TRUE(cv::imwrite((work_ / "scans/a.jpg").string(), drawLeafletScan(kScanSize, kThreeLeaves)));
+    ASSERT_TRUE(cv::imwrite((work_ / "scans/a.jpg").string(), makeLeafletScan(kThreeLeaves)));
     const Outcome result = run("scans/a.jpg");
     EXPECT_EQ(result.status, 0) << result.err;
     for (int i = 0; i < 3; ++i)
@@ -218,7 +216,7 @@ TEST_F(LeafletCropProgram, InputInAFolderGetsItsFolderUnderPetales)
 
 TEST_F(LeafletCropProgram, FailedWritesAreNamedInOrderTheRunGoesOnAndEndsWith3)
 {
-    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), drawLeafletScan(kScanSize, kThreeLeaves)));
+    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), makeLeafletScan(kThreeLeaves)));
     // Folders where the images should go, and a plain file named PETALES: every write fails.
     for (const char* name : {"gray.bmp", "bw.jpg", "drawing.jpg"})
         fs::create_directory(work_ / name);
@@ -239,7 +237,7 @@ TEST_F(LeafletCropProgram, FailedWritesAreNamedInOrderTheRunGoesOnAndEndsWith3)
 
 TEST_F(LeafletCropProgram, OneFailedWriteDoesNotStopTheOthers)
 {
-    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), drawLeafletScan(kScanSize, kThreeLeaves)));
+    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), makeLeafletScan(kThreeLeaves)));
     fs::create_directories(work_ / "PETALES/leaflet.jpg_1.jpg");
     const Outcome result = run("");
     EXPECT_EQ(result.status, 3);
@@ -251,7 +249,7 @@ TEST_F(LeafletCropProgram, OneFailedWriteDoesNotStopTheOthers)
 
 TEST_F(LeafletCropProgram, OpenCvErrorIsReportedWithStatus4)
 {
-    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), drawLeafletScan(kScanSize, kThreeLeaves)));
+    ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), makeLeafletScan(kThreeLeaves)));
     // OpenCV refuses to decode an image larger than this many pixels.
     const Outcome result = run("", "OPENCV_IO_MAX_IMAGE_PIXELS=1000");
     EXPECT_EQ(result.status, 4);

@@ -1,0 +1,219 @@
+// The batch driven end to end with a stand-in for section_measure: a small script that
+// records how it was called, writes a report in the exact format, and fails on demand.
+#include "test_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string batch = SECTION_BATCH_BINARY;
+
+// Scans named "echec..." fail with status 1, "tue..." are killed; the others get a report
+// whose first value is the length of their name, so rows can be told apart.
+void writeStandIn(const fs::path& folder, const fs::path& callLog) {
+    fs::create_directories(folder);
+    const fs::path script = folder / "section_measure";
+    writeText(script,
+              "#!/bin/sh\n"
+              "printf '%s\\n' \"$1\" >> '" + callLog.string() + "'\n"
+              "echo \"argument=$1\"\n"
+              "echo \"dossier=$(pwd -P)\"\n"
+              "case \"$(basename \"$1\")\" in\n"
+              "  echec*) echo 'pas de section ici' >&2; exit 1 ;;\n"
+              "  tue*) kill -9 $$ ;;\n"
+              "esac\n"
+              "n=$(basename \"$1\" | wc -c)\n"
+              "{\n"
+              "printf '%s\\r\\n' 'Mesure;Angle/creux 1;Angle/creux 2;Angle/creux 3;Angle/creux 4;Angle/creux 5'\n"
+              "printf '%s\\r\\n' \"Rayon de courbure de l'angle (mm);$n,5;1;2;3;4;\"\n"
+              "printf '%s\\r\\n' 'Rayon de courbure du creux (mm);5;6;7;8;9;'\n"
+              "printf '%s\\r\\n' 'Profondeur du creux (mm);0,1;0,2;0,3;0,4;0,5;'\n"
+              "printf '%s\\r\\n' 'Distance du creux avec le cercle circonscrit (mm);1,1;1,2;1,3;1,4;1,5;'\n"
+              "printf '%s\\r\\n' 'Ratio de la  distance du creux  avec le cercle circonscrit avec le rayon du cercle (%);10;20;30;40;-0;'\n"
+              "printf '%s\\r\\n' 'Largeur primocanne  (mm) : ;9,87'\n"
+              "printf '%s\\r\\n' 'Diam\xC3\xA8tre cercle circonscrit  (mm) : ;10,46'\n"
+              "printf '%s\\r\\n' 'Diam\xC3\xA8tre cercle inscrit  (mm) : ;1,23457e+06'\n"
+              "} > mesures.csv\n");
+    ::chmod(script.c_str(), 0755);
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        result.push_back(text.substr(start, end - start));
+    }
+    return result;
+}
+
+std::vector<std::string> calledScans(const fs::path& callLog) {
+    std::vector<std::string> names;
+    for (const std::string& path : lines(readText(callLog))) {
+        names.push_back(fs::path(path).filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    fs::remove(callLog);
+    return names;
+}
+
+struct Batch {
+    TestFolder folder;
+    fs::path scans = folder.path() / "scans";
+    fs::path standIn = folder.path() / "stand_in";
+    fs::path callLog = folder.path() / "calls.txt";
+
+    explicit Batch(const std::string& name) : folder(name) {
+        fs::create_directories(scans);
+        writeStandIn(standIn, callLog);
+    }
+    CommandResult run(const std::string& arguments) {
+        return runIn(folder.path(), "'" + batch + "' " + arguments, standIn.string());
+    }
+};
+
+}  // namespace
+
+TEST(BatchWithStandIn, RunsEachScanInItsFolderAndGathersRowsStatusesAndStreams) {
+    Batch b("layout");
+    for (const char* name : {"b c.png", "a.jpg", "echec.jpg", "tue.TIF", "notes.txt"}) {
+        writeText(b.scans / name, "x");
+    }
+    fs::create_directories(b.scans / "sub");
+    writeText(b.scans / "sub" / "inner.jpg", "x");
+
+    const CommandResult result = b.run("-j 2 scans");
+    EXPECT_EQ(result.exitStatus, 1);
+    const fs::path out = b.folder.path() / "resultats";
+
+    std::vector<std::string> folders;
+    for (const fs::directory_entry& entry : fs::directory_iterator(out)) {
+        if (entry.is_directory()) folders.push_back(entry.path().filename().string());
+    }
+    std::sort(folders.begin(), folders.end());
+    const std::vector<std::string> scans{"a.jpg", "b c.png", "echec.jpg", "tue.TIF"};
+    EXPECT_EQ(folders, scans);
+
+    // The child ran in its own folder, given the scan's absolute path, streams split.
+    const std::string console = readText(out / "b c.png" / "console.txt");
+    EXPECT_EQ(console, "argument=" + fs::canonical(b.scans / "b c.png").string() + "\ndossier=" +
+                           fs::canonical(out / "b c.png").string() + "\n");
+    EXPECT_EQ(readText(out / "echec.jpg" / "erreurs.txt"), "pas de section ici\n");
+    EXPECT_EQ(readText(out / "a.jpg" / "erreurs.txt"), "");
+
+    const std::vector<std::vector<std::string>> rows = readCells(out / "toutes_mesures.csv");
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0].size(), 30u);
+    const std::vector<std::string> statuses{"0", "0", "1", "137"};
+    for (std::size_t i = 0; i < scans.size(); ++i) {
+        ASSERT_EQ(rows[i + 1].size(), 30u) << scans[i];
+        EXPECT_EQ(rows[i + 1][0], scans[i]);
+        EXPECT_EQ(rows[i + 1][1], statuses[i]) << scans[i];
+        const std::vector<std::string> cells(rows[i + 1].begin() + 2, rows[i + 1].end());
+        if (statuses[i] == "0") {
+            EXPECT_EQ(cells, reportValues(out / scans[i] / "mesures.csv")) << scans[i];
+        } else {
+            EXPECT_EQ(cells, std::vector<std::string>(28, "")) << scans[i];
+        }
+    }
+    EXPECT_EQ(rows[1][2], "6,5");  // "a.jpg" and its newline
+    EXPECT_EQ(rows[2][2], "8,5");
+
+    // Not a terminal: one line per finished scan, and a summary naming the failures.
+    int finishedLines = 0;
+    for (const std::string& line : lines(result.err)) finishedLines += line.rfind("[", 0) == 0;
+    EXPECT_EQ(finishedLines, 4);
+    EXPECT_NE(result.out.find("2 image(s) sur 4 en échec"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("echec.jpg (statut 1)"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("tue.TIF (statut 137)"), std::string::npos) << result.out;
+    EXPECT_EQ(calledScans(b.callLog), scans);
+}
+
+TEST(BatchWithStandIn, ResumesOnlyWhatIsNotCompleteAndForceMeasuresAll) {
+    Batch b("resume");
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "echec.jpg"}) writeText(b.scans / name, "x");
+    ASSERT_EQ(b.run("scans out").exitStatus, 1);
+    EXPECT_EQ(calledScans(b.callLog).size(), 4u);
+    const std::string firstTable = readText(b.folder.path() / "out" / "toutes_mesures.csv");
+
+    // Failed again; "b.jpg" changed; "c.jpg" interrupted before its status was written.
+    writeText(b.scans / "b.jpg", "xy");
+    fs::remove(b.folder.path() / "out" / "c.jpg" / "statut.txt");
+    CommandResult result = b.run("scans out");
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(calledScans(b.callLog), (std::vector<std::string>{"b.jpg", "c.jpg", "echec.jpg"}));
+    EXPECT_NE(result.err.find("1 image(s) déjà mesurée(s)"), std::string::npos) << result.err;
+    EXPECT_EQ(readText(b.folder.path() / "out" / "toutes_mesures.csv"), firstTable);
+
+    fs::remove(b.scans / "echec.jpg");
+    result = b.run("scans out");
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_TRUE(calledScans(b.callLog).empty());
+    EXPECT_EQ(readCells(b.folder.path() / "out" / "toutes_mesures.csv").size(), 4u);
+
+    EXPECT_EQ(b.run("--force scans out").exitStatus, 0);
+    EXPECT_EQ(calledScans(b.callLog), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
+}
+
+TEST(BatchWithStandIn, AFailedRerunLeavesNoEarlierReportBehind) {
+    Batch b("stale");
+    writeText(b.scans / "a.jpg", "x");
+    ASSERT_EQ(b.run("scans").exitStatus, 0);
+    // The same name now fails: the old values must not come back in the table.
+    fs::rename(b.standIn / "section_measure", b.standIn / "good");
+    writeText(b.standIn / "section_measure", "#!/bin/sh\nexit 4\n");
+    ::chmod((b.standIn / "section_measure").c_str(), 0755);
+    ASSERT_EQ(b.run("--force scans").exitStatus, 1);
+    const fs::path out = b.folder.path() / "resultats";
+    EXPECT_FALSE(fs::exists(out / "a.jpg" / "mesures.csv"));
+    const std::string table = readText(out / "toutes_mesures.csv");
+    EXPECT_EQ(table.substr(table.find("\r\n") + 2), "a.jpg;4" + std::string(28, ';') + "\r\n");
+}
+
+TEST(BatchWithStandIn, FindsTheProgramBesideItselfBeforeThePath) {
+    Batch b("beside");
+    writeText(b.scans / "a.jpg", "x");
+    const fs::path bin = b.folder.path() / "bin";
+    fs::create_directories(bin);
+    fs::copy_file(batch, bin / "section_batch");
+    writeText(bin / "section_measure", "#!/bin/sh\necho beside\nexit 3\n");
+    ::chmod((bin / "section_measure").c_str(), 0755);
+
+    const CommandResult result = runIn(b.folder.path(), "bin/section_batch scans", b.standIn.string());
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(readText(b.folder.path() / "resultats" / "a.jpg" / "console.txt"), "beside\n");
+    EXPECT_FALSE(fs::exists(b.callLog));
+}
+
+TEST(BatchWithStandIn, ExitStatusesOfTheCommandLine) {
+    Batch b("status");
+    writeText(b.scans / "a.jpg", "x");
+    writeText(b.folder.path() / "file.jpg", "x");
+
+    EXPECT_EQ(b.run("--help").exitStatus, 0);
+    EXPECT_NE(b.run("--help").out.find("--shard K/N"), std::string::npos);
+    for (const char* arguments : {"", "--bogus scans", "missing", "file.jpg", "-j 0 scans",
+                                  "scans out extra", "--shard 2 scans", "--merge missing"}) {
+        const CommandResult result = b.run(arguments);
+        EXPECT_EQ(result.exitStatus, 2) << arguments;
+        EXPECT_NE(result.err.find("section_batch : "), std::string::npos) << arguments;
+    }
+    EXPECT_FALSE(fs::exists(b.callLog));
+    EXPECT_FALSE(fs::exists(b.folder.path() / "resultats"));
+
+    // Without the program nothing can be measured.
+    const CommandResult missing =
+        runIn(b.folder.path(), "env PATH=/nonexistent '" + batch + "' scans");
+    EXPECT_EQ(missing.exitStatus, 1);
+    EXPECT_NE(missing.err.find("section_measure introuvable"), std::string::npos) << missing.err;
+
+    // An empty folder is a complete (empty) batch.
+    fs::create_directories(b.folder.path() / "empty");
+    EXPECT_EQ(b.run("empty out").exitStatus, 0);
+    EXPECT_EQ(readCells(b.folder.path() / "out" / "toutes_mesures.csv").size(), 1u);
+}

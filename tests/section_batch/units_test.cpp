@@ -1,0 +1,299 @@
+#include "section_batch/command_line.h"
+#include "section_batch/processes.h"
+#include "section_batch/progress.h"
+#include "section_batch/results.h"
+#include "section_batch/scans.h"
+#include "test_folder.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+
+#include <sys/stat.h>
+
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The example report of "mesures.csv", byte for byte.
+const std::string exampleReport =
+    "Mesure;Angle/creux 1;Angle/creux 2;Angle/creux 3;Angle/creux 4;Angle/creux 5\r\n"
+    "Rayon de courbure de l'angle (mm);0,87;1,06;0,95;1,21;0,78;\r\n"
+    "Rayon de courbure du creux (mm);2,14;1,82;3,05;2,5;1,97;\r\n"
+    "Profondeur du creux (mm);0,42;0,51;0,33;0,47;0,6;\r\n"
+    "Distance du creux avec le cercle circonscrit (mm);0,91;1,04;0,85;0,97;1,12;\r\n"
+    "Ratio de la  distance du creux  avec le cercle circonscrit avec le rayon du cercle (%);"
+    "17,41;19,84;16,19;18,62;21,46;\r\n"
+    "Largeur primocanne  (mm) : ;9,87\r\n"
+    "Diam\xC3\xA8tre cercle circonscrit  (mm) : ;10,46\r\n"
+    "Diam\xC3\xA8tre cercle inscrit  (mm) : ;7,62\r\n";
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    text.replace(text.find(from), from.size(), to);
+    return text;
+}
+
+}  // namespace
+
+TEST(ScanList, KeepsImagesOfAnyCaseSortedByNameAndSkipsSubfoldersAndOtherFiles) {
+    TestFolder folder("list");
+    for (const char* name : {"b.TIFF", "a.jpg", "c.Jpeg", "d.png", "e.tif", "f.BMP", "notes.txt",
+                             "jpg", ".png", "g.jpg.bak"}) {
+        writeText(folder.path() / name, "x");
+    }
+    fs::create_directories(folder.path() / "sub.jpg");
+    writeText(folder.path() / "sub.jpg" / "inner.jpg", "x");
+
+    const std::vector<std::string> expected{"a.jpg", "b.TIFF", "c.Jpeg", "d.png", "e.tif", "f.BMP"};
+    EXPECT_EQ(listScans(folder.path()), expected);
+}
+
+TEST(ScanList, ShardsPartitionTheListByPositionModuloTheirCount) {
+    const std::vector<std::string> names{"a", "b", "c", "d", "e", "f", "g"};
+    EXPECT_EQ(selectShard(names, 0, 3), (std::vector<std::string>{"a", "d", "g"}));
+    EXPECT_EQ(selectShard(names, 1, 3), (std::vector<std::string>{"b", "e"}));
+    EXPECT_EQ(selectShard(names, 2, 3), (std::vector<std::string>{"c", "f"}));
+    // K counts modulo N, so a job array numbered from 1 to N covers the list too.
+    EXPECT_EQ(selectShard(names, 3, 3), selectShard(names, 0, 3));
+    EXPECT_EQ(selectShard(names, 0, 1), names);
+    EXPECT_TRUE(selectShard(names, 7, 9).empty());
+}
+
+TEST(ImageHeader, GivesTheSizeOfEveryFormatWithoutDecoding) {
+    TestFolder folder("header");
+    const cv::Mat image(23, 37, CV_8UC3, cv::Scalar(10, 200, 30));
+    for (const char* name : {"s.png", "s.jpg", "s.bmp", "s.tif"}) {
+        const fs::path path = folder.path() / name;
+        ASSERT_TRUE(cv::imwrite(path.string(), image));
+        EXPECT_EQ(readImageSizeFromHeader(path), cv::Size(37, 23)) << name;
+    }
+    // The header decides, not the extension.
+    fs::rename(folder.path() / "s.png", folder.path() / "png.jpg");
+    EXPECT_EQ(readImageSizeFromHeader(folder.path() / "png.jpg"), cv::Size(37, 23));
+
+    writeText(folder.path() / "text.jpg", "not an image at all");
+    writeText(folder.path() / "cut.jpg", std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10));
+    writeText(folder.path() / "empty.png", "");
+    EXPECT_FALSE(readImageSizeFromHeader(folder.path() / "text.jpg"));
+    EXPECT_FALSE(readImageSizeFromHeader(folder.path() / "cut.jpg"));
+    EXPECT_FALSE(readImageSizeFromHeader(folder.path() / "empty.png"));
+    EXPECT_FALSE(readImageSizeFromHeader(folder.path() / "missing.png"));
+}
+
+TEST(MeasurementReport, ReadsTheTwentyEightCellsAsWrittenInTableOrder) {
+    const std::optional<std::vector<std::string>> cells = parseMeasurementReport(exampleReport);
+    ASSERT_TRUE(cells);
+    const std::vector<std::string> expected{
+        "0,87", "1,06", "0,95", "1,21", "0,78", "2,14", "1,82", "3,05", "2,5",   "1,97",
+        "0,42", "0,51", "0,33", "0,47", "0,6",  "0,91", "1,04", "0,85", "0,97",  "1,12",
+        "17,41", "19,84", "16,19", "18,62", "21,46", "9,87", "10,46", "7,62"};
+    EXPECT_EQ(*cells, expected);
+}
+
+TEST(MeasurementReport, RefusesAnythingButAWholeReport) {
+    EXPECT_FALSE(parseMeasurementReport(""));
+    // Cut short: a batch interrupted while the file was written.
+    EXPECT_FALSE(parseMeasurementReport(exampleReport.substr(0, exampleReport.size() - 2)));
+    EXPECT_FALSE(parseMeasurementReport(exampleReport.substr(0, exampleReport.size() / 2)));
+    EXPECT_FALSE(parseMeasurementReport(replaced(exampleReport, "\r\nLargeur", "\nLargeur")));
+    EXPECT_FALSE(parseMeasurementReport(replaced(exampleReport, "0,6;\r\n", "0,6\r\n")));
+    EXPECT_FALSE(parseMeasurementReport(replaced(exampleReport, "1,97;", "1,97;4;")));
+    EXPECT_FALSE(parseMeasurementReport(replaced(exampleReport, "0,42;", ";")));
+    EXPECT_FALSE(parseMeasurementReport(replaced(exampleReport, ";9,87", ";9,87;1")));
+    EXPECT_FALSE(parseMeasurementReport(replaced(exampleReport, "Profondeur", "Hauteur")));
+    EXPECT_FALSE(parseMeasurementReport(exampleReport + "extra\r\n"));
+}
+
+TEST(StatusFile, RoundTripsAndRefusesDamagedText) {
+    const ScanStatus status{3, {123456789012ULL, 1700000000123456789LL}};
+    const std::optional<ScanStatus> read = parseStatus(formatStatus(status));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->exitStatus, 3);
+    EXPECT_EQ(read->scan, status.scan);
+
+    EXPECT_FALSE(parseStatus(""));
+    EXPECT_FALSE(parseStatus("statut 0\ntaille 12\n"));
+    EXPECT_FALSE(parseStatus("statut 0\ntaille x\nmodification 5\n"));
+    EXPECT_FALSE(parseStatus("etat 0\ntaille 12\nmodification 5\n"));
+    EXPECT_FALSE(parseStatus(formatStatus(status) + "statut 0\n"));
+}
+
+TEST(StatusFile, CompleteOnlyForStatusZeroOnTheSameScanWithItsReport) {
+    TestFolder folder("complete");
+    const fs::path scan = folder.path() / "scan.jpg";
+    writeText(scan, "pixels");
+    const ScanFingerprint fingerprint = *fingerprintScan(scan);
+    EXPECT_EQ(fingerprint.size, 6u);
+
+    const fs::path result = folder.path() / "result";
+    fs::create_directories(result);
+    EXPECT_FALSE(holdsCompleteResult(result, fingerprint));  // nothing yet
+    writeText(result / REPORT_FILE, exampleReport);
+    EXPECT_FALSE(holdsCompleteResult(result, fingerprint));  // no status: interrupted
+    ASSERT_TRUE(writeStatus(result, {1, fingerprint}));
+    EXPECT_FALSE(holdsCompleteResult(result, fingerprint));  // failed
+    ASSERT_TRUE(writeStatus(result, {0, fingerprint}));
+    EXPECT_TRUE(holdsCompleteResult(result, fingerprint));
+
+    writeText(scan, "pixels, changed");
+    EXPECT_FALSE(holdsCompleteResult(result, *fingerprintScan(scan)));
+    const ScanFingerprint touched{fingerprint.size, fingerprint.modifiedNs + 1};
+    EXPECT_FALSE(holdsCompleteResult(result, touched));
+
+    fs::remove(result / REPORT_FILE);
+    EXPECT_FALSE(holdsCompleteResult(result, fingerprint));
+    EXPECT_FALSE(fs::exists(result / (std::string(STATUS_FILE) + ".tmp-" + std::to_string(::getpid()))));
+}
+
+TEST(Table, HeaderNamesEveryAngleAndHollowInTheReportsOrder) {
+    const std::string header = tableHeader();
+    ASSERT_GE(header.size(), 2u);
+    EXPECT_EQ(header.substr(header.size() - 2), "\r\n");
+    EXPECT_EQ(header.rfind("Scan;Statut;", 0), 0u);
+    EXPECT_EQ(header.find('.'), std::string::npos);
+
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    const std::string line = header.substr(0, header.size() - 2);
+    for (std::size_t end; (end = line.find(';', start)) != std::string::npos; start = end + 1) {
+        names.push_back(line.substr(start, end - start));
+    }
+    names.push_back(line.substr(start));
+    ASSERT_EQ(names.size(), 2u + MEASUREMENT_CELLS);
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size());
+    EXPECT_EQ(names[2], "Rayon de courbure de l'angle 1 (mm)");
+    EXPECT_EQ(names[11], "Rayon de courbure du creux 5 (mm)");
+    EXPECT_EQ(names[14], "Profondeur du creux 3 (mm)");
+    EXPECT_NE(names[19].find("creux 3"), std::string::npos);
+    EXPECT_NE(names[26].find("creux 5"), std::string::npos);
+    EXPECT_EQ(names[29], "Diam\xC3\xA8tre cercle inscrit (mm)");
+}
+
+TEST(Table, RowsCopyTheCellsAndKeepFailedScansWithEmptyCells) {
+    const std::vector<std::string> cells = *parseMeasurementReport(exampleReport);
+    std::string expected = "scan 1.jpg;0";
+    for (const std::string& cell : cells) expected += ";" + cell;
+    EXPECT_EQ(tableRow({"scan 1.jpg", 0, cells}), expected + "\r\n");
+
+    EXPECT_EQ(tableRow({"bad.png", 2, std::nullopt}), "bad.png;2" + std::string(28, ';') + "\r\n");
+    EXPECT_EQ(tableRow({"cut.png", std::nullopt, std::nullopt}), "cut.png;" + std::string(28, ';') + "\r\n");
+    // Status 0 without a readable report is no measurement: the cells stay empty.
+    EXPECT_EQ(tableRow({"odd.png", 0, std::nullopt}), "odd.png;0" + std::string(28, ';') + "\r\n");
+    // A name that would break the columns is quoted.
+    EXPECT_EQ(tableRow({"a;\"b\".jpg", 1, std::nullopt}),
+              "\"a;\"\"b\"\".jpg\";1" + std::string(28, ';') + "\r\n");
+}
+
+TEST(CommandLine, ReadsEveryFormAndOption) {
+    ParsedCommandLine parsed = parseCommandLine({"scans"});
+    ASSERT_TRUE(parsed.options);
+    EXPECT_EQ(parsed.options->scansFolder, "scans");
+    EXPECT_EQ(parsed.options->outFolder, "resultats");
+    EXPECT_FALSE(parsed.options->jobs);
+    EXPECT_FALSE(parsed.options->shard);
+    EXPECT_FALSE(parsed.options->force || parsed.options->merge || parsed.options->help);
+
+    parsed = parseCommandLine({"-j", "3", "--force", "scans", "out", "--shard", "4/5"});
+    ASSERT_TRUE(parsed.options);
+    EXPECT_EQ(parsed.options->outFolder, "out");
+    EXPECT_EQ(parsed.options->jobs, 3);
+    EXPECT_TRUE(parsed.options->force);
+    EXPECT_EQ(parsed.options->shard, 4);
+    EXPECT_EQ(parsed.options->shardCount, 5);
+
+    parsed = parseCommandLine({"-j2", "scans"});
+    ASSERT_TRUE(parsed.options);
+    EXPECT_EQ(parsed.options->jobs, 2);
+
+    parsed = parseCommandLine({"--merge", "out"});
+    ASSERT_TRUE(parsed.options);
+    EXPECT_TRUE(parsed.options->merge);
+    EXPECT_EQ(parsed.options->outFolder, "out");
+
+    parsed = parseCommandLine({"scans", "--bogus", "--help"});
+    EXPECT_FALSE(parsed.options);
+    parsed = parseCommandLine({"--help", "--bogus"});
+    ASSERT_TRUE(parsed.options);
+    EXPECT_TRUE(parsed.options->help);
+}
+
+TEST(CommandLine, RefusesBadValuesAndCountsWithAReason) {
+    const std::vector<std::vector<std::string>> bad{
+        {},
+        {"a", "b", "c"},
+        {"-j", "0", "scans"},
+        {"-j", "-2", "scans"},
+        {"-j", "2x", "scans"},
+        {"-jx", "scans"},
+        {"scans", "-j"},
+        {"--shard", "1", "scans"},
+        {"--shard", "1/0", "scans"},
+        {"--shard", "-1/2", "scans"},
+        {"--shard", "a/2", "scans"},
+        {"--merge"},
+        {"--merge", "a", "b"},
+        {"--merge", "--force", "out"},
+        {"--merge", "-j", "2", "out"},
+        {"--merge", "--shard", "0/2", "out"},
+        {"-x", "scans"},
+    };
+    for (const std::vector<std::string>& arguments : bad) {
+        const ParsedCommandLine parsed = parseCommandLine(arguments);
+        std::string shown;
+        for (const std::string& a : arguments) shown += a + " ";
+        EXPECT_FALSE(parsed.options) << shown;
+        EXPECT_FALSE(parsed.error.empty()) << shown;
+    }
+}
+
+TEST(Resources, MemoryLowersTheJobCountButNeverBelowOne) {
+    const std::string meminfo =
+        "MemTotal:       24683520 kB\nMemFree:        23000000 kB\nMemAvailable:    2000000 kB\n";
+    EXPECT_EQ(parseMemAvailable(meminfo), 2000000ULL * 1024);
+    EXPECT_FALSE(parseMemAvailable("MemTotal: 100 kB\n"));
+
+    // 2000 x 2000 scans take about 880 MB each.
+    const std::uint64_t perJob = BYTES_PER_PIXEL * 2000 * 2000;
+    const std::uint64_t gigabyte = 1024ULL * 1024 * 1024;
+    EXPECT_EQ(jobsThatFit(8, perJob, 2 * gigabyte), 2);
+    EXPECT_EQ(jobsThatFit(2, perJob, 64 * gigabyte), 2);
+    EXPECT_EQ(jobsThatFit(4, perJob, perJob - 1), 1);
+    EXPECT_EQ(jobsThatFit(3, 0, 0), 3);
+}
+
+TEST(Resources, FindsTheMeasuringProgramBesideFirstThenAlongThePath) {
+    TestFolder folder("find");
+    const fs::path beside = folder.path() / "bin";
+    const fs::path first = folder.path() / "first";
+    const fs::path second = folder.path() / "second";
+    for (const fs::path& dir : {beside, first, second}) fs::create_directories(dir);
+    const auto makeProgram = [](const fs::path& dir, bool executable) {
+        writeText(dir / "section_measure", "#!/bin/sh\n");
+        ::chmod((dir / "section_measure").c_str(), executable ? 0755 : 0644);
+    };
+    const std::string path = first.string() + "::" + second.string();
+
+    EXPECT_FALSE(findMeasureProgram(beside, path));
+    makeProgram(second, true);
+    EXPECT_EQ(findMeasureProgram(beside, path), second / "section_measure");
+    makeProgram(first, false);  // not executable: passed over
+    EXPECT_EQ(findMeasureProgram(beside, path), second / "section_measure");
+    makeProgram(beside, true);
+    EXPECT_EQ(findMeasureProgram(beside, path), beside / "section_measure");
+}
+
+TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
+    EXPECT_EQ(formatDuration(0), "0 s");
+    EXPECT_EQ(formatDuration(59.4), "59 s");
+    EXPECT_EQ(formatDuration(185), "3 min 05 s");
+    EXPECT_EQ(formatDuration(3720), "1 h 02 min");
+
+    EXPECT_EQ(progressLine(0, 8, "a.jpg", 5), "0/8 · a.jpg · écoulé 5 s · reste ?");
+    EXPECT_EQ(progressLine(2, 8, "c.jpg, d.jpg", 30), "2/8 · c.jpg, d.jpg · écoulé 30 s · reste 1 min 30 s");
+    EXPECT_EQ(finishedLine(3, 8, "a.jpg", 0, true, 12), "[3/8] a.jpg : mesuré en 12 s");
+    EXPECT_EQ(finishedLine(4, 8, "b.jpg", 2, false, 1),
+              "[4/8] b.jpg : échec, statut 2 (image absente ou illisible)");
+    EXPECT_EQ(finishedLine(5, 8, "c.jpg", 137, false, 1),
+              "[5/8] c.jpg : échec, statut 137 (arrêté par le signal 9)");
+}

@@ -105,7 +105,7 @@ void runScans(const fs::path& program, const fs::path& outFolder,
     const auto report = [&](const std::string& line, bool alwaysShown) {
         if (terminal && alwaysShown) std::cerr << "\r\x1b[K" << line << "\n";
         if (!terminal) std::cerr << line << "\n";
-        if (terminal) {
+        if (terminal && done < total) {
             std::cerr << "\r\x1b[K"
                       << progressLine(done, total, runningNames(running), secondsSince(batchStart));
         }

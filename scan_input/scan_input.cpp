@@ -3,8 +3,10 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <cstddef>
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -49,11 +51,16 @@ bool reachesEndOfImage(const std::vector<unsigned char>& bytes) {
 }  // namespace
 
 bool isTruncatedJpeg(const std::string& path) {
+    // A folder or a device is not a scan; the decoder refuses it on its own.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return false;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error || size < 2) return false;
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
+    // istream::read turns a read error into a state, where a stream buffer iterator throws.
     std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
-                                           std::istreambuf_iterator<char>());
-    if (bytes.size() < 2 || bytes[0] != MARKER || bytes[1] != START_OF_IMAGE) return false;
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
+    if (!file || bytes[0] != MARKER || bytes[1] != START_OF_IMAGE) return false;
     return !reachesEndOfImage(bytes);
 }
 

@@ -1,0 +1,498 @@
+// Both programs run end to end on bad and odd inputs, each in a folder of its own: the exit
+// status, the message naming the cause, no death by a signal, no file touched that the run
+// has no business touching.
+#include "tools/scan_synth.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum class Program { SECTION, LEAFLET };
+enum class Stream { OUT, ERR };
+
+// Enough for either program on a small scan, far too little for a 8000 x 8000 one.
+constexpr rlim_t MEMORY_LIMIT = rlim_t{512} << 20;
+constexpr uid_t NOBODY = 65534;
+
+const std::vector<std::string> SECTION_OUTPUTS{
+    "gray.bmp",  "bw.jpg",         "bw2.jpg", "grabcut.jpg", "res.jpg", "rayonsCourbureAngles.jpg",
+    "rayonsCourbureCreux.jpg", "cercleCirconscrit.jpg", "cercleInscrit.jpg", "mesures.csv"};
+const std::vector<std::string> LEAFLET_OUTPUTS{"gray.bmp", "bw.jpg", "drawing.jpg"};
+const char* const OLD_CONTENT = "left by an earlier run";
+
+struct RunResult {
+    bool signalled = false;
+    int signal = 0;
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+struct FileState {
+    std::uintmax_t size;
+    std::size_t hash;
+};
+using Snapshot = std::map<std::string, FileState>;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+Snapshot snapshot(const fs::path& folder) {
+    Snapshot files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        const std::string content = readFile(entry.path());
+        files[fs::relative(entry.path(), folder).string()] = {content.size(),
+                                                              std::hash<std::string>{}(content)};
+    }
+    return files;
+}
+
+// Runs the program in `folder` with its output streams captured beside it, never inside it.
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+               const fs::path& folder, rlim_t memoryLimit, bool asNobody) {
+    const fs::path outPath = folder.parent_path() / "stdout.txt";
+    const fs::path errPath = folder.parent_path() / "stderr.txt";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(120);
+        if (chdir(folder.c_str()) != 0) _exit(121);
+        if (memoryLimit != 0) {
+            const rlimit limit{memoryLimit, memoryLimit};
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(122);
+        }
+        // Permissions do not hold back root: a read-only folder needs an ordinary user.
+        if (asNobody && geteuid() == 0 && (setgid(NOBODY) != 0 || setuid(NOBODY) != 0)) _exit(123);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(124);
+    }
+    RunResult run;
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid) {
+        ADD_FAILURE() << "cannot run " << program << ": " << std::strerror(errno);
+        return run;
+    }
+    run.signalled = WIFSIGNALED(status);
+    if (run.signalled) run.signal = WTERMSIG(status);
+    if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+    run.out = readFile(outPath);
+    run.err = readFile(errPath);
+    return run;
+}
+
+// --- Inputs ---
+
+std::string encode(const std::string& extension, const cv::Mat& image) {
+    std::vector<uchar> bytes;
+    EXPECT_TRUE(cv::imencode(extension, image, bytes));
+    return {bytes.begin(), bytes.end()};
+}
+
+SectionScanParams smallSection() {
+    SectionScanParams params;
+    params.width = 300;
+    params.height = 300;
+    params.center = {150, 150};
+    params.radius = 110;
+    return params;
+}
+
+cv::Mat sectionScan(const std::function<void(SectionScanParams&)>& change = {}) {
+    SectionScanParams params = smallSection();
+    if (change) change(params);
+    return makeSectionScan(params);
+}
+
+// Two leaflets, each outline well over the 450 pixels that make a leaflet.
+cv::Mat leafletScan() {
+    LeafletScanParams params;
+    params.width = 500;
+    params.height = 300;
+    params.specks = 10;
+    params.leaves = {Leaf{{130, 150}, 220, 90, 0}, Leaf{{370, 150}, 220, 90, 60}};
+    return makeLeafletScan(params);
+}
+
+cv::Mat plainImage(int width, int height, int gray) {
+    return cv::Mat(height, width, CV_8UC3, cv::Scalar(gray, gray, gray));
+}
+
+// A disc of one gray level on another, the disc far too small for either program.
+cv::Mat discImage(int size, int discGray, int backgroundGray) {
+    cv::Mat image = plainImage(size, size, backgroundGray);
+    cv::circle(image, {size / 2, size / 2}, size / 3, cv::Scalar::all(discGray), cv::FILLED);
+    return image;
+}
+
+cv::Mat hugeScan(Program program) {
+    // Dark on light for the section, light on dark for the leaflets.
+    cv::Mat image = plainImage(8000, 8000, program == Program::SECTION ? 200 : 20);
+    cv::circle(image, {4000, 4000}, 3000,
+               cv::Scalar::all(program == Program::SECTION ? 20 : 200), cv::FILLED);
+    return image;
+}
+
+cv::Mat scanFor(Program program) { return program == Program::SECTION ? sectionScan() : leafletScan(); }
+
+// --- The table ---
+
+struct Case {
+    std::string name;
+    Program program;
+    // Writes the input into the run folder; returns the command-line arguments.
+    std::function<std::vector<std::string>(const fs::path& folder)> prepare;
+    int status;
+    Stream stream;
+    std::vector<std::string> message;  // each part must appear; "a|b" accepts either
+    std::set<std::string> mayChange;   // relative paths the run may create or replace
+    std::set<std::string> mustChange;
+    rlim_t memoryLimit = 0;
+    bool readOnlyFolder = false;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+std::function<std::vector<std::string>(const fs::path&)> input(
+    const std::string& name, const std::function<std::string()>& bytes) {
+    return [name, bytes](const fs::path& folder) {
+        writeFile(folder / fs::u8path(name), bytes());
+        return std::vector<std::string>{name};
+    };
+}
+
+std::function<std::string()> image(const std::string& extension,
+                                   const std::function<cv::Mat()>& make) {
+    return [extension, make] { return encode(extension, make()); };
+}
+
+std::set<std::string> firstOf(const std::vector<std::string>& names, std::size_t count) {
+    return {names.begin(), names.begin() + static_cast<std::ptrdiff_t>(count)};
+}
+
+std::set<std::string> leafletFiles(const std::string& input, int crops) {
+    std::set<std::string> files(LEAFLET_OUTPUTS.begin(), LEAFLET_OUTPUTS.end());
+    for (int m = 0; m < crops; ++m) files.insert("PETALES/" + input + "_" + std::to_string(m) + ".jpg");
+    return files;
+}
+
+const std::string UNREADABLE_SECTION = "impossible de lire « ";
+const std::string UNREADABLE_LEAFLET = "Cannot read the image: ";
+const std::string NO_CONTOUR = "Erreur à getAllPointsOfContour : contour.size()=0";
+const std::string ONE_CLASS = "une seule classe";
+
+// Cases every program meets the same way: the input cannot be read.
+void addUnreadable(std::vector<Case>& cases, const std::string& name, const std::string& file,
+                   const std::function<std::vector<std::string>(const fs::path&)>& prepare) {
+    cases.push_back({"section_" + name, Program::SECTION, prepare, 2, Stream::ERR,
+                     {UNREADABLE_SECTION + file + " »"}, {}, {}});
+    cases.push_back({"leaflet_" + name, Program::LEAFLET, prepare, 255, Stream::OUT,
+                     {UNREADABLE_LEAFLET + file + "\n"}, {}, {}});
+}
+
+// Cases of a scan that must be measured in full.
+void addMeasurable(std::vector<Case>& cases, const std::string& name, const std::string& file,
+                   const std::function<std::string()>& sectionBytes,
+                   const std::function<std::string()>& leafletBytes) {
+    cases.push_back({"section_" + name, Program::SECTION, input(file, sectionBytes), 0,
+                     Stream::OUT, {"largeur : "},
+                     {SECTION_OUTPUTS.begin(), SECTION_OUTPUTS.end()}, {"res.jpg", "mesures.csv"}});
+    if (leafletBytes) {
+        cases.push_back({"leaflet_" + name, Program::LEAFLET, input(file, leafletBytes), 0,
+                         Stream::OUT, {"opencv version : "}, leafletFiles(file, 2),
+                         leafletFiles(file, 2)});
+    }
+}
+
+std::vector<Case> makeCases() {
+    std::vector<Case> cases;
+    const auto none = [](const fs::path&) { return std::vector<std::string>{"missing.jpg"}; };
+    addUnreadable(cases, "missing_file", "missing.jpg", none);
+    addUnreadable(cases, "empty_file", "empty.jpg", input("empty.jpg", [] { return std::string(); }));
+    addUnreadable(cases, "text_named_jpg", "notes.jpg",
+                  input("notes.jpg", [] { return std::string("Coupe 12, prise le 3 mai\n"); }));
+    addUnreadable(cases, "folder_as_input", "scans", [](const fs::path& folder) {
+        fs::create_directory(folder / "scans");
+        return std::vector<std::string>{"scans"};
+    });
+    for (Program program : {Program::SECTION, Program::LEAFLET}) {
+        // The decoder would fill the missing half with gray and only warn.
+        const std::string prefix = program == Program::SECTION ? "section_" : "leaflet_";
+        const auto halfJpeg = [program] {
+            const std::string whole = encode(".jpg", scanFor(program));
+            return whole.substr(0, whole.size() / 2);
+        };
+        const auto shortPng = [program] {
+            const std::string whole = encode(".png", scanFor(program));
+            return whole.substr(0, whole.size() / 2);
+        };
+        if (program == Program::SECTION) {
+            cases.push_back({prefix + "truncated_jpeg", program, input("cut.jpg", halfJpeg), 2,
+                             Stream::ERR, {UNREADABLE_SECTION + "cut.jpg »"}, {}, {}});
+            cases.push_back({prefix + "truncated_png", program, input("cut.png", shortPng), 2,
+                             Stream::ERR, {UNREADABLE_SECTION + "cut.png »"}, {}, {}});
+        } else {
+            cases.push_back({prefix + "truncated_jpeg", program, input("cut.jpg", halfJpeg), 255,
+                             Stream::OUT, {UNREADABLE_LEAFLET + "cut.jpg\n"}, {}, {}});
+            cases.push_back({prefix + "truncated_png", program, input("cut.png", shortPng), 255,
+                             Stream::OUT, {UNREADABLE_LEAFLET + "cut.png\n"}, {}, {}});
+        }
+    }
+
+    // Valid scans in other encodings, and a JPEG followed by bytes after its end marker.
+    const auto withTrailer = [](Program program) {
+        return [program] { return encode(".jpg", scanFor(program)) + std::string(64, '\0') + "x"; };
+    };
+    addMeasurable(cases, "jpeg_with_trailing_bytes", "scan.jpg", withTrailer(Program::SECTION),
+                  withTrailer(Program::LEAFLET));
+    const auto gray = [](cv::Mat scan) {
+        cv::cvtColor(scan, scan, cv::COLOR_BGR2GRAY);
+        return scan;
+    };
+    const auto sixteenBits = [](cv::Mat scan) {
+        scan.convertTo(scan, CV_16UC3, 257.0);
+        return scan;
+    };
+    const auto withAlpha = [](cv::Mat scan) {
+        cv::cvtColor(scan, scan, cv::COLOR_BGR2BGRA);
+        return scan;
+    };
+    for (const auto& [name, convert] :
+         std::vector<std::pair<std::string, std::function<cv::Mat(cv::Mat)>>>{
+             {"grayscale_png", gray}, {"png_16_bit", sixteenBits}, {"png_with_alpha", withAlpha}}) {
+        addMeasurable(cases, name, "scan.png",
+                      image(".png", [convert] { return convert(sectionScan()); }),
+                      image(".png", [convert] { return convert(leafletScan()); }));
+    }
+    addMeasurable(cases, "path_with_spaces_and_accents", "coupe à l'été n°3.jpg",
+                  image(".jpg", [] { return sectionScan(); }),
+                  image(".jpg", [] { return leafletScan(); }));
+
+    // Odd sections that must still be measured.
+    const std::vector<std::pair<std::string, std::function<void(SectionScanParams&)>>> shapes{
+        {"section_touching_border", [](SectionScanParams& p) { p.center = {95, 150}; }},
+        {"narrow_crack", [](SectionScanParams& p) {
+             p.crackWidth = 8;
+             p.crackLength = 45;
+         }},
+        {"small_hole", [](SectionScanParams& p) { p.holeRadius = 15; }},
+        {"almost_round", [](SectionScanParams& p) {
+             p.hollowDepth = 0.01;
+             p.cornerRounding = 1.0;
+         }},
+        {"straight_sides", [](SectionScanParams& p) { p.flatHollows = true; }},
+    };
+    for (const auto& [name, change] : shapes) {
+        addMeasurable(cases, name, "scan.jpg",
+                      image(".jpg", [change = change] { return sectionScan(change); }), nullptr);
+    }
+    addMeasurable(cases, "two_sections", "scan.jpg", image(".jpg", [] {
+                      cv::Mat both;
+                      cv::hconcat(sectionScan(), sectionScan([](SectionScanParams& p) {
+                                      p.rotationDeg = 36;
+                                      p.seed = 2;
+                                  }),
+                                  both);
+                      return both;
+                  }),
+                  nullptr);
+
+    // Scans without a measurable section; the leaflet program finds no or one leaflet.
+    cases.push_back({"section_one_pixel", Program::SECTION,
+                     input("one.png", image(".png", [] { return plainImage(1, 1, 20); })), 1,
+                     Stream::ERR, {ONE_CLASS, "one.png"}, firstOf(SECTION_OUTPUTS, 3), {}});
+    cases.push_back({"leaflet_one_pixel", Program::LEAFLET,
+                     input("one.png", image(".png", [] { return plainImage(1, 1, 20); })), 0,
+                     Stream::OUT, {"opencv version : "}, leafletFiles("one.png", 0),
+                     leafletFiles("one.png", 0)});
+    cases.push_back({"section_64_pixels", Program::SECTION,
+                     input("small.png", image(".png", [] { return discImage(64, 20, 200); })), 1,
+                     Stream::OUT, {NO_CONTOUR}, firstOf(SECTION_OUTPUTS, 4), {"grabcut.jpg"}});
+    cases.push_back({"leaflet_64_pixels", Program::LEAFLET,
+                     input("small.png", image(".png", [] { return discImage(64, 200, 20); })), 0,
+                     Stream::OUT, {"opencv version : "}, leafletFiles("small.png", 0),
+                     leafletFiles("small.png", 0)});
+    for (const auto& [name, level] : std::vector<std::pair<std::string, int>>{{"dark", 20}, {"light", 200}}) {
+        const auto plain = input("plain.png", image(".png", [level = level] { return plainImage(300, 300, level); }));
+        cases.push_back({"section_all_" + name, Program::SECTION, plain, 1, Stream::ERR,
+                         {ONE_CLASS, "plain.png"}, firstOf(SECTION_OUTPUTS, 3), {}});
+        // All light is one region along the image border, a leaflet of its own.
+        const int crops = level > 50 ? 1 : 0;
+        cases.push_back({"leaflet_all_" + name, Program::LEAFLET, plain, 0, Stream::OUT,
+                         {"opencv version : "}, leafletFiles("plain.png", crops),
+                         leafletFiles("plain.png", crops)});
+    }
+
+    // Where the files cannot go: the run goes on and ends with status 3.
+    const auto jpegScan = [](Program program) {
+        return input("scan.jpg", [program] { return encode(".jpg", scanFor(program)); });
+    };
+    Case readOnly{"section_read_only_folder", Program::SECTION, jpegScan(Program::SECTION), 3,
+                  Stream::ERR, {"impossible d'écrire « gray.bmp »", "mesures.csv"}, {}, {}};
+    readOnly.readOnlyFolder = true;
+    cases.push_back(readOnly);
+    readOnly = {"leaflet_read_only_folder", Program::LEAFLET, jpegScan(Program::LEAFLET), 3,
+                Stream::ERR, {"Cannot write \"gray.bmp\"", "drawing.jpg"}, {}, {}};
+    readOnly.readOnlyFolder = true;
+    cases.push_back(readOnly);
+    cases.push_back({"leaflet_petales_is_a_file", Program::LEAFLET,
+                     [jpegScan](const fs::path& folder) {
+                         fs::remove_all(folder / "PETALES");
+                         writeFile(folder / "PETALES", "not a folder");
+                         return jpegScan(Program::LEAFLET)(folder);
+                     },
+                     3, Stream::ERR, {"PETALES/scan.jpg_0.jpg", "PETALES/scan.jpg_1.jpg"},
+                     leafletFiles("scan.jpg", 0), {"drawing.jpg"}});
+    cases.push_back({"section_report_name_is_a_folder", Program::SECTION,
+                     [jpegScan](const fs::path& folder) {
+                         fs::remove(folder / "mesures.csv");
+                         fs::create_directory(folder / "mesures.csv");
+                         return jpegScan(Program::SECTION)(folder);
+                     },
+                     3, Stream::ERR, {"impossible d'écrire « mesures.csv »"},
+                     firstOf(SECTION_OUTPUTS, 9), {"cercleInscrit.jpg"}});
+
+    // Memory: the same limit lets a small scan through and stops a huge one cleanly.
+    for (Program program : {Program::SECTION, Program::LEAFLET}) {
+        const bool section = program == Program::SECTION;
+        const std::string prefix = section ? "section_" : "leaflet_";
+        Case fits{prefix + "small_scan_within_memory_limit", program, jpegScan(program), 0,
+                  Stream::OUT, {"opencv version : "},
+                  section ? std::set<std::string>(SECTION_OUTPUTS.begin(), SECTION_OUTPUTS.end())
+                          : leafletFiles("scan.jpg", 2),
+                  {section ? "mesures.csv" : "drawing.jpg"}};
+        fits.memoryLimit = MEMORY_LIMIT;
+        cases.push_back(fits);
+        Case huge{prefix + "huge_scan_over_memory_limit", program,
+                  input("huge.jpg", image(".jpg", [program] { return hugeScan(program); })), 4,
+                  Stream::ERR,
+                  {"huge.jpg", section ? "mémoire insuffisante|Insufficient memory"
+                                       : "Out of memory|Insufficient memory"},
+                  section ? firstOf(SECTION_OUTPUTS, 4) : leafletFiles("huge.jpg", 0), {}};
+        huge.memoryLimit = MEMORY_LIMIT;
+        cases.push_back(huge);
+    }
+    return cases;
+}
+
+bool contains(const std::string& text, const std::string& alternatives) {
+    std::istringstream parts(alternatives);
+    std::string part;
+    while (std::getline(parts, part, '|')) {
+        if (text.find(part) != std::string::npos) return true;
+    }
+    return false;
+}
+
+// Stale copies of every output and a file of the user's, so that a touch shows.
+void seedFolder(const fs::path& folder, Program program) {
+    fs::create_directories(folder / "PETALES");
+    const std::vector<std::string>& outputs =
+        program == Program::SECTION ? SECTION_OUTPUTS : LEAFLET_OUTPUTS;
+    for (const std::string& name : outputs) writeFile(folder / name, OLD_CONTENT);
+    writeFile(folder / "PETALES" / "earlier.jpg_0.jpg", OLD_CONTENT);
+    writeFile(folder / "notes.txt", "mes notes");
+}
+
+// The folder and every file in it, since an owner may write into its files in a read-only folder.
+void setWritable(const fs::path& folder, bool writable) {
+    const fs::perms write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    const fs::perm_options option = writable ? fs::perm_options::add : fs::perm_options::remove;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        fs::permissions(entry.path(), writable ? fs::perms::owner_write : write, option);
+    }
+    fs::permissions(folder, writable ? fs::perms::owner_write : write, option);
+}
+
+class BadInput : public ::testing::TestWithParam<Case> {};
+
+TEST_P(BadInput, EndsWithItsStatusAndMessageTouchingOnlyItsFiles) {
+    const Case& c = GetParam();
+#ifdef UNDER_ADDRESS_SANITIZER
+    if (c.memoryLimit != 0) GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit";
+#endif
+    const fs::path root = fs::path(::testing::TempDir()) / ("bad_input_" + c.name);
+    fs::remove_all(root);
+    const fs::path folder = root / "run";
+    fs::create_directories(folder);
+    seedFolder(folder, c.program);
+    const std::vector<std::string> args = c.prepare(folder);
+    const Snapshot before = snapshot(folder);
+    if (c.readOnlyFolder) setWritable(folder, false);
+
+    const std::string program = c.program == Program::SECTION ? SECTION_MEASURE : LEAFLET_CROP;
+    const RunResult run = runProgram(program, args, folder, c.memoryLimit, c.readOnlyFolder);
+    if (c.readOnlyFolder) setWritable(folder, true);
+
+    ASSERT_FALSE(run.signalled) << "ended by signal " << run.signal << "\n" << run.err;
+    EXPECT_EQ(run.status, c.status) << "stdout:\n" << run.out << "\nstderr:\n" << run.err;
+    const std::string& stream = c.stream == Stream::OUT ? run.out : run.err;
+    for (const std::string& part : c.message) {
+        EXPECT_TRUE(contains(stream, part)) << "no \"" << part << "\" in:\n" << stream;
+    }
+
+    const Snapshot after = snapshot(folder);
+    for (const auto& [name, state] : after) {
+        const auto old = before.find(name);
+        const bool changed = old == before.end() || old->second.size != state.size ||
+                             old->second.hash != state.hash;
+        if (changed) {
+            EXPECT_TRUE(c.mayChange.count(name)) << name << " was touched";
+        }
+    }
+    for (const auto& [name, state] : before) {
+        EXPECT_TRUE(after.count(name)) << name << " was removed";
+    }
+    for (const std::string& name : c.mustChange) {
+        const auto now = after.find(name);
+        const auto old = before.find(name);
+        EXPECT_TRUE(now != after.end() && (old == before.end() || old->second.hash != now->second.hash))
+            << name << " was not written";
+    }
+    if (!HasFailure()) fs::remove_all(root);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPrograms, BadInput, ::testing::ValuesIn(makeCases()),
+                         [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+}  // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One command for every test: installs what is missing, builds, runs the whole suite, then
-# runs it again built with AddressSanitizer and UndefinedBehaviorSanitizer (any report fails).
-# `--quick` stops after the plain suite.
+# runs it again built with AddressSanitizer and UndefinedBehaviorSanitizer (any report fails),
+# then fuzzes the section pipeline for 60 s. `--quick` stops after the plain suite.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
@@ -16,3 +16,7 @@ cmake --build "$sanitized" -j"$(nproc)"
 ASAN_OPTIONS=exitcode=86:abort_on_error=0:detect_leaks=1 \
 UBSAN_OPTIONS=exitcode=87:print_stacktrace=1 \
     ctest --test-dir "$sanitized" --output-on-failure -j"$(nproc)"
+
+echo "== Fuzz smoke run of the section pipeline"
+install_missing clang libclang-rt-14-dev
+"$repo/tools/fuzz.sh" 60

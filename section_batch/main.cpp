@@ -61,7 +61,10 @@ std::uint64_t largestPixelCount(const std::vector<PendingScan>& scans) {
 // As many as asked (or cores), lowered, and said so, when memory holds fewer.
 int chooseJobs(std::optional<int> requested, const std::vector<PendingScan>& scans) {
     const int wanted = requested.value_or(availableCores());
-    const std::optional<std::uint64_t> available = parseMemAvailable(readFile("/proc/meminfo"));
+    std::optional<std::uint64_t> available = parseMemAvailable(readFile("/proc/meminfo"));
+    const std::optional<std::uint64_t> cgroupLeft =
+        cgroupMemoryLeft(cgroupMemoryFiles(readFile("/proc/self/cgroup")));
+    if (cgroupLeft) available = available ? std::min(*available, *cgroupLeft) : *cgroupLeft;
     if (!available || scans.empty()) return wanted;
     const std::uint64_t bytesPerJob = BYTES_PER_PIXEL * largestPixelCount(scans);
     const int jobs = jobsThatFit(wanted, bytesPerJob, *available);

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 #include <system_error>
 #include <thread>
@@ -119,6 +120,47 @@ std::optional<std::uint64_t> parseMemAvailable(const std::string& meminfo) {
         }
     }
     return std::nullopt;
+}
+
+std::vector<CgroupMemoryFiles> cgroupMemoryFiles(const std::string& procSelfCgroup) {
+    std::vector<CgroupMemoryFiles> files;
+    std::istringstream lines(procSelfCgroup);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::size_t first = line.find(':');
+        const std::size_t second = first == std::string::npos ? first : line.find(':', first + 1);
+        if (second == std::string::npos) continue;
+        const std::string controllers = "," + line.substr(first + 1, second - first - 1) + ",";
+        const bool unified = line.compare(0, first, "0") == 0 && controllers == ",,";
+        if (!unified && controllers.find(",memory,") == std::string::npos) continue;
+        const fs::path root = unified ? "/sys/fs/cgroup" : "/sys/fs/cgroup/memory";
+        for (fs::path group = line.substr(second + 1);; group = group.parent_path()) {
+            const fs::path folder = root / group.relative_path();
+            if (unified) {
+                files.push_back({folder / "memory.max", folder / "memory.current"});
+            } else {
+                files.push_back({folder / "memory.limit_in_bytes", folder / "memory.usage_in_bytes"});
+            }
+            if (group == group.parent_path()) break;
+        }
+    }
+    return files;
+}
+
+std::optional<std::uint64_t> cgroupMemoryLeft(const std::vector<CgroupMemoryFiles>& files) {
+    // cgroup v1 writes "no limit" as a number near 2^63.
+    constexpr std::uint64_t noLimit = std::uint64_t{1} << 62;
+    std::optional<std::uint64_t> least;
+    for (const CgroupMemoryFiles& file : files) {
+        std::ifstream limitFile(file.limit);
+        std::ifstream usageFile(file.usage);
+        std::uint64_t limit = 0;
+        std::uint64_t usage = 0;
+        if (!(limitFile >> limit) || !(usageFile >> usage) || limit >= noLimit) continue;
+        const std::uint64_t left = limit > usage ? limit - usage : 0;
+        least = least ? std::min(*least, left) : left;
+    }
+    return least;
 }
 
 int jobsThatFit(int wanted, std::uint64_t bytesPerJob, std::uint64_t available) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 // Beside section_batch first, then along the PATH (colon-separated, an empty entry being the
 // current folder); the path returned is absolute.
@@ -37,6 +38,18 @@ int availableCores();
 
 // "MemAvailable" of /proc/meminfo, in bytes.
 std::optional<std::uint64_t> parseMemAvailable(const std::string& meminfo);
+
+// The files holding the memory limit and usage of each cgroup of this process and of their
+// parents, innermost first (cgroup v2, and the memory controller of v1), from the text of
+// /proc/self/cgroup. A cluster job's memory limit is set on one of them.
+struct CgroupMemoryFiles {
+    std::filesystem::path limit;
+    std::filesystem::path usage;
+};
+std::vector<CgroupMemoryFiles> cgroupMemoryFiles(const std::string& procSelfCgroup);
+
+// The least room left under the limits those files set; nothing when none is set.
+std::optional<std::uint64_t> cgroupMemoryLeft(const std::vector<CgroupMemoryFiles>& files);
 
 // Peak memory of one measurement: grabCut's models and masks take about this much per pixel.
 inline constexpr std::uint64_t BYTES_PER_PIXEL = 220;

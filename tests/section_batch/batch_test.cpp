@@ -217,3 +217,27 @@ TEST(BatchWithStandIn, ExitStatusesOfTheCommandLine) {
     EXPECT_EQ(b.run("empty out").exitStatus, 0);
     EXPECT_EQ(readCells(b.folder.path() / "out" / "toutes_mesures.csv").size(), 1u);
 }
+
+TEST(BatchWithStandIn, MergeReadsSubfoldersAloneAndShowsInterruptedScans) {
+    Batch b("merge");
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) writeText(b.scans / name, "x");
+    ASSERT_EQ(b.run("scans out").exitStatus, 0);
+    const fs::path out = b.folder.path() / "out";
+    const std::vector<std::vector<std::string>> full = readCells(out / "toutes_mesures.csv");
+
+    // The scans are gone, one result was interrupted, and a folder of the user's own stays out.
+    fs::remove_all(b.scans);
+    fs::remove(out / "toutes_mesures.csv");
+    fs::remove(out / "b.jpg" / "statut.txt");
+    fs::create_directories(out / "figures");
+    const CommandResult result = b.run("--merge out");
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.out.find("b.jpg (pas de statut)"), std::string::npos) << result.out;
+    const std::vector<std::vector<std::string>> merged = readCells(out / "toutes_mesures.csv");
+    ASSERT_EQ(merged.size(), 4u);
+    EXPECT_EQ(merged[1], full[1]);
+    std::vector<std::string> interrupted(30, "");
+    interrupted[0] = "b.jpg";
+    EXPECT_EQ(merged[2], interrupted);
+    EXPECT_EQ(merged[3], full[3]);
+}

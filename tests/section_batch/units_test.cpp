@@ -297,3 +297,37 @@ TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
     EXPECT_EQ(finishedLine(5, 8, "c.jpg", 137, false, 1),
               "[5/8] c.jpg : échec, statut 137 (arrêté par le signal 9)");
 }
+
+TEST(Resources, ReadsTheTightestCgroupLimitAlongTheHierarchy) {
+    const std::vector<CgroupMemoryFiles> v2 = cgroupMemoryFiles("0::/job_7/step_0\n");
+    ASSERT_EQ(v2.size(), 3u);
+    EXPECT_EQ(v2[0].limit, "/sys/fs/cgroup/job_7/step_0/memory.max");
+    EXPECT_EQ(v2[1].usage, "/sys/fs/cgroup/job_7/memory.current");
+    EXPECT_EQ(v2[2].limit, "/sys/fs/cgroup/memory.max");
+    const std::vector<CgroupMemoryFiles> v1 =
+        cgroupMemoryFiles("5:cpuset:/x\n4:memory:/slurm/job_7\n3:cpu,cpuacct:/y\n");
+    ASSERT_EQ(v1.size(), 3u);
+    EXPECT_EQ(v1[0].limit, "/sys/fs/cgroup/memory/slurm/job_7/memory.limit_in_bytes");
+    EXPECT_EQ(v1[2].usage, "/sys/fs/cgroup/memory/memory.usage_in_bytes");
+    EXPECT_TRUE(cgroupMemoryFiles("4:cpu:/z\n").empty());
+
+    TestFolder folder("cgroup");
+    const fs::path f = folder.path();
+    writeText(f / "step.max", "max\n");
+    writeText(f / "step.current", "100\n");
+    writeText(f / "job.max", "1000\n");
+    writeText(f / "job.current", "300\n");
+    writeText(f / "v1.limit", "9223372036854771712\n");
+    writeText(f / "v1.usage", "5\n");
+    writeText(f / "full.limit", "50\n");
+    writeText(f / "full.usage", "80\n");
+    EXPECT_FALSE(cgroupMemoryLeft({{f / "step.max", f / "step.current"},
+                                   {f / "v1.limit", f / "v1.usage"},
+                                   {f / "missing", f / "missing"}}));
+    EXPECT_EQ(cgroupMemoryLeft({{f / "step.max", f / "step.current"},
+                                {f / "job.max", f / "job.current"}}),
+              700u);
+    EXPECT_EQ(cgroupMemoryLeft({{f / "job.max", f / "job.current"},
+                                {f / "full.limit", f / "full.usage"}}),
+              0u);
+}

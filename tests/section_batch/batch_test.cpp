@@ -62,18 +62,20 @@ std::vector<std::string> calledScans(const fs::path& callLog) {
     return names;
 }
 
+// section_batch copied beside the stand-in, where it looks first.
 struct Batch {
     TestFolder folder;
     fs::path scans = folder.path() / "scans";
-    fs::path standIn = folder.path() / "stand_in";
+    fs::path bin = folder.path() / "bin";
     fs::path callLog = folder.path() / "calls.txt";
 
     explicit Batch(const std::string& name) : folder(name) {
         fs::create_directories(scans);
-        writeStandIn(standIn, callLog);
+        writeStandIn(bin, callLog);
+        fs::copy_file(batch, bin / "section_batch");
     }
     CommandResult run(const std::string& arguments) {
-        return runIn(folder.path(), "'" + batch + "' " + arguments, standIn.string());
+        return runIn(folder.path(), "bin/section_batch " + arguments);
     }
 };
 
@@ -165,9 +167,7 @@ TEST(BatchWithStandIn, AFailedRerunLeavesNoEarlierReportBehind) {
     writeText(b.scans / "a.jpg", "x");
     ASSERT_EQ(b.run("scans").exitStatus, 0);
     // The same name now fails: the old values must not come back in the table.
-    fs::rename(b.standIn / "section_measure", b.standIn / "good");
-    writeText(b.standIn / "section_measure", "#!/bin/sh\nexit 4\n");
-    ::chmod((b.standIn / "section_measure").c_str(), 0755);
+    writeText(b.bin / "section_measure", "#!/bin/sh\nexit 4\n");
     ASSERT_EQ(b.run("--force scans").exitStatus, 1);
     const fs::path out = b.folder.path() / "resultats";
     EXPECT_FALSE(fs::exists(out / "a.jpg" / "mesures.csv"));
@@ -175,19 +175,28 @@ TEST(BatchWithStandIn, AFailedRerunLeavesNoEarlierReportBehind) {
     EXPECT_EQ(table.substr(table.find("\r\n") + 2), "a.jpg;4" + std::string(28, ';') + "\r\n");
 }
 
-TEST(BatchWithStandIn, FindsTheProgramBesideItselfBeforeThePath) {
-    Batch b("beside");
+TEST(BatchWithStandIn, LooksForTheProgramAlongThePathWhenNoneIsBeside) {
+    Batch b("path");
     writeText(b.scans / "a.jpg", "x");
-    const fs::path bin = b.folder.path() / "bin";
-    fs::create_directories(bin);
-    fs::copy_file(batch, bin / "section_batch");
-    writeText(bin / "section_measure", "#!/bin/sh\necho beside\nexit 3\n");
-    ::chmod((bin / "section_measure").c_str(), 0755);
+    const fs::path alone = b.folder.path() / "alone";
+    fs::create_directories(alone);
+    fs::copy_file(batch, alone / "section_batch");
 
-    const CommandResult result = runIn(b.folder.path(), "bin/section_batch scans", b.standIn.string());
-    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(runIn(b.folder.path(), "alone/section_batch scans", b.bin.string()).exitStatus, 0);
+    EXPECT_EQ(calledScans(b.callLog), std::vector<std::string>{"a.jpg"});
+
+    writeText(alone / "section_measure", "#!/bin/sh\necho beside\nexit 3\n");
+    ::chmod((alone / "section_measure").c_str(), 0755);
+    EXPECT_EQ(runIn(b.folder.path(), "alone/section_batch --force scans", b.bin.string()).exitStatus, 1);
     EXPECT_EQ(readText(b.folder.path() / "resultats" / "a.jpg" / "console.txt"), "beside\n");
     EXPECT_FALSE(fs::exists(b.callLog));
+
+    // Without the program anywhere nothing can be measured.
+    fs::remove(alone / "section_measure");
+    const CommandResult missing =
+        runIn(b.folder.path(), "env PATH=/nonexistent alone/section_batch scans");
+    EXPECT_EQ(missing.exitStatus, 1);
+    EXPECT_NE(missing.err.find("section_measure introuvable"), std::string::npos) << missing.err;
 }
 
 TEST(BatchWithStandIn, ExitStatusesOfTheCommandLine) {
@@ -205,12 +214,6 @@ TEST(BatchWithStandIn, ExitStatusesOfTheCommandLine) {
     }
     EXPECT_FALSE(fs::exists(b.callLog));
     EXPECT_FALSE(fs::exists(b.folder.path() / "resultats"));
-
-    // Without the program nothing can be measured.
-    const CommandResult missing =
-        runIn(b.folder.path(), "env PATH=/nonexistent '" + batch + "' scans");
-    EXPECT_EQ(missing.exitStatus, 1);
-    EXPECT_NE(missing.err.find("section_measure introuvable"), std::string::npos) << missing.err;
 
     // An empty folder is a complete (empty) batch.
     fs::create_directories(b.folder.path() / "empty");

@@ -12,7 +12,6 @@ namespace {
 
 const std::string batch = SECTION_BATCH_BINARY;
 const std::string measure = SECTION_MEASURE_BINARY;
-const std::string measureFolder = fs::path(SECTION_MEASURE_BINARY).parent_path().string();
 
 // Small scans keep grabCut fast; each differs in seed, rotation and size of section.
 void writeScans(const fs::path& folder) {
@@ -33,8 +32,9 @@ void writeScans(const fs::path& folder) {
 
 const std::vector<std::string> scanOrder{"cane_1.jpg", "cane_2.png", "cane_3.jpg", "casse.jpg"};
 
+// section_measure is found beside section_batch in the build tree.
 CommandResult runBatch(const fs::path& folder, const std::string& arguments) {
-    return runIn(folder, "'" + batch + "' " + arguments, measureFolder);
+    return runIn(folder, "'" + batch + "' " + arguments);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -135,6 +136,12 @@ void runScans(const fs::path& program, const fs::path& outFolder,
 
         const std::optional<FinishedChild> child = waitForChild(terminal ? 1000 : -1);
         if (!child) continue;
+        if (child->pid == 0) {
+            // Children reaped behind our back: their scans keep no status, so they count as failed.
+            printError(std::to_string(running.size()) + " mesure(s) perdue(s) : " + runningNames(running));
+            running.clear();
+            continue;
+        }
         const auto it = std::find_if(running.begin(), running.end(),
                                      [&](const RunningScan& r) { return r.pid == child->pid; });
         if (it == running.end()) continue;
@@ -195,6 +202,9 @@ ExitStatus summarize(const std::vector<ScanResult>& results, int skipped,
 }
 
 int runBatch(const BatchOptions& options) {
+    // An ignored SIGCHLD, inherited from whoever started us, would make the children's
+    // statuses vanish.
+    std::signal(SIGCHLD, SIG_DFL);
     std::error_code error;
     if (!fs::is_directory(options.scansFolder, error)) {
         printError("« " + options.scansFolder + " » n'est pas un dossier");

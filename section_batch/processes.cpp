@@ -95,7 +95,7 @@ std::optional<FinishedChild> waitForChild(int timeoutMs) {
         const pid_t pid = ::waitpid(-1, &waitStatus, timeoutMs < 0 ? 0 : WNOHANG);
         if (pid > 0) return FinishedChild{pid, toExitStatus(waitStatus)};
         if (pid < 0 && errno == EINTR) continue;
-        if (pid < 0) return std::nullopt;  // no child left
+        if (pid < 0) return FinishedChild{0, NOT_STARTED};
         if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

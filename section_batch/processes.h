@@ -26,11 +26,11 @@ pid_t startMeasurement(const std::filesystem::path& program, const std::filesyst
 inline constexpr int NOT_STARTED = 127;
 
 struct FinishedChild {
-    pid_t pid = 0;
+    pid_t pid = 0;  // 0: no child is left to wait for
     int exitStatus = 0;  // 128 + the signal for a child killed by a signal, as shells do
 };
 
-// Waits for any child up to timeoutMs (forever when negative); nothing if none ended.
+// Waits for any child up to timeoutMs (forever when negative); nothing if none ended in time.
 std::optional<FinishedChild> waitForChild(int timeoutMs);
 
 // Cores this process may run on (respects the CPU set of a cluster job).

@@ -244,3 +244,16 @@ TEST(BatchWithStandIn, MergeReadsSubfoldersAloneAndShowsInterruptedScans) {
     EXPECT_EQ(merged[2], interrupted);
     EXPECT_EQ(merged[3], full[3]);
 }
+
+TEST(BatchWithStandIn, StatusesSurviveAnIgnoredChildSignalInheritedFromTheLauncher) {
+    Batch b("sigchld");
+    for (const char* name : {"a.jpg", "echec.jpg"}) writeText(b.scans / name, "x");
+    const CommandResult result =
+        runIn(b.folder.path(), "bash -c \"trap '' CHLD; exec bin/section_batch scans\"");
+    EXPECT_EQ(result.exitStatus, 1);
+    const std::vector<std::vector<std::string>> rows =
+        readCells(b.folder.path() / "resultats" / "toutes_mesures.csv");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1][1], "0");
+    EXPECT_EQ(rows[2][1], "1");
+}

@@ -101,7 +101,8 @@ du fichier, le statut de section_measure, puis les 28 valeurs de son « mesures.
 des 5 angles, rayons des 5 creux, profondeurs, distances au cercle circonscrit, ratios,
 largeur, diamètres des cercles circonscrit et inscrit), recopiées telles quelles. Même format
 que « mesures.csv » : UTF-8, séparateur « ; », virgule décimale, fins de ligne CR LF. Une
-image en échec garde sa ligne, avec son statut et des cases vides. Le tableau est écrit dans
+image en échec garde sa ligne, avec son statut et des cases vides (un statut 0 sans
+« mesures.csv » complet compte aussi comme un échec). Le tableau est écrit dans
 un fichier temporaire puis renommé : une série interrompue ne laisse jamais un demi-tableau.
 
 Reprise : relancée avec le même SORTIE, la commande saute les images dont le dossier contient
@@ -111,15 +112,16 @@ modifiées depuis ou interrompues sont mesurées à nouveau.
 
 Options :
   -j N         mesurer N images à la fois (par défaut autant que de cœurs). Ce nombre est
-               abaissé, avec un message, quand la mémoire disponible ne suffit pas : grabCut
-               demande environ 220 octets par pixel de la plus grande image.
+               abaissé, avec un message, quand la mémoire disponible (ou la limite mémoire
+               d'une tâche de grappe) ne suffit pas : grabCut demande environ 220 octets par
+               pixel de la plus grande image.
   --force      tout mesurer à nouveau, même les résultats complets.
   --shard K/N  ne mesurer que les images dont la position dans la liste triée (à partir de 0)
                vaut K modulo N, pour répartir une série sur plusieurs machines qui partagent
                SCANS et SORTIE. Le tableau n'est alors pas écrit : lancez --merge une fois
                tous les morceaux terminés.
   --merge      reconstruire SORTIE/toutes_mesures.csv à partir des seuls sous-dossiers de
-               SORTIE, sans rien mesurer. Un sous-dossier sans statut.txt (mesure interrompue
+               SORTIE nommés comme des images, dans l'ordre des noms, sans rien mesurer. Un sous-dossier sans statut.txt (mesure interrompue
                ou en cours) donne une ligne au statut vide.
   -h, --help   afficher cette aide.
 

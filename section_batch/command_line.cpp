@@ -121,8 +121,9 @@ Options :
                SCANS et SORTIE. Le tableau n'est alors pas écrit : lancez --merge une fois
                tous les morceaux terminés.
   --merge      reconstruire SORTIE/toutes_mesures.csv à partir des seuls sous-dossiers de
-               SORTIE nommés comme des images, dans l'ordre des noms, sans rien mesurer. Un sous-dossier sans statut.txt (mesure interrompue
-               ou en cours) donne une ligne au statut vide.
+               SORTIE nommés comme des images, dans l'ordre des noms, sans rien mesurer.
+               Un sous-dossier sans statut.txt (mesure interrompue ou en cours) donne une
+               ligne au statut vide.
   -h, --help   afficher cette aide.
 
 Progression : sur un terminal, une ligne tenue à jour sur la sortie d'erreur (images faites

@@ -63,8 +63,10 @@ int main(int argc, char** argv) {
     try {
         const cv::Mat image = readScan(path);
         if (image.empty()) {
-            std::cerr << "section_measure : impossible de lire « " << path
-                      << " » : fichier absent, illisible ou qui n'est pas une image" << std::endl;
+            std::cerr << "section_measure : impossible de lire « " << path << " » : "
+                      << (isTruncatedJpeg(path) ? "fichier JPEG tronqué (il s'arrête avant sa fin)"
+                                                : "fichier absent, illisible ou qui n'est pas une image")
+                      << std::endl;
             return BAD_INPUT;
         }
 
@@ -107,6 +109,11 @@ int main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
         std::cerr << "section_measure : mémoire insuffisante à l'étape « " << stage << " » sur « "
                   << path << " »" << std::endl;
+        return FAILED;
+    } catch (const std::exception& error) {
+        // Short of memory, OpenCV's thread pool fails with std::system_error rather than bad_alloc.
+        std::cerr << "section_measure : erreur à l'étape « " << stage << " » sur « " << path
+                  << " » : " << error.what() << std::endl;
         return FAILED;
     }
     return writeFailed ? WRITE_FAILED : COMPLETE;

@@ -268,7 +268,7 @@ std::vector<Case> makeCases() {
         };
         if (program == Program::SECTION) {
             cases.push_back({prefix + "truncated_jpeg", program, input("cut.jpg", halfJpeg), 2,
-                             Stream::ERR, {UNREADABLE_SECTION + "cut.jpg »"}, {}, {}});
+                             Stream::ERR, {UNREADABLE_SECTION + "cut.jpg »", "JPEG tronqué"}, {}, {}});
             cases.push_back({prefix + "truncated_png", program, input("cut.png", shortPng), 2,
                              Stream::ERR, {UNREADABLE_SECTION + "cut.png »"}, {}, {}});
         } else {

@@ -1,23 +1,17 @@
 // Both programs run end to end on bad and odd inputs, each in a folder of its own: the exit
 // status, the message naming the cause, no death by a signal, no file touched that the run
 // has no business touching.
+#include "support/run_program.h"
+#include "support/test_files.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstring>
+#include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -33,6 +27,7 @@
 #endif
 
 namespace fs = std::filesystem;
+using namespace test_support;
 
 namespace {
 
@@ -40,8 +35,7 @@ enum class Program { SECTION, LEAFLET };
 enum class Stream { OUT, ERR };
 
 // Enough for either program on a small scan, far too little for a 8000 x 8000 one.
-constexpr rlim_t MEMORY_LIMIT = rlim_t{512} << 20;
-constexpr uid_t NOBODY = 65534;
+constexpr std::uint64_t MEMORY_LIMIT = std::uint64_t{512} << 20;
 
 const std::vector<std::string> SECTION_OUTPUTS{
     "gray.bmp",  "bw.jpg",         "bw2.jpg", "grabcut.jpg", "res.jpg", "rayonsCourbureAngles.jpg",
@@ -49,76 +43,21 @@ const std::vector<std::string> SECTION_OUTPUTS{
 const std::vector<std::string> LEAFLET_OUTPUTS{"gray.bmp", "bw.jpg", "drawing.jpg"};
 const char* const OLD_CONTENT = "left by an earlier run";
 
-struct RunResult {
-    bool signalled = false;
-    int signal = 0;
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 struct FileState {
     std::uintmax_t size;
     std::size_t hash;
 };
 using Snapshot = std::map<std::string, FileState>;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 Snapshot snapshot(const fs::path& folder) {
     Snapshot files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         if (!entry.is_regular_file()) continue;
-        const std::string content = readFile(entry.path());
+        const std::string content = readBytes(entry.path());
         files[fs::relative(entry.path(), folder).string()] = {content.size(),
                                                               std::hash<std::string>{}(content)};
     }
     return files;
-}
-
-// Runs the program in `folder` with its output streams captured beside it, never inside it.
-RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-               const fs::path& folder, rlim_t memoryLimit, bool asNobody) {
-    const fs::path outPath = folder.parent_path() / "stdout.txt";
-    const fs::path errPath = folder.parent_path() / "stderr.txt";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(120);
-        if (chdir(folder.c_str()) != 0) _exit(121);
-        if (memoryLimit != 0) {
-            const rlimit limit{memoryLimit, memoryLimit};
-            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(122);
-        }
-        // Permissions do not hold back root: a read-only folder needs an ordinary user.
-        if (asNobody && geteuid() == 0 && (setgid(NOBODY) != 0 || setuid(NOBODY) != 0)) _exit(123);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(124);
-    }
-    RunResult run;
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) {
-        ADD_FAILURE() << "cannot run " << program << ": " << std::strerror(errno);
-        return run;
-    }
-    run.signalled = WIFSIGNALED(status);
-    if (run.signalled) run.signal = WTERMSIG(status);
-    if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
-    run.out = readFile(outPath);
-    run.err = readFile(errPath);
-    return run;
 }
 
 // --- Inputs ---
@@ -187,7 +126,7 @@ struct Case {
     std::vector<std::string> message;  // each part must appear; "a|b" accepts either
     std::set<std::string> mayChange;   // relative paths the run may create or replace
     std::set<std::string> mustChange;
-    rlim_t memoryLimit = 0;
+    std::uint64_t memoryLimit = 0;
     bool readOnlyFolder = false;
 };
 
@@ -196,7 +135,7 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 std::function<std::vector<std::string>(const fs::path&)> input(
     const std::string& name, const std::function<std::string()>& bytes) {
     return [name, bytes](const fs::path& folder) {
-        writeFile(folder / fs::u8path(name), bytes());
+        writeBytes(folder / fs::u8path(name), bytes());
         return std::vector<std::string>{name};
     };
 }
@@ -378,7 +317,7 @@ std::vector<Case> makeCases() {
     cases.push_back({"leaflet_petales_is_a_file", Program::LEAFLET,
                      [jpegScan](const fs::path& folder) {
                          fs::remove_all(folder / "PETALES");
-                         writeFile(folder / "PETALES", "not a folder");
+                         writeBytes(folder / "PETALES", "not a folder");
                          return jpegScan(Program::LEAFLET)(folder);
                      },
                      3, Stream::ERR, {"PETALES/scan.jpg_0.jpg", "PETALES/scan.jpg_1.jpg"},
@@ -429,9 +368,9 @@ void seedFolder(const fs::path& folder, Program program) {
     fs::create_directories(folder / "PETALES");
     const std::vector<std::string>& outputs =
         program == Program::SECTION ? SECTION_OUTPUTS : LEAFLET_OUTPUTS;
-    for (const std::string& name : outputs) writeFile(folder / name, OLD_CONTENT);
-    writeFile(folder / "PETALES" / "earlier.jpg_0.jpg", OLD_CONTENT);
-    writeFile(folder / "notes.txt", "mes notes");
+    for (const std::string& name : outputs) writeBytes(folder / name, OLD_CONTENT);
+    writeBytes(folder / "PETALES" / "earlier.jpg_0.jpg", OLD_CONTENT);
+    writeBytes(folder / "notes.txt", "mes notes");
 }
 
 // The folder and every file in it, since an owner may write into its files in a read-only folder.
@@ -451,9 +390,9 @@ TEST_P(BadInput, EndsWithItsStatusAndMessageTouchingOnlyItsFiles) {
 #ifdef UNDER_ADDRESS_SANITIZER
     if (c.memoryLimit != 0) GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit";
 #endif
-    const fs::path root = fs::path(::testing::TempDir()) / ("bad_input_" + c.name);
-    fs::remove_all(root);
-    const fs::path folder = root / "run";
+    TestFolder root("bad_input_" + c.name);
+    root.keep();  // removed at the end only if the test passed, so that a failure can be looked at
+    const fs::path folder = root.path() / "run";
     fs::create_directories(folder);
     seedFolder(folder, c.program);
     const std::vector<std::string> args = c.prepare(folder);
@@ -461,7 +400,11 @@ TEST_P(BadInput, EndsWithItsStatusAndMessageTouchingOnlyItsFiles) {
     if (c.readOnlyFolder) setWritable(folder, false);
 
     const std::string program = c.program == Program::SECTION ? SECTION_MEASURE : LEAFLET_CROP;
-    const RunResult run = runProgram(program, args, folder, c.memoryLimit, c.readOnlyFolder);
+    RunOptions options;
+    options.folder = folder;
+    options.addressSpaceLimit = c.memoryLimit;
+    options.asNobody = c.readOnlyFolder;  // permissions do not hold back root
+    const RunResult run = runProgram(program, args, options);
     if (c.readOnlyFolder) setWritable(folder, true);
 
     ASSERT_FALSE(run.signalled) << "ended by signal " << run.signal << "\n" << run.err;
@@ -489,7 +432,7 @@ TEST_P(BadInput, EndsWithItsStatusAndMessageTouchingOnlyItsFiles) {
         EXPECT_TRUE(now != after.end() && (old == before.end() || old->second.hash != now->second.hash))
             << name << " was not written";
     }
-    if (!HasFailure()) fs::remove_all(root);
+    if (!HasFailure()) fs::remove_all(root.path());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPrograms, BadInput, ::testing::ValuesIn(makeCases()),

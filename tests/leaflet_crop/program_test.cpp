@@ -1,76 +1,41 @@
 // The program run as a child process in a fresh folder, as a user runs it.
+#include "support/run_program.h"
+#include "support/test_files.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
+using namespace test_support;
 
 namespace {
 
 const std::string kVersionLine = "opencv version : " + std::to_string(CV_MAJOR_VERSION) + "." +
                                  std::to_string(CV_MINOR_VERSION) + "\n";
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        result.push_back(line);
-    return result;
-}
-
 class LeafletCropProgram : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "leaflet_crop_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        work_ = root_ / "work";
-        scripts_ = root_ / "scripts";
+        ASSERT_FALSE(root_.path().empty());
         fs::create_directories(work_);
         fs::create_directories(scripts_);
     }
 
-    void TearDown() override { fs::remove_all(root_); }
-
     // Runs the program in the work folder; PATH holds only the scripts folder, so "update.bat"
-    // is found only when a test puts one there. `limits` goes before the command (ulimit).
-    Outcome run(const std::string& arguments, const std::string& limits = "") const
+    // is found only when a test puts one there.
+    RunResult run(const std::vector<std::string>& arguments, RunOptions options = {}) const
     {
-        const std::string command = "cd '" + work_.string() + "' && (" + limits + " PATH='" + scripts_.string() +
-                                    "' exec '" LEAFLET_CROP_BINARY "' " + arguments + ") > '" +
-                                    (root_ / "out").string() + "' 2> '" + (root_ / "err").string() + "'";
-        const int status = std::system(command.c_str());
-        Outcome result;
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1000;
-        result.out = readFile(root_ / "out");
-        result.err = readFile(root_ / "err");
-        return result;
+        options.folder = work_;
+        options.environment.emplace_back("PATH", scripts_.string());
+        return runProgram(LEAFLET_CROP_BINARY, arguments, options);
     }
 
     void writeScript(const std::string& body) const
@@ -89,7 +54,8 @@ protected:
         return names;
     }
 
-    fs::path root_, work_, scripts_;
+    TestFolder root_{"leaflet_crop"};
+    fs::path work_ = root_.path() / "work", scripts_ = root_.path() / "scripts";
 };
 
 // Generated scans: light leaves of known length and width on a dark background, with specks.
@@ -112,7 +78,7 @@ const LeafletScanParams kThreeLeaves =
 TEST_F(LeafletCropProgram, CropsEveryLeafletOfTheDefaultInput)
 {
     ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), makeLeafletScan(kThreeLeaves)));
-    const Outcome result = run("");
+    const RunResult result = run({});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, kVersionLine);
     EXPECT_NE(result.err.find("update.bat"), std::string::npos) << "the shell names the missing script";
@@ -158,7 +124,7 @@ TEST_F(LeafletCropProgram, RunsUpdateBatFirstAndIgnoresItsOutcome)
 {
     ASSERT_TRUE(cv::imwrite((work_ / "scan.png").string(), makeLeafletScan(kThreeLeaves)));
     writeScript("echo update ran\necho > updated\nexit 7");  // PATH has no touch
-    const Outcome result = run("scan.png ignored.png");
+    const RunResult result = run({"scan.png", "ignored.png"});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "update ran\n" + kVersionLine);
     EXPECT_TRUE(fs::exists(work_ / "updated"));
@@ -170,7 +136,7 @@ TEST_F(LeafletCropProgram, UnreadableInputPrintsTheMessageAndReturnsMinusOne)
 {
     std::ofstream(work_ / "not_an_image.jpg") << "plain text";
     for (const std::string& path : {std::string("x.png"), std::string("not_an_image.jpg"), std::string()}) {
-        const Outcome result = run("'" + path + "'");
+        const RunResult result = run({path});
         EXPECT_EQ(result.status, 255) << path;
         EXPECT_EQ(result.out, kVersionLine + "Cannot read the image: " + path + "\n");
     }
@@ -180,7 +146,7 @@ TEST_F(LeafletCropProgram, UnreadableInputPrintsTheMessageAndReturnsMinusOne)
 TEST_F(LeafletCropProgram, ScanWithoutLeafletsWritesTheThreeImagesOnly)
 {
     ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), makeLeafletScan(scanWithLeaves({}))));
-    const Outcome result = run("");
+    const RunResult result = run({});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, kVersionLine);
     EXPECT_EQ(filesInWork(), (std::vector<std::string>{"bw.jpg", "drawing.jpg", "gray.bmp", "leaflet.jpg"}));
@@ -194,7 +160,7 @@ TEST_F(LeafletCropProgram, OutlineOf450IsNotCroppedAndOneJustLongerIs)
     cv::rectangle(scan, cv::Rect(220, 120, 101, 126), cv::Scalar(200, 200, 200), cv::FILLED);
     scan.at<cv::Vec3b>(119, 260) = cv::Vec3b(200, 200, 200);
     ASSERT_TRUE(cv::imwrite((work_ / "scan.png").string(), scan));
-    const Outcome result = run("scan.png");
+    const RunResult result = run({"scan.png"});
     EXPECT_EQ(result.status, 0) << result.err;
     ASSERT_TRUE(fs::exists(work_ / "PETALES/scan.png_0.jpg"));
     EXPECT_FALSE(fs::exists(work_ / "PETALES/scan.png_1.jpg"));
@@ -208,7 +174,7 @@ TEST_F(LeafletCropProgram, InputInAFolderGetsItsFolderUnderPetales)
 {
     fs::create_directories(work_ / "scans");
     ASSERT_TRUE(cv::imwrite((work_ / "scans/a.jpg").string(), makeLeafletScan(kThreeLeaves)));
-    const Outcome result = run("scans/a.jpg");
+    const RunResult result = run({"scans/a.jpg"});
     EXPECT_EQ(result.status, 0) << result.err;
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(fs::is_regular_file(work_ / ("PETALES/scans/a.jpg_" + std::to_string(i) + ".jpg"))) << i;
@@ -221,7 +187,7 @@ TEST_F(LeafletCropProgram, FailedWritesAreNamedInOrderTheRunGoesOnAndEndsWith3)
     for (const char* name : {"gray.bmp", "bw.jpg", "drawing.jpg"})
         fs::create_directory(work_ / name);
     std::ofstream(work_ / "PETALES") << "not a folder";
-    const Outcome result = run("");
+    const RunResult result = run({});
     EXPECT_EQ(result.status, 3);
     EXPECT_EQ(result.out, kVersionLine);
 
@@ -229,7 +195,7 @@ TEST_F(LeafletCropProgram, FailedWritesAreNamedInOrderTheRunGoesOnAndEndsWith3)
                                                "PETALES/leaflet.jpg_1.jpg", "PETALES/leaflet.jpg_2.jpg",
                                                "drawing.jpg"};
     std::vector<std::string> named;
-    for (const std::string& line : lines(result.err))
+    for (const std::string& line : splitLines(result.err))
         if (line.rfind("Cannot write \"", 0) == 0)
             named.push_back(line.substr(14, line.find('"', 14) - 14));
     EXPECT_EQ(named, expected) << result.err;
@@ -239,7 +205,7 @@ TEST_F(LeafletCropProgram, OneFailedWriteDoesNotStopTheOthers)
 {
     ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), makeLeafletScan(kThreeLeaves)));
     fs::create_directories(work_ / "PETALES/leaflet.jpg_1.jpg");
-    const Outcome result = run("");
+    const RunResult result = run({});
     EXPECT_EQ(result.status, 3);
     EXPECT_NE(result.err.find("Cannot write \"PETALES/leaflet.jpg_1.jpg\""), std::string::npos) << result.err;
     EXPECT_TRUE(fs::is_regular_file(work_ / "PETALES/leaflet.jpg_0.jpg"));
@@ -251,7 +217,9 @@ TEST_F(LeafletCropProgram, OpenCvErrorIsReportedWithStatus4)
 {
     ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), makeLeafletScan(kThreeLeaves)));
     // OpenCV refuses to decode an image larger than this many pixels.
-    const Outcome result = run("", "OPENCV_IO_MAX_IMAGE_PIXELS=1000");
+    RunOptions options;
+    options.environment = {{"OPENCV_IO_MAX_IMAGE_PIXELS", "1000"}};
+    const RunResult result = run({}, options);
     EXPECT_EQ(result.status, 4);
     EXPECT_EQ(result.out, kVersionLine);
     EXPECT_NE(result.err.find("OpenCV error while processing \"leaflet.jpg\""), std::string::npos) << result.err;
@@ -276,7 +244,9 @@ TEST_F(LeafletCropProgram, MemoryExhaustedOnAHugeScanIsReportedWithStatus4)
     bmp << std::string(1000, '\0');
     bmp.close();
 
-    const Outcome result = run("huge.bmp", "ulimit -v 1000000 &&");
+    RunOptions options;
+    options.addressSpaceLimit = std::uint64_t{1000000} * 1024;  // ulimit -v 1000000
+    const RunResult result = run({"huge.bmp"}, options);
     EXPECT_EQ(result.status, 4) << result.err;
     EXPECT_EQ(result.out, kVersionLine);
     EXPECT_NE(result.err.find("Out of memory while processing \"huge.bmp\""), std::string::npos) << result.err;

@@ -19,27 +19,27 @@ const std::string batch = SECTION_BATCH_BINARY;
 void writeStandIn(const fs::path& folder, const fs::path& callLog) {
     fs::create_directories(folder);
     const fs::path script = folder / "section_measure";
-    writeText(script,
-              "#!/bin/sh\n"
-              "printf '%s\\n' \"$1\" >> '" + callLog.string() + "'\n"
-              "echo \"argument=$1\"\n"
-              "echo \"dossier=$(pwd -P)\"\n"
-              "case \"$(basename \"$1\")\" in\n"
-              "  echec*) echo 'pas de section ici' >&2; exit 1 ;;\n"
-              "  tue*) kill -9 $$ ;;\n"
-              "esac\n"
-              "n=$(basename \"$1\" | wc -c)\n"
-              "{\n"
-              "printf '%s\\r\\n' 'Mesure;Angle/creux 1;Angle/creux 2;Angle/creux 3;Angle/creux 4;Angle/creux 5'\n"
-              "printf '%s\\r\\n' \"Rayon de courbure de l'angle (mm);$n,5;1;2;3;4;\"\n"
-              "printf '%s\\r\\n' 'Rayon de courbure du creux (mm);5;6;7;8;9;'\n"
-              "printf '%s\\r\\n' 'Profondeur du creux (mm);0,1;0,2;0,3;0,4;0,5;'\n"
-              "printf '%s\\r\\n' 'Distance du creux avec le cercle circonscrit (mm);1,1;1,2;1,3;1,4;1,5;'\n"
-              "printf '%s\\r\\n' 'Ratio de la  distance du creux  avec le cercle circonscrit avec le rayon du cercle (%);10;20;30;40;-0;'\n"
-              "printf '%s\\r\\n' 'Largeur primocanne  (mm) : ;9,87'\n"
-              "printf '%s\\r\\n' 'Diam\xC3\xA8tre cercle circonscrit  (mm) : ;10,46'\n"
-              "printf '%s\\r\\n' 'Diam\xC3\xA8tre cercle inscrit  (mm) : ;1,23457e+06'\n"
-              "} > mesures.csv\n");
+    writeBytes(script,
+               "#!/bin/sh\n"
+               "printf '%s\\n' \"$1\" >> '" + callLog.string() + "'\n"
+               "echo \"argument=$1\"\n"
+               "echo \"dossier=$(pwd -P)\"\n"
+               "case \"$(basename \"$1\")\" in\n"
+               "  echec*) echo 'pas de section ici' >&2; exit 1 ;;\n"
+               "  tue*) kill -9 $$ ;;\n"
+               "esac\n"
+               "n=$(basename \"$1\" | wc -c)\n"
+               "{\n"
+               "printf '%s\\r\\n' 'Mesure;Angle/creux 1;Angle/creux 2;Angle/creux 3;Angle/creux 4;Angle/creux 5'\n"
+               "printf '%s\\r\\n' \"Rayon de courbure de l'angle (mm);$n,5;1;2;3;4;\"\n"
+               "printf '%s\\r\\n' 'Rayon de courbure du creux (mm);5;6;7;8;9;'\n"
+               "printf '%s\\r\\n' 'Profondeur du creux (mm);0,1;0,2;0,3;0,4;0,5;'\n"
+               "printf '%s\\r\\n' 'Distance du creux avec le cercle circonscrit (mm);1,1;1,2;1,3;1,4;1,5;'\n"
+               "printf '%s\\r\\n' 'Ratio de la  distance du creux  avec le cercle circonscrit avec le rayon du cercle (%);10;20;30;40;-0;'\n"
+               "printf '%s\\r\\n' 'Largeur primocanne  (mm) : ;9,87'\n"
+               "printf '%s\\r\\n' 'Diam\xC3\xA8tre cercle circonscrit  (mm) : ;10,46'\n"
+               "printf '%s\\r\\n' 'Diam\xC3\xA8tre cercle inscrit  (mm) : ;1,23457e+06'\n"
+               "} > mesures.csv\n");
     ::chmod(script.c_str(), 0755);
 }
 
@@ -54,7 +54,7 @@ std::vector<std::string> lines(const std::string& text) {
 
 std::vector<std::string> calledScans(const fs::path& callLog) {
     std::vector<std::string> names;
-    for (const std::string& path : lines(readText(callLog))) {
+    for (const std::string& path : lines(readBytes(callLog))) {
         names.push_back(fs::path(path).filename().string());
     }
     std::sort(names.begin(), names.end());
@@ -69,13 +69,15 @@ struct Batch {
     fs::path bin = folder.path() / "bin";
     fs::path callLog = folder.path() / "calls.txt";
 
-    explicit Batch(const std::string& name) : folder(name) {
+    explicit Batch(const std::string& name) : folder("section_batch_" + name) {
         fs::create_directories(scans);
         writeStandIn(bin, callLog);
         fs::copy_file(batch, bin / "section_batch");
     }
-    CommandResult run(const std::string& arguments) {
-        return runIn(folder.path(), "bin/section_batch " + arguments);
+    RunResult run(const std::vector<std::string>& arguments) {
+        RunOptions options;
+        options.folder = folder.path();
+        return runProgram("bin/section_batch", arguments, options);
     }
 };
 
@@ -84,13 +86,13 @@ struct Batch {
 TEST(BatchWithStandIn, RunsEachScanInItsFolderAndGathersRowsStatusesAndStreams) {
     Batch b("layout");
     for (const char* name : {"b c.png", "a.jpg", "echec.jpg", "tue.TIF", "notes.txt"}) {
-        writeText(b.scans / name, "x");
+        writeBytes(b.scans / name, "x");
     }
     fs::create_directories(b.scans / "sub");
-    writeText(b.scans / "sub" / "inner.jpg", "x");
+    writeBytes(b.scans / "sub" / "inner.jpg", "x");
 
-    const CommandResult result = b.run("-j 2 scans");
-    EXPECT_EQ(result.exitStatus, 1);
+    const RunResult result = b.run({"-j", "2", "scans"});
+    EXPECT_EQ(result.status, 1);
     const fs::path out = b.folder.path() / "resultats";
 
     std::vector<std::string> folders;
@@ -102,11 +104,11 @@ TEST(BatchWithStandIn, RunsEachScanInItsFolderAndGathersRowsStatusesAndStreams) 
     EXPECT_EQ(folders, scans);
 
     // The child ran in its own folder, given the scan's absolute path, streams split.
-    const std::string console = readText(out / "b c.png" / "console.txt");
+    const std::string console = readBytes(out / "b c.png" / "console.txt");
     EXPECT_EQ(console, "argument=" + fs::canonical(b.scans / "b c.png").string() + "\ndossier=" +
                            fs::canonical(out / "b c.png").string() + "\n");
-    EXPECT_EQ(readText(out / "echec.jpg" / "erreurs.txt"), "pas de section ici\n");
-    EXPECT_EQ(readText(out / "a.jpg" / "erreurs.txt"), "");
+    EXPECT_EQ(readBytes(out / "echec.jpg" / "erreurs.txt"), "pas de section ici\n");
+    EXPECT_EQ(readBytes(out / "a.jpg" / "erreurs.txt"), "");
 
     const std::vector<std::vector<std::string>> rows = readCells(out / "toutes_mesures.csv");
     ASSERT_EQ(rows.size(), 5u);
@@ -138,93 +140,99 @@ TEST(BatchWithStandIn, RunsEachScanInItsFolderAndGathersRowsStatusesAndStreams) 
 
 TEST(BatchWithStandIn, ResumesOnlyWhatIsNotCompleteAndForceMeasuresAll) {
     Batch b("resume");
-    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "echec.jpg"}) writeText(b.scans / name, "x");
-    ASSERT_EQ(b.run("scans out").exitStatus, 1);
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "echec.jpg"}) writeBytes(b.scans / name, "x");
+    ASSERT_EQ(b.run({"scans", "out"}).status, 1);
     EXPECT_EQ(calledScans(b.callLog).size(), 4u);
-    const std::string firstTable = readText(b.folder.path() / "out" / "toutes_mesures.csv");
+    const std::string firstTable = readBytes(b.folder.path() / "out" / "toutes_mesures.csv");
 
     // Failed again; "b.jpg" changed; "c.jpg" interrupted before its status was written.
-    writeText(b.scans / "b.jpg", "xy");
+    writeBytes(b.scans / "b.jpg", "xy");
     fs::remove(b.folder.path() / "out" / "c.jpg" / "statut.txt");
-    CommandResult result = b.run("scans out");
-    EXPECT_EQ(result.exitStatus, 1);
+    RunResult result = b.run({"scans", "out"});
+    EXPECT_EQ(result.status, 1);
     EXPECT_EQ(calledScans(b.callLog), (std::vector<std::string>{"b.jpg", "c.jpg", "echec.jpg"}));
     EXPECT_NE(result.err.find("1 image(s) déjà mesurée(s)"), std::string::npos) << result.err;
-    EXPECT_EQ(readText(b.folder.path() / "out" / "toutes_mesures.csv"), firstTable);
+    EXPECT_EQ(readBytes(b.folder.path() / "out" / "toutes_mesures.csv"), firstTable);
 
     fs::remove(b.scans / "echec.jpg");
-    result = b.run("scans out");
-    EXPECT_EQ(result.exitStatus, 0);
+    result = b.run({"scans", "out"});
+    EXPECT_EQ(result.status, 0);
     EXPECT_TRUE(calledScans(b.callLog).empty());
     EXPECT_EQ(readCells(b.folder.path() / "out" / "toutes_mesures.csv").size(), 4u);
 
-    EXPECT_EQ(b.run("--force scans out").exitStatus, 0);
+    EXPECT_EQ(b.run({"--force", "scans", "out"}).status, 0);
     EXPECT_EQ(calledScans(b.callLog), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
 }
 
 TEST(BatchWithStandIn, AFailedRerunLeavesNoEarlierReportBehind) {
     Batch b("stale");
-    writeText(b.scans / "a.jpg", "x");
-    ASSERT_EQ(b.run("scans").exitStatus, 0);
+    writeBytes(b.scans / "a.jpg", "x");
+    ASSERT_EQ(b.run({"scans"}).status, 0);
     // The same name now fails: the old values must not come back in the table.
-    writeText(b.bin / "section_measure", "#!/bin/sh\nexit 4\n");
-    ASSERT_EQ(b.run("--force scans").exitStatus, 1);
+    writeBytes(b.bin / "section_measure", "#!/bin/sh\nexit 4\n");
+    ASSERT_EQ(b.run({"--force", "scans"}).status, 1);
     const fs::path out = b.folder.path() / "resultats";
     EXPECT_FALSE(fs::exists(out / "a.jpg" / "mesures.csv"));
-    const std::string table = readText(out / "toutes_mesures.csv");
+    const std::string table = readBytes(out / "toutes_mesures.csv");
     EXPECT_EQ(table.substr(table.find("\r\n") + 2), "a.jpg;4" + std::string(28, ';') + "\r\n");
 }
 
 TEST(BatchWithStandIn, LooksForTheProgramAlongThePathWhenNoneIsBeside) {
     Batch b("path");
-    writeText(b.scans / "a.jpg", "x");
+    writeBytes(b.scans / "a.jpg", "x");
     const fs::path alone = b.folder.path() / "alone";
     fs::create_directories(alone);
     fs::copy_file(batch, alone / "section_batch");
 
-    EXPECT_EQ(runIn(b.folder.path(), "alone/section_batch scans", b.bin.string()).exitStatus, 0);
+    RunOptions options;
+    options.folder = b.folder.path();
+    options.pathPrefix = b.bin.string();
+    EXPECT_EQ(runProgram("alone/section_batch", {"scans"}, options).status, 0);
     EXPECT_EQ(calledScans(b.callLog), std::vector<std::string>{"a.jpg"});
 
-    writeText(alone / "section_measure", "#!/bin/sh\necho beside\nexit 3\n");
+    writeBytes(alone / "section_measure", "#!/bin/sh\necho beside\nexit 3\n");
     ::chmod((alone / "section_measure").c_str(), 0755);
-    EXPECT_EQ(runIn(b.folder.path(), "alone/section_batch --force scans", b.bin.string()).exitStatus, 1);
-    EXPECT_EQ(readText(b.folder.path() / "resultats" / "a.jpg" / "console.txt"), "beside\n");
+    EXPECT_EQ(runProgram("alone/section_batch", {"--force", "scans"}, options).status, 1);
+    EXPECT_EQ(readBytes(b.folder.path() / "resultats" / "a.jpg" / "console.txt"), "beside\n");
     EXPECT_FALSE(fs::exists(b.callLog));
 
     // Without the program anywhere nothing can be measured.
     fs::remove(alone / "section_measure");
-    const CommandResult missing =
-        runIn(b.folder.path(), "env PATH=/nonexistent alone/section_batch scans");
-    EXPECT_EQ(missing.exitStatus, 1);
+    options.pathPrefix.clear();
+    options.environment = {{"PATH", "/nonexistent"}};
+    const RunResult missing = runProgram("alone/section_batch", {"scans"}, options);
+    EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("section_measure introuvable"), std::string::npos) << missing.err;
 }
 
 TEST(BatchWithStandIn, ExitStatusesOfTheCommandLine) {
     Batch b("status");
-    writeText(b.scans / "a.jpg", "x");
-    writeText(b.folder.path() / "file.jpg", "x");
+    writeBytes(b.scans / "a.jpg", "x");
+    writeBytes(b.folder.path() / "file.jpg", "x");
 
-    EXPECT_EQ(b.run("--help").exitStatus, 0);
-    EXPECT_NE(b.run("--help").out.find("--shard K/N"), std::string::npos);
-    for (const char* arguments : {"", "--bogus scans", "missing", "file.jpg", "-j 0 scans",
-                                  "scans out extra", "--shard 2 scans", "--merge missing"}) {
-        const CommandResult result = b.run(arguments);
-        EXPECT_EQ(result.exitStatus, 2) << arguments;
-        EXPECT_NE(result.err.find("section_batch : "), std::string::npos) << arguments;
+    EXPECT_EQ(b.run({"--help"}).status, 0);
+    EXPECT_NE(b.run({"--help"}).out.find("--shard K/N"), std::string::npos);
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {}, {"--bogus", "scans"}, {"missing"}, {"file.jpg"}, {"-j", "0", "scans"},
+             {"scans", "out", "extra"}, {"--shard", "2", "scans"}, {"--merge", "missing"}}) {
+        const RunResult result = b.run(arguments);
+        EXPECT_EQ(result.status, 2) << ::testing::PrintToString(arguments);
+        EXPECT_NE(result.err.find("section_batch : "), std::string::npos)
+            << ::testing::PrintToString(arguments);
     }
     EXPECT_FALSE(fs::exists(b.callLog));
     EXPECT_FALSE(fs::exists(b.folder.path() / "resultats"));
 
     // An empty folder is a complete (empty) batch.
     fs::create_directories(b.folder.path() / "empty");
-    EXPECT_EQ(b.run("empty out").exitStatus, 0);
+    EXPECT_EQ(b.run({"empty", "out"}).status, 0);
     EXPECT_EQ(readCells(b.folder.path() / "out" / "toutes_mesures.csv").size(), 1u);
 }
 
 TEST(BatchWithStandIn, MergeReadsSubfoldersAloneAndShowsInterruptedScans) {
     Batch b("merge");
-    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) writeText(b.scans / name, "x");
-    ASSERT_EQ(b.run("scans out").exitStatus, 0);
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) writeBytes(b.scans / name, "x");
+    ASSERT_EQ(b.run({"scans", "out"}).status, 0);
     const fs::path out = b.folder.path() / "out";
     const std::vector<std::vector<std::string>> full = readCells(out / "toutes_mesures.csv");
 
@@ -233,8 +241,8 @@ TEST(BatchWithStandIn, MergeReadsSubfoldersAloneAndShowsInterruptedScans) {
     fs::remove(out / "toutes_mesures.csv");
     fs::remove(out / "b.jpg" / "statut.txt");
     fs::create_directories(out / "figures");
-    const CommandResult result = b.run("--merge out");
-    EXPECT_EQ(result.exitStatus, 1);
+    const RunResult result = b.run({"--merge", "out"});
+    EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.out.find("b.jpg (pas de statut)"), std::string::npos) << result.out;
     const std::vector<std::vector<std::string>> merged = readCells(out / "toutes_mesures.csv");
     ASSERT_EQ(merged.size(), 4u);
@@ -247,10 +255,12 @@ TEST(BatchWithStandIn, MergeReadsSubfoldersAloneAndShowsInterruptedScans) {
 
 TEST(BatchWithStandIn, StatusesSurviveAnIgnoredChildSignalInheritedFromTheLauncher) {
     Batch b("sigchld");
-    for (const char* name : {"a.jpg", "echec.jpg"}) writeText(b.scans / name, "x");
-    const CommandResult result =
-        runIn(b.folder.path(), "bash -c \"trap '' CHLD; exec bin/section_batch scans\"");
-    EXPECT_EQ(result.exitStatus, 1);
+    for (const char* name : {"a.jpg", "echec.jpg"}) writeBytes(b.scans / name, "x");
+    RunOptions options;
+    options.folder = b.folder.path();
+    const RunResult result =
+        runProgram("bash", {"-c", "trap '' CHLD; exec bin/section_batch scans"}, options);
+    EXPECT_EQ(result.status, 1);
     const std::vector<std::vector<std::string>> rows =
         readCells(b.folder.path() / "resultats" / "toutes_mesures.csv");
     ASSERT_EQ(rows.size(), 3u);

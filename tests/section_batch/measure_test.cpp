@@ -27,25 +27,27 @@ void writeScans(const fs::path& folder) {
         const std::string name = "cane_" + std::to_string(i + 1) + (i == 1 ? ".png" : ".jpg");
         ASSERT_TRUE(cv::imwrite((folder / name).string(), makeSectionScan(params)));
     }
-    writeText(folder / "casse.jpg", "this is no image");
+    writeBytes(folder / "casse.jpg", "this is no image");
 }
 
 const std::vector<std::string> scanOrder{"cane_1.jpg", "cane_2.png", "cane_3.jpg", "casse.jpg"};
 
 // section_measure is found beside section_batch in the build tree.
-CommandResult runBatch(const fs::path& folder, const std::string& arguments) {
-    return runIn(folder, "'" + batch + "' " + arguments);
+RunResult runBatch(const fs::path& folder, const std::vector<std::string>& arguments) {
+    RunOptions options;
+    options.folder = folder;
+    return runProgram(batch, arguments, options);
 }
 
 }  // namespace
 
 TEST(BatchOfRealScans, GivesEachScanWhatALoneRunGivesAndResumes) {
-    TestFolder folder("real");
+    TestFolder folder("section_batch_real");
     writeScans(folder.path() / "scans");
     const fs::path out = folder.path() / "resultats";
 
-    CommandResult result = runBatch(folder.path(), "scans");
-    EXPECT_EQ(result.exitStatus, 1) << result.err;
+    RunResult result = runBatch(folder.path(), {"scans"});
+    EXPECT_EQ(result.status, 1) << result.err;
     EXPECT_NE(result.out.find("1 image(s) sur 4 en échec : casse.jpg (statut 2)"), std::string::npos)
         << result.out;
 
@@ -62,54 +64,56 @@ TEST(BatchOfRealScans, GivesEachScanWhatALoneRunGivesAndResumes) {
         } else {
             EXPECT_EQ(row[1], "2");
             EXPECT_EQ(cells, std::vector<std::string>(28, ""));
-            EXPECT_NE(readText(out / "casse.jpg" / "erreurs.txt").find("casse.jpg"), std::string::npos);
+            EXPECT_NE(readBytes(out / "casse.jpg" / "erreurs.txt").find("casse.jpg"), std::string::npos);
         }
     }
 
     // A lone run in a fresh folder writes the same report and console.
     const fs::path lone = folder.path() / "lone";
     fs::create_directories(lone);
-    const CommandResult loneRun =
-        runIn(lone, "'" + measure + "' '" + (folder.path() / "scans" / "cane_2.png").string() + "'");
-    ASSERT_EQ(loneRun.exitStatus, 0);
-    EXPECT_EQ(readText(lone / "mesures.csv"), readText(out / "cane_2.png" / "mesures.csv"));
-    EXPECT_EQ(loneRun.out, readText(out / "cane_2.png" / "console.txt"));
-    EXPECT_EQ(readText(lone / "res.jpg"), readText(out / "cane_2.png" / "res.jpg"));
+    RunOptions inLone;
+    inLone.folder = lone;
+    const RunResult loneRun =
+        runProgram(measure, {(folder.path() / "scans" / "cane_2.png").string()}, inLone);
+    ASSERT_EQ(loneRun.status, 0);
+    EXPECT_EQ(readBytes(lone / "mesures.csv"), readBytes(out / "cane_2.png" / "mesures.csv"));
+    EXPECT_EQ(loneRun.out, readBytes(out / "cane_2.png" / "console.txt"));
+    EXPECT_EQ(readBytes(lone / "res.jpg"), readBytes(out / "cane_2.png" / "res.jpg"));
 
     // Resuming: only the failed scan and the changed one run again.
-    writeText(out / "cane_1.jpg" / "console.txt", "kept");
-    writeText(out / "cane_3.jpg" / "console.txt", "kept");
+    writeBytes(out / "cane_1.jpg" / "console.txt", "kept");
+    writeBytes(out / "cane_3.jpg" / "console.txt", "kept");
     fs::last_write_time(folder.path() / "scans" / "cane_3.jpg",
                         fs::last_write_time(folder.path() / "scans" / "cane_3.jpg") +
                             std::chrono::seconds(5));
-    const std::string table = readText(out / "toutes_mesures.csv");
-    result = runBatch(folder.path(), "scans");
-    EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_EQ(readText(out / "cane_1.jpg" / "console.txt"), "kept");
-    EXPECT_NE(readText(out / "cane_3.jpg" / "console.txt"), "kept");
-    EXPECT_EQ(readText(out / "toutes_mesures.csv"), table);
+    const std::string table = readBytes(out / "toutes_mesures.csv");
+    result = runBatch(folder.path(), {"scans"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(readBytes(out / "cane_1.jpg" / "console.txt"), "kept");
+    EXPECT_NE(readBytes(out / "cane_3.jpg" / "console.txt"), "kept");
+    EXPECT_EQ(readBytes(out / "toutes_mesures.csv"), table);
 
     fs::remove(folder.path() / "scans" / "casse.jpg");
-    result = runBatch(folder.path(), "scans");
-    EXPECT_EQ(result.exitStatus, 0) << result.out << result.err;
+    result = runBatch(folder.path(), {"scans"});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
     EXPECT_EQ(readCells(out / "toutes_mesures.csv").size(), 4u);
 }
 
 TEST(BatchOfRealScans, OneJobTwoJobsAndTwoMergedShardsGiveTheSameTable) {
-    TestFolder folder("same");
+    TestFolder folder("section_batch_same");
     writeScans(folder.path() / "scans");
 
-    EXPECT_EQ(runBatch(folder.path(), "-j 2 scans two").exitStatus, 1);
-    EXPECT_EQ(runBatch(folder.path(), "-j 1 scans one").exitStatus, 1);
-    const std::string table = readText(folder.path() / "two" / "toutes_mesures.csv");
+    EXPECT_EQ(runBatch(folder.path(), {"-j", "2", "scans", "two"}).status, 1);
+    EXPECT_EQ(runBatch(folder.path(), {"-j", "1", "scans", "one"}).status, 1);
+    const std::string table = readBytes(folder.path() / "two" / "toutes_mesures.csv");
     ASSERT_EQ(readCells(folder.path() / "two" / "toutes_mesures.csv").size(), 5u);
-    EXPECT_EQ(readText(folder.path() / "one" / "toutes_mesures.csv"), table);
+    EXPECT_EQ(readBytes(folder.path() / "one" / "toutes_mesures.csv"), table);
 
     // Each shard measures its own positions and leaves the table to the merge.
-    EXPECT_EQ(runBatch(folder.path(), "--shard 0/2 scans shards").exitStatus, 0);
-    EXPECT_EQ(runBatch(folder.path(), "--shard 1/2 scans shards").exitStatus, 1);
+    EXPECT_EQ(runBatch(folder.path(), {"--shard", "0/2", "scans", "shards"}).status, 0);
+    EXPECT_EQ(runBatch(folder.path(), {"--shard", "1/2", "scans", "shards"}).status, 1);
     EXPECT_FALSE(fs::exists(folder.path() / "shards" / "toutes_mesures.csv"));
     EXPECT_TRUE(fs::exists(folder.path() / "shards" / "cane_3.jpg" / "mesures.csv"));
-    EXPECT_EQ(runBatch(folder.path(), "--merge shards").exitStatus, 1);
-    EXPECT_EQ(readText(folder.path() / "shards" / "toutes_mesures.csv"), table);
+    EXPECT_EQ(runBatch(folder.path(), {"--merge", "shards"}).status, 1);
+    EXPECT_EQ(readBytes(folder.path() / "shards" / "toutes_mesures.csv"), table);
 }

@@ -3,6 +3,7 @@
 #include "section_batch/progress.h"
 #include "section_batch/results.h"
 #include "section_batch/scans.h"
+#include "support/example_report.h"
 #include "test_folder.h"
 
 #include <gtest/gtest.h>
@@ -17,17 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // The example report of "mesures.csv", byte for byte.
-const std::string exampleReport =
-    "Mesure;Angle/creux 1;Angle/creux 2;Angle/creux 3;Angle/creux 4;Angle/creux 5\r\n"
-    "Rayon de courbure de l'angle (mm);0,87;1,06;0,95;1,21;0,78;\r\n"
-    "Rayon de courbure du creux (mm);2,14;1,82;3,05;2,5;1,97;\r\n"
-    "Profondeur du creux (mm);0,42;0,51;0,33;0,47;0,6;\r\n"
-    "Distance du creux avec le cercle circonscrit (mm);0,91;1,04;0,85;0,97;1,12;\r\n"
-    "Ratio de la  distance du creux  avec le cercle circonscrit avec le rayon du cercle (%);"
-    "17,41;19,84;16,19;18,62;21,46;\r\n"
-    "Largeur primocanne  (mm) : ;9,87\r\n"
-    "Diam\xC3\xA8tre cercle circonscrit  (mm) : ;10,46\r\n"
-    "Diam\xC3\xA8tre cercle inscrit  (mm) : ;7,62\r\n";
+const std::string exampleReport = test_support::EXAMPLE_REPORT;
 
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
     text.replace(text.find(from), from.size(), to);
@@ -37,13 +28,13 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 }  // namespace
 
 TEST(ScanList, KeepsImagesOfAnyCaseSortedByNameAndSkipsSubfoldersAndOtherFiles) {
-    TestFolder folder("list");
+    TestFolder folder("section_batch_list");
     for (const char* name : {"b.TIFF", "a.jpg", "c.Jpeg", "d.png", "e.tif", "f.BMP", "notes.txt",
                              "jpg", ".png", "g.jpg.bak"}) {
-        writeText(folder.path() / name, "x");
+        writeBytes(folder.path() / name, "x");
     }
     fs::create_directories(folder.path() / "sub.jpg");
-    writeText(folder.path() / "sub.jpg" / "inner.jpg", "x");
+    writeBytes(folder.path() / "sub.jpg" / "inner.jpg", "x");
 
     const std::vector<std::string> expected{"a.jpg", "b.TIFF", "c.Jpeg", "d.png", "e.tif", "f.BMP"};
     EXPECT_EQ(listScans(folder.path()), expected);
@@ -61,7 +52,7 @@ TEST(ScanList, ShardsPartitionTheListByPositionModuloTheirCount) {
 }
 
 TEST(ImageHeader, GivesTheSizeOfEveryFormatWithoutDecoding) {
-    TestFolder folder("header");
+    TestFolder folder("section_batch_header");
     const cv::Mat image(23, 37, CV_8UC3, cv::Scalar(10, 200, 30));
     for (const char* name : {"s.png", "s.jpg", "s.bmp", "s.tif"}) {
         const fs::path path = folder.path() / name;
@@ -72,9 +63,9 @@ TEST(ImageHeader, GivesTheSizeOfEveryFormatWithoutDecoding) {
     fs::rename(folder.path() / "s.png", folder.path() / "png.jpg");
     EXPECT_EQ(readImageSizeFromHeader(folder.path() / "png.jpg"), cv::Size(37, 23));
 
-    writeText(folder.path() / "text.jpg", "not an image at all");
-    writeText(folder.path() / "cut.jpg", std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10));
-    writeText(folder.path() / "empty.png", "");
+    writeBytes(folder.path() / "text.jpg", "not an image at all");
+    writeBytes(folder.path() / "cut.jpg", std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10));
+    writeBytes(folder.path() / "empty.png", "");
     EXPECT_FALSE(readImageSizeFromHeader(folder.path() / "text.jpg"));
     EXPECT_FALSE(readImageSizeFromHeader(folder.path() / "cut.jpg"));
     EXPECT_FALSE(readImageSizeFromHeader(folder.path() / "empty.png"));
@@ -120,23 +111,23 @@ TEST(StatusFile, RoundTripsAndRefusesDamagedText) {
 }
 
 TEST(StatusFile, CompleteOnlyForStatusZeroOnTheSameScanWithItsReport) {
-    TestFolder folder("complete");
+    TestFolder folder("section_batch_complete");
     const fs::path scan = folder.path() / "scan.jpg";
-    writeText(scan, "pixels");
+    writeBytes(scan, "pixels");
     const ScanFingerprint fingerprint = *fingerprintScan(scan);
     EXPECT_EQ(fingerprint.size, 6u);
 
     const fs::path result = folder.path() / "result";
     fs::create_directories(result);
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint));  // nothing yet
-    writeText(result / REPORT_FILE, exampleReport);
+    writeBytes(result / REPORT_FILE, exampleReport);
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint));  // no status: interrupted
     ASSERT_TRUE(writeStatus(result, {1, fingerprint}));
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint));  // failed
     ASSERT_TRUE(writeStatus(result, {0, fingerprint}));
     EXPECT_TRUE(holdsCompleteResult(result, fingerprint));
 
-    writeText(scan, "pixels, changed");
+    writeBytes(scan, "pixels, changed");
     EXPECT_FALSE(holdsCompleteResult(result, *fingerprintScan(scan)));
     const ScanFingerprint touched{fingerprint.size, fingerprint.modifiedNs + 1};
     EXPECT_FALSE(holdsCompleteResult(result, touched));
@@ -263,13 +254,13 @@ TEST(Resources, MemoryLowersTheJobCountButNeverBelowOne) {
 }
 
 TEST(Resources, FindsTheMeasuringProgramBesideFirstThenAlongThePath) {
-    TestFolder folder("find");
+    TestFolder folder("section_batch_find");
     const fs::path beside = folder.path() / "bin";
     const fs::path first = folder.path() / "first";
     const fs::path second = folder.path() / "second";
     for (const fs::path& dir : {beside, first, second}) fs::create_directories(dir);
     const auto makeProgram = [](const fs::path& dir, bool executable) {
-        writeText(dir / "section_measure", "#!/bin/sh\n");
+        writeBytes(dir / "section_measure", "#!/bin/sh\n");
         ::chmod((dir / "section_measure").c_str(), executable ? 0755 : 0644);
     };
     const std::string path = first.string() + "::" + second.string();
@@ -311,16 +302,16 @@ TEST(Resources, ReadsTheTightestCgroupLimitAlongTheHierarchy) {
     EXPECT_EQ(v1[2].usage, "/sys/fs/cgroup/memory/memory.usage_in_bytes");
     EXPECT_TRUE(cgroupMemoryFiles("4:cpu:/z\n").empty());
 
-    TestFolder folder("cgroup");
+    TestFolder folder("section_batch_cgroup");
     const fs::path f = folder.path();
-    writeText(f / "step.max", "max\n");
-    writeText(f / "step.current", "100\n");
-    writeText(f / "job.max", "1000\n");
-    writeText(f / "job.current", "300\n");
-    writeText(f / "v1.limit", "9223372036854771712\n");
-    writeText(f / "v1.usage", "5\n");
-    writeText(f / "full.limit", "50\n");
-    writeText(f / "full.usage", "80\n");
+    writeBytes(f / "step.max", "max\n");
+    writeBytes(f / "step.current", "100\n");
+    writeBytes(f / "job.max", "1000\n");
+    writeBytes(f / "job.current", "300\n");
+    writeBytes(f / "v1.limit", "9223372036854771712\n");
+    writeBytes(f / "v1.usage", "5\n");
+    writeBytes(f / "full.limit", "50\n");
+    writeBytes(f / "full.usage", "80\n");
     EXPECT_FALSE(cgroupMemoryLeft({{f / "step.max", f / "step.current"},
                                    {f / "v1.limit", f / "v1.usage"},
                                    {f / "missing", f / "missing"}}));

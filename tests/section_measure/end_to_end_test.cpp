@@ -1,6 +1,8 @@
 // Runs the built program on generated scans, each run in a fresh folder of its own.
 #include "section_measure/report.h"
 #include "section_measure/section.h"
+#include "support/run_program.h"
+#include "support/test_files.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
@@ -9,13 +11,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <regex>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
+using namespace test_support;
 
 namespace {
 
@@ -23,50 +23,14 @@ const std::vector<std::string> IMAGES_IN_ORDER{
     "gray.bmp", "bw2.jpg", "grabcut.jpg", "bw.jpg", "res.jpg", "rayonsCourbureAngles.jpg",
     "rayonsCourbureCreux.jpg", "cercleCirconscrit.jpg", "cercleInscrit.jpg"};
 
-std::string readBytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) lines.push_back(line);
-    return lines;
-}
-
-std::vector<std::string> splitCells(const std::string& line) {
-    std::vector<std::string> cells;
-    std::size_t start = 0;
-    for (std::size_t end; (end = line.find(';', start)) != std::string::npos; start = end + 1) {
-        cells.push_back(line.substr(start, end - start));
-    }
-    cells.push_back(line.substr(start));
-    return cells;
-}
-
 double commaNumber(std::string cell) {
     for (char& c : cell) c = c == ',' ? '.' : c;
     return std::stod(cell);
 }
 
-struct Outcome {
-    int status = -1;
-    bool signalled = false;
-    std::string out;
-    std::string err;
-};
-
 class SectionMeasureRun : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("section_e2e_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
+    void SetUp() override { ASSERT_FALSE(folder_.empty()); }
 
     fs::path writeScan(const SectionScanParams& params, const std::string& name) const {
         const fs::path path = folder_ / name;
@@ -74,25 +38,15 @@ protected:
         return path;
     }
 
-    // `prefix` runs in the same shell first, for example a memory limit.
-    Outcome run(const std::string& arguments, const std::string& prefix = "") const {
-        const std::string command = "cd '" + folder_.string() + "' && " + prefix + " '" +
-                                    SECTION_MEASURE_PATH + "' " + arguments +
-                                    " > stdout.txt 2> stderr.txt";
-        const int raw = std::system(("sh -c \"" + command + "\"").c_str());
-        Outcome result;
-        result.signalled = WIFSIGNALED(raw) || (WIFEXITED(raw) && WEXITSTATUS(raw) >= 128);
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.out = readBytes(folder_ / "stdout.txt");
-        result.err = readBytes(folder_ / "stderr.txt");
-        fs::remove(folder_ / "stdout.txt");
-        fs::remove(folder_ / "stderr.txt");
-        return result;
+    RunResult run(const std::vector<std::string>& arguments, RunOptions options = {}) const {
+        options.folder = folder_;
+        return runProgram(SECTION_MEASURE_PATH, arguments, options);
     }
 
     bool exists(const std::string& name) const { return fs::exists(folder_ / name); }
 
-    fs::path folder_;
+    TestFolder scratch_{"section_e2e"};
+    fs::path folder_ = scratch_.path();
 };
 
 SectionScanParams smallScan() {
@@ -145,7 +99,7 @@ void expectFitLines(ConsoleCursor& console) {
 TEST_F(SectionMeasureRun, CompleteRunPrintsWritesAndReportsConsistentValues) {
     const SectionScanParams params = smallScan();
     writeScan(params, "scan.png");
-    const Outcome result = run("scan.png");
+    const RunResult result = run({"scan.png"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
 
@@ -261,11 +215,11 @@ TEST_F(SectionMeasureRun, CompleteRunPrintsWritesAndReportsConsistentValues) {
 
 TEST_F(SectionMeasureRun, ReadsSectionJpgByDefaultAndIgnoresASecondArgument) {
     writeScan(smallScan(), "section.jpg");
-    const Outcome byDefault = run("");
+    const RunResult byDefault = run({});
     EXPECT_EQ(byDefault.status, 0) << byDefault.err;
     const std::string first = readBytes(folder_ / "mesures.csv");
     fs::remove(folder_ / "mesures.csv");
-    const Outcome twoArguments = run("section.jpg absent.jpg");
+    const RunResult twoArguments = run({"section.jpg", "absent.jpg"});
     EXPECT_EQ(twoArguments.status, 0) << twoArguments.err;
     EXPECT_EQ(readBytes(folder_ / "mesures.csv"), first);
     EXPECT_EQ(byDefault.out, twoArguments.out);
@@ -274,7 +228,7 @@ TEST_F(SectionMeasureRun, ReadsSectionJpgByDefaultAndIgnoresASecondArgument) {
 TEST_F(SectionMeasureRun, MissingOrNonImageInputEndsWithStatus2AndWritesNothing) {
     { std::ofstream(folder_ / "notes.jpg") << "not an image"; }
     for (const std::string& input : {std::string("absent.jpg"), std::string("notes.jpg")}) {
-        const Outcome result = run(input);
+        const RunResult result = run({input});
         EXPECT_EQ(result.status, 2) << input;
         EXPECT_EQ(result.out, "opencv version : 4.6\n");
         EXPECT_NE(result.err.find(input), std::string::npos) << result.err;
@@ -286,7 +240,7 @@ TEST_F(SectionMeasureRun, NoSectionAboveTheMinimumAreaGivesTheContourErrorLine) 
     SectionScanParams params = smallScan();
     params.radius = 45;  // about 4000 pixels
     writeScan(params, "small.png");
-    const Outcome result = run("small.png");
+    const RunResult result = run({"small.png"});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "opencv version : 4.6\nbb\ncc\n"
                           "Erreur \xC3\xA0 getAllPointsOfContour : contour.size()=0\n");
@@ -298,7 +252,7 @@ TEST_F(SectionMeasureRun, NoSectionAboveTheMinimumAreaGivesTheContourErrorLine) 
 
 TEST_F(SectionMeasureRun, ASingleGrayClassIsNotMeasurable) {
     cv::imwrite((folder_ / "blank.png").string(), cv::Mat(200, 200, CV_8UC3, cv::Scalar(180, 190, 200)));
-    const Outcome result = run("blank.png");
+    const RunResult result = run({"blank.png"});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "opencv version : 4.6\nbb\n");
     EXPECT_NE(result.err.find("blank.png"), std::string::npos) << result.err;
@@ -311,7 +265,7 @@ TEST_F(SectionMeasureRun, AnOutlineTooShortToMeasureIsNotMeasurable) {
     cv::Mat scan(300, 300, CV_8UC3, cv::Scalar(200, 200, 200));
     cv::rectangle(scan, {5, 160}, {250, 210}, cv::Scalar(20, 20, 20), cv::FILLED);
     cv::imwrite((folder_ / "band.png").string(), scan);
-    const Outcome result = run("band.png");
+    const RunResult result = run({"band.png"});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "opencv version : 4.6\nbb\ncc\n");
     EXPECT_NE(result.err.find("51"), std::string::npos) << result.err;
@@ -321,7 +275,7 @@ TEST_F(SectionMeasureRun, AnOutlineTooShortToMeasureIsNotMeasurable) {
     scan.setTo(cv::Scalar(200, 200, 200));
     cv::rectangle(scan, {5, 5}, {200, 200}, cv::Scalar(20, 20, 20), cv::FILLED);
     cv::imwrite((folder_ / "band.png").string(), scan);
-    const Outcome onePoint = run("band.png");
+    const RunResult onePoint = run({"band.png"});
     EXPECT_EQ(onePoint.status, 1);
     EXPECT_FALSE(onePoint.signalled);
     EXPECT_NE(onePoint.err.find(" 0 "), std::string::npos) << onePoint.err;
@@ -330,7 +284,7 @@ TEST_F(SectionMeasureRun, AnOutlineTooShortToMeasureIsNotMeasurable) {
 TEST_F(SectionMeasureRun, AFileThatCannotBeWrittenIsNamedAndTheRunGoesOn) {
     writeScan(smallScan(), "scan.png");
     fs::create_directory(folder_ / "res.jpg");
-    const Outcome imageBlocked = run("scan.png");
+    const RunResult imageBlocked = run({"scan.png"});
     EXPECT_EQ(imageBlocked.status, 3);
     EXPECT_NE(imageBlocked.err.find("res.jpg"), std::string::npos) << imageBlocked.err;
     EXPECT_TRUE(exists("cercleInscrit.jpg"));
@@ -339,7 +293,7 @@ TEST_F(SectionMeasureRun, AFileThatCannotBeWrittenIsNamedAndTheRunGoesOn) {
     fs::remove(folder_ / "res.jpg");
     fs::remove(folder_ / "mesures.csv");
     fs::create_directory(folder_ / "mesures.csv");
-    const Outcome reportBlocked = run("scan.png");
+    const RunResult reportBlocked = run({"scan.png"});
     EXPECT_EQ(reportBlocked.status, 3);
     EXPECT_NE(reportBlocked.err.find("mesures.csv"), std::string::npos) << reportBlocked.err;
     EXPECT_TRUE(exists("res.jpg"));
@@ -356,7 +310,9 @@ TEST_F(SectionMeasureRun, MemoryExhaustedEndsWithStatus4NeverACrash) {
     bool exhausted = false;
     // How much address space the libraries take differs between machines: try a few limits.
     for (int megabytes : {250, 350, 500}) {
-        const Outcome result = run("scan.png", "ulimit -v " + std::to_string(megabytes * 1024) + ";");
+        RunOptions options;
+        options.addressSpaceLimit = std::uint64_t(megabytes) << 20;  // ulimit -v megabytes * 1024
+        const RunResult result = run({"scan.png"}, options);
         EXPECT_FALSE(result.signalled) << megabytes << " MB: " << result.err;
         if (result.status == 127) continue;  // the loader itself ran out
         EXPECT_TRUE(result.status == 0 || result.status == 4) << megabytes << " MB: " << result.err;

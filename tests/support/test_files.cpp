@@ -1,0 +1,59 @@
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace test_support {
+
+TestFolder::TestFolder(const std::string& name) {
+    std::string pattern = (fs::temp_directory_path() / (name + "_XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        ADD_FAILURE() << "cannot create a folder like " << pattern;
+        return;
+    }
+    path_ = pattern;
+    // mkdtemp leaves it to its owner alone; a run as another user must still get in.
+    fs::permissions(path_, fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                               fs::perms::others_exec,
+                    fs::perm_options::add);
+}
+
+TestFolder::~TestFolder() {
+    std::error_code ignored;
+    if (!keep_ && !path_.empty()) fs::remove_all(path_, ignored);
+}
+
+std::string readBytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void writeBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> splitCells(const std::string& line) {
+    std::vector<std::string> cells;
+    std::size_t start = 0;
+    for (std::size_t end; (end = line.find(';', start)) != std::string::npos; start = end + 1) {
+        cells.push_back(line.substr(start, end - start));
+    }
+    cells.push_back(line.substr(start));
+    return cells;
+}
+
+}  // namespace test_support

@@ -63,6 +63,18 @@ int countDiff(const cv::Mat& a, const cv::Mat& b) {
     return cv::countNonZero(x);
 }
 
+// The same parameters give the same pixels; another seed changes most of them.
+template <typename Params, typename Make>
+void expectSameScanForSameSeed(Params p, Make make, std::uint64_t otherSeed) {
+    const cv::Mat a = make(p), b = make(p);
+    ASSERT_EQ(a.type(), CV_8UC3);
+    ASSERT_EQ(a.size(), cv::Size(p.width, p.height));
+    EXPECT_EQ(countDiff(a.reshape(1), b.reshape(1)), 0);
+    p.seed = otherSeed;
+    const cv::Mat c = make(p);
+    EXPECT_GT(countDiff(a.reshape(1), c.reshape(1)), a.total());
+}
+
 }  // namespace
 
 TEST(SectionPolygon, TipsAtRadiusHollowsAtDepth) {
@@ -151,13 +163,7 @@ TEST(SectionScan, Deterministic) {
     p.holeRadius = 12;
     p.crackWidth = 4;
     p.crackLength = 30;
-    cv::Mat a = makeSectionScan(p), b = makeSectionScan(p);
-    ASSERT_EQ(a.type(), CV_8UC3);
-    ASSERT_EQ(a.size(), cv::Size(p.width, p.height));
-    EXPECT_EQ(countDiff(a.reshape(1), b.reshape(1)), 0);
-    p.seed = 8;
-    cv::Mat c = makeSectionScan(p);
-    EXPECT_GT(countDiff(a.reshape(1), c.reshape(1)), a.total());
+    expectSameScanForSameSeed(p, makeSectionScan, 8);
 }
 
 TEST(SectionScan, GrayRangesAndThresholdMatchesPolygon) {
@@ -303,13 +309,7 @@ TEST(LeafPolygon, LengthWidthAndAngle) {
 
 TEST(LeafletScan, Deterministic) {
     LeafletScanParams p = smallLeaflets();
-    cv::Mat a = makeLeafletScan(p), b = makeLeafletScan(p);
-    ASSERT_EQ(a.type(), CV_8UC3);
-    ASSERT_EQ(a.size(), cv::Size(p.width, p.height));
-    EXPECT_EQ(countDiff(a.reshape(1), b.reshape(1)), 0);
-    p.seed = 4;
-    cv::Mat c = makeLeafletScan(p);
-    EXPECT_GT(countDiff(a.reshape(1), c.reshape(1)), a.total());
+    expectSameScanForSameSeed(p, makeLeafletScan, 4);
 }
 
 TEST(LeafletScan, LightLeavesDarkBackgroundSmallSpecks) {

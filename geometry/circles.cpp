@@ -17,7 +17,8 @@ Circle getInscribedCircle(const std::vector<cv::Point>& outline, cv::Size size) 
     // 4096, where OpenCV 4.6 gets distances wrong.
     const cv::Rect scan(0, 0, size.width, size.height);
     const cv::Rect bounds = cv::boundingRect(outline);
-    const cv::Rect box = cv::Rect(bounds.x - 1, bounds.y - 1, bounds.width + 2, bounds.height + 2) & scan;
+    const cv::Rect box =
+        cv::Rect(bounds.x - 1, bounds.y - 1, bounds.width + 2, bounds.height + 2) & scan;
 
     cv::Mat mask = cv::Mat::zeros(box.size(), CV_8UC1);
     const std::vector<std::vector<cv::Point>> polygons{outline};

@@ -6,13 +6,15 @@
 
 double sumPowX(const std::vector<cv::Point>& points, int k) {
     double sum = 0.0;
-    for (const cv::Point& p : points) sum += std::pow(static_cast<double>(p.x), static_cast<double>(k));
+    for (const cv::Point& p : points)
+        sum += std::pow(static_cast<double>(p.x), static_cast<double>(k));
     return sum;
 }
 
 double sumPowY(const std::vector<cv::Point>& points, int k) {
     double sum = 0.0;
-    for (const cv::Point& p : points) sum += std::pow(static_cast<double>(p.y), static_cast<double>(k));
+    for (const cv::Point& p : points)
+        sum += std::pow(static_cast<double>(p.y), static_cast<double>(k));
     return sum;
 }
 
@@ -73,7 +75,8 @@ Circle getCurvatureCircle(const std::vector<cv::Point>& points, double threshold
 
     // The radius comes from the truncated centre, not from the exact fit.
     const double meanSquare = (Syy + Sxx - (2.0 * X) * Sx - (2.0 * Y) * Sy) / N;
-    const int R = truncateToInt(std::sqrt(X * static_cast<double>(X) + meanSquare + Y * static_cast<double>(Y)));
+    const int R = truncateToInt(
+        std::sqrt(X * static_cast<double>(X) + meanSquare + Y * static_cast<double>(Y)));
     double deviation = 0.0;
     for (const cv::Point& p : points) {
         const double dx = wrappingDifference(p.x, X);

@@ -28,9 +28,7 @@ StraightLine::StraightLine(cv::Point a, cv::Point b) {
     intercept = a.y - slope * a.x;
 }
 
-double StraightLine::getAngle() const {
-    return vertical ? VERTICAL_ANGLE : std::atan(slope);
-}
+double StraightLine::getAngle() const { return vertical ? VERTICAL_ANGLE : std::atan(slope); }
 
 cv::Point StraightLine::getIntersection(const StraightLine& other) const {
     if (other.vertical && vertical) return NO_POINT;
@@ -65,7 +63,9 @@ StraightLine Segment::getStraightLine() const { return StraightLine(p1, p2); }
 cv::Point Segment::getIntersection(const Segment& other) const {
     const cv::Point p = getStraightLine().getIntersection(other.getStraightLine());
     if (p == NO_POINT) return NO_POINT;
-    const auto within = [](int v, int a, int b) { return std::min(a, b) <= v && v <= std::max(a, b); };
+    const auto within = [](int v, int a, int b) {
+        return std::min(a, b) <= v && v <= std::max(a, b);
+    };
     const bool inside = within(p.x, p1.x, p2.x) && within(p.x, other.p1.x, other.p2.x) &&
                         within(p.y, p1.y, p2.y) && within(p.y, other.p1.y, other.p2.y);
     return inside ? p : NO_POINT;

@@ -11,8 +11,7 @@ constexpr float kBoxMargin = 30;
 
 }  // namespace
 
-cv::Mat binarizeScan(const cv::Mat& source, const ImageWriter& writeImage)
-{
+cv::Mat binarizeScan(const cv::Mat& source, const ImageWriter& writeImage) {
     cv::Mat gray;
     cv::cvtColor(source, gray, cv::COLOR_BGR2GRAY, 0);
     writeImage("gray.bmp", gray);
@@ -22,9 +21,9 @@ cv::Mat binarizeScan(const cv::Mat& source, const ImageWriter& writeImage)
     return blackAndWhite;
 }
 
-cv::RotatedRect toNegativeAngle(cv::RotatedRect box)
-{
-    // OpenCV 4.5+ reports (0, 90]; a quarter turn back with the sides exchanged is the same rectangle.
+cv::RotatedRect toNegativeAngle(cv::RotatedRect box) {
+    // OpenCV 4.5+ reports (0, 90]; a quarter turn back with the sides exchanged is the same
+    // rectangle.
     while (box.angle >= 0) {
         box.angle -= 90;
         std::swap(box.size.width, box.size.height);
@@ -32,8 +31,7 @@ cv::RotatedRect toNegativeAngle(cv::RotatedRect box)
     return box;
 }
 
-LeafletBoxes findLeafletBoxes(const cv::Mat& blackAndWhite)
-{
+LeafletBoxes findLeafletBoxes(const cv::Mat& blackAndWhite) {
     std::vector<std::vector<cv::Point>> outlines;
     std::vector<cv::Vec4i> hierarchy;
     cv::findContours(blackAndWhite, outlines, hierarchy, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE,
@@ -49,10 +47,9 @@ LeafletBoxes findLeafletBoxes(const cv::Mat& blackAndWhite)
         const int red = colours.uniform(0, 255);
         const int green = colours.uniform(0, 255);
         const int blue = colours.uniform(0, 255);
-        if (!(cv::arcLength(outlines[i], true) > kMinLeafletPerimeter))
-            continue;
-        cv::drawContours(found.drawing, outlines, i, cv::Scalar(blue, green, red, 0), 2, cv::LINE_8, hierarchy,
-                         0, cv::Point(0, 0));
+        if (!(cv::arcLength(outlines[i], true) > kMinLeafletPerimeter)) continue;
+        cv::drawContours(found.drawing, outlines, i, cv::Scalar(blue, green, red, 0), 2, cv::LINE_8,
+                         hierarchy, 0, cv::Point(0, 0));
 
         cv::RotatedRect box = toNegativeAngle(cv::minAreaRect(outlines[i]));
         box.size.width += kBoxMargin;

@@ -23,5 +23,6 @@ struct LeafletBoxes {
 
 LeafletBoxes findLeafletBoxes(const cv::Mat& blackAndWhite);
 
-// The same rectangle with its angle brought into [-90, 0), the convention the cropping rule expects.
+// The same rectangle with its angle brought into [-90, 0), the convention the cropping rule
+// expects.
 cv::RotatedRect toNegativeAngle(cv::RotatedRect box);

@@ -1,7 +1,7 @@
 // leaflet_crop: cuts every leaflet of a scan out as an upright crop into "PETALES/".
 #include "detection.h"
-#include "upright_crop.h"
 #include "scan_input/scan_input.h"
+#include "upright_crop.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -25,25 +25,22 @@ enum ExitStatus {
 };
 
 // Creates the missing folders of the file's path first, so that no crop is lost to them.
-bool writeImage(const std::string& fileName, const cv::Mat& image)
-{
+bool writeImage(const std::string& fileName, const cv::Mat& image) {
     const std::filesystem::path folder = std::filesystem::path(fileName).parent_path();
     if (!folder.empty()) {
         std::error_code error;
         std::filesystem::create_directories(folder, error);
         if (error) {
-            std::cerr << "Cannot write \"" << fileName << "\": cannot create the folder \"" << folder.string()
-                      << "\": " << error.message() << std::endl;
+            std::cerr << "Cannot write \"" << fileName << "\": cannot create the folder \""
+                      << folder.string() << "\": " << error.message() << std::endl;
             return false;
         }
     }
     std::string cause = "the image encoder failed";
     try {
         errno = 0;
-        if (cv::imwrite(fileName, image))
-            return true;
-        if (errno != 0)
-            cause = std::strerror(errno);
+        if (cv::imwrite(fileName, image)) return true;
+        if (errno != 0) cause = std::strerror(errno);
     } catch (const cv::Exception& e) {
         cause = e.what();
     }
@@ -51,8 +48,7 @@ bool writeImage(const std::string& fileName, const cv::Mat& image)
     return false;
 }
 
-int cropLeaflets(const std::string& inputPath)
-{
+int cropLeaflets(const std::string& inputPath) {
     const cv::Mat source = readScan(inputPath);
     if (source.empty()) {
         std::cout << "Cannot read the image: " << inputPath << std::endl;
@@ -62,8 +58,7 @@ int cropLeaflets(const std::string& inputPath)
     // A failed write is reported at once; the run goes on and the status tells at the end.
     bool writeFailed = false;
     const ImageWriter write = [&writeFailed](const std::string& fileName, const cv::Mat& image) {
-        if (!writeImage(fileName, image))
-            writeFailed = true;
+        if (!writeImage(fileName, image)) writeFailed = true;
     };
 
     const cv::Mat blackAndWhite = binarizeScan(source, write);
@@ -76,8 +71,7 @@ int cropLeaflets(const std::string& inputPath)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // The script's outcome changes nothing in the run.
     const int scriptStatus = std::system("update.bat");
     static_cast<void>(scriptStatus);
@@ -88,9 +82,11 @@ int main(int argc, char** argv)
         return cropLeaflets(inputPath);
     } catch (const cv::Exception& e) {
         if (e.code == cv::Error::StsNoMem)
-            std::cerr << "Out of memory while processing \"" << inputPath << "\": " << e.what() << std::endl;
+            std::cerr << "Out of memory while processing \"" << inputPath << "\": " << e.what()
+                      << std::endl;
         else
-            std::cerr << "OpenCV error while processing \"" << inputPath << "\": " << e.what() << std::endl;
+            std::cerr << "OpenCV error while processing \"" << inputPath << "\": " << e.what()
+                      << std::endl;
     } catch (const std::bad_alloc&) {
         std::cerr << "Out of memory while processing \"" << inputPath << "\"" << std::endl;
     } catch (const std::exception& e) {

@@ -22,8 +22,7 @@ constexpr int kReadMargin = 2;
 
 }  // namespace
 
-UprightCut uprightCut(const cv::RotatedRect& box)
-{
+UprightCut uprightCut(const cv::RotatedRect& box) {
     float angle = box.angle;
     cv::Size size(cvRound(box.size.width), cvRound(box.size.height));
     if (angle < -45) {
@@ -33,8 +32,7 @@ UprightCut uprightCut(const cv::RotatedRect& box)
     return {cv::getRotationMatrix2D(box.center, angle, 1.0), size, box.center};
 }
 
-cv::Rect patchSourceRect(cv::Size imageSize, cv::Size patchSize, cv::Point2f center)
-{
+cv::Rect patchSourceRect(cv::Size imageSize, cv::Size patchSize, cv::Point2f center) {
     const float anchorX = center.x - (patchSize.width - 1) * 0.5f;
     const float anchorY = center.y - (patchSize.height - 1) * 0.5f;
     const int left = cvFloor(anchorX);
@@ -47,8 +45,8 @@ cv::Rect patchSourceRect(cv::Size imageSize, cv::Size patchSize, cv::Point2f cen
     return {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
 }
 
-void warpAffineRegion(const cv::Mat& source, const cv::Mat& transform, cv::Mat& warped, const cv::Rect& region)
-{
+void warpAffineRegion(const cv::Mat& source, const cv::Mat& transform, cv::Mat& warped,
+                      const cv::Rect& region) {
     cv::Mat_<double> matrix;
     transform.convertTo(matrix, CV_64F);
     double m[6];
@@ -80,20 +78,21 @@ void warpAffineRegion(const cv::Mat& source, const cv::Mat& transform, cv::Mat& 
         auto* fractionRow = fraction.ptr<unsigned short>(row);
         for (int col = 0; col < region.width; ++col) {
             const int x = region.x + col;
-            const int sx = static_cast<int>((x0 + cv::saturate_cast<int>(m[0] * x * kAbScale)) >> (kAbBits - kInterBits));
-            const int sy = static_cast<int>((y0 + cv::saturate_cast<int>(m[3] * x * kAbScale)) >> (kAbBits - kInterBits));
+            const int sx = static_cast<int>((x0 + cv::saturate_cast<int>(m[0] * x * kAbScale)) >>
+                                            (kAbBits - kInterBits));
+            const int sy = static_cast<int>((y0 + cv::saturate_cast<int>(m[3] * x * kAbScale)) >>
+                                            (kAbBits - kInterBits));
             xyRow[2 * col] = cv::saturate_cast<short>(sx >> kInterBits);
             xyRow[2 * col + 1] = cv::saturate_cast<short>(sy >> kInterBits);
-            fractionRow[col] = static_cast<unsigned short>((sy & (kInterTabSize - 1)) * kInterTabSize +
-                                                           (sx & (kInterTabSize - 1)));
+            fractionRow[col] = static_cast<unsigned short>(
+                (sy & (kInterTabSize - 1)) * kInterTabSize + (sx & (kInterTabSize - 1)));
         }
     }
     cv::Mat target = warped(region);
     cv::remap(source, target, xy, fraction, cv::INTER_CUBIC, cv::BORDER_CONSTANT, cv::Scalar());
 }
 
-cv::Mat cropUpright(const cv::Mat& source, const cv::RotatedRect& box)
-{
+cv::Mat cropUpright(const cv::Mat& source, const cv::RotatedRect& box) {
     const UprightCut cut = uprightCut(box);
     // Full size but left unwritten outside the region read: getRectSubPix's edge handling
     // depends on the image size, and pages never touched cost nothing.
@@ -106,8 +105,7 @@ cv::Mat cropUpright(const cv::Mat& source, const cv::RotatedRect& box)
     return crop;
 }
 
-std::string cropFileName(const std::string& inputPath, int index)
-{
+std::string cropFileName(const std::string& inputPath, int index) {
     std::ostringstream name;
     name << "PETALES/" << inputPath << "_" << index << ".jpg";
     return name.str();

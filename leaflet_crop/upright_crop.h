@@ -28,4 +28,5 @@ cv::Rect patchSourceRect(cv::Size imageSize, cv::Size patchSize, cv::Point2f cen
 
 // Writes into `region` of `warped` (already allocated at its full size) exactly the pixels that
 // cv::warpAffine(source, warped, transform, warped.size(), INTER_CUBIC, BORDER_CONSTANT, 0) gives.
-void warpAffineRegion(const cv::Mat& source, const cv::Mat& transform, cv::Mat& warped, const cv::Rect& region);
+void warpAffineRegion(const cv::Mat& source, const cv::Mat& transform, cv::Mat& warped,
+                      const cv::Rect& region);

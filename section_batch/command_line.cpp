@@ -18,7 +18,8 @@ std::optional<long> parseNumber(const std::string& text, long minimum, long maxi
 
 std::optional<std::string> applyJobs(BatchOptions& options, const std::string& value) {
     const std::optional<long> jobs = parseNumber(value, 1, 4096);
-    if (!jobs) return "-j attend un nombre de mesures simultanées entre 1 et 4096, pas « " + value + " »";
+    if (!jobs)
+        return "-j attend un nombre de mesures simultanées entre 1 et 4096, pas « " + value + " »";
     options.jobs = static_cast<int>(*jobs);
     return std::nullopt;
 }
@@ -40,7 +41,9 @@ std::optional<std::string> applyShard(BatchOptions& options, const std::string& 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     BatchOptions options;
     std::vector<std::string> positional;
-    const auto fail = [](const std::string& error) { return ParsedCommandLine{std::nullopt, error}; };
+    const auto fail = [](const std::string& error) {
+        return ParsedCommandLine{std::nullopt, error};
+    };
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];

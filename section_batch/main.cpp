@@ -83,7 +83,8 @@ bool prepareFolder(const fs::path& folder) {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
-        printError("impossible de créer le dossier « " + folder.string() + " » : " + error.message());
+        printError("impossible de créer le dossier « " + folder.string() +
+                   " » : " + error.message());
         return false;
     }
     fs::remove(folder / STATUS_FILE, error);
@@ -138,7 +139,8 @@ void runScans(const fs::path& program, const fs::path& outFolder,
         if (!child) continue;
         if (child->pid == 0) {
             // Children reaped behind our back: their scans keep no status, so they count as failed.
-            printError(std::to_string(running.size()) + " mesure(s) perdue(s) : " + runningNames(running));
+            printError(std::to_string(running.size()) +
+                       " mesure(s) perdue(s) : " + runningNames(running));
             running.clear();
             continue;
         }
@@ -186,7 +188,8 @@ ExitStatus summarize(const std::vector<ScanResult>& results, int skipped,
         if (result.measured()) continue;
         ++failures;
         failed += (failed.empty() ? "" : ", ") + result.scanName + " (";
-        failed += result.exitStatus ? "statut " + std::to_string(*result.exitStatus) : "pas de statut";
+        failed +=
+            result.exitStatus ? "statut " + std::to_string(*result.exitStatus) : "pas de statut";
         failed += ")";
     }
     const std::string count = std::to_string(results.size());
@@ -214,8 +217,8 @@ int runBatch(const BatchOptions& options) {
     try {
         names = listScans(options.scansFolder);
     } catch (const fs::filesystem_error& failure) {
-        printError("impossible de lire le dossier « " + options.scansFolder + " » : " +
-                   failure.code().message());
+        printError("impossible de lire le dossier « " + options.scansFolder +
+                   " » : " + failure.code().message());
         return BAD_COMMAND_LINE;
     }
     if (names.empty()) printError("aucune image dans « " + options.scansFolder + " »");
@@ -224,8 +227,8 @@ int runBatch(const BatchOptions& options) {
     const fs::path outFolder = options.outFolder;
     fs::create_directories(outFolder, error);
     if (error) {
-        printError("impossible de créer le dossier « " + options.outFolder + " » : " +
-                   error.message());
+        printError("impossible de créer le dossier « " + options.outFolder +
+                   " » : " + error.message());
         return SOME_FAILED;
     }
 
@@ -239,8 +242,8 @@ int runBatch(const BatchOptions& options) {
     }
     const int skipped = static_cast<int>(names.size() - pending.size());
     if (skipped > 0) {
-        std::cerr << "section_batch : " << skipped << " image(s) déjà mesurée(s), reprises telles quelles"
-                  << std::endl;
+        std::cerr << "section_batch : " << skipped
+                  << " image(s) déjà mesurée(s), reprises telles quelles" << std::endl;
     }
 
     if (!pending.empty()) {

@@ -139,7 +139,8 @@ std::vector<CgroupMemoryFiles> cgroupMemoryFiles(const std::string& procSelfCgro
             if (unified) {
                 files.push_back({folder / "memory.max", folder / "memory.current"});
             } else {
-                files.push_back({folder / "memory.limit_in_bytes", folder / "memory.usage_in_bytes"});
+                files.push_back(
+                    {folder / "memory.limit_in_bytes", folder / "memory.usage_in_bytes"});
             }
             if (group == group.parent_path()) break;
         }

@@ -26,7 +26,7 @@ pid_t startMeasurement(const std::filesystem::path& program, const std::filesyst
 inline constexpr int NOT_STARTED = 127;
 
 struct FinishedChild {
-    pid_t pid = 0;  // 0: no child is left to wait for
+    pid_t pid = 0;       // 0: no child is left to wait for
     int exitStatus = 0;  // 128 + the signal for a child killed by a signal, as shells do
 };
 

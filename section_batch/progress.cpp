@@ -23,16 +23,17 @@ std::string progressLine(int done, int total, const std::string& currentScan,
                          double elapsedSeconds) {
     const std::string left =
         done == 0 ? "?" : formatDuration(elapsedSeconds / done * (total - done));
-    return std::to_string(done) + "/" + std::to_string(total) + " · " + currentScan +
-           " · écoulé " + formatDuration(elapsedSeconds) + " · reste " + left;
+    return std::to_string(done) + "/" + std::to_string(total) + " · " + currentScan + " · écoulé " +
+           formatDuration(elapsedSeconds) + " · reste " + left;
 }
 
 std::string finishedLine(int done, int total, const std::string& scanName, int exitStatus,
                          bool measured, double seconds) {
-    std::string line = "[" + std::to_string(done) + "/" + std::to_string(total) + "] " +
-                       scanName + " : ";
+    std::string line =
+        "[" + std::to_string(done) + "/" + std::to_string(total) + "] " + scanName + " : ";
     if (measured) return line + "mesuré en " + formatDuration(seconds);
     line += "échec, statut " + std::to_string(exitStatus) + " (";
-    line += exitStatus == 0 ? "« mesures.csv » absent ou incomplet" : describeExitStatus(exitStatus);
+    line +=
+        exitStatus == 0 ? "« mesures.csv » absent ou incomplet" : describeExitStatus(exitStatus);
     return line + ")";
 }

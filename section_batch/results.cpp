@@ -61,15 +61,15 @@ std::string quoteCell(const std::string& cell) {
 std::optional<ScanFingerprint> fingerprintScan(const fs::path& scan) {
     struct stat info {};
     if (::stat(scan.c_str(), &info) != 0) return std::nullopt;
-    return ScanFingerprint{static_cast<std::uintmax_t>(info.st_size),
-                           static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
-                               info.st_mtim.tv_nsec};
+    return ScanFingerprint{
+        static_cast<std::uintmax_t>(info.st_size),
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
 std::string formatStatus(const ScanStatus& status) {
     std::ostringstream text;
-    text << "statut " << status.exitStatus << "\ntaille " << status.scan.size
-         << "\nmodification " << status.scan.modifiedNs << "\n";
+    text << "statut " << status.exitStatus << "\ntaille " << status.scan.size << "\nmodification "
+         << status.scan.modifiedNs << "\n";
     return text.str();
 }
 

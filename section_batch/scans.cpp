@@ -89,8 +89,8 @@ std::optional<cv::Size> jpegSize(const Bytes& b) {
         }
         const std::uint32_t length = bigEndian(b, at + 2, 2);
         // Start-of-frame markers; C4, C8 and CC share the range but are not frames.
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
-                           marker != 0xC8 && marker != 0xCC;
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame) {
             if (at + 9 > b.size()) return std::nullopt;
             return makeSize(bigEndian(b, at + 7, 2), bigEndian(b, at + 5, 2));

@@ -64,8 +64,9 @@ int main(int argc, char** argv) {
         const cv::Mat image = readScan(path);
         if (image.empty()) {
             std::cerr << "section_measure : impossible de lire « " << path << " » : "
-                      << (isTruncatedJpeg(path) ? "fichier JPEG tronqué (il s'arrête avant sa fin)"
-                                                : "fichier absent, illisible ou qui n'est pas une image")
+                      << (isTruncatedJpeg(path)
+                              ? "fichier JPEG tronqué (il s'arrête avant sa fin)"
+                              : "fichier absent, illisible ou qui n'est pas une image")
                       << std::endl;
             return BAD_INPUT;
         }

@@ -87,8 +87,9 @@ SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
     for (int k = 1; k <= H; ++k) {
         std::cout << "creux " << k << std::endl;
         const int h = hollowIndices[k - 1];
-        const double hollowAngle = radiansToDegrees(angle3Points(
-            outline[h], outline[(h + n - NEIGHBOUR_OFFSET) % n], outline[(h + n + NEIGHBOUR_OFFSET) % n]));
+        const double hollowAngle =
+            radiansToDegrees(angle3Points(outline[h], outline[(h + n - NEIGHBOUR_OFFSET) % n],
+                                          outline[(h + n + NEIGHBOUR_OFFSET) % n]));
         std::cout << "angle : " << hollowAngle << std::endl;
         const int w = hollowHalfWindow(hollowAngle);
         const std::vector<cv::Point> arc = shorterArc(outline, (h - w + n) % n, (h + w + n) % n);
@@ -119,8 +120,8 @@ SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
         const double ratio = d * 100 / (outer.getRadius() * PIXEL_TO_MM);
         m.hollowRatios[k - 1] = ratio;
         std::cout << "ratio de la  distance du creux " << k
-                  << " avec le cercle circonscrit avec le rayon du cercle :  " << " : " << ratio
-                  << " %" << std::endl;
+                  << " avec le cercle circonscrit avec le rayon du cercle :  "
+                  << " : " << ratio << " %" << std::endl;
     }
     writeImage("cercleCirconscrit.jpg", outerDrawing);
 

@@ -42,7 +42,8 @@ std::string replaceDotsWithCommas(std::string text) {
 }
 
 std::string formatMeasurementReport(const SectionMeasurements& m) {
-    std::string text = "Mesure;Angle/creux 1;Angle/creux 2;Angle/creux 3;Angle/creux 4;Angle/creux 5";
+    std::string text =
+        "Mesure;Angle/creux 1;Angle/creux 2;Angle/creux 3;Angle/creux 4;Angle/creux 5";
     text += LINE_END;
     appendRow(text, "Rayon de courbure de l'angle (mm);", m.angleRadii);
     appendRow(text, "Rayon de courbure du creux (mm);", m.hollowRadii);

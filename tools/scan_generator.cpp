@@ -14,13 +14,17 @@ namespace {
 
 const char* kUsage =
     "usage:\n"
-    "  scan_generator section OUT [--width W] [--height H] [--seed S] [--radius R] [--cx X] [--cy Y]\n"
-    "                 [--rotation DEG] [--hollow-depth F] [--rounding F] [--flat] [--hole R] [--crack W L]\n"
+    "  scan_generator section OUT [--width W] [--height H] [--seed S] [--radius R] [--cx X] [--cy "
+    "Y]\n"
+    "                 [--rotation DEG] [--hollow-depth F] [--rounding F] [--flat] [--hole R] "
+    "[--crack W L]\n"
     "  scan_generator leaflet OUT [--width W] [--height H] [--seed S] [--specks N]\n"
     "                 [--leaf CX,CY,LENGTH,WIDTH,ANGLE]...\n"
     "  scan_generator --help\n"
-    "Section defaults: 1000 x 1000, radius 0.35 * min(W, H), centred, hollow depth 0.25, rounding 0.5.\n"
-    "Leaflet defaults: 2000 x 1500, 40 specks, five leaves laid out over the image when no --leaf is given.\n"
+    "Section defaults: 1000 x 1000, radius 0.35 * min(W, H), centred, hollow depth 0.25, rounding "
+    "0.5.\n"
+    "Leaflet defaults: 2000 x 1500, 40 specks, five leaves laid out over the image when no --leaf "
+    "is given.\n"
     "Angles in degrees, counter-clockwise on screen. The image format follows OUT's extension.\n";
 
 struct UsageError {
@@ -31,7 +35,8 @@ double toDouble(const std::string& opt, const std::string& s) {
     errno = 0;
     char* end = nullptr;
     double v = std::strtod(s.c_str(), &end);
-    if (s.empty() || *end != '\0' || errno != 0) throw UsageError{opt + ": not a number: '" + s + "'"};
+    if (s.empty() || *end != '\0' || errno != 0)
+        throw UsageError{opt + ": not a number: '" + s + "'"};
     return v;
 }
 
@@ -39,7 +44,8 @@ long long toInt(const std::string& opt, const std::string& s, long long lo) {
     errno = 0;
     char* end = nullptr;
     long long v = std::strtoll(s.c_str(), &end, 10);
-    if (s.empty() || *end != '\0' || errno != 0) throw UsageError{opt + ": not an integer: '" + s + "'"};
+    if (s.empty() || *end != '\0' || errno != 0)
+        throw UsageError{opt + ": not an integer: '" + s + "'"};
     if (v < lo) throw UsageError{opt + ": must be at least " + std::to_string(lo)};
     return v;
 }

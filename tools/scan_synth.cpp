@@ -17,7 +17,8 @@ double clampValue(double v, double lo, double hi) { return std::min(hi, std::max
 
 cv::RNG makeRng(std::uint64_t seed, std::uint64_t stream) {
     // Mix the seed so that nearby seeds and the streams give unrelated sequences; never 0.
-    std::uint64_t z = seed * 0x9E3779B97F4A7C15ULL + stream * 0xD1B54A32D192ED03ULL + 0x2545F4914F6CDD1DULL;
+    std::uint64_t z =
+        seed * 0x9E3779B97F4A7C15ULL + stream * 0xD1B54A32D192ED03ULL + 0x2545F4914F6CDD1DULL;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
     z ^= z >> 31;
@@ -34,8 +35,8 @@ cv::Mat smoothNoise(cv::RNG& rng, cv::Size size, double cell) {
     cv::Mat coarse(ch, cw, CV_32F);
     rng.fill(coarse, cv::RNG::NORMAL, 0.0, 1.0);
     cv::Mat fine;
-    cv::resize(coarse, fine, cv::Size(static_cast<int>(cw * cell), static_cast<int>(ch * cell)), 0, 0,
-               cv::INTER_CUBIC);
+    cv::resize(coarse, fine, cv::Size(static_cast<int>(cw * cell), static_cast<int>(ch * cell)), 0,
+               0, cv::INTER_CUBIC);
     int ox = static_cast<int>(cell);
     int oy = static_cast<int>(cell);
     return fine(cv::Rect(ox, oy, size.width, size.height)).clone();
@@ -141,7 +142,8 @@ CornerGeometry solveCorner(const SectionScanParams& p) {
     return g;
 }
 
-void appendArc(std::vector<cv::Point2d>& pts, cv::Point2d c, double r, double a0, double a1, double step) {
+void appendArc(std::vector<cv::Point2d>& pts, cv::Point2d c, double r, double a0, double a1,
+               double step) {
     int n = std::max(2, static_cast<int>(std::ceil(std::abs(a1 - a0) * r / step)));
     for (int i = 0; i < n; ++i) {  // the end point is left to the next piece
         double a = a0 + (a1 - a0) * i / n;
@@ -248,7 +250,8 @@ std::vector<cv::Point2d> sectionCrackPolygon(const SectionScanParams& params) {
     cv::Point2d nrm(-d.y, d.x);
     double hw = params.crackWidth / 2;
     cv::Point2d c = params.center;
-    return {c + d * inner + nrm * hw, c + d * outer + nrm * hw, c + d * outer - nrm * hw, c + d * inner - nrm * hw};
+    return {c + d * inner + nrm * hw, c + d * outer + nrm * hw, c + d * outer - nrm * hw,
+            c + d * inner - nrm * hw};
 }
 
 cv::Mat polygonMask(const std::vector<cv::Point2d>& polygon, cv::Size size) {
@@ -284,14 +287,16 @@ cv::Mat makeSectionScan(const SectionScanParams& params) {
         }
     }
     double minSide = std::min(w, h);
-    bg += 6 * smoothNoise(rng, size, minSide / 6) + 3 * smoothNoise(rng, size, 6) + whiteNoise(rng, size, 4);
+    bg += 6 * smoothNoise(rng, size, minSide / 6) + 3 * smoothNoise(rng, size, 6) +
+          whiteNoise(rng, size, 4);
 
     // Section texture: dark tissue, lighter vascular bundles, darker rim.
     std::vector<cv::Point2d> poly = sectionPolygon(params);
     cv::Mat sectionMask = polygonMask(poly, size);
     double r = std::max(4.0, params.radius);
     cv::Mat tissue(size, CV_32F, cv::Scalar(27));
-    tissue += 4 * smoothNoise(rng, size, r / 6) + 2 * smoothNoise(rng, size, 4) + whiteNoise(rng, size, 3);
+    tissue += 4 * smoothNoise(rng, size, r / 6) + 2 * smoothNoise(rng, size, 4) +
+              whiteNoise(rng, size, 3);
     cv::Mat bundles = cv::Mat::zeros(size, CV_32F);
     int nBundles = static_cast<int>(cv::countNonZero(sectionMask) / std::max(30.0, r * r / 50));
     for (int i = 0, tries = 0; i < nBundles && tries < nBundles * 20; ++tries) {
@@ -299,7 +304,9 @@ cv::Mat makeSectionScan(const SectionScanParams& params) {
         double a = rng.uniform(0.0, 2 * kPi);
         cv::Point2d p(params.center.x + rr * std::cos(a), params.center.y + rr * std::sin(a));
         int px = cvFloor(p.x), py = cvFloor(p.y);
-        if (px < 0 || py < 0 || px >= size.width || py >= size.height || !sectionMask.at<uchar>(py, px)) continue;
+        if (px < 0 || py < 0 || px >= size.width || py >= size.height ||
+            !sectionMask.at<uchar>(py, px))
+            continue;
         double br = std::max(1.0, r * rng.uniform(0.006, 0.016));
         cv::circle(bundles, cv::Point(cvRound(p.x * 16), cvRound(p.y * 16)), cvRound(br * 16),
                    cv::Scalar(rng.uniform(5.0, 10.0)), cv::FILLED, cv::LINE_AA, 4);
@@ -320,10 +327,12 @@ cv::Mat makeSectionScan(const SectionScanParams& params) {
 
     // Pith: light, beige.
     cv::Mat pith(size, CV_32F, cv::Scalar(172));
-    pith += 8 * smoothNoise(rng, size, std::max(4.0, params.holeRadius / 3)) + whiteNoise(rng, size, 4);
+    pith +=
+        8 * smoothNoise(rng, size, std::max(4.0, params.holeRadius / 3)) + whiteNoise(rng, size, 4);
 
     cv::Mat out(size, CV_8UC3);
-    // Channel offsets B, G, R. Background: every channel >= 121; section: every channel in [10, 44].
+    // Channel offsets B, G, R. Background: every channel >= 121; section: every channel in [10,
+    // 44].
     paintLayer(out, bg, cv::Mat(), 126, 224, cv::Vec3d(-5, 1, 2));
     paintLayer(out, tissue, sectionMask, 14, 40, cv::Vec3d(-4, 1, 4));
     if (params.holeRadius > 0) {
@@ -340,7 +349,9 @@ cv::Mat makeSectionScan(const SectionScanParams& params) {
 std::vector<cv::Point2d> leafPolygon(const Leaf& leaf) {
     // Half-width profile along the length, u from -1 (base) to 1 (tip): slightly pointed tips,
     // widest a little toward the base; scaled so the widest point is width / 2.
-    auto profile = [](double u) { return std::pow(std::max(0.0, 1 - u * u), 0.8) * (1 - 0.22 * u); };
+    auto profile = [](double u) {
+        return std::pow(std::max(0.0, 1 - u * u), 0.8) * (1 - 0.22 * u);
+    };
     double maxP = 0;
     for (int i = 0; i <= 2000; ++i) maxP = std::max(maxP, profile(-1 + i / 1000.0));
     double halfL = leaf.length / 2, halfW = leaf.width / 2;
@@ -367,10 +378,12 @@ std::vector<cv::Point2d> leafPolygon(const Leaf& leaf) {
 
 std::vector<Leaf> defaultLeafLayout(int width, int height) {
     double m = std::min(width, height);
-    struct Slot { double fx, fy, len, wid, angle; };
+    struct Slot {
+        double fx, fy, len, wid, angle;
+    };
     const Slot slots[] = {
-        {0.22, 0.25, 0.30, 0.12, 0},    {0.56, 0.25, 0.28, 0.11, 30},  {0.84, 0.45, 0.32, 0.13, 90},
-        {0.24, 0.72, 0.27, 0.11, 125},  {0.58, 0.74, 0.30, 0.12, 165},
+        {0.22, 0.25, 0.30, 0.12, 0},   {0.56, 0.25, 0.28, 0.11, 30},  {0.84, 0.45, 0.32, 0.13, 90},
+        {0.24, 0.72, 0.27, 0.11, 125}, {0.58, 0.74, 0.30, 0.12, 165},
     };
     std::vector<Leaf> leaves;
     for (const Slot& s : slots) {
@@ -391,7 +404,8 @@ cv::Mat makeLeafletScan(const LeafletScanParams& params) {
 
     // Dark background: every channel <= 37.
     cv::Mat bg(size, CV_32F, cv::Scalar(20));
-    bg += 4 * smoothNoise(rng, size, minSide / 8) + 1.5 * smoothNoise(rng, size, 5) + whiteNoise(rng, size, 2.5);
+    bg += 4 * smoothNoise(rng, size, minSide / 8) + 1.5 * smoothNoise(rng, size, 5) +
+          whiteNoise(rng, size, 2.5);
 
     // Leaves: light green, with lighter veins and a slightly darker margin.
     cv::Mat leafMask = cv::Mat::zeros(size, CV_8UC1);
@@ -409,14 +423,16 @@ cv::Mat makeLeafletScan(const LeafletScanParams& params) {
             double u = -0.4 + 0.8 * i / (nSide + 1);
             cv::Point2d start = leaf.center + along * (u * leaf.length * 0.5);
             for (int side = -1; side <= 1; side += 2) {
-                cv::Point2d end = start + along * (0.22 * leaf.length * 0.5) + across * (side * 0.38 * leaf.width);
+                cv::Point2d end = start + along * (0.22 * leaf.length * 0.5) +
+                                  across * (side * 0.38 * leaf.width);
                 cv::line(veins, start, end, cv::Scalar(9), thick, cv::LINE_AA);
             }
         }
     }
     cv::GaussianBlur(veins, veins, cv::Size(3, 3), 0);
     cv::Mat tissue(size, CV_32F, cv::Scalar(168));
-    tissue += 9 * smoothNoise(rng, size, minSide / 20) + 4 * smoothNoise(rng, size, 5) + whiteNoise(rng, size, 3);
+    tissue += 9 * smoothNoise(rng, size, minSide / 20) + 4 * smoothNoise(rng, size, 5) +
+              whiteNoise(rng, size, 3);
     tissue += veins;
     if (!params.leaves.empty()) {
         cv::Mat dist;
@@ -444,7 +460,8 @@ cv::Mat makeLeafletScan(const LeafletScanParams& params) {
             double tone = rng.uniform(130.0, 225.0);
             for (int k = 0; k < parts; ++k) {
                 // Later parts touch the first one, so a speck stays one blob.
-                cv::Point c = k == 0 ? cv::Point(x, y) : cv::Point(x + rng.uniform(-1, 2), y + rng.uniform(-1, 2));
+                cv::Point c = k == 0 ? cv::Point(x, y)
+                                     : cv::Point(x + rng.uniform(-1, 2), y + rng.uniform(-1, 2));
                 int rad = k == 0 ? rng.uniform(1, 3) : rng.uniform(0, 3);
                 cv::circle(speckMask, c, rad, cv::Scalar(255), cv::FILLED, cv::LINE_8);
                 cv::circle(speckTone, c, rad, cv::Scalar(tone), cv::FILLED, cv::LINE_8);

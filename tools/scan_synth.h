@@ -23,14 +23,14 @@ struct SectionScanParams {
     double radius = 350;           // distance from the centre to the tip of a corner, pixels
     double rotationDeg = 0;        // turns the whole section
     int lobes = 5;
-    double hollowDepth = 0.25;     // how far a hollow reaches in, as a fraction of `radius`
-    double cornerRounding = 0.5;   // 0 = sharp corners, 1 = very round
-    bool flatHollows = false;      // straight sides between corners instead of concave hollows
-    double holeRadius = 0;         // > 0: a light pith (hole) of this radius at the centre
-    double crackWidth = 0;         // > 0: a light crack from the rim toward the centre
-    double crackLength = 0;        // measured inward from the rim
-    double crackAngleDeg = 18;     // direction of the crack: offset from corner 0 toward hollow 0
-    std::uint64_t seed = 1;        // texture and noise only; the outline does not depend on it
+    double hollowDepth = 0.25;    // how far a hollow reaches in, as a fraction of `radius`
+    double cornerRounding = 0.5;  // 0 = sharp corners, 1 = very round
+    bool flatHollows = false;     // straight sides between corners instead of concave hollows
+    double holeRadius = 0;        // > 0: a light pith (hole) of this radius at the centre
+    double crackWidth = 0;        // > 0: a light crack from the rim toward the centre
+    double crackLength = 0;       // measured inward from the rim
+    double crackAngleDeg = 18;    // direction of the crack: offset from corner 0 toward hollow 0
+    std::uint64_t seed = 1;       // texture and noise only; the outline does not depend on it
 };
 
 // A light leaflet: an ellipse-like leaf of the given length and width turned by angleDeg.

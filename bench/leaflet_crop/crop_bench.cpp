@@ -24,18 +24,17 @@ namespace {
 using Cropper = std::function<cv::Mat(const cv::Mat&, const cv::RotatedRect&)>;
 using Clock = std::chrono::steady_clock;
 
-cv::Mat cropFullSize(const cv::Mat& source, const cv::RotatedRect& box)
-{
+cv::Mat cropFullSize(const cv::Mat& source, const cv::RotatedRect& box) {
     const UprightCut cut = uprightCut(box);
     cv::Mat rotated;
-    cv::warpAffine(source, rotated, cut.rotation, source.size(), cv::INTER_CUBIC, cv::BORDER_CONSTANT, 0);
+    cv::warpAffine(source, rotated, cut.rotation, source.size(), cv::INTER_CUBIC,
+                   cv::BORDER_CONSTANT, 0);
     cv::Mat crop;
     cv::getRectSubPix(rotated, cut.patchSize, cut.center, crop, -1);
     return crop;
 }
 
-double secondsSince(Clock::time_point start)
-{
+double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
@@ -47,13 +46,12 @@ struct Timing {
 };
 
 // The program's run, file writes included, in the current folder.
-Timing runOnce(const std::string& inputPath, const Cropper& crop)
-{
+Timing runOnce(const std::string& inputPath, const Cropper& crop) {
     Timing timing;
     const Clock::time_point start = Clock::now();
     const cv::Mat source = cv::imread(inputPath, cv::IMREAD_COLOR);
-    const cv::Mat blackAndWhite =
-        binarizeScan(source, [](const std::string& name, const cv::Mat& image) { cv::imwrite(name, image); });
+    const cv::Mat blackAndWhite = binarizeScan(
+        source, [](const std::string& name, const cv::Mat& image) { cv::imwrite(name, image); });
     const LeafletBoxes found = findLeafletBoxes(blackAndWhite);
     const Clock::time_point cropStart = Clock::now();
     fs::create_directories("PETALES");
@@ -68,8 +66,7 @@ Timing runOnce(const std::string& inputPath, const Cropper& crop)
     return timing;
 }
 
-Timing bestOf(int runs, const std::string& inputPath, const Cropper& crop)
-{
+Timing bestOf(int runs, const std::string& inputPath, const Cropper& crop) {
     Timing best = runOnce(inputPath, crop);
     for (int i = 1; i < runs; ++i) {
         Timing next = runOnce(inputPath, crop);
@@ -81,15 +78,15 @@ Timing bestOf(int runs, const std::string& inputPath, const Cropper& crop)
 
 }  // namespace
 
-int main()
-{
+int main() {
     LeafletScanParams params;
     params.width = 6000;
     params.height = 4000;
     params.seed = 7;
     for (int row = 0; row < 4; ++row)
         for (int col = 0; col < 5; ++col)
-            params.leaves.push_back({{600.0 + 1200 * col, 500.0 + 1000 * row}, 750, 300, -80.0 + 17 * (row * 5 + col)});
+            params.leaves.push_back(
+                {{600.0 + 1200 * col, 500.0 + 1000 * row}, 750, 300, -80.0 + 17 * (row * 5 + col)});
 
     const fs::path folder = fs::temp_directory_path() / "leaflet_crop_bench";
     fs::remove_all(folder);
@@ -108,12 +105,15 @@ int main()
 
     std::cout << std::fixed << std::setprecision(3);
     std::cout << "scan " << params.width << " x " << params.height << ", " << fullSize.leaflets
-              << " leaflets, best of " << kRuns << " runs, " << cv::getNumThreads() << " OpenCV threads\n";
-    std::cout << "full-size warp : whole run " << fullSize.wholeRun << " s, crop loop " << fullSize.cropLoop << " s\n";
-    std::cout << "patch-only warp: whole run " << patchOnly.wholeRun << " s, crop loop " << patchOnly.cropLoop
-              << " s\n";
-    std::cout << std::setprecision(1) << "speed-up       : whole run " << fullSize.wholeRun / patchOnly.wholeRun
-              << "x, crop loop " << fullSize.cropLoop / patchOnly.cropLoop << "x\n";
+              << " leaflets, best of " << kRuns << " runs, " << cv::getNumThreads()
+              << " OpenCV threads\n";
+    std::cout << "full-size warp : whole run " << fullSize.wholeRun << " s, crop loop "
+              << fullSize.cropLoop << " s\n";
+    std::cout << "patch-only warp: whole run " << patchOnly.wholeRun << " s, crop loop "
+              << patchOnly.cropLoop << " s\n";
+    std::cout << std::setprecision(1) << "speed-up       : whole run "
+              << fullSize.wholeRun / patchOnly.wholeRun << "x, crop loop "
+              << fullSize.cropLoop / patchOnly.cropLoop << "x\n";
     std::cout << "crops identical: " << (identical ? "yes" : "NO") << std::endl;
 
     fs::current_path(fs::temp_directory_path());

@@ -12,6 +12,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -20,7 +21,6 @@
 #include <iostream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -93,7 +93,8 @@ std::vector<StageTime> timeRun(const std::string& input) {
     };
 
     cv::Mat image;
-    const double reading = stage("lecture (imread)", [&] { image = cv::imread(input, cv::IMREAD_COLOR); });
+    const double reading =
+        stage("lecture (imread)", [&] { image = cv::imread(input, cv::IMREAD_COLOR); });
     stages.back().opencv = reading;
 
     Segmentation segmentation;
@@ -129,7 +130,8 @@ std::vector<StageTime> timeRun(const std::string& input) {
     }
 
     Hollows hollows;
-    stage("angles et creux", [&] { hollows = detectCornersAndHollows(outline, annotated, writeImage); });
+    stage("angles et creux",
+          [&] { hollows = detectCornersAndHollows(outline, annotated, writeImage); });
     stages.back().opencv = fastestOf([&] {
         std::vector<cv::Point> hull;
         cv::convexHull(outline, hull, false, true);
@@ -137,9 +139,9 @@ std::vector<StageTime> timeRun(const std::string& input) {
 
     SectionMeasurements measurements;
     stage("mesures", [&] {
-        measurements = measureFeatures(image, segmentation.sectionMask.size(), outline,
-                                       hollows.hollows, hollows.hollowIndices, hollows.hollowDepths,
-                                       writeImage);
+        measurements =
+            measureFeatures(image, segmentation.sectionMask.size(), outline, hollows.hollows,
+                            hollows.hollowIndices, hollows.hollowDepths, writeImage);
     });
     stages.back().opencv = fastestOf([&] { replayCircles(outline); });
 
@@ -165,8 +167,9 @@ void printFigures(int size, const std::vector<StageTime>& stages) {
     std::printf("  %-20s %10.1f %10.1f %10.1f %10.2f\n", "run", 1e3 * total, 1e3 * opencv,
                 1e3 * imwrite, 1e3 * own);
     std::printf("  own code: %.3f %% of the run (target < 2 %%)\n", 100.0 * own / total);
-    std::printf("  (own = total - OpenCV - writes: a difference of timings, so a few tenths of a\n"
-                "   millisecond either way, and slightly negative now and then, are noise)\n");
+    std::printf(
+        "  (own = total - OpenCV - writes: a difference of timings, so a few tenths of a\n"
+        "   millisecond either way, and slightly negative now and then, are noise)\n");
 }
 
 }  // namespace
@@ -176,7 +179,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) sizes.push_back(std::stoi(argv[i]));
     if (sizes.empty()) sizes = {1000, 2000};
 
-    const fs::path folder = fs::temp_directory_path() / ("section_bench_" + std::to_string(::getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("section_bench_" + std::to_string(::getpid()));
     fs::create_directories(folder);
     const fs::path previous = fs::current_path();
     fs::current_path(folder);

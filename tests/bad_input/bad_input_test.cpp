@@ -37,9 +37,16 @@ enum class Stream { OUT, ERR };
 // Enough for either program on a small scan, far too little for a 8000 x 8000 one.
 constexpr std::uint64_t MEMORY_LIMIT = std::uint64_t{512} << 20;
 
-const std::vector<std::string> SECTION_OUTPUTS{
-    "gray.bmp",  "bw.jpg",         "bw2.jpg", "grabcut.jpg", "res.jpg", "rayonsCourbureAngles.jpg",
-    "rayonsCourbureCreux.jpg", "cercleCirconscrit.jpg", "cercleInscrit.jpg", "mesures.csv"};
+const std::vector<std::string> SECTION_OUTPUTS{"gray.bmp",
+                                               "bw.jpg",
+                                               "bw2.jpg",
+                                               "grabcut.jpg",
+                                               "res.jpg",
+                                               "rayonsCourbureAngles.jpg",
+                                               "rayonsCourbureCreux.jpg",
+                                               "cercleCirconscrit.jpg",
+                                               "cercleInscrit.jpg",
+                                               "mesures.csv"};
 const std::vector<std::string> LEAFLET_OUTPUTS{"gray.bmp", "bw.jpg", "drawing.jpg"};
 const char* const OLD_CONTENT = "left by an earlier run";
 
@@ -107,12 +114,14 @@ cv::Mat discImage(int size, int discGray, int backgroundGray) {
 cv::Mat hugeScan(Program program) {
     // Dark on light for the section, light on dark for the leaflets.
     cv::Mat image = plainImage(8000, 8000, program == Program::SECTION ? 200 : 20);
-    cv::circle(image, {4000, 4000}, 3000,
-               cv::Scalar::all(program == Program::SECTION ? 20 : 200), cv::FILLED);
+    cv::circle(image, {4000, 4000}, 3000, cv::Scalar::all(program == Program::SECTION ? 20 : 200),
+               cv::FILLED);
     return image;
 }
 
-cv::Mat scanFor(Program program) { return program == Program::SECTION ? sectionScan() : leafletScan(); }
+cv::Mat scanFor(Program program) {
+    return program == Program::SECTION ? sectionScan() : leafletScan();
+}
 
 // --- The table ---
 
@@ -151,7 +160,8 @@ std::set<std::string> firstOf(const std::vector<std::string>& names, std::size_t
 
 std::set<std::string> leafletFiles(const std::string& input, int crops) {
     std::set<std::string> files(LEAFLET_OUTPUTS.begin(), LEAFLET_OUTPUTS.end());
-    for (int m = 0; m < crops; ++m) files.insert("PETALES/" + input + "_" + std::to_string(m) + ".jpg");
+    for (int m = 0; m < crops; ++m)
+        files.insert("PETALES/" + input + "_" + std::to_string(m) + ".jpg");
     return files;
 }
 
@@ -163,22 +173,44 @@ const std::string ONE_CLASS = "une seule classe";
 // Cases every program meets the same way: the input cannot be read.
 void addUnreadable(std::vector<Case>& cases, const std::string& name, const std::string& file,
                    const std::function<std::vector<std::string>(const fs::path&)>& prepare) {
-    cases.push_back({"section_" + name, Program::SECTION, prepare, 2, Stream::ERR,
-                     {UNREADABLE_SECTION + file + " »"}, {}, {}});
-    cases.push_back({"leaflet_" + name, Program::LEAFLET, prepare, 255, Stream::OUT,
-                     {UNREADABLE_LEAFLET + file + "\n"}, {}, {}});
+    cases.push_back({"section_" + name,
+                     Program::SECTION,
+                     prepare,
+                     2,
+                     Stream::ERR,
+                     {UNREADABLE_SECTION + file + " »"},
+                     {},
+                     {}});
+    cases.push_back({"leaflet_" + name,
+                     Program::LEAFLET,
+                     prepare,
+                     255,
+                     Stream::OUT,
+                     {UNREADABLE_LEAFLET + file + "\n"},
+                     {},
+                     {}});
 }
 
 // Cases of a scan that must be measured in full.
 void addMeasurable(std::vector<Case>& cases, const std::string& name, const std::string& file,
                    const std::function<std::string()>& sectionBytes,
                    const std::function<std::string()>& leafletBytes) {
-    cases.push_back({"section_" + name, Program::SECTION, input(file, sectionBytes), 0,
-                     Stream::OUT, {"largeur : "},
-                     {SECTION_OUTPUTS.begin(), SECTION_OUTPUTS.end()}, {"res.jpg", "mesures.csv"}});
+    cases.push_back({"section_" + name,
+                     Program::SECTION,
+                     input(file, sectionBytes),
+                     0,
+                     Stream::OUT,
+                     {"largeur : "},
+                     {SECTION_OUTPUTS.begin(), SECTION_OUTPUTS.end()},
+                     {"res.jpg", "mesures.csv"}});
     if (leafletBytes) {
-        cases.push_back({"leaflet_" + name, Program::LEAFLET, input(file, leafletBytes), 0,
-                         Stream::OUT, {"opencv version : "}, leafletFiles(file, 2),
+        cases.push_back({"leaflet_" + name,
+                         Program::LEAFLET,
+                         input(file, leafletBytes),
+                         0,
+                         Stream::OUT,
+                         {"opencv version : "},
+                         leafletFiles(file, 2),
                          leafletFiles(file, 2)});
     }
 }
@@ -187,7 +219,8 @@ std::vector<Case> makeCases() {
     std::vector<Case> cases;
     const auto none = [](const fs::path&) { return std::vector<std::string>{"missing.jpg"}; };
     addUnreadable(cases, "missing_file", "missing.jpg", none);
-    addUnreadable(cases, "empty_file", "empty.jpg", input("empty.jpg", [] { return std::string(); }));
+    addUnreadable(cases, "empty_file", "empty.jpg",
+                  input("empty.jpg", [] { return std::string(); }));
     addUnreadable(cases, "text_named_jpg", "notes.jpg",
                   input("notes.jpg", [] { return std::string("Coupe 12, prise le 3 mai\n"); }));
     addUnreadable(cases, "folder_as_input", "scans", [](const fs::path& folder) {
@@ -206,15 +239,39 @@ std::vector<Case> makeCases() {
             return whole.substr(0, whole.size() / 2);
         };
         if (program == Program::SECTION) {
-            cases.push_back({prefix + "truncated_jpeg", program, input("cut.jpg", halfJpeg), 2,
-                             Stream::ERR, {UNREADABLE_SECTION + "cut.jpg »", "JPEG tronqué"}, {}, {}});
-            cases.push_back({prefix + "truncated_png", program, input("cut.png", shortPng), 2,
-                             Stream::ERR, {UNREADABLE_SECTION + "cut.png »"}, {}, {}});
+            cases.push_back({prefix + "truncated_jpeg",
+                             program,
+                             input("cut.jpg", halfJpeg),
+                             2,
+                             Stream::ERR,
+                             {UNREADABLE_SECTION + "cut.jpg »", "JPEG tronqué"},
+                             {},
+                             {}});
+            cases.push_back({prefix + "truncated_png",
+                             program,
+                             input("cut.png", shortPng),
+                             2,
+                             Stream::ERR,
+                             {UNREADABLE_SECTION + "cut.png »"},
+                             {},
+                             {}});
         } else {
-            cases.push_back({prefix + "truncated_jpeg", program, input("cut.jpg", halfJpeg), 255,
-                             Stream::OUT, {UNREADABLE_LEAFLET + "cut.jpg\n"}, {}, {}});
-            cases.push_back({prefix + "truncated_png", program, input("cut.png", shortPng), 255,
-                             Stream::OUT, {UNREADABLE_LEAFLET + "cut.png\n"}, {}, {}});
+            cases.push_back({prefix + "truncated_jpeg",
+                             program,
+                             input("cut.jpg", halfJpeg),
+                             255,
+                             Stream::OUT,
+                             {UNREADABLE_LEAFLET + "cut.jpg\n"},
+                             {},
+                             {}});
+            cases.push_back({prefix + "truncated_png",
+                             program,
+                             input("cut.png", shortPng),
+                             255,
+                             Stream::OUT,
+                             {UNREADABLE_LEAFLET + "cut.png\n"},
+                             {},
+                             {}});
         }
     }
 
@@ -249,13 +306,18 @@ std::vector<Case> makeCases() {
 
     // Odd sections that must still be measured.
     const std::vector<std::pair<std::string, std::function<void(SectionScanParams&)>>> shapes{
-        {"section_touching_border", [](SectionScanParams& p) { p.center = {95, 150}; }},
-        {"narrow_crack", [](SectionScanParams& p) {
+        {"section_touching_border",
+         [](SectionScanParams& p) {
+             p.center = {95, 150};
+         }},
+        {"narrow_crack",
+         [](SectionScanParams& p) {
              p.crackWidth = 8;
              p.crackLength = 45;
          }},
         {"small_hole", [](SectionScanParams& p) { p.holeRadius = 15; }},
-        {"almost_round", [](SectionScanParams& p) {
+        {"almost_round",
+         [](SectionScanParams& p) {
              p.hollowDepth = 0.01;
              p.cornerRounding = 1.0;
          }},
@@ -265,40 +327,73 @@ std::vector<Case> makeCases() {
         addMeasurable(cases, name, "scan.jpg",
                       image(".jpg", [change = change] { return sectionScan(change); }), nullptr);
     }
-    addMeasurable(cases, "two_sections", "scan.jpg", image(".jpg", [] {
-                      cv::Mat both;
-                      cv::hconcat(sectionScan(), sectionScan([](SectionScanParams& p) {
-                                      p.rotationDeg = 36;
-                                      p.seed = 2;
-                                  }),
-                                  both);
-                      return both;
-                  }),
+    addMeasurable(cases, "two_sections", "scan.jpg",
+                  image(".jpg",
+                        [] {
+                            cv::Mat both;
+                            cv::hconcat(sectionScan(), sectionScan([](SectionScanParams& p) {
+                                            p.rotationDeg = 36;
+                                            p.seed = 2;
+                                        }),
+                                        both);
+                            return both;
+                        }),
                   nullptr);
 
     // Scans without a measurable section; the leaflet program finds no or one leaflet.
-    cases.push_back({"section_one_pixel", Program::SECTION,
-                     input("one.png", image(".png", [] { return plainImage(1, 1, 20); })), 1,
-                     Stream::ERR, {ONE_CLASS, "one.png"}, firstOf(SECTION_OUTPUTS, 3), {}});
-    cases.push_back({"leaflet_one_pixel", Program::LEAFLET,
-                     input("one.png", image(".png", [] { return plainImage(1, 1, 20); })), 0,
-                     Stream::OUT, {"opencv version : "}, leafletFiles("one.png", 0),
+    cases.push_back({"section_one_pixel",
+                     Program::SECTION,
+                     input("one.png", image(".png", [] { return plainImage(1, 1, 20); })),
+                     1,
+                     Stream::ERR,
+                     {ONE_CLASS, "one.png"},
+                     firstOf(SECTION_OUTPUTS, 3),
+                     {}});
+    cases.push_back({"leaflet_one_pixel",
+                     Program::LEAFLET,
+                     input("one.png", image(".png", [] { return plainImage(1, 1, 20); })),
+                     0,
+                     Stream::OUT,
+                     {"opencv version : "},
+                     leafletFiles("one.png", 0),
                      leafletFiles("one.png", 0)});
-    cases.push_back({"section_64_pixels", Program::SECTION,
-                     input("small.png", image(".png", [] { return discImage(64, 20, 200); })), 1,
-                     Stream::OUT, {NO_CONTOUR}, firstOf(SECTION_OUTPUTS, 4), {"grabcut.jpg"}});
-    cases.push_back({"leaflet_64_pixels", Program::LEAFLET,
-                     input("small.png", image(".png", [] { return discImage(64, 200, 20); })), 0,
-                     Stream::OUT, {"opencv version : "}, leafletFiles("small.png", 0),
+    cases.push_back({"section_64_pixels",
+                     Program::SECTION,
+                     input("small.png", image(".png", [] { return discImage(64, 20, 200); })),
+                     1,
+                     Stream::OUT,
+                     {NO_CONTOUR},
+                     firstOf(SECTION_OUTPUTS, 4),
+                     {"grabcut.jpg"}});
+    cases.push_back({"leaflet_64_pixels",
+                     Program::LEAFLET,
+                     input("small.png", image(".png", [] { return discImage(64, 200, 20); })),
+                     0,
+                     Stream::OUT,
+                     {"opencv version : "},
+                     leafletFiles("small.png", 0),
                      leafletFiles("small.png", 0)});
-    for (const auto& [name, level] : std::vector<std::pair<std::string, int>>{{"dark", 20}, {"light", 200}}) {
-        const auto plain = input("plain.png", image(".png", [level = level] { return plainImage(300, 300, level); }));
-        cases.push_back({"section_all_" + name, Program::SECTION, plain, 1, Stream::ERR,
-                         {ONE_CLASS, "plain.png"}, firstOf(SECTION_OUTPUTS, 3), {}});
+    for (const auto& [name, level] :
+         std::vector<std::pair<std::string, int>>{{"dark", 20}, {"light", 200}}) {
+        const auto plain = input(
+            "plain.png", image(".png", [level = level] { return plainImage(300, 300, level); }));
+        cases.push_back({"section_all_" + name,
+                         Program::SECTION,
+                         plain,
+                         1,
+                         Stream::ERR,
+                         {ONE_CLASS, "plain.png"},
+                         firstOf(SECTION_OUTPUTS, 3),
+                         {}});
         // All light is one region along the image border, a leaflet of its own.
         const int crops = level > 50 ? 1 : 0;
-        cases.push_back({"leaflet_all_" + name, Program::LEAFLET, plain, 0, Stream::OUT,
-                         {"opencv version : "}, leafletFiles("plain.png", crops),
+        cases.push_back({"leaflet_all_" + name,
+                         Program::LEAFLET,
+                         plain,
+                         0,
+                         Stream::OUT,
+                         {"opencv version : "},
+                         leafletFiles("plain.png", crops),
                          leafletFiles("plain.png", crops)});
     }
 
@@ -306,48 +401,75 @@ std::vector<Case> makeCases() {
     const auto jpegScan = [](Program program) {
         return input("scan.jpg", [program] { return encode(".jpg", scanFor(program)); });
     };
-    Case readOnly{"section_read_only_folder", Program::SECTION, jpegScan(Program::SECTION), 3,
-                  Stream::ERR, {"impossible d'écrire « gray.bmp »", "mesures.csv"}, {}, {}};
+    Case readOnly{"section_read_only_folder",
+                  Program::SECTION,
+                  jpegScan(Program::SECTION),
+                  3,
+                  Stream::ERR,
+                  {"impossible d'écrire « gray.bmp »", "mesures.csv"},
+                  {},
+                  {}};
     readOnly.readOnlyFolder = true;
     cases.push_back(readOnly);
-    readOnly = {"leaflet_read_only_folder", Program::LEAFLET, jpegScan(Program::LEAFLET), 3,
-                Stream::ERR, {"Cannot write \"gray.bmp\"", "drawing.jpg"}, {}, {}};
+    readOnly = {"leaflet_read_only_folder",
+                Program::LEAFLET,
+                jpegScan(Program::LEAFLET),
+                3,
+                Stream::ERR,
+                {"Cannot write \"gray.bmp\"", "drawing.jpg"},
+                {},
+                {}};
     readOnly.readOnlyFolder = true;
     cases.push_back(readOnly);
-    cases.push_back({"leaflet_petales_is_a_file", Program::LEAFLET,
+    cases.push_back({"leaflet_petales_is_a_file",
+                     Program::LEAFLET,
                      [jpegScan](const fs::path& folder) {
                          fs::remove_all(folder / "PETALES");
                          writeBytes(folder / "PETALES", "not a folder");
                          return jpegScan(Program::LEAFLET)(folder);
                      },
-                     3, Stream::ERR, {"PETALES/scan.jpg_0.jpg", "PETALES/scan.jpg_1.jpg"},
-                     leafletFiles("scan.jpg", 0), {"drawing.jpg"}});
-    cases.push_back({"section_report_name_is_a_folder", Program::SECTION,
+                     3,
+                     Stream::ERR,
+                     {"PETALES/scan.jpg_0.jpg", "PETALES/scan.jpg_1.jpg"},
+                     leafletFiles("scan.jpg", 0),
+                     {"drawing.jpg"}});
+    cases.push_back({"section_report_name_is_a_folder",
+                     Program::SECTION,
                      [jpegScan](const fs::path& folder) {
                          fs::remove(folder / "mesures.csv");
                          fs::create_directory(folder / "mesures.csv");
                          return jpegScan(Program::SECTION)(folder);
                      },
-                     3, Stream::ERR, {"impossible d'écrire « mesures.csv »"},
-                     firstOf(SECTION_OUTPUTS, 9), {"cercleInscrit.jpg"}});
+                     3,
+                     Stream::ERR,
+                     {"impossible d'écrire « mesures.csv »"},
+                     firstOf(SECTION_OUTPUTS, 9),
+                     {"cercleInscrit.jpg"}});
 
     // Memory: the same limit lets a small scan through and stops a huge one cleanly.
     for (Program program : {Program::SECTION, Program::LEAFLET}) {
         const bool section = program == Program::SECTION;
         const std::string prefix = section ? "section_" : "leaflet_";
-        Case fits{prefix + "small_scan_within_memory_limit", program, jpegScan(program), 0,
-                  Stream::OUT, {"opencv version : "},
+        Case fits{prefix + "small_scan_within_memory_limit",
+                  program,
+                  jpegScan(program),
+                  0,
+                  Stream::OUT,
+                  {"opencv version : "},
                   section ? std::set<std::string>(SECTION_OUTPUTS.begin(), SECTION_OUTPUTS.end())
                           : leafletFiles("scan.jpg", 2),
                   {section ? "mesures.csv" : "drawing.jpg"}};
         fits.memoryLimit = MEMORY_LIMIT;
         cases.push_back(fits);
-        Case huge{prefix + "huge_scan_over_memory_limit", program,
-                  input("huge.jpg", image(".jpg", [program] { return hugeScan(program); })), 4,
+        Case huge{prefix + "huge_scan_over_memory_limit",
+                  program,
+                  input("huge.jpg", image(".jpg", [program] { return hugeScan(program); })),
+                  4,
                   Stream::ERR,
                   {"huge.jpg", section ? "mémoire insuffisante|Insufficient memory"
                                        : "Out of memory|Insufficient memory"},
-                  section ? firstOf(SECTION_OUTPUTS, 4) : leafletFiles("huge.jpg", 0), {}};
+                  section ? firstOf(SECTION_OUTPUTS, 4) : leafletFiles("huge.jpg", 0),
+                  {}};
         huge.memoryLimit = MEMORY_LIMIT;
         cases.push_back(huge);
     }
@@ -375,7 +497,8 @@ void seedFolder(const fs::path& folder, Program program) {
 
 // The folder and every file in it, since an owner may write into its files in a read-only folder.
 void setWritable(const fs::path& folder, bool writable) {
-    const fs::perms write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    const fs::perms write =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
     const fs::perm_options option = writable ? fs::perm_options::add : fs::perm_options::remove;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         fs::permissions(entry.path(), writable ? fs::perms::owner_write : write, option);
@@ -388,7 +511,8 @@ class BadInput : public ::testing::TestWithParam<Case> {};
 TEST_P(BadInput, EndsWithItsStatusAndMessageTouchingOnlyItsFiles) {
     const Case& c = GetParam();
 #ifdef UNDER_ADDRESS_SANITIZER
-    if (c.memoryLimit != 0) GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit";
+    if (c.memoryLimit != 0)
+        GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit";
 #endif
     TestFolder root("bad_input_" + c.name);
     root.keep();  // removed at the end only if the test passed, so that a failure can be looked at
@@ -417,8 +541,8 @@ TEST_P(BadInput, EndsWithItsStatusAndMessageTouchingOnlyItsFiles) {
     const Snapshot after = snapshot(folder);
     for (const auto& [name, state] : after) {
         const auto old = before.find(name);
-        const bool changed = old == before.end() || old->second.size != state.size ||
-                             old->second.hash != state.hash;
+        const bool changed =
+            old == before.end() || old->second.size != state.size || old->second.hash != state.hash;
         if (changed) {
             EXPECT_TRUE(c.mayChange.count(name)) << name << " was touched";
         }
@@ -429,13 +553,16 @@ TEST_P(BadInput, EndsWithItsStatusAndMessageTouchingOnlyItsFiles) {
     for (const std::string& name : c.mustChange) {
         const auto now = after.find(name);
         const auto old = before.find(name);
-        EXPECT_TRUE(now != after.end() && (old == before.end() || old->second.hash != now->second.hash))
+        EXPECT_TRUE(now != after.end() &&
+                    (old == before.end() || old->second.hash != now->second.hash))
             << name << " was not written";
     }
     if (!HasFailure()) fs::remove_all(root.path());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPrograms, BadInput, ::testing::ValuesIn(makeCases()),
-                         [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                             return info.param.name;
+                         });
 
 }  // namespace

@@ -56,8 +56,8 @@ TEST_F(ScanFile, CompleteJpegIsReadAsOpenCvReadsIt) {
 TEST_F(ScanFile, JpegCutAnywhereBeforeItsEndMarkerIsRefused) {
     const std::string whole = smallScanJpeg();
     // In the headers, in the middle of the entropy-coded data, and just before FF D9.
-    for (std::size_t length : {std::size_t{2}, std::size_t{100}, whole.size() / 2, whole.size() - 2,
-                               whole.size() - 1}) {
+    for (std::size_t length :
+         {std::size_t{2}, std::size_t{100}, whole.size() / 2, whole.size() - 2, whole.size() - 1}) {
         const std::string path = write(whole.substr(0, length));
         EXPECT_TRUE(isTruncatedJpeg(path)) << "cut at " << length << " of " << whole.size();
         EXPECT_TRUE(readScan(path).empty()) << "cut at " << length;
@@ -66,8 +66,8 @@ TEST_F(ScanFile, JpegCutAnywhereBeforeItsEndMarkerIsRefused) {
 
 TEST_F(ScanFile, BytesAfterTheEndMarkerAreAllowed) {
     const std::string whole = smallScanJpeg();
-    for (const std::string& trailer : {std::string(4096, '\0'), std::string("\r\n"),
-                                       std::string("\xFF\xD8\xFF\xE0 junk", 10)}) {
+    for (const std::string& trailer :
+         {std::string(4096, '\0'), std::string("\r\n"), std::string("\xFF\xD8\xFF\xE0 junk", 10)}) {
         const std::string path = write(whole + trailer);
         EXPECT_FALSE(isTruncatedJpeg(path));
         EXPECT_FALSE(readScan(path).empty());
@@ -77,7 +77,8 @@ TEST_F(ScanFile, BytesAfterTheEndMarkerAreAllowed) {
 TEST_F(ScanFile, EndMarkerInsideAnEarlierSegmentDoesNotCount) {
     // An application segment holding FF D9, as an embedded thumbnail does, then the image cut.
     const std::string whole = smallScanJpeg();
-    const std::string segment = std::string("\xFF\xE1\x00\x09thumb", 9) + std::string("\xFF\xD9", 2);
+    const std::string segment =
+        std::string("\xFF\xE1\x00\x09thumb", 9) + std::string("\xFF\xD9", 2);
     const std::string withThumbnail = whole.substr(0, 2) + segment + whole.substr(2);
     EXPECT_FALSE(isTruncatedJpeg(write(withThumbnail)));
     EXPECT_TRUE(isTruncatedJpeg(write(withThumbnail.substr(0, withThumbnail.size() / 2))));

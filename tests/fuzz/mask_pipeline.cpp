@@ -43,7 +43,8 @@ cv::Mat decodeMask(const std::uint8_t* data, std::size_t size) {
 std::vector<std::uint8_t> encodeMask(const cv::Mat& mask, int cellSize, bool close) {
     const int columns = mask.cols / cellSize;
     const int rows = mask.rows / cellSize;
-    std::vector<std::uint8_t> bytes(HEADER_BYTES + static_cast<std::size_t>(rows * columns + 7) / 8);
+    std::vector<std::uint8_t> bytes(HEADER_BYTES +
+                                    static_cast<std::size_t>(rows * columns + 7) / 8);
     bytes[0] = static_cast<std::uint8_t>(columns - 1);
     bytes[1] = static_cast<std::uint8_t>(rows - 1);
     bytes[2] = static_cast<std::uint8_t>(cellSize - MIN_CELL_SIZE);

@@ -8,7 +8,9 @@
 
 namespace {
 
-double degrees(cv::Point v, cv::Point a, cv::Point b) { return radiansToDegrees(angle3Points(v, a, b)); }
+double degrees(cv::Point v, cv::Point a, cv::Point b) {
+    return radiansToDegrees(angle3Points(v, a, b));
+}
 
 TEST(Angle3Points, RightAngleIsNotQuiteNinetyDegrees) {
     const double r = angle3Points({0, 0}, {10, 0}, {0, 10});

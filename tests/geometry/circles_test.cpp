@@ -14,7 +14,8 @@ using Points = std::vector<cv::Point>;
 // The whole-scan method the bounding-box one must agree with.
 Circle inscribedOnWholeScan(const Points& outline, cv::Size size) {
     cv::Mat mask = cv::Mat::zeros(size, CV_8UC1);
-    cv::fillPoly(mask, std::vector<Points>{outline}, cv::Scalar(255, 0, 0, 0), cv::LINE_8, 0, cv::Point(0, 0));
+    cv::fillPoly(mask, std::vector<Points>{outline}, cv::Scalar(255, 0, 0, 0), cv::LINE_8, 0,
+                 cv::Point(0, 0));
     cv::Mat distances;
     cv::distanceTransform(mask, distances, cv::DIST_L2, cv::DIST_MASK_PRECISE, CV_32F);
     double maximum = 0;
@@ -27,7 +28,8 @@ Circle inscribedOnWholeScan(const Points& outline, cv::Size size) {
 Points randomOutline(std::mt19937& rng, cv::Size size) {
     std::uniform_real_distribution<double> unit(0, 1);
     const double radius = 15 + unit(rng) * std::min(size.width, size.height) * 0.45;
-    const cv::Point2d c(radius + unit(rng) * (size.width - 2 * radius), radius + unit(rng) * (size.height - 2 * radius));
+    const cv::Point2d c(radius + unit(rng) * (size.width - 2 * radius),
+                        radius + unit(rng) * (size.height - 2 * radius));
     const int lobes = 3 + static_cast<int>(unit(rng) * 5);
     const double depth = unit(rng) * 0.5;
     Points outline;
@@ -35,7 +37,8 @@ Points randomOutline(std::mt19937& rng, cv::Size size) {
     for (int i = 0; i < steps; ++i) {
         const double t = 2 * M_PI * i / steps;
         const double r = radius * (1 - depth * 0.5 * (1 + std::cos(lobes * t)));
-        cv::Point p(static_cast<int>(c.x + r * std::cos(t)), static_cast<int>(c.y + r * std::sin(t)));
+        cv::Point p(static_cast<int>(c.x + r * std::cos(t)),
+                    static_cast<int>(c.y + r * std::sin(t)));
         p.x = std::min(std::max(p.x, 0), size.width - 1);
         p.y = std::min(std::max(p.y, 0), size.height - 1);
         if (outline.empty() || outline.back() != p) outline.push_back(p);
@@ -53,7 +56,8 @@ TEST(CircumscribedCircle, RadiusTruncatedCentreRounded) {
 }
 
 TEST(InscribedCircle, SquareAndFirstMaximumInRowOrder) {
-    const Circle square = getInscribedCircle({{10, 10}, {110, 10}, {110, 110}, {10, 110}}, {200, 200});
+    const Circle square =
+        getInscribedCircle({{10, 10}, {110, 10}, {110, 110}, {10, 110}}, {200, 200});
     EXPECT_EQ(square.center, cv::Point(60, 60));
     EXPECT_EQ(square.radius, 51);
     // A 201 x 41 rectangle: every column of its middle row is a maximum; the leftmost wins.
@@ -63,7 +67,8 @@ TEST(InscribedCircle, SquareAndFirstMaximumInRowOrder) {
 }
 
 TEST(InscribedCircle, RightPastColumn4096) {
-    const Circle far = getInscribedCircle({{5000, 10}, {5100, 10}, {5100, 110}, {5000, 110}}, {6000, 200});
+    const Circle far =
+        getInscribedCircle({{5000, 10}, {5100, 10}, {5100, 110}, {5000, 110}}, {6000, 200});
     EXPECT_EQ(far.center, cv::Point(5050, 60));
     EXPECT_EQ(far.radius, 51);
 }

@@ -21,7 +21,8 @@ Fit fit(const Points& points, double threshold) {
 }
 
 TEST(CurvatureCircle, EightPointsOnACircleFitExactly) {
-    const Points points{{150, 100}, {130, 140}, {100, 150}, {70, 140}, {50, 100}, {70, 60}, {100, 50}, {130, 60}};
+    const Points points{{150, 100}, {130, 140}, {100, 150}, {70, 140},
+                        {50, 100},  {70, 60},   {100, 50},  {130, 60}};
     const Fit f = fit(points, 10.0);
     EXPECT_EQ(f.console, "D=6.27456e+09\nerreur : 0\n");
     EXPECT_EQ(f.circle.radius, 50);
@@ -48,7 +49,8 @@ TEST(CurvatureCircle, CentreTruncatedToMinusOneIsTreatedAsNoCentre) {
     Points points;
     for (const auto& uv : {cv::Point2d(48.5, 12.5), cv::Point2d(12.5, 48.5)}) {
         for (int sx : {-1, 1}) {
-            for (int sy : {-1, 1}) points.emplace_back(int(-1.5 + sx * uv.x), int(-1.5 + sy * uv.y));
+            for (int sy : {-1, 1})
+                points.emplace_back(int(-1.5 + sx * uv.x), int(-1.5 + sy * uv.y));
         }
     }
     const Fit f = fit(points, 1000.0);
@@ -62,7 +64,8 @@ TEST(CurvatureCircle, CentreTruncatedToMinusOneIsTreatedAsNoCentre) {
 
 TEST(CurvatureCircle, ThresholdIsStrict) {
     // Four points 50 and four 56 from (100, 100): radius 53, mean deviation exactly 3.
-    const Points points{{150, 100}, {100, 150}, {50, 100}, {100, 50}, {156, 100}, {100, 156}, {44, 100}, {100, 44}};
+    const Points points{{150, 100}, {100, 150}, {50, 100}, {100, 50},
+                        {156, 100}, {100, 156}, {44, 100}, {100, 44}};
     const Fit kept = fit(points, 3.0);
     EXPECT_EQ(kept.circle.radius, 53);
     EXPECT_EQ(kept.circle.center, cv::Point(100, 100));

@@ -12,10 +12,14 @@ using Points = std::vector<cv::Point>;
 
 TEST(SegmentPixels, WorkedExamples) {
     const cv::Size size(20, 20);
-    EXPECT_EQ(Segment({0, 0}, {3, 0}).getAllPointsOfSegment(size), (Points{{0, 0}, {1, 0}, {2, 0}, {3, 0}}));
-    EXPECT_EQ(Segment({3, 0}, {0, 0}).getAllPointsOfSegment(size), (Points{{3, 0}, {2, 0}, {1, 0}, {0, 0}}));
-    EXPECT_EQ(Segment({2, 5}, {2, 3}).getAllPointsOfSegment(size), (Points{{2, 5}, {2, 4}, {2, 3}}));
-    EXPECT_EQ(Segment({0, 0}, {3, 3}).getAllPointsOfSegment(size), (Points{{0, 0}, {1, 1}, {2, 2}, {3, 3}}));
+    EXPECT_EQ(Segment({0, 0}, {3, 0}).getAllPointsOfSegment(size),
+              (Points{{0, 0}, {1, 0}, {2, 0}, {3, 0}}));
+    EXPECT_EQ(Segment({3, 0}, {0, 0}).getAllPointsOfSegment(size),
+              (Points{{3, 0}, {2, 0}, {1, 0}, {0, 0}}));
+    EXPECT_EQ(Segment({2, 5}, {2, 3}).getAllPointsOfSegment(size),
+              (Points{{2, 5}, {2, 4}, {2, 3}}));
+    EXPECT_EQ(Segment({0, 0}, {3, 3}).getAllPointsOfSegment(size),
+              (Points{{0, 0}, {1, 1}, {2, 2}, {3, 3}}));
     EXPECT_EQ(Segment({7, 7}, {7, 7}).getAllPointsOfSegment(size), (Points{{7, 7}}));
 }
 
@@ -46,7 +50,8 @@ TEST(SegmentPixels, SameAsDrawingOnLongSegmentsOfALargeImage) {
     std::uniform_int_distribution<int> c(0, 3999);
     for (int i = 0; i < 40; ++i) {
         const Segment s({c(rng), c(rng)}, {c(rng), c(rng)});
-        ASSERT_EQ(s.getAllPointsOfSegment(size), pixelsByDrawing(s, size)) << s.p1 << " -> " << s.p2;
+        ASSERT_EQ(s.getAllPointsOfSegment(size), pixelsByDrawing(s, size))
+            << s.p1 << " -> " << s.p2;
     }
     const Segment corner({0, 0}, {3999, 3999});
     EXPECT_EQ(corner.getAllPointsOfSegment(size), pixelsByDrawing(corner, size));

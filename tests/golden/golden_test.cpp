@@ -20,9 +20,9 @@ using namespace test_support;
 namespace {
 
 struct GoldenCase {
-    const char* name;     // folder of the expected files, beside this source
+    const char* name;  // folder of the expected files, beside this source
     const char* program;
-    const char* input;    // relative to the repository
+    const char* input;      // relative to the repository
     const char* inputName;  // the program's default input, so it runs without arguments
 };
 
@@ -88,11 +88,12 @@ void checkAgainstGolden(const GoldenCase& golden) {
 
     const fs::path expected = EXPECTED / golden.name;
     EXPECT_EQ(std::to_string(run.status) + "\n", readBytes(expected / "status.txt"))
-        << "standard error:\n" << run.err;
+        << "standard error:\n"
+        << run.err;
     const std::string lineDiff = firstDifferentLine(readBytes(expected / "stdout.txt"), run.out);
     EXPECT_EQ(lineDiff, "") << "standard output of " << golden.name;
-    const std::string fileDiff = firstDifferentFile(readHashes(expected / "files.sha256"),
-                                                    hashWrittenFiles(folder.path(), golden.inputName));
+    const std::string fileDiff = firstDifferentFile(
+        readHashes(expected / "files.sha256"), hashWrittenFiles(folder.path(), golden.inputName));
     EXPECT_EQ(fileDiff, "") << "files written by " << golden.name;
     if (!lineDiff.empty() || !fileDiff.empty()) {
         folder.keep();
@@ -108,12 +109,13 @@ TEST(Sha256, MatchesTheStandardTestVectors) {
 }
 
 TEST(Golden, SmallSection) {
-    checkAgainstGolden({"section_small", SECTION_MEASURE_PATH, "tests/golden/small_section.jpg",
-                        "section.jpg"});
+    checkAgainstGolden(
+        {"section_small", SECTION_MEASURE_PATH, "tests/golden/small_section.jpg", "section.jpg"});
 }
 
 TEST(Golden, SampleSection) {
-    checkAgainstGolden({"section_sample", SECTION_MEASURE_PATH, "samples/section.jpg", "section.jpg"});
+    checkAgainstGolden(
+        {"section_sample", SECTION_MEASURE_PATH, "samples/section.jpg", "section.jpg"});
 }
 
 TEST(Golden, SampleLeaflets) {

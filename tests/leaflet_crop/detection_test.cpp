@@ -16,51 +16,47 @@ const cv::Scalar kBackground(20, 25, 15);
 const cv::Scalar kLeafletColour(90, 200, 120);
 
 // The outline colours the generator seeded with 12345 gives, outline by outline.
-const cv::Vec3b kOutlineColours[] = {{203, 143, 254}, {229, 109, 176}, {192, 220, 177}, {142, 229, 9}};
+const cv::Vec3b kOutlineColours[] = {
+    {203, 143, 254}, {229, 109, 176}, {192, 220, 177}, {142, 229, 9}};
 
-cv::Mat binarize(const cv::Mat& scan)
-{
+cv::Mat binarize(const cv::Mat& scan) {
     return binarizeScan(scan, [](const std::string&, const cv::Mat&) {});
 }
 
-cv::Mat inColour(const cv::Mat& blackAndWhite)
-{
+cv::Mat inColour(const cv::Mat& blackAndWhite) {
     cv::Mat colour;
     cv::cvtColor(blackAndWhite, colour, cv::COLOR_GRAY2BGR);
     return colour;
 }
 
-bool identical(const cv::Mat& a, const cv::Mat& b)
-{
+bool identical(const cv::Mat& a, const cv::Mat& b) {
     return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0;
 }
 
-std::vector<std::vector<cv::Point>> outlinesOf(const cv::Mat& blackAndWhite)
-{
+std::vector<std::vector<cv::Point>> outlinesOf(const cv::Mat& blackAndWhite) {
     std::vector<std::vector<cv::Point>> outlines;
     cv::findContours(blackAndWhite, outlines, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
     return outlines;
 }
 
 // A filled rectangle of 101 x 126 pixels: its outline is 2 * 100 + 2 * 125 = 450 long.
-void drawRectangleOfPerimeter450(cv::Mat& scan, cv::Point topLeft)
-{
+void drawRectangleOfPerimeter450(cv::Mat& scan, cv::Point topLeft) {
     cv::rectangle(scan, cv::Rect(topLeft, cv::Size(101, 126)), kLeafletColour, cv::FILLED);
 }
 
 }  // namespace
 
-TEST(BinarizeScan, HandsGrayThenBlackAndWhiteToTheWriterAndThresholdsAbove50)
-{
+TEST(BinarizeScan, HandsGrayThenBlackAndWhiteToTheWriterAndThresholdsAbove50) {
     cv::Mat scan(4, 3, CV_8UC3, cv::Scalar::all(50));
     scan.at<cv::Vec3b>(1, 1) = cv::Vec3b(51, 51, 51);
     scan.at<cv::Vec3b>(2, 2) = cv::Vec3b(255, 255, 255);
     std::vector<std::string> names;
     std::vector<cv::Mat> images;
-    const cv::Mat blackAndWhite = binarizeScan(scan, [&](const std::string& name, const cv::Mat& image) {
-        names.push_back(name);
-        images.push_back(image.clone());
-    });
+    const cv::Mat blackAndWhite =
+        binarizeScan(scan, [&](const std::string& name, const cv::Mat& image) {
+            names.push_back(name);
+            images.push_back(image.clone());
+        });
 
     ASSERT_EQ(names, (std::vector<std::string>{"gray.bmp", "bw.jpg"}));
     cv::Mat gray(4, 3, CV_8UC1, cv::Scalar(50));
@@ -74,8 +70,7 @@ TEST(BinarizeScan, HandsGrayThenBlackAndWhiteToTheWriterAndThresholdsAbove50)
     EXPECT_TRUE(identical(blackAndWhite, expected));
 }
 
-TEST(FindLeafletBoxes, OutlineOfExactly450IsNotALeafletAndOneJustLongerIs)
-{
+TEST(FindLeafletBoxes, OutlineOfExactly450IsNotALeafletAndOneJustLongerIs) {
     cv::Mat scan(300, 400, CV_8UC3, kBackground);
     drawRectangleOfPerimeter450(scan, {20, 20});
     const cv::Mat exact = binarize(scan);
@@ -95,8 +90,7 @@ TEST(FindLeafletBoxes, OutlineOfExactly450IsNotALeafletAndOneJustLongerIs)
     EXPECT_EQ(one.drawing.at<cv::Vec3b>(19, 70), kOutlineColours[0]);
 }
 
-TEST(FindLeafletBoxes, NothingFoundLeavesTheDrawingTheBlackAndWhiteImageInColour)
-{
+TEST(FindLeafletBoxes, NothingFoundLeavesTheDrawingTheBlackAndWhiteImageInColour) {
     cv::Mat scan(200, 300, CV_8UC3, kBackground);
     cv::circle(scan, {40, 40}, 5, kLeafletColour, cv::FILLED);
     cv::circle(scan, {250, 150}, 8, kLeafletColour, cv::FILLED);
@@ -112,8 +106,7 @@ TEST(FindLeafletBoxes, NothingFoundLeavesTheDrawingTheBlackAndWhiteImageInColour
     EXPECT_TRUE(identical(empty.drawing, cv::Mat::zeros(50, 60, CV_8UC3)));
 }
 
-TEST(FindLeafletBoxes, ColourFollowsThePositionInTheOutlineListSelectedOrNot)
-{
+TEST(FindLeafletBoxes, ColourFollowsThePositionInTheOutlineListSelectedOrNot) {
     cv::Mat scan(400, 500, CV_8UC3, kBackground);
     cv::circle(scan, {30, 30}, 6, kLeafletColour, cv::FILLED);
     cv::circle(scan, {470, 370}, 6, kLeafletColour, cv::FILLED);
@@ -139,11 +132,11 @@ TEST(FindLeafletBoxes, ColourFollowsThePositionInTheOutlineListSelectedOrNot)
     ASSERT_EQ(selected.size(), 2u);
     EXPECT_NE(selected[0], 0u);
     // Boxes in outline order.
-    EXPECT_EQ(found.boxes[0].center, toNegativeAngle(cv::minAreaRect(outlines[selected[0]])).center);
+    EXPECT_EQ(found.boxes[0].center,
+              toNegativeAngle(cv::minAreaRect(outlines[selected[0]])).center);
 }
 
-TEST(ToNegativeAngle, KeepsTheRectangleAndBringsTheAngleIntoMinus90To0)
-{
+TEST(ToNegativeAngle, KeepsTheRectangleAndBringsTheAngleIntoMinus90To0) {
     // cv::minAreaRect reports (0, 90] here; angles already in [-90, 0) stay as they are.
     for (float angle = -90; angle <= 90; angle += 2.5f) {
         const cv::RotatedRect box({100.5f, 80.25f}, {120, 40}, angle);
@@ -155,8 +148,9 @@ TEST(ToNegativeAngle, KeepsTheRectangleAndBringsTheAngleIntoMinus90To0)
         box.points(before);
         converted.points(after);
         for (const cv::Point2f& corner : before) {
-            const double nearest = std::min({cv::norm(corner - after[0]), cv::norm(corner - after[1]),
-                                             cv::norm(corner - after[2]), cv::norm(corner - after[3])});
+            const double nearest =
+                std::min({cv::norm(corner - after[0]), cv::norm(corner - after[1]),
+                          cv::norm(corner - after[2]), cv::norm(corner - after[3])});
             EXPECT_LT(nearest, 1e-3) << "angle " << angle;
         }
     }
@@ -169,11 +163,9 @@ TEST(ToNegativeAngle, KeepsTheRectangleAndBringsTheAngleIntoMinus90To0)
 
 // A rectangle drawn at any angle comes back as a box 15 pixels larger on every side, drawn in
 // red, and its crop shows it upright with the 15-pixel margin all round.
-TEST(LeafletBoxesAndCrops, DrawnRectanglesAtManyAnglesComeOutUpright)
-{
+TEST(LeafletBoxesAndCrops, DrawnRectanglesAtManyAnglesComeOutUpright) {
     std::vector<double> angles = {0, 45, 90, 135, 180, -45, -90};
-    for (double angle = -178; angle < 180; angle += 11)
-        angles.push_back(angle);
+    for (double angle = -178; angle < 180; angle += 11) angles.push_back(angle);
     const cv::Size2f leaflet(180, 70);
     for (const double angle : angles) {
         cv::Mat scan(320, 360, CV_8UC3, kBackground);
@@ -201,12 +193,14 @@ TEST(LeafletBoxesAndCrops, DrawnRectanglesAtManyAnglesComeOutUpright)
         }
         for (int k = 0; k < 4; ++k) {
             const cv::Point2f middle = (boxCorners[k] + boxCorners[(k + 1) % 4]) * 0.5f;
-            EXPECT_EQ(found.drawing.at<cv::Vec3b>(cv::Point(middle)), cv::Vec3b(0, 0, 255)) << "angle " << angle;
+            EXPECT_EQ(found.drawing.at<cv::Vec3b>(cv::Point(middle)), cv::Vec3b(0, 0, 255))
+                << "angle " << angle;
         }
 
         const cv::Mat crop = cropUpright(scan, box);
         EXPECT_EQ(crop.size(), cropUpright(scan, box).size());
-        const cv::Size longSideFirst(std::max(crop.cols, crop.rows), std::min(crop.cols, crop.rows));
+        const cv::Size longSideFirst(std::max(crop.cols, crop.rows),
+                                     std::min(crop.cols, crop.rows));
         EXPECT_NEAR(longSideFirst.width, 210, 2) << "angle " << angle;
         EXPECT_NEAR(longSideFirst.height, 100, 2) << "angle " << angle;
         cv::Mat gray;
@@ -215,9 +209,11 @@ TEST(LeafletBoxesAndCrops, DrawnRectanglesAtManyAnglesComeOutUpright)
             for (int x = 0; x < gray.cols; ++x) {
                 const int fromEdge = std::min({x, y, gray.cols - 1 - x, gray.rows - 1 - y});
                 if (fromEdge < 12) {
-                    ASSERT_LE(gray.at<uchar>(y, x), 50) << "angle " << angle << " at " << x << "," << y;
+                    ASSERT_LE(gray.at<uchar>(y, x), 50)
+                        << "angle " << angle << " at " << x << "," << y;
                 } else if (fromEdge > 18) {
-                    ASSERT_GT(gray.at<uchar>(y, x), 50) << "angle " << angle << " at " << x << "," << y;
+                    ASSERT_GT(gray.at<uchar>(y, x), 50)
+                        << "angle " << angle << " at " << x << "," << y;
                 }
             }
     }

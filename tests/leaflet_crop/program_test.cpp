@@ -22,8 +22,7 @@ const std::string kVersionLine = "opencv version : " + std::to_string(CV_MAJOR_V
 
 class LeafletCropProgram : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_FALSE(root_.path().empty());
         fs::create_directories(work_);
         fs::create_directories(scripts_);
@@ -31,22 +30,19 @@ protected:
 
     // Runs the program in the work folder; PATH holds only the scripts folder, so "update.bat"
     // is found only when a test puts one there.
-    RunResult run(const std::vector<std::string>& arguments, RunOptions options = {}) const
-    {
+    RunResult run(const std::vector<std::string>& arguments, RunOptions options = {}) const {
         options.folder = work_;
         options.environment.emplace_back("PATH", scripts_.string());
         return runProgram(LEAFLET_CROP_BINARY, arguments, options);
     }
 
-    void writeScript(const std::string& body) const
-    {
+    void writeScript(const std::string& body) const {
         const fs::path script = scripts_ / "update.bat";
         std::ofstream(script) << "#!/bin/sh\n" << body << "\n";
         fs::permissions(script, fs::perms::owner_all);
     }
 
-    std::vector<std::string> filesInWork() const
-    {
+    std::vector<std::string> filesInWork() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::recursive_directory_iterator(work_))
             names.push_back(fs::relative(entry.path(), work_).generic_string());
@@ -59,8 +55,7 @@ protected:
 };
 
 // Generated scans: light leaves of known length and width on a dark background, with specks.
-LeafletScanParams scanWithLeaves(std::vector<Leaf> leaves)
-{
+LeafletScanParams scanWithLeaves(std::vector<Leaf> leaves) {
     LeafletScanParams params;
     params.width = 640;
     params.height = 520;
@@ -70,46 +65,54 @@ LeafletScanParams scanWithLeaves(std::vector<Leaf> leaves)
     return params;
 }
 
-const LeafletScanParams kThreeLeaves =
-    scanWithLeaves({{{160, 130}, 240, 90, 25}, {{470, 180}, 230, 95, -70}, {{250, 380}, 260, 100, 90}});
+const LeafletScanParams kThreeLeaves = scanWithLeaves(
+    {{{160, 130}, 240, 90, 25}, {{470, 180}, 230, 95, -70}, {{250, 380}, 260, 100, 90}});
 
 }  // namespace
 
-TEST_F(LeafletCropProgram, CropsEveryLeafletOfTheDefaultInput)
-{
+TEST_F(LeafletCropProgram, CropsEveryLeafletOfTheDefaultInput) {
     ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), makeLeafletScan(kThreeLeaves)));
     const RunResult result = run({});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, kVersionLine);
-    EXPECT_NE(result.err.find("update.bat"), std::string::npos) << "the shell names the missing script";
+    EXPECT_NE(result.err.find("update.bat"), std::string::npos)
+        << "the shell names the missing script";
 
-    EXPECT_EQ(filesInWork(), (std::vector<std::string>{"PETALES", "PETALES/leaflet.jpg_0.jpg",
-                                                       "PETALES/leaflet.jpg_1.jpg", "PETALES/leaflet.jpg_2.jpg",
-                                                       "bw.jpg", "drawing.jpg", "gray.bmp", "leaflet.jpg"}));
+    EXPECT_EQ(filesInWork(),
+              (std::vector<std::string>{"PETALES", "PETALES/leaflet.jpg_0.jpg",
+                                        "PETALES/leaflet.jpg_1.jpg", "PETALES/leaflet.jpg_2.jpg",
+                                        "bw.jpg", "drawing.jpg", "gray.bmp", "leaflet.jpg"}));
     // Written in this order.
-    const std::vector<std::string> order = {"gray.bmp", "bw.jpg", "PETALES/leaflet.jpg_0.jpg",
-                                            "PETALES/leaflet.jpg_1.jpg", "PETALES/leaflet.jpg_2.jpg",
+    const std::vector<std::string> order = {"gray.bmp",
+                                            "bw.jpg",
+                                            "PETALES/leaflet.jpg_0.jpg",
+                                            "PETALES/leaflet.jpg_1.jpg",
+                                            "PETALES/leaflet.jpg_2.jpg",
                                             "drawing.jpg"};
     for (size_t i = 1; i < order.size(); ++i)
-        EXPECT_LE(fs::last_write_time(work_ / order[i - 1]), fs::last_write_time(work_ / order[i])) << order[i];
+        EXPECT_LE(fs::last_write_time(work_ / order[i - 1]), fs::last_write_time(work_ / order[i]))
+            << order[i];
 
     // Each crop is its leaf's length and width with 15 pixels of margin all round, long side first.
     std::vector<cv::Size> leafSizes, cropSizes;
     for (const Leaf& leaf : kThreeLeaves.leaves)
         leafSizes.emplace_back(cvRound(leaf.length) + 30, cvRound(leaf.width) + 30);
     for (int i = 0; i < 3; ++i) {
-        const cv::Mat crop = cv::imread((work_ / ("PETALES/leaflet.jpg_" + std::to_string(i) + ".jpg")).string());
+        const cv::Mat crop =
+            cv::imread((work_ / ("PETALES/leaflet.jpg_" + std::to_string(i) + ".jpg")).string());
         ASSERT_FALSE(crop.empty());
         EXPECT_GE(std::min(crop.cols, crop.rows), 30);
         cropSizes.emplace_back(std::max(crop.cols, crop.rows), std::min(crop.cols, crop.rows));
     }
     // Which leaflet comes first is the outline order's business; the sizes must all be there.
     for (const cv::Size& leaf : leafSizes) {
-        const bool matched = std::any_of(cropSizes.begin(), cropSizes.end(), [&](const cv::Size& crop) {
-            return std::abs(crop.width - leaf.width) <= 3 && std::abs(crop.height - leaf.height) <= 3;
-        });
-        EXPECT_TRUE(matched) << "no crop for a leaflet of " << leaf << ", crops " << cropSizes[0] << " "
-                             << cropSizes[1] << " " << cropSizes[2];
+        const bool matched =
+            std::any_of(cropSizes.begin(), cropSizes.end(), [&](const cv::Size& crop) {
+                return std::abs(crop.width - leaf.width) <= 3 &&
+                       std::abs(crop.height - leaf.height) <= 3;
+            });
+        EXPECT_TRUE(matched) << "no crop for a leaflet of " << leaf << ", crops " << cropSizes[0]
+                             << " " << cropSizes[1] << " " << cropSizes[2];
     }
 
     const cv::Mat gray = cv::imread((work_ / "gray.bmp").string(), cv::IMREAD_UNCHANGED);
@@ -120,8 +123,7 @@ TEST_F(LeafletCropProgram, CropsEveryLeafletOfTheDefaultInput)
     EXPECT_EQ(drawing.size(), cv::Size(640, 520));
 }
 
-TEST_F(LeafletCropProgram, RunsUpdateBatFirstAndIgnoresItsOutcome)
-{
+TEST_F(LeafletCropProgram, RunsUpdateBatFirstAndIgnoresItsOutcome) {
     ASSERT_TRUE(cv::imwrite((work_ / "scan.png").string(), makeLeafletScan(kThreeLeaves)));
     writeScript("echo update ran\necho > updated\nexit 7");  // PATH has no touch
     const RunResult result = run({"scan.png", "ignored.png"});
@@ -132,10 +134,10 @@ TEST_F(LeafletCropProgram, RunsUpdateBatFirstAndIgnoresItsOutcome)
     EXPECT_FALSE(fs::exists(work_ / "PETALES/scan.png_3.jpg"));
 }
 
-TEST_F(LeafletCropProgram, UnreadableInputPrintsTheMessageAndReturnsMinusOne)
-{
+TEST_F(LeafletCropProgram, UnreadableInputPrintsTheMessageAndReturnsMinusOne) {
     std::ofstream(work_ / "not_an_image.jpg") << "plain text";
-    for (const std::string& path : {std::string("x.png"), std::string("not_an_image.jpg"), std::string()}) {
+    for (const std::string& path :
+         {std::string("x.png"), std::string("not_an_image.jpg"), std::string()}) {
         const RunResult result = run({path});
         EXPECT_EQ(result.status, 255) << path;
         EXPECT_EQ(result.out, kVersionLine + "Cannot read the image: " + path + "\n");
@@ -143,17 +145,16 @@ TEST_F(LeafletCropProgram, UnreadableInputPrintsTheMessageAndReturnsMinusOne)
     EXPECT_EQ(filesInWork(), std::vector<std::string>{"not_an_image.jpg"});
 }
 
-TEST_F(LeafletCropProgram, ScanWithoutLeafletsWritesTheThreeImagesOnly)
-{
+TEST_F(LeafletCropProgram, ScanWithoutLeafletsWritesTheThreeImagesOnly) {
     ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), makeLeafletScan(scanWithLeaves({}))));
     const RunResult result = run({});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, kVersionLine);
-    EXPECT_EQ(filesInWork(), (std::vector<std::string>{"bw.jpg", "drawing.jpg", "gray.bmp", "leaflet.jpg"}));
+    EXPECT_EQ(filesInWork(),
+              (std::vector<std::string>{"bw.jpg", "drawing.jpg", "gray.bmp", "leaflet.jpg"}));
 }
 
-TEST_F(LeafletCropProgram, OutlineOf450IsNotCroppedAndOneJustLongerIs)
-{
+TEST_F(LeafletCropProgram, OutlineOf450IsNotCroppedAndOneJustLongerIs) {
     cv::Mat scan(300, 400, CV_8UC3, cv::Scalar(20, 20, 20));
     // 101 x 126 pixels: outline 450. The second has one more pixel on its top edge.
     cv::rectangle(scan, cv::Rect(20, 20, 101, 126), cv::Scalar(200, 200, 200), cv::FILLED);
@@ -170,18 +171,18 @@ TEST_F(LeafletCropProgram, OutlineOf450IsNotCroppedAndOneJustLongerIs)
     EXPECT_EQ(std::min(crop.cols, crop.rows), 130);
 }
 
-TEST_F(LeafletCropProgram, InputInAFolderGetsItsFolderUnderPetales)
-{
+TEST_F(LeafletCropProgram, InputInAFolderGetsItsFolderUnderPetales) {
     fs::create_directories(work_ / "scans");
     ASSERT_TRUE(cv::imwrite((work_ / "scans/a.jpg").string(), makeLeafletScan(kThreeLeaves)));
     const RunResult result = run({"scans/a.jpg"});
     EXPECT_EQ(result.status, 0) << result.err;
     for (int i = 0; i < 3; ++i)
-        EXPECT_TRUE(fs::is_regular_file(work_ / ("PETALES/scans/a.jpg_" + std::to_string(i) + ".jpg"))) << i;
+        EXPECT_TRUE(
+            fs::is_regular_file(work_ / ("PETALES/scans/a.jpg_" + std::to_string(i) + ".jpg")))
+            << i;
 }
 
-TEST_F(LeafletCropProgram, FailedWritesAreNamedInOrderTheRunGoesOnAndEndsWith3)
-{
+TEST_F(LeafletCropProgram, FailedWritesAreNamedInOrderTheRunGoesOnAndEndsWith3) {
     ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), makeLeafletScan(kThreeLeaves)));
     // Folders where the images should go, and a plain file named PETALES: every write fails.
     for (const char* name : {"gray.bmp", "bw.jpg", "drawing.jpg"})
@@ -191,8 +192,11 @@ TEST_F(LeafletCropProgram, FailedWritesAreNamedInOrderTheRunGoesOnAndEndsWith3)
     EXPECT_EQ(result.status, 3);
     EXPECT_EQ(result.out, kVersionLine);
 
-    const std::vector<std::string> expected = {"gray.bmp", "bw.jpg", "PETALES/leaflet.jpg_0.jpg",
-                                               "PETALES/leaflet.jpg_1.jpg", "PETALES/leaflet.jpg_2.jpg",
+    const std::vector<std::string> expected = {"gray.bmp",
+                                               "bw.jpg",
+                                               "PETALES/leaflet.jpg_0.jpg",
+                                               "PETALES/leaflet.jpg_1.jpg",
+                                               "PETALES/leaflet.jpg_2.jpg",
                                                "drawing.jpg"};
     std::vector<std::string> named;
     for (const std::string& line : splitLines(result.err))
@@ -201,20 +205,19 @@ TEST_F(LeafletCropProgram, FailedWritesAreNamedInOrderTheRunGoesOnAndEndsWith3)
     EXPECT_EQ(named, expected) << result.err;
 }
 
-TEST_F(LeafletCropProgram, OneFailedWriteDoesNotStopTheOthers)
-{
+TEST_F(LeafletCropProgram, OneFailedWriteDoesNotStopTheOthers) {
     ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), makeLeafletScan(kThreeLeaves)));
     fs::create_directories(work_ / "PETALES/leaflet.jpg_1.jpg");
     const RunResult result = run({});
     EXPECT_EQ(result.status, 3);
-    EXPECT_NE(result.err.find("Cannot write \"PETALES/leaflet.jpg_1.jpg\""), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Cannot write \"PETALES/leaflet.jpg_1.jpg\""), std::string::npos)
+        << result.err;
     EXPECT_TRUE(fs::is_regular_file(work_ / "PETALES/leaflet.jpg_0.jpg"));
     EXPECT_TRUE(fs::is_regular_file(work_ / "PETALES/leaflet.jpg_2.jpg"));
     EXPECT_TRUE(fs::is_regular_file(work_ / "drawing.jpg"));
 }
 
-TEST_F(LeafletCropProgram, OpenCvErrorIsReportedWithStatus4)
-{
+TEST_F(LeafletCropProgram, OpenCvErrorIsReportedWithStatus4) {
     ASSERT_TRUE(cv::imwrite((work_ / "leaflet.jpg").string(), makeLeafletScan(kThreeLeaves)));
     // OpenCV refuses to decode an image larger than this many pixels.
     RunOptions options;
@@ -222,11 +225,11 @@ TEST_F(LeafletCropProgram, OpenCvErrorIsReportedWithStatus4)
     const RunResult result = run({}, options);
     EXPECT_EQ(result.status, 4);
     EXPECT_EQ(result.out, kVersionLine);
-    EXPECT_NE(result.err.find("OpenCV error while processing \"leaflet.jpg\""), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("OpenCV error while processing \"leaflet.jpg\""), std::string::npos)
+        << result.err;
 }
 
-TEST_F(LeafletCropProgram, MemoryExhaustedOnAHugeScanIsReportedWithStatus4)
-{
+TEST_F(LeafletCropProgram, MemoryExhaustedOnAHugeScanIsReportedWithStatus4) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer reserves far more address space than the cap allows";
 #endif
@@ -234,12 +237,11 @@ TEST_F(LeafletCropProgram, MemoryExhaustedOnAHugeScanIsReportedWithStatus4)
     const std::uint32_t side = 20000, pixelBytes = side * side * 3;
     std::ofstream bmp(work_ / "huge.bmp", std::ios::binary);
     auto put = [&bmp](std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            bmp.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+        for (int i = 0; i < bytes; ++i) bmp.put(static_cast<char>((value >> (8 * i)) & 0xFF));
     };
     bmp << "BM";
-    put(54 + pixelBytes, 4), put(0, 4), put(54, 4);                        // file header
-    put(40, 4), put(side, 4), put(side, 4), put(1, 2), put(24, 2);         // info header
+    put(54 + pixelBytes, 4), put(0, 4), put(54, 4);                 // file header
+    put(40, 4), put(side, 4), put(side, 4), put(1, 2), put(24, 2);  // info header
     put(0, 4), put(pixelBytes, 4), put(2835, 4), put(2835, 4), put(0, 4), put(0, 4);
     bmp << std::string(1000, '\0');
     bmp.close();
@@ -249,5 +251,6 @@ TEST_F(LeafletCropProgram, MemoryExhaustedOnAHugeScanIsReportedWithStatus4)
     const RunResult result = run({"huge.bmp"}, options);
     EXPECT_EQ(result.status, 4) << result.err;
     EXPECT_EQ(result.out, kVersionLine);
-    EXPECT_NE(result.err.find("Out of memory while processing \"huge.bmp\""), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Out of memory while processing \"huge.bmp\""), std::string::npos)
+        << result.err;
 }

@@ -21,25 +21,30 @@ void writeStandIn(const fs::path& folder, const fs::path& callLog) {
     const fs::path script = folder / "section_measure";
     writeBytes(script,
                "#!/bin/sh\n"
-               "printf '%s\\n' \"$1\" >> '" + callLog.string() + "'\n"
-               "echo \"argument=$1\"\n"
-               "echo \"dossier=$(pwd -P)\"\n"
-               "case \"$(basename \"$1\")\" in\n"
-               "  echec*) echo 'pas de section ici' >&2; exit 1 ;;\n"
-               "  tue*) kill -9 $$ ;;\n"
-               "esac\n"
-               "n=$(basename \"$1\" | wc -c)\n"
-               "{\n"
-               "printf '%s\\r\\n' 'Mesure;Angle/creux 1;Angle/creux 2;Angle/creux 3;Angle/creux 4;Angle/creux 5'\n"
-               "printf '%s\\r\\n' \"Rayon de courbure de l'angle (mm);$n,5;1;2;3;4;\"\n"
-               "printf '%s\\r\\n' 'Rayon de courbure du creux (mm);5;6;7;8;9;'\n"
-               "printf '%s\\r\\n' 'Profondeur du creux (mm);0,1;0,2;0,3;0,4;0,5;'\n"
-               "printf '%s\\r\\n' 'Distance du creux avec le cercle circonscrit (mm);1,1;1,2;1,3;1,4;1,5;'\n"
-               "printf '%s\\r\\n' 'Ratio de la  distance du creux  avec le cercle circonscrit avec le rayon du cercle (%);10;20;30;40;-0;'\n"
-               "printf '%s\\r\\n' 'Largeur primocanne  (mm) : ;9,87'\n"
-               "printf '%s\\r\\n' 'Diam\xC3\xA8tre cercle circonscrit  (mm) : ;10,46'\n"
-               "printf '%s\\r\\n' 'Diam\xC3\xA8tre cercle inscrit  (mm) : ;1,23457e+06'\n"
-               "} > mesures.csv\n");
+               "printf '%s\\n' \"$1\" >> '" +
+                   callLog.string() +
+                   "'\n"
+                   "echo \"argument=$1\"\n"
+                   "echo \"dossier=$(pwd -P)\"\n"
+                   "case \"$(basename \"$1\")\" in\n"
+                   "  echec*) echo 'pas de section ici' >&2; exit 1 ;;\n"
+                   "  tue*) kill -9 $$ ;;\n"
+                   "esac\n"
+                   "n=$(basename \"$1\" | wc -c)\n"
+                   "{\n"
+                   "printf '%s\\r\\n' 'Mesure;Angle/creux 1;Angle/creux 2;Angle/creux "
+                   "3;Angle/creux 4;Angle/creux 5'\n"
+                   "printf '%s\\r\\n' \"Rayon de courbure de l'angle (mm);$n,5;1;2;3;4;\"\n"
+                   "printf '%s\\r\\n' 'Rayon de courbure du creux (mm);5;6;7;8;9;'\n"
+                   "printf '%s\\r\\n' 'Profondeur du creux (mm);0,1;0,2;0,3;0,4;0,5;'\n"
+                   "printf '%s\\r\\n' 'Distance du creux avec le cercle circonscrit "
+                   "(mm);1,1;1,2;1,3;1,4;1,5;'\n"
+                   "printf '%s\\r\\n' 'Ratio de la  distance du creux  avec le cercle circonscrit "
+                   "avec le rayon du cercle (%);10;20;30;40;-0;'\n"
+                   "printf '%s\\r\\n' 'Largeur primocanne  (mm) : ;9,87'\n"
+                   "printf '%s\\r\\n' 'Diam\xC3\xA8tre cercle circonscrit  (mm) : ;10,46'\n"
+                   "printf '%s\\r\\n' 'Diam\xC3\xA8tre cercle inscrit  (mm) : ;1,23457e+06'\n"
+                   "} > mesures.csv\n");
     ::chmod(script.c_str(), 0755);
 }
 
@@ -105,8 +110,8 @@ TEST(BatchWithStandIn, RunsEachScanInItsFolderAndGathersRowsStatusesAndStreams) 
 
     // The child ran in its own folder, given the scan's absolute path, streams split.
     const std::string console = readBytes(out / "b c.png" / "console.txt");
-    EXPECT_EQ(console, "argument=" + fs::canonical(b.scans / "b c.png").string() + "\ndossier=" +
-                           fs::canonical(out / "b c.png").string() + "\n");
+    EXPECT_EQ(console, "argument=" + fs::canonical(b.scans / "b c.png").string() +
+                           "\ndossier=" + fs::canonical(out / "b c.png").string() + "\n");
     EXPECT_EQ(readBytes(out / "echec.jpg" / "erreurs.txt"), "pas de section ici\n");
     EXPECT_EQ(readBytes(out / "a.jpg" / "erreurs.txt"), "");
 
@@ -140,7 +145,8 @@ TEST(BatchWithStandIn, RunsEachScanInItsFolderAndGathersRowsStatusesAndStreams) 
 
 TEST(BatchWithStandIn, ResumesOnlyWhatIsNotCompleteAndForceMeasuresAll) {
     Batch b("resume");
-    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "echec.jpg"}) writeBytes(b.scans / name, "x");
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "echec.jpg"})
+        writeBytes(b.scans / name, "x");
     ASSERT_EQ(b.run({"scans", "out"}).status, 1);
     EXPECT_EQ(calledScans(b.callLog).size(), 4u);
     const std::string firstTable = readBytes(b.folder.path() / "out" / "toutes_mesures.csv");
@@ -212,9 +218,15 @@ TEST(BatchWithStandIn, ExitStatusesOfTheCommandLine) {
 
     EXPECT_EQ(b.run({"--help"}).status, 0);
     EXPECT_NE(b.run({"--help"}).out.find("--shard K/N"), std::string::npos);
-    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-             {}, {"--bogus", "scans"}, {"missing"}, {"file.jpg"}, {"-j", "0", "scans"},
-             {"scans", "out", "extra"}, {"--shard", "2", "scans"}, {"--merge", "missing"}}) {
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{},
+                                               {"--bogus", "scans"},
+                                               {"missing"},
+                                               {"file.jpg"},
+                                               {"-j", "0", "scans"},
+                                               {"scans", "out", "extra"},
+                                               {"--shard", "2", "scans"},
+                                               {"--merge", "missing"}}) {
         const RunResult result = b.run(arguments);
         EXPECT_EQ(result.status, 2) << ::testing::PrintToString(arguments);
         EXPECT_NE(result.err.find("section_batch : "), std::string::npos)

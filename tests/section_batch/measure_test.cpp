@@ -48,7 +48,8 @@ TEST(BatchOfRealScans, GivesEachScanWhatALoneRunGivesAndResumes) {
 
     RunResult result = runBatch(folder.path(), {"scans"});
     EXPECT_EQ(result.status, 1) << result.err;
-    EXPECT_NE(result.out.find("1 image(s) sur 4 en échec : casse.jpg (statut 2)"), std::string::npos)
+    EXPECT_NE(result.out.find("1 image(s) sur 4 en échec : casse.jpg (statut 2)"),
+              std::string::npos)
         << result.out;
 
     const std::vector<std::vector<std::string>> rows = readCells(out / "toutes_mesures.csv");
@@ -64,7 +65,8 @@ TEST(BatchOfRealScans, GivesEachScanWhatALoneRunGivesAndResumes) {
         } else {
             EXPECT_EQ(row[1], "2");
             EXPECT_EQ(cells, std::vector<std::string>(28, ""));
-            EXPECT_NE(readBytes(out / "casse.jpg" / "erreurs.txt").find("casse.jpg"), std::string::npos);
+            EXPECT_NE(readBytes(out / "casse.jpg" / "erreurs.txt").find("casse.jpg"),
+                      std::string::npos);
         }
     }
 
@@ -83,9 +85,9 @@ TEST(BatchOfRealScans, GivesEachScanWhatALoneRunGivesAndResumes) {
     // Resuming: only the failed scan and the changed one run again.
     writeBytes(out / "cane_1.jpg" / "console.txt", "kept");
     writeBytes(out / "cane_3.jpg" / "console.txt", "kept");
-    fs::last_write_time(folder.path() / "scans" / "cane_3.jpg",
-                        fs::last_write_time(folder.path() / "scans" / "cane_3.jpg") +
-                            std::chrono::seconds(5));
+    fs::last_write_time(
+        folder.path() / "scans" / "cane_3.jpg",
+        fs::last_write_time(folder.path() / "scans" / "cane_3.jpg") + std::chrono::seconds(5));
     const std::string table = readBytes(out / "toutes_mesures.csv");
     result = runBatch(folder.path(), {"scans"});
     EXPECT_EQ(result.status, 1);

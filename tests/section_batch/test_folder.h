@@ -10,8 +10,8 @@
 
 using test_support::readBytes;
 using test_support::RunOptions;
-using test_support::RunResult;
 using test_support::runProgram;
+using test_support::RunResult;
 using test_support::TestFolder;
 using test_support::writeBytes;
 
@@ -32,7 +32,8 @@ inline std::vector<std::string> reportValues(const std::filesystem::path& path) 
     std::vector<std::string> values;
     const std::vector<std::vector<std::string>> rows = readCells(path);
     for (std::size_t i = 1; i < rows.size(); ++i) {
-        const std::size_t last = i <= 5 ? rows[i].size() - 1 : rows[i].size();  // rows 2-6 end with ";"
+        const std::size_t last =
+            i <= 5 ? rows[i].size() - 1 : rows[i].size();  // rows 2-6 end with ";"
         values.insert(values.end(), rows[i].begin() + 1, rows[i].begin() + static_cast<long>(last));
     }
     return values;

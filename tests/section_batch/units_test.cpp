@@ -76,8 +76,8 @@ TEST(MeasurementReport, ReadsTheTwentyEightCellsAsWrittenInTableOrder) {
     const std::optional<std::vector<std::string>> cells = parseMeasurementReport(exampleReport);
     ASSERT_TRUE(cells);
     const std::vector<std::string> expected{
-        "0,87", "1,06", "0,95", "1,21", "0,78", "2,14", "1,82", "3,05", "2,5",   "1,97",
-        "0,42", "0,51", "0,33", "0,47", "0,6",  "0,91", "1,04", "0,85", "0,97",  "1,12",
+        "0,87",  "1,06",  "0,95",  "1,21",  "0,78",  "2,14", "1,82",  "3,05", "2,5",  "1,97",
+        "0,42",  "0,51",  "0,33",  "0,47",  "0,6",   "0,91", "1,04",  "0,85", "0,97", "1,12",
         "17,41", "19,84", "16,19", "18,62", "21,46", "9,87", "10,46", "7,62"};
     EXPECT_EQ(*cells, expected);
 }
@@ -134,7 +134,8 @@ TEST(StatusFile, CompleteOnlyForStatusZeroOnTheSameScanWithItsReport) {
 
     fs::remove(result / REPORT_FILE);
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint));
-    EXPECT_FALSE(fs::exists(result / (std::string(STATUS_FILE) + ".tmp-" + std::to_string(::getpid()))));
+    EXPECT_FALSE(
+        fs::exists(result / (std::string(STATUS_FILE) + ".tmp-" + std::to_string(::getpid()))));
 }
 
 TEST(Table, HeaderNamesEveryAngleAndHollowInTheReportsOrder) {
@@ -168,7 +169,8 @@ TEST(Table, RowsCopyTheCellsAndKeepFailedScansWithEmptyCells) {
     EXPECT_EQ(tableRow({"scan 1.jpg", 0, cells}), expected + "\r\n");
 
     EXPECT_EQ(tableRow({"bad.png", 2, std::nullopt}), "bad.png;2" + std::string(28, ';') + "\r\n");
-    EXPECT_EQ(tableRow({"cut.png", std::nullopt, std::nullopt}), "cut.png;" + std::string(28, ';') + "\r\n");
+    EXPECT_EQ(tableRow({"cut.png", std::nullopt, std::nullopt}),
+              "cut.png;" + std::string(28, ';') + "\r\n");
     // Status 0 without a readable report is no measurement: the cells stay empty.
     EXPECT_EQ(tableRow({"odd.png", 0, std::nullopt}), "odd.png;0" + std::string(28, ';') + "\r\n");
     // A name that would break the columns is quoted.
@@ -281,7 +283,8 @@ TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
     EXPECT_EQ(formatDuration(3720), "1 h 02 min");
 
     EXPECT_EQ(progressLine(0, 8, "a.jpg", 5), "0/8 · a.jpg · écoulé 5 s · reste ?");
-    EXPECT_EQ(progressLine(2, 8, "c.jpg, d.jpg", 30), "2/8 · c.jpg, d.jpg · écoulé 30 s · reste 1 min 30 s");
+    EXPECT_EQ(progressLine(2, 8, "c.jpg, d.jpg", 30),
+              "2/8 · c.jpg, d.jpg · écoulé 30 s · reste 1 min 30 s");
     EXPECT_EQ(finishedLine(3, 8, "a.jpg", 0, true, 12), "[3/8] a.jpg : mesuré en 12 s");
     EXPECT_EQ(finishedLine(4, 8, "b.jpg", 2, false, 1),
               "[4/8] b.jpg : échec, statut 2 (image absente ou illisible)");
@@ -315,10 +318,10 @@ TEST(Resources, ReadsTheTightestCgroupLimitAlongTheHierarchy) {
     EXPECT_FALSE(cgroupMemoryLeft({{f / "step.max", f / "step.current"},
                                    {f / "v1.limit", f / "v1.usage"},
                                    {f / "missing", f / "missing"}}));
-    EXPECT_EQ(cgroupMemoryLeft({{f / "step.max", f / "step.current"},
-                                {f / "job.max", f / "job.current"}}),
+    EXPECT_EQ(cgroupMemoryLeft(
+                  {{f / "step.max", f / "step.current"}, {f / "job.max", f / "job.current"}}),
               700u);
-    EXPECT_EQ(cgroupMemoryLeft({{f / "job.max", f / "job.current"},
-                                {f / "full.limit", f / "full.usage"}}),
+    EXPECT_EQ(cgroupMemoryLeft(
+                  {{f / "job.max", f / "job.current"}, {f / "full.limit", f / "full.usage"}}),
               0u);
 }

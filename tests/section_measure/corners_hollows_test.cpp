@@ -113,8 +113,8 @@ TEST(MeasureHollowDepth, DepthRunsFromTheFootOnTheHullChord) {
 
 TEST(MeasureHollowDepth, WithoutAFootTheDepthRunsFromTheNearerChordEnd) {
     // The hollow overhangs the chord's end B: its perpendicular misses the chord.
-    const Points outline{{0, 0}, {3, 2}, {6, 4}, {9, 6}, {12, 8}, {14, 10},
-                         {13, 7}, {12, 4}, {11, 2}, {10, 0}};
+    const Points outline{{0, 0},   {3, 2},  {6, 4},  {9, 6},  {12, 8},
+                         {14, 10}, {13, 7}, {12, 4}, {11, 2}, {10, 0}};
     const HollowDepth depth = measureHollowDepth(outline, {{0, 0}, {10, 0}}, 5);
     EXPECT_EQ(depth.depthSegment.p1, cv::Point(10, 0));
     EXPECT_EQ(depth.depthSegment.p2, cv::Point(14, 10));

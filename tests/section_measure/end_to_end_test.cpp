@@ -19,9 +19,15 @@ using namespace test_support;
 
 namespace {
 
-const std::vector<std::string> IMAGES_IN_ORDER{
-    "gray.bmp", "bw2.jpg", "grabcut.jpg", "bw.jpg", "res.jpg", "rayonsCourbureAngles.jpg",
-    "rayonsCourbureCreux.jpg", "cercleCirconscrit.jpg", "cercleInscrit.jpg"};
+const std::vector<std::string> IMAGES_IN_ORDER{"gray.bmp",
+                                               "bw2.jpg",
+                                               "grabcut.jpg",
+                                               "bw.jpg",
+                                               "res.jpg",
+                                               "rayonsCourbureAngles.jpg",
+                                               "rayonsCourbureCreux.jpg",
+                                               "cercleCirconscrit.jpg",
+                                               "cercleInscrit.jpg"};
 
 double commaNumber(std::string cell) {
     for (char& c : cell) c = c == ',' ? '.' : c;
@@ -114,20 +120,22 @@ TEST_F(SectionMeasureRun, CompleteRunPrintsWritesAndReportsConsistentValues) {
     std::vector<double> angleRadii, hollowRadii, distances, depths, ratios;
     for (int k = 1; k <= 5; ++k) {
         expectFitLines(console);
-        angleRadii.push_back(
-            console.number("rayon de courbure de l'angle " + std::to_string(k) + " : " + NUMBER + " mm"));
+        angleRadii.push_back(console.number("rayon de courbure de l'angle " + std::to_string(k) +
+                                            " : " + NUMBER + " mm"));
     }
     for (int k = 1; k <= 5; ++k) {
         console.expect("creux " + std::to_string(k));
         console.skipIf("erreur angle 3 points ! .*");
         console.expect("angle : " + NUMBER);
         expectFitLines(console);
-        hollowRadii.push_back(
-            console.number("rayon de courbure du creux " + std::to_string(k) + " : " + NUMBER + " mm"));
+        hollowRadii.push_back(console.number("rayon de courbure du creux " + std::to_string(k) +
+                                             " : " + NUMBER + " mm"));
     }
-    const std::string circle = "Radius : ([0-9]+) Center : Point\\(x =" + INTEGER + " , y =" + INTEGER + "\\)";
+    const std::string circle =
+        "Radius : ([0-9]+) Center : Point\\(x =" + INTEGER + " , y =" + INTEGER + "\\)";
     const int outerRadius = std::stoi(console.expect(circle)[1].str());
-    const std::smatch diameterLine = console.expect("diametre du cercle circonscrit : " + NUMBER + " mm");
+    const std::smatch diameterLine =
+        console.expect("diametre du cercle circonscrit : " + NUMBER + " mm");
     std::ostringstream expectedDiameter;
     expectedDiameter << 2 * outerRadius * PIXEL_TO_MM;
     EXPECT_EQ(diameterLine[1].str(), expectedDiameter.str());
@@ -137,9 +145,9 @@ TEST_F(SectionMeasureRun, CompleteRunPrintsWritesAndReportsConsistentValues) {
         distances.push_back(console.number("distance du creux " + ks +
                                            " avec le cercle circonscrit : " + NUMBER + " mm"));
         depths.push_back(console.number("profondeur du creux " + ks + " : " + NUMBER + " mm"));
-        ratios.push_back(console.number("ratio de la  distance du creux " + ks +
-                                        " avec le cercle circonscrit avec le rayon du cercle :   : " +
-                                        NUMBER + " %"));
+        ratios.push_back(console.number(
+            "ratio de la  distance du creux " + ks +
+            " avec le cercle circonscrit avec le rayon du cercle :   : " + NUMBER + " %"));
     }
     const int innerRadius = std::stoi(console.expect(circle)[1].str());
     EXPECT_TRUE(console.atEnd());
@@ -175,12 +183,16 @@ TEST_F(SectionMeasureRun, CompleteRunPrintsWritesAndReportsConsistentValues) {
         EXPECT_EQ(lines.back().find('\n'), std::string::npos);
     }
     ASSERT_EQ(lines.size(), 9u);
-    EXPECT_EQ(lines[0], "Mesure;Angle/creux 1;Angle/creux 2;Angle/creux 3;Angle/creux 4;Angle/creux 5");
+    EXPECT_EQ(lines[0],
+              "Mesure;Angle/creux 1;Angle/creux 2;Angle/creux 3;Angle/creux 4;Angle/creux 5");
     const std::vector<std::string> labels{
-        "Rayon de courbure de l'angle (mm)", "Rayon de courbure du creux (mm)",
-        "Profondeur du creux (mm)", "Distance du creux avec le cercle circonscrit (mm)",
+        "Rayon de courbure de l'angle (mm)",
+        "Rayon de courbure du creux (mm)",
+        "Profondeur du creux (mm)",
+        "Distance du creux avec le cercle circonscrit (mm)",
         "Ratio de la  distance du creux  avec le cercle circonscrit avec le rayon du cercle (%)",
-        "Largeur primocanne  (mm) : ", "Diam\xC3\xA8tre cercle circonscrit  (mm) : ",
+        "Largeur primocanne  (mm) : ",
+        "Diam\xC3\xA8tre cercle circonscrit  (mm) : ",
         "Diam\xC3\xA8tre cercle inscrit  (mm) : "};
     const std::vector<std::vector<double>> rows{angleRadii, hollowRadii, depths, distances, ratios};
     for (std::size_t r = 0; r < labels.size(); ++r) {
@@ -242,16 +254,19 @@ TEST_F(SectionMeasureRun, NoSectionAboveTheMinimumAreaGivesTheContourErrorLine) 
     writeScan(params, "small.png");
     const RunResult result = run({"small.png"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "opencv version : 4.6\nbb\ncc\n"
-                          "Erreur \xC3\xA0 getAllPointsOfContour : contour.size()=0\n");
+    EXPECT_EQ(result.out,
+              "opencv version : 4.6\nbb\ncc\n"
+              "Erreur \xC3\xA0 getAllPointsOfContour : contour.size()=0\n");
     EXPECT_EQ(result.err, "");
-    for (const char* name : {"gray.bmp", "bw.jpg", "bw2.jpg", "grabcut.jpg"}) EXPECT_TRUE(exists(name));
+    for (const char* name : {"gray.bmp", "bw.jpg", "bw2.jpg", "grabcut.jpg"})
+        EXPECT_TRUE(exists(name));
     EXPECT_FALSE(exists("res.jpg"));
     EXPECT_FALSE(exists("mesures.csv"));
 }
 
 TEST_F(SectionMeasureRun, ASingleGrayClassIsNotMeasurable) {
-    cv::imwrite((folder_ / "blank.png").string(), cv::Mat(200, 200, CV_8UC3, cv::Scalar(180, 190, 200)));
+    cv::imwrite((folder_ / "blank.png").string(),
+                cv::Mat(200, 200, CV_8UC3, cv::Scalar(180, 190, 200)));
     const RunResult result = run({"blank.png"});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "opencv version : 4.6\nbb\n");

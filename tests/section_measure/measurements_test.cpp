@@ -60,7 +60,8 @@ TEST(GetSectionWidth, EqualsTheAllPairsMaximumOnRandomOutlines) {
         switch (trial % 3) {
             case 0: {  // a cloud of points
                 std::uniform_int_distribution<int> coordinate(0, 3000);
-                for (int i = 0; i < n; ++i) outline.emplace_back(coordinate(random), coordinate(random));
+                for (int i = 0; i < n; ++i)
+                    outline.emplace_back(coordinate(random), coordinate(random));
                 break;
             }
             case 1: {  // a noisy lobed ring, like a section's outline

@@ -30,8 +30,7 @@ TEST(FindSectionContour, BorderFilterDropsTenAndKeepsElevenAndNeverKeepsTheFirst
     // A filled rectangle's contour is its four corners, from the top left going down first.
     EXPECT_EQ(findIn(filledRectangle(size, {11, 11}, {189, 189})),
               (Points{{11, 189}, {189, 189}, {189, 11}}));
-    EXPECT_EQ(findIn(filledRectangle(size, {10, 11}, {189, 189})),
-              (Points{{189, 189}, {189, 11}}));
+    EXPECT_EQ(findIn(filledRectangle(size, {10, 11}, {189, 189})), (Points{{189, 189}, {189, 11}}));
     EXPECT_EQ(findIn(filledRectangle(size, {11, 11}, {190, 189})), (Points{{11, 189}}));
     EXPECT_EQ(findIn(filledRectangle(size, {11, 11}, {189, 190})), (Points{{189, 11}}));
 }

@@ -36,7 +36,8 @@ std::string readAll(std::FILE* file) {
     std::string text;
     std::rewind(file);  // the child moved the shared offset
     char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
     return text;
 }
 
@@ -106,12 +107,14 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     const pid_t pid = ::fork();
     if (pid == 0) {
         if (::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0) ::_exit(120);
-        if (!options.folder.empty() && ::chdir(options.folder.c_str()) != 0) fail(121, "runProgram: chdir\n");
+        if (!options.folder.empty() && ::chdir(options.folder.c_str()) != 0)
+            fail(121, "runProgram: chdir\n");
         if (options.addressSpaceLimit != 0) {
             const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
             if (::setrlimit(RLIMIT_AS, &limit) != 0) fail(122, "runProgram: setrlimit\n");
         }
-        if (options.asNobody && ::geteuid() == 0 && (::setgid(NOBODY) != 0 || ::setuid(NOBODY) != 0)) {
+        if (options.asNobody && ::geteuid() == 0 &&
+            (::setgid(NOBODY) != 0 || ::setuid(NOBODY) != 0)) {
             fail(123, "runProgram: cannot become nobody\n");
         }
         ::execve(executable.c_str(), argv.data(), envp.data());

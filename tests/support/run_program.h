@@ -22,7 +22,7 @@ struct RunOptions {
     std::vector<std::pair<std::string, std::string>> environment;  // variables set or replaced
     std::string pathPrefix;               // searched before PATH, when not empty
     std::uint64_t addressSpaceLimit = 0;  // bytes, as `ulimit -v` would set; 0: none
-    bool asNobody = false;  // when root: permissions do not hold root back
+    bool asNobody = false;                // when root: permissions do not hold root back
 };
 
 // Arguments go to the program as they are: no shell reads them. A program named without a

@@ -54,7 +54,8 @@ std::string sha256Hex(const std::string& bytes) {
     padded += static_cast<char>(0x80);
     while (padded.size() % 64 != 56) padded += '\0';
     const std::uint64_t bits = static_cast<std::uint64_t>(bytes.size()) * 8;
-    for (int shift = 56; shift >= 0; shift -= 8) padded += static_cast<char>((bits >> shift) & 0xff);
+    for (int shift = 56; shift >= 0; shift -= 8)
+        padded += static_cast<char>((bits >> shift) & 0xff);
     for (std::size_t at = 0; at < padded.size(); at += 64) {
         compress(state, reinterpret_cast<const unsigned char*>(padded.data() + at));
     }

@@ -19,8 +19,9 @@ TestFolder::TestFolder(const std::string& name) {
     }
     path_ = pattern;
     // mkdtemp leaves it to its owner alone; a run as another user must still get in.
-    fs::permissions(path_, fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
-                               fs::perms::others_exec,
+    fs::permissions(path_,
+                    fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                        fs::perms::others_exec,
                     fs::perm_options::add);
 }
 

@@ -55,7 +55,9 @@ std::vector<cv::Point2f> toFloat(const std::vector<cv::Point2d>& poly) {
 }
 
 double polygonArea(const std::vector<cv::Point2d>& poly) { return cv::contourArea(toFloat(poly)); }
-double polygonPerimeter(const std::vector<cv::Point2d>& poly) { return cv::arcLength(toFloat(poly), true); }
+double polygonPerimeter(const std::vector<cv::Point2d>& poly) {
+    return cv::arcLength(toFloat(poly), true);
+}
 
 int countDiff(const cv::Mat& a, const cv::Mat& b) {
     cv::Mat x;
@@ -94,7 +96,8 @@ TEST(SectionPolygon, TipsAtRadiusHollowsAtDepth) {
         cv::Point2d bottom(p.center.x + (1 - p.hollowDepth) * p.radius * std::cos(h),
                            p.center.y - (1 - p.hollowDepth) * p.radius * std::sin(h));
         best = 1e300;
-        for (const auto& q : poly) best = std::min(best, std::hypot(q.x - bottom.x, q.y - bottom.y));
+        for (const auto& q : poly)
+            best = std::min(best, std::hypot(q.x - bottom.x, q.y - bottom.y));
         EXPECT_LT(best, 1.0) << "hollow " << k;
     }
 }
@@ -103,7 +106,8 @@ TEST(SectionPolygon, CornerZeroPointsUpWithoutRotation) {
     SectionScanParams p = smallSection();
     p.rotationDeg = 0;
     auto poly = sectionPolygon(p);
-    auto top = *std::min_element(poly.begin(), poly.end(), [](auto& a, auto& b) { return a.y < b.y; });
+    auto top =
+        *std::min_element(poly.begin(), poly.end(), [](auto& a, auto& b) { return a.y < b.y; });
     EXPECT_NEAR(top.x, p.center.x, 1.0);
     EXPECT_NEAR(top.y, p.center.y - p.radius, 0.5);
 }
@@ -145,8 +149,9 @@ TEST(SectionPolygon, ValidOverManyShapes) {
                         p.cornerRounding = round;
                         p.flatHollows = flat;
                         auto poly = sectionPolygon(p);
-                        SCOPED_TRACE(testing::Message() << "r=" << radius << " rot=" << rot << " depth=" << depth
-                                                        << " round=" << round << " flat=" << flat);
+                        SCOPED_TRACE(testing::Message()
+                                     << "r=" << radius << " rot=" << rot << " depth=" << depth
+                                     << " round=" << round << " flat=" << flat);
                         EXPECT_NEAR(maxDistance(poly, p.center), radius, 0.01 * radius + 0.05);
                         double area = polygonArea(poly);
                         cv::Mat mask = polygonMask(poly, cv::Size(p.width, p.height));
@@ -219,7 +224,8 @@ TEST(SectionScan, HoleAndCrackAreLight) {
     cv::Mat gray = toGray(scan);
     // Hole: everything within the pith radius is light.
     cv::Mat hole = cv::Mat::zeros(scan.size(), CV_8UC1);
-    cv::circle(hole, cv::Point(cvRound(p.center.x), cvRound(p.center.y)), 14, cv::Scalar(255), cv::FILLED);
+    cv::circle(hole, cv::Point(cvRound(p.center.x), cvRound(p.center.y)), 14, cv::Scalar(255),
+               cv::FILLED);
     double lo;
     cv::minMaxLoc(gray, &lo, nullptr, nullptr, nullptr, hole);
     EXPECT_GT(lo, 120);
@@ -293,7 +299,8 @@ TEST(LeafPolygon, LengthWidthAndAngle) {
         l.angleDeg = angle;
         auto poly = leafPolygon(l);
         cv::RotatedRect r = cv::minAreaRect(toFloat(poly));
-        double longSide = std::max(r.size.width, r.size.height), shortSide = std::min(r.size.width, r.size.height);
+        double longSide = std::max(r.size.width, r.size.height),
+               shortSide = std::min(r.size.width, r.size.height);
         EXPECT_NEAR(longSide, 240, 2);
         EXPECT_NEAR(shortSide, 90, 2);
         EXPECT_NEAR(r.center.x, 300, 12);

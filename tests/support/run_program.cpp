@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <system_error>
 
 extern char** environ;
 
@@ -87,6 +88,37 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
     return result;
 }
 
+// Nobody may not reach the build tree (a clone in /root, mode 700): it runs a copy placed
+// where everyone may execute it.
+class ProgramCopyForNobody {
+public:
+    explicit ProgramCopyForNobody(const std::string& executable) {
+        std::string pattern = (fs::temp_directory_path() / "run_as_nobody_XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) return;
+        folder_ = pattern;
+        std::error_code error;
+        fs::permissions(folder_,
+                        fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec,
+                        error);
+        const fs::path copy = folder_ / fs::path(executable).filename();
+        if (!error && fs::copy_file(executable, copy, error)) path_ = copy.string();
+    }
+    ~ProgramCopyForNobody() {
+        std::error_code ignored;
+        if (!folder_.empty()) fs::remove_all(folder_, ignored);
+    }
+    ProgramCopyForNobody(const ProgramCopyForNobody&) = delete;
+    ProgramCopyForNobody& operator=(const ProgramCopyForNobody&) = delete;
+
+    // Empty when the copy could not be made.
+    const std::string& path() const { return path_; }
+
+private:
+    fs::path folder_;
+    std::string path_;
+};
+
 }  // namespace
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
@@ -97,7 +129,16 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
         ADD_FAILURE() << "cannot create the capture files: " << std::strerror(errno);
         return run;
     }
-    const std::string executable = resolve(program);
+    std::string executable = resolve(program);
+    std::unique_ptr<ProgramCopyForNobody> copy;
+    if (options.asNobody && ::geteuid() == 0) {
+        copy = std::make_unique<ProgramCopyForNobody>(executable);
+        if (copy->path().empty()) {
+            ADD_FAILURE() << "cannot copy " << executable << " where nobody may run it";
+            return run;
+        }
+        executable = copy->path();
+    }
     std::vector<std::string> argStrings{program};
     argStrings.insert(argStrings.end(), arguments.begin(), arguments.end());
     std::vector<std::string> envStrings = childEnvironment(options);

@@ -1,18 +1,16 @@
 #!/usr/bin/env bash
 # Builds the fuzz target of the section pipeline with clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer into build-fuzz, then runs it for the given number of seconds
-# (default 60) and prints how many inputs it ran. Exits non-zero on a finding (crash,
-# sanitizer report, uncaught exception, hang); the input is kept in build-fuzz/findings/.
+# UndefinedBehaviorSanitizer into build-fuzz (the fuzz preset), then runs it for the given
+# number of seconds (default 60) and prints how many inputs it ran. Exits non-zero on a finding
+# (crash, sanitizer report, uncaught exception, hang); the input is kept in build-fuzz/findings/.
 set -euo pipefail
 seconds=${1:-60}
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 fuzz="$repo/build-fuzz"
 
-CC=clang CXX=clang++ cmake -S "$repo" -B "$fuzz" -DCMAKE_BUILD_TYPE=Debug \
-    -DPLANT_BUILD_BENCH=OFF -DPLANT_BUILD_FUZZ=ON \
-    -DCMAKE_CXX_FLAGS="-O1 -g -fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=all -fno-omit-frame-pointer" \
-    >/dev/null
-cmake --build "$fuzz" -j"$(nproc)" --target section_fuzz
+cd "$repo"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$(nproc)" --target section_fuzz
 
 # The corpus grows from run to run; the committed seeds give it a measurable section to start from.
 corpus="$fuzz/corpus"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the build needs on Debian 12 (only what is missing), then configures and
-# builds everything into build/. Sourced by demo.sh and test.sh.
+# builds everything into build/ (the release preset). Sourced by demo.sh and test.sh.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -20,5 +20,6 @@ install_missing() {
 }
 
 install_missing cmake g++ make pkg-config libopencv-dev libgtest-dev
-cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$(nproc)"
+cd "$repo"
+cmake --preset release >/dev/null
+cmake --build --preset release -j"$(nproc)"

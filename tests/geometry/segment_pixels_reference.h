@@ -7,7 +7,6 @@
 #include <vector>
 
 inline std::vector<cv::Point> pixelsByDrawing(const Segment& s, cv::Size size) {
-    if (s.p1.x == s.p2.x) return s.getAllPointsOfSegment(size);  // no image is read there
     const cv::Mat image = s.drawOnEmptyImage(size);
     const int stepX = s.p1.x < s.p2.x ? 1 : -1;
     const int stepY = s.p1.y <= s.p2.y ? 1 : -1;

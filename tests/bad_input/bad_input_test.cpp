@@ -275,31 +275,7 @@ std::vector<Case> makeCases() {
         }
     }
 
-    // Valid scans in other encodings, and a JPEG followed by bytes after its end marker.
-    const auto withTrailer = [](Program program) {
-        return [program] { return encode(".jpg", scanFor(program)) + std::string(64, '\0') + "x"; };
-    };
-    addMeasurable(cases, "jpeg_with_trailing_bytes", "scan.jpg", withTrailer(Program::SECTION),
-                  withTrailer(Program::LEAFLET));
-    const auto gray = [](cv::Mat scan) {
-        cv::cvtColor(scan, scan, cv::COLOR_BGR2GRAY);
-        return scan;
-    };
-    const auto sixteenBits = [](cv::Mat scan) {
-        scan.convertTo(scan, CV_16UC3, 257.0);
-        return scan;
-    };
-    const auto withAlpha = [](cv::Mat scan) {
-        cv::cvtColor(scan, scan, cv::COLOR_BGR2BGRA);
-        return scan;
-    };
-    for (const auto& [name, convert] :
-         std::vector<std::pair<std::string, std::function<cv::Mat(cv::Mat)>>>{
-             {"grayscale_png", gray}, {"png_16_bit", sixteenBits}, {"png_with_alpha", withAlpha}}) {
-        addMeasurable(cases, name, "scan.png",
-                      image(".png", [convert] { return convert(sectionScan()); }),
-                      image(".png", [convert] { return convert(leafletScan()); }));
-    }
+    // Other encodings and bytes after a JPEG's end marker are decoding alone: scan_input_test.
     addMeasurable(cases, "path_with_spaces_and_accents", "coupe à l'été n°3.jpg",
                   image(".jpg", [] { return sectionScan(); }),
                   image(".jpg", [] { return leafletScan(); }));

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -97,3 +98,25 @@ TEST_F(ScanFile, OtherFilesAreLeftToTheDecoder) {
 }
 
 }  // namespace
+
+TEST_F(ScanFile, GrayDeepAndTransparentPngsGiveTheSameColourScan) {
+    SectionScanParams params;
+    params.width = 120;
+    params.height = 90;
+    params.center = {60, 45};
+    params.radius = 35;
+    cv::Mat scan;
+    cv::cvtColor(makeSectionScan(params), scan, cv::COLOR_BGR2GRAY);
+    cv::cvtColor(scan, scan, cv::COLOR_GRAY2BGR);  // a colour scan that a gray PNG holds whole
+    cv::Mat gray, deep, transparent;
+    cv::cvtColor(scan, gray, cv::COLOR_BGR2GRAY);
+    scan.convertTo(deep, CV_16UC3, 257.0);
+    cv::cvtColor(scan, transparent, cv::COLOR_BGR2BGRA);
+    for (const cv::Mat& encoded : {gray, deep, transparent}) {
+        std::vector<uchar> bytes;
+        ASSERT_TRUE(cv::imencode(".png", encoded, bytes));
+        const cv::Mat read = readScan(write({bytes.begin(), bytes.end()}));
+        ASSERT_EQ(read.type(), CV_8UC3) << "channels " << encoded.channels();
+        EXPECT_EQ(cv::norm(read, scan, cv::NORM_INF), 0.0) << "channels " << encoded.channels();
+    }
+}

@@ -1,9 +1,10 @@
 #include "geometry/angle.h"
 
 #include <cmath>
-#include <iostream>
 
-double angle3Points(cv::Point vertex, cv::Point a, cv::Point b) {
+namespace geometry {
+
+double angle3Points(cv::Point vertex, cv::Point a, cv::Point b, std::ostream& console) {
     const double dxA = a.x - vertex.x;
     const double dyA = a.y - vertex.y;
     const double dxB = b.x - vertex.x;
@@ -16,12 +17,14 @@ double angle3Points(cv::Point vertex, cv::Point a, cv::Point b) {
     // Rounding can push the cosine a hair past -1 or +1 for collinear arms.
     if (t + 1 <= 1e-7) return STRAIGHT_ANGLE;
     if (t - 1 <= 1e-7) return 0;
-    std::cout << "erreur angle 3 points ! center : [" << vertex.x << ", " << vertex.y << "] A : ["
-              << a.x << ", " << a.y << "] B : [" << b.x << ", " << b.y << "] temp : " << t
-              << "X1X3*X1X3+Y1Y3*Y1Y3" << nA << "X2X3*X2X3+Y2Y3*Y2Y3" << nB
-              << "(sqrt(X1X3*X1X3+Y1Y3*Y1Y3)*sqrt(X2X3*X2X3+Y2Y3*Y2Y3))"
-              << std::sqrt(nA) * std::sqrt(nB) << std::endl;
+    console << "erreur angle 3 points ! center : [" << vertex.x << ", " << vertex.y << "] A : ["
+            << a.x << ", " << a.y << "] B : [" << b.x << ", " << b.y << "] temp : " << t
+            << "X1X3*X1X3+Y1Y3*Y1Y3" << nA << "X2X3*X2X3+Y2Y3*Y2Y3" << nB
+            << "(sqrt(X1X3*X1X3+Y1Y3*Y1Y3)*sqrt(X2X3*X2X3+Y2Y3*Y2Y3))"
+            << std::sqrt(nA) * std::sqrt(nB) << std::endl;
     return angle;
 }
 
 double radiansToDegrees(double radians) { return radians * 180 / STRAIGHT_ANGLE; }
+
+}  // namespace geometry

@@ -1,31 +1,18 @@
 #include "geometry/curvature.h"
 
+#include "geometry/detail/power_sums.h"
+#include "geometry/distance.h"
+#include "geometry/line.h"
+#include "geometry/pixel_arithmetic.h"
+
 #include <cmath>
 #include <cstdlib>
-#include <iostream>
 
-double sumPowX(const std::vector<cv::Point>& points, int k) {
-    double sum = 0.0;
-    for (const cv::Point& p : points)
-        sum += std::pow(static_cast<double>(p.x), static_cast<double>(k));
-    return sum;
-}
+namespace geometry {
 
-double sumPowY(const std::vector<cv::Point>& points, int k) {
-    double sum = 0.0;
-    for (const cv::Point& p : points)
-        sum += std::pow(static_cast<double>(p.y), static_cast<double>(k));
-    return sum;
-}
-
-double sumPowXY(const std::vector<cv::Point>& points, int p, int q) {
-    double sum = 0.0;
-    for (const cv::Point& pt : points) {
-        sum += std::pow(static_cast<double>(pt.x), static_cast<double>(p)) *
-               std::pow(static_cast<double>(pt.y), static_cast<double>(q));
-    }
-    return sum;
-}
+using detail::sumPowX;
+using detail::sumPowXY;
+using detail::sumPowY;
 
 Circle circleFrom3Points(cv::Point u, cv::Point v, cv::Point w) {
     const StraightLine l = getPerpendicularBisector(u, v);
@@ -43,7 +30,8 @@ Circle fallbackCircle(const std::vector<cv::Point>& points) {
 
 }  // namespace
 
-Circle getCurvatureCircle(const std::vector<cv::Point>& points, double threshold) {
+Circle getCurvatureCircle(const std::vector<cv::Point>& points, double threshold,
+                          std::ostream& console) {
     const double N = static_cast<double>(points.size());
     const double Sx = sumPowX(points, 1);
     const double Sy = sumPowY(points, 1);
@@ -61,17 +49,18 @@ Circle getCurvatureCircle(const std::vector<cv::Point>& points, double threshold
     const double Rx = ((N * Sxyy - Syy * Sx) + (N * Sxxx - Sxx * Sx)) * 0.5;
     const double Ry = ((N * Sxxy - Sxx * Sy) + (N * Syyy - Syy * Sy)) * 0.5;
     const double det = Kyy * Kxx - Kxy * Kxy;
-    std::cout << "D=" << det << std::endl;
+    console << "D=" << det << std::endl;
 
     int X = -1;
     int Y = -1;
     if (det == 0) {
-        std::cout << "D=0" << std::endl;
+        console << "D=0" << std::endl;
     } else {
         X = truncateToInt((Rx * Kyy - Ry * Kxy) / det);
         Y = truncateToInt((Ry * Kxx - Rx * Kxy) / det);
     }
-    const bool noCenter = (X == -1 && Y == -1);
+    // NO_POINT is what a missing centre looks like, so a centre that truncates to it is one.
+    const bool noCenter = cv::Point(X, Y) == NO_POINT;
 
     // The radius comes from the truncated centre, not from the exact fit.
     const double meanSquare = (Syy + Sxx - (2.0 * X) * Sx - (2.0 * Y) * Sy) / N;
@@ -84,8 +73,10 @@ Circle getCurvatureCircle(const std::vector<cv::Point>& points, double threshold
         deviation += std::abs(std::sqrt(dx * dx + dy * dy) - R);
     }
     const double err = deviation / static_cast<double>(points.size());
-    std::cout << "erreur : " << err << std::endl;
+    console << "erreur : " << err << std::endl;
 
     if (noCenter || err > threshold) return fallbackCircle(points);
     return Circle(R, {X, Y});
 }
+
+}  // namespace geometry

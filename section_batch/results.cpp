@@ -1,5 +1,7 @@
 #include "section_batch/results.h"
 
+#include "section_measure/report_layout.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,26 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// The first cell of each line of "mesures.csv", and how many value cells follow it.
-struct ReportLine {
-    const char* label;
-    int values;
-};
-
-const std::array<ReportLine, 8> reportLines{{
-    {"Rayon de courbure de l'angle (mm)", 5},
-    {"Rayon de courbure du creux (mm)", 5},
-    {"Profondeur du creux (mm)", 5},
-    {"Distance du creux avec le cercle circonscrit (mm)", 5},
-    {"Ratio de la  distance du creux  avec le cercle circonscrit avec le rayon du cercle (%)", 5},
-    {"Largeur primocanne  (mm) : ", 1},
-    {"Diamètre cercle circonscrit  (mm) : ", 1},
-    {"Diamètre cercle inscrit  (mm) : ", 1},
-}};
-
-const char* const reportHeader =
-    "Mesure;Angle/creux 1;Angle/creux 2;Angle/creux 3;Angle/creux 4;Angle/creux 5";
 
 std::vector<std::string> splitCells(const std::string& line) {
     std::vector<std::string> cells;
@@ -108,12 +90,12 @@ std::optional<std::vector<std::string>> parseMeasurementReport(const std::string
         lines.push_back(text.substr(start, end - start));
         start = end + 2;
     }
-    if (lines.size() != reportLines.size() + 1 || lines[0] != reportHeader) return std::nullopt;
+    if (lines.size() != REPORT_LINES.size() + 1 || lines[0] != REPORT_HEADER) return std::nullopt;
 
     std::vector<std::string> values;
-    for (std::size_t i = 0; i < reportLines.size(); ++i) {
+    for (std::size_t i = 0; i < REPORT_LINES.size(); ++i) {
         const std::vector<std::string> cells = splitCells(lines[i + 1]);
-        const ReportLine& expected = reportLines[i];
+        const ReportLine& expected = REPORT_LINES[i];
         // Rows of five values end with ";", hence one more (empty) cell.
         const std::size_t cellCount = expected.values == 5 ? 7 : 2;
         if (cells.size() != cellCount || cells[0] != expected.label) return std::nullopt;

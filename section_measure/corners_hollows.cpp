@@ -1,28 +1,28 @@
 #include "section_measure/corners_hollows.h"
 
 #include "geometry/angle.h"
+#include "geometry/distance.h"
+#include "geometry/drawing.h"
+#include "geometry/printing.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 #include <string>
 
-namespace {
+using geometry::getDistance;
+using geometry::Segment;
 
-constexpr int CORNER_COUNT = 5;
-constexpr double MIN_CORNER_SEPARATION_DEG = 35.0;
-// Within this distance an outline point is taken to be the hull vertex itself.
-constexpr double HULL_VERTEX_TOLERANCE = 1.5;
+namespace {
 
 const cv::Scalar RED(0, 0, 255);
 const cv::Scalar BLUE(255, 0, 0);
 const cv::Scalar GREEN(0, 255, 0);
 const cv::Scalar CYAN(255, 255, 0);
 
-double angleSeenFrom(cv::Point centroid, cv::Point p, cv::Point q) {
-    return std::fabs(radiansToDegrees(angle3Points(centroid, p, q)));
+double angleSeenFrom(cv::Point centroid, cv::Point p, cv::Point q, std::ostream& console) {
+    return std::fabs(geometry::radiansToDegrees(geometry::angle3Points(centroid, p, q, console)));
 }
 
 // The first hull vertex within reach of the outline walked from h by `step`, covering every index.
@@ -52,9 +52,10 @@ cv::Point getCentroid(const std::vector<cv::Point>& outline) {
     return {static_cast<int>(sumX / n), static_cast<int>(sumY / n)};
 }
 
-std::vector<int> findCornerIndices(const std::vector<cv::Point>& outline, cv::Point centroid) {
+std::vector<int> findCornerIndices(const std::vector<cv::Point>& outline, cv::Point centroid,
+                                   std::ostream& console) {
     std::vector<int> found;
-    for (int pass = 0; pass < CORNER_COUNT; ++pass) {
+    for (int pass = 0; pass < LOBE_COUNT; ++pass) {
         double bestDistance = 0.0;
         int best = -1;
         double lastAngle = 0.0;
@@ -62,7 +63,7 @@ std::vector<int> findCornerIndices(const std::vector<cv::Point>& outline, cv::Po
             const cv::Point p = outline[i];
             bool admitted = true;
             for (int corner : found) {
-                lastAngle = angleSeenFrom(centroid, p, outline[corner]);
+                lastAngle = angleSeenFrom(centroid, p, outline[corner], console);
                 // NaN compares false, so an undefined angle never refuses.
                 if (lastAngle < MIN_CORNER_SEPARATION_DEG) {
                     admitted = false;
@@ -75,7 +76,8 @@ std::vector<int> findCornerIndices(const std::vector<cv::Point>& outline, cv::Po
                 best = i;
             }
         }
-        if (pass > 0) std::cout << "delta " << lastAngle << std::endl;
+        // The last angle computed, that of the last outline point: a trace, not a result.
+        if (pass > 0) console << "delta " << lastAngle << std::endl;
         if (best < 0) {
             throw SectionError("aucun point du contour ne peut être le coin " +
                                std::to_string(pass + 1) + " : la section n'entoure pas son centre");
@@ -90,8 +92,8 @@ std::vector<int> findHollowIndices(const std::vector<cv::Point>& outline, cv::Po
     std::sort(cornerIndices.begin(), cornerIndices.end());
     const int n = static_cast<int>(outline.size());
     std::vector<int> hollowIndices;
-    for (int k = 0; k < CORNER_COUNT; ++k) {
-        const int a = cornerIndices[(k + 4) % 5];
+    for (int k = 0; k < LOBE_COUNT; ++k) {
+        const int a = cornerIndices[(k + LOBE_COUNT - 1) % LOBE_COUNT];
         const int b = cornerIndices[k];
         const int lo = std::min(a, b);
         const int hi = std::max(a, b);
@@ -102,7 +104,7 @@ std::vector<int> findHollowIndices(const std::vector<cv::Point>& outline, cv::Po
         } else {
             for (int i = lo; i < hi; ++i) candidates.push_back(i);
         }
-        double bestDistance = 9999899999.0;
+        double bestDistance = NO_HOLLOW_YET_DISTANCE;
         int best = -1;
         for (int i : candidates) {
             const double distance = getDistance(outline[i], centroid);
@@ -126,9 +128,10 @@ HollowDepth measureHollowDepth(const std::vector<cv::Point>& outline,
     const cv::Point a = firstHullVertexFrom(outline, hull, h, -1);
     const cv::Point b = firstHullVertexFrom(outline, hull, h, +1);
     const Segment chord(a, b);
-    const Segment perpendicular(hollow, chord.getAngle() + 1.5707963267948966, 10000);
+    const Segment perpendicular(hollow, chord.getAngle() + PERPENDICULAR_TURN,
+                                PERPENDICULAR_LENGTH);
     const cv::Point foot = chord.getIntersection(perpendicular);
-    if (foot != NO_POINT) return {chord, Segment(foot, hollow)};
+    if (foot != geometry::NO_POINT) return {chord, Segment(foot, hollow)};
     // Without a foot, measuring from (-1, -1) would give the distance to the image corner;
     // the nearer chord end is the honest bound.
     const cv::Point nearer = getDistance(b, hollow) < getDistance(a, hollow) ? b : a;
@@ -136,27 +139,30 @@ HollowDepth measureHollowDepth(const std::vector<cv::Point>& outline,
 }
 
 Hollows detectCornersAndHollows(const std::vector<cv::Point>& outline, cv::Mat annotated,
-                                const ImageWriter& writeImage) {
+                                const ImageWriter& writeImage, std::ostream& console) {
     const cv::Point centroid = getCentroid(outline);
-    printPoint(centroid);
-    drawCross(annotated, centroid, RED);
+    geometry::printPoint(centroid, console);
+    geometry::drawCross(annotated, centroid, RED);
 
-    const std::vector<int> cornerIndices = findCornerIndices(outline, centroid);
-    for (int index : cornerIndices) drawCross(annotated, outline[index], RED);
+    const std::vector<int> cornerIndices = findCornerIndices(outline, centroid, console);
+    for (int index : cornerIndices) geometry::drawCross(annotated, outline[index], RED);
 
-    Hollows result;
-    result.hollowIndices = findHollowIndices(outline, centroid, cornerIndices);
-    for (int index : result.hollowIndices) result.hollows.push_back(outline[index]);
-    for (const cv::Point& hollow : result.hollows) drawCross(annotated, hollow, BLUE);
+    const std::vector<int> hollowIndices = findHollowIndices(outline, centroid, cornerIndices);
+    Hollows hollows;
+    for (int k = 0; k < LOBE_COUNT; ++k) {
+        hollows[k].index = hollowIndices[k];
+        hollows[k].point = outline[hollowIndices[k]];
+        geometry::drawCross(annotated, hollows[k].point, BLUE);
+    }
 
     std::vector<cv::Point> hull;
     cv::convexHull(outline, hull, false, true);
-    for (int h : result.hollowIndices) {
-        const HollowDepth depth = measureHollowDepth(outline, hull, h);
-        depth.chord.draw(annotated, 2, GREEN);
-        depth.depthSegment.draw(annotated, 2, CYAN);
-        result.hollowDepths.push_back(depth.depthSegment.getLength() * PIXEL_TO_MM);
+    for (Hollow& hollow : hollows) {
+        const HollowDepth depth = measureHollowDepth(outline, hull, hollow.index);
+        geometry::draw(depth.chord, annotated, 2, GREEN);
+        geometry::draw(depth.depthSegment, annotated, 2, CYAN);
+        hollow.depth = depth.depthSegment.getLength() * PIXEL_TO_MM;
     }
     writeImage("res.jpg", annotated);
-    return result;
+    return hollows;
 }

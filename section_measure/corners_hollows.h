@@ -1,34 +1,42 @@
 #pragma once
 
-#include "geometry/primitives.h"
+#include "geometry/segment.h"
 #include "section_measure/section.h"
 
 #include <opencv2/core.hpp>
 
+#include <array>
+#include <ostream>
 #include <vector>
 
-struct Hollows {
-    std::vector<cv::Point> hollows;
-    std::vector<int> hollowIndices;
-    std::vector<double> hollowDepths;  // millimetres
+// A hollow ("creux") of the section: where it lies on the outline and how deep it is.
+struct Hollow {
+    int index = 0;       // in the outline
+    cv::Point point;     // the outline point at `index`
+    double depth = 0.0;  // millimetres below its hull chord
 };
+
+// Entry 0 lies between the last and the first corner in outline order, entry k between the
+// corners k - 1 and k.
+using Hollows = std::array<Hollow, LOBE_COUNT>;
 
 // The hull chord spanning a hollow and the segment along which its depth is measured.
 struct HollowDepth {
-    Segment chord;
-    Segment depthSegment;
+    geometry::Segment chord;
+    geometry::Segment depthSegment;
 };
 
 // Integer mean of the outline points, each coordinate truncated toward zero.
 cv::Point getCentroid(const std::vector<cv::Point>& outline);
 
-// Outline indices of the five corners in the order found (farthest from the centroid first,
-// each later one at least 35 degrees from those before); prints a "delta " line per later pass.
-// Throws SectionError when a pass admits no point.
-std::vector<int> findCornerIndices(const std::vector<cv::Point>& outline, cv::Point centroid);
+// Outline indices of the corners in the order found (farthest from the centroid first, each later
+// one at least MIN_CORNER_SEPARATION_DEG from those before); prints a "delta " line per later
+// pass on `console`. Throws SectionError when a pass admits no point.
+std::vector<int> findCornerIndices(const std::vector<cv::Point>& outline, cv::Point centroid,
+                                   std::ostream& console);
 
-// Outline index of the hollow on the shorter arc between each two successive corners; entry 0
-// lies between the last and the first corner in outline order.
+// Outline index of the hollow on the shorter arc between each two successive corners, in the
+// order of Hollows.
 std::vector<int> findHollowIndices(const std::vector<cv::Point>& outline, cv::Point centroid,
                                    std::vector<int> cornerIndices);
 
@@ -37,6 +45,7 @@ std::vector<int> findHollowIndices(const std::vector<cv::Point>& outline, cv::Po
 HollowDepth measureHollowDepth(const std::vector<cv::Point>& outline,
                                const std::vector<cv::Point>& hull, int h);
 
-// Corners, hollows and hollow depths, drawn into `annotated`, which is then written as "res.jpg".
+// Corners, hollows and hollow depths, drawn into `annotated`, which is then written as "res.jpg";
+// the centroid and "delta " lines go to `console`.
 Hollows detectCornersAndHollows(const std::vector<cv::Point>& outline, cv::Mat annotated,
-                                const ImageWriter& writeImage);
+                                const ImageWriter& writeImage, std::ostream& console);

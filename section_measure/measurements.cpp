@@ -1,30 +1,30 @@
 #include "section_measure/measurements.h"
 
 #include "geometry/angle.h"
-#include "geometry/circles.h"
 #include "geometry/curvature.h"
-#include "geometry/primitives.h"
+#include "geometry/distance.h"
+#include "geometry/drawing.h"
+#include "geometry/enclosing_circles.h"
+#include "geometry/printing.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <iostream>
 #include <string>
+
+using geometry::Circle;
+using geometry::drawCircle;
+using geometry::printCircle;
 
 namespace {
 
-constexpr int H = 5;
-constexpr double CORNER_FIT_THRESHOLD = 10.0;
-constexpr double HOLLOW_FIT_THRESHOLD = 5.0;
-constexpr int NEIGHBOUR_OFFSET = 8;
-
 Circle fitCurvatureCircle(const std::vector<cv::Point>& arc, double threshold,
-                          const std::string& feature) {
+                          const std::string& feature, std::ostream& console) {
     if (arc.size() < 3) {
         throw SectionError("l'arc de " + feature + " n'a que " + std::to_string(arc.size()) +
                            " points : il en faut au moins trois pour ajuster un cercle");
     }
-    return getCurvatureCircle(arc, threshold);
+    return geometry::getCurvatureCircle(arc, threshold, console);
 }
 
 }  // namespace
@@ -50,83 +50,84 @@ double getSectionWidth(const std::vector<cv::Point>& outline) {
     double widest = 0.0;
     for (std::size_t i = 0; i < hull.size(); ++i) {
         for (std::size_t j = i + 1; j < hull.size(); ++j) {
-            widest = std::max(widest, getDistance(hull[i], hull[j]));
+            widest = std::max(widest, geometry::getDistance(hull[i], hull[j]));
         }
     }
     return widest;
 }
 
-int hollowHalfWindow(double hollowAngle) { return hollowAngle < 100 ? 15 : 60; }
+int hollowHalfWindow(double hollowAngle) {
+    // A NaN angle is not below the limit: the wide window.
+    return hollowAngle < SHARP_HOLLOW_LIMIT_DEG ? NARROW_HALF_WINDOW : WIDE_HALF_WINDOW;
+}
 
 SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
-                                    const std::vector<cv::Point>& outline,
-                                    const std::vector<cv::Point>& hollows,
-                                    const std::vector<int>& hollowIndices,
-                                    const std::vector<double>& hollowDepths,
-                                    const ImageWriter& writeImage) {
+                                    const std::vector<cv::Point>& outline, const Hollows& hollows,
+                                    const ImageWriter& writeImage, std::ostream& console) {
     const int n = static_cast<int>(outline.size());
     SectionMeasurements m;
 
     m.sectionWidth = PIXEL_TO_MM * getSectionWidth(outline);
-    std::cout << "largeur : " << m.sectionWidth << " mm" << std::endl;
+    console << "largeur : " << m.sectionWidth << " mm" << std::endl;
 
     cv::Mat angleDrawing = image.clone();
-    for (int k = 1; k <= H; ++k) {
-        const std::vector<cv::Point> arc =
-            shorterArc(outline, hollowIndices[(k + 3) % 5], hollowIndices[k - 1]);
+    for (int k = 1; k <= LOBE_COUNT; ++k) {
+        // Angle k lies between hollows k - 1 and k; angle 1 between the last hollow and the first.
+        const int previous = hollows[(k + LOBE_COUNT - 2) % LOBE_COUNT].index;
+        const std::vector<cv::Point> arc = shorterArc(outline, previous, hollows[k - 1].index);
         const Circle circle =
-            fitCurvatureCircle(arc, CORNER_FIT_THRESHOLD, "l'angle " + std::to_string(k));
+            fitCurvatureCircle(arc, CORNER_FIT_THRESHOLD, "l'angle " + std::to_string(k), console);
         const double r = circle.getRadius() * PIXEL_TO_MM;
         m.angleRadii[k - 1] = r;
-        std::cout << "rayon de courbure de l'angle " << k << " : " << r << " mm" << std::endl;
+        console << "rayon de courbure de l'angle " << k << " : " << r << " mm" << std::endl;
         drawCircle(circle, angleDrawing);
     }
     writeImage("rayonsCourbureAngles.jpg", angleDrawing);
 
     cv::Mat hollowDrawing = image.clone();
-    for (int k = 1; k <= H; ++k) {
-        std::cout << "creux " << k << std::endl;
-        const int h = hollowIndices[k - 1];
-        const double hollowAngle =
-            radiansToDegrees(angle3Points(outline[h], outline[(h + n - NEIGHBOUR_OFFSET) % n],
-                                          outline[(h + n + NEIGHBOUR_OFFSET) % n]));
-        std::cout << "angle : " << hollowAngle << std::endl;
+    for (int k = 1; k <= LOBE_COUNT; ++k) {
+        console << "creux " << k << std::endl;
+        const int h = hollows[k - 1].index;
+        const double hollowAngle = geometry::radiansToDegrees(
+            geometry::angle3Points(outline[h], outline[(h + n - NEIGHBOUR_OFFSET) % n],
+                                   outline[(h + n + NEIGHBOUR_OFFSET) % n], console));
+        console << "angle : " << hollowAngle << std::endl;
         const int w = hollowHalfWindow(hollowAngle);
         const std::vector<cv::Point> arc = shorterArc(outline, (h - w + n) % n, (h + w + n) % n);
         const Circle circle =
-            fitCurvatureCircle(arc, HOLLOW_FIT_THRESHOLD, "creux " + std::to_string(k));
+            fitCurvatureCircle(arc, HOLLOW_FIT_THRESHOLD, "creux " + std::to_string(k), console);
         drawCircle(circle, hollowDrawing);
         const double r = circle.getRadius() * PIXEL_TO_MM;
         m.hollowRadii[k - 1] = r;
-        std::cout << "rayon de courbure du creux " << k << " : " << r << " mm" << std::endl;
+        console << "rayon de courbure du creux " << k << " : " << r << " mm" << std::endl;
     }
     writeImage("rayonsCourbureCreux.jpg", hollowDrawing);
 
-    const Circle outer = getCircumscribedCircle(outline);
-    printCircle(outer);
+    const Circle outer = geometry::getCircumscribedCircle(outline);
+    printCircle(outer, console);
     cv::Mat outerDrawing = image.clone();
     drawCircle(outer, outerDrawing);
     m.circumscribedDiameter = (2 * outer.getRadius()) * PIXEL_TO_MM;
-    std::cout << "diametre du cercle circonscrit : " << m.circumscribedDiameter << " mm"
-              << std::endl;
-    for (int k = 1; k <= H; ++k) {
-        const double d = outer.getDistanceToCircle(hollows[k - 1]) * PIXEL_TO_MM;
+    console << "diametre du cercle circonscrit : " << m.circumscribedDiameter << " mm" << std::endl;
+    for (int k = 1; k <= LOBE_COUNT; ++k) {
+        const Hollow& hollow = hollows[k - 1];
+        const double d = outer.getDistanceToCircle(hollow.point) * PIXEL_TO_MM;
         m.hollowDistances[k - 1] = d;
-        std::cout << "distance du creux " << k << " avec le cercle circonscrit : " << d << " mm"
-                  << std::endl;
-        m.hollowDepths[k - 1] = hollowDepths[k - 1];
-        std::cout << "profondeur du creux " << k << " : " << hollowDepths[k - 1] << " mm"
-                  << std::endl;
+        console << "distance du creux " << k << " avec le cercle circonscrit : " << d << " mm"
+                << std::endl;
+        m.hollowDepths[k - 1] = hollow.depth;
+        console << "profondeur du creux " << k << " : " << hollow.depth << " mm" << std::endl;
         const double ratio = d * 100 / (outer.getRadius() * PIXEL_TO_MM);
         m.hollowRatios[k - 1] = ratio;
-        std::cout << "ratio de la  distance du creux " << k
-                  << " avec le cercle circonscrit avec le rayon du cercle :  "
-                  << " : " << ratio << " %" << std::endl;
+        // The double space and the doubled colon are the line as it has always been printed.
+        console << "ratio de la  distance du creux " << k
+                << " avec le cercle circonscrit avec le rayon du cercle :  "
+                << " : " << ratio << " %" << std::endl;
     }
     writeImage("cercleCirconscrit.jpg", outerDrawing);
 
-    const Circle inner = getInscribedCircle(outline, size);
-    printCircle(inner);
+    const Circle inner = geometry::getInscribedCircle(outline, size);
+    printCircle(inner, console);
     cv::Mat innerDrawing = image.clone();
     drawCircle(inner, innerDrawing);
     writeImage("cercleInscrit.jpg", innerDrawing);

@@ -1,20 +1,24 @@
 #pragma once
 
+#include "section_measure/corners_hollows.h"
 #include "section_measure/section.h"
 
 #include <opencv2/core.hpp>
 
 #include <array>
+#include <ostream>
 #include <vector>
 
 // Every length in millimetres; entry k - 1 of each sequence belongs to angle/hollow k.
 struct SectionMeasurements {
+    using PerLobe = std::array<double, LOBE_COUNT>;
+
     double sectionWidth = 0.0;
-    std::array<double, 5> angleRadii{};
-    std::array<double, 5> hollowRadii{};
-    std::array<double, 5> hollowDepths{};
-    std::array<double, 5> hollowDistances{};
-    std::array<double, 5> hollowRatios{};  // percent of the circumscribed radius
+    PerLobe angleRadii{};
+    PerLobe hollowRadii{};
+    PerLobe hollowDepths{};
+    PerLobe hollowDistances{};
+    PerLobe hollowRatios{};  // percent of the circumscribed radius
     double circumscribedDiameter = 0.0;
     double inscribedDiameter = 0.0;
 };
@@ -28,12 +32,9 @@ double getSectionWidth(const std::vector<cv::Point>& outline);
 // Half the number of outline points fitted around a hollow with this opening angle (degrees).
 int hollowHalfWindow(double hollowAngle);
 
-// Prints each value as it is measured and writes "rayonsCourbureAngles.jpg",
+// Prints each value on `console` as it is measured and writes "rayonsCourbureAngles.jpg",
 // "rayonsCourbureCreux.jpg", "cercleCirconscrit.jpg" and "cercleInscrit.jpg".
 // Throws SectionError when an arc is too short for a circle fit.
 SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
-                                    const std::vector<cv::Point>& outline,
-                                    const std::vector<cv::Point>& hollows,
-                                    const std::vector<int>& hollowIndices,
-                                    const std::vector<double>& hollowDepths,
-                                    const ImageWriter& writeImage);
+                                    const std::vector<cv::Point>& outline, const Hollows& hollows,
+                                    const ImageWriter& writeImage, std::ostream& console);

@@ -1,19 +1,11 @@
 #include "section_measure/outline.h"
 
-#include "geometry/primitives.h"
+#include "geometry/segment.h"
 #include "section_measure/section.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <string>
-
-namespace {
-
-constexpr int BORDER_BAND = 10;
-// The widest hollow window reaches 60 points to each side.
-constexpr std::size_t MIN_OUTLINE_POINTS = 60;
-
-}  // namespace
 
 std::vector<cv::Point> findSectionContour(cv::Mat searched, cv::Mat drawing, double minArea) {
     std::vector<std::vector<cv::Point>> contours;
@@ -21,7 +13,7 @@ std::vector<cv::Point> findSectionContour(cv::Mat searched, cv::Mat drawing, dou
     cv::findContours(searched, contours, hierarchy, cv::RETR_TREE, cv::CHAIN_APPROX_SIMPLE,
                      cv::Point(0, 0));
 
-    cv::RNG rng(12345);
+    cv::RNG rng(CONTOUR_COLOUR_SEED);
     std::vector<cv::Point> selected;
     for (int i = 0; i < static_cast<int>(contours.size()); ++i) {
         const int red = rng.uniform(0, 255);
@@ -52,7 +44,7 @@ std::vector<cv::Point> getAllPointsOfContour(const std::vector<cv::Point>& conto
     std::vector<cv::Point> points;
     for (std::size_t i = 1; i < contour.size(); ++i) {
         const std::vector<cv::Point> pixels =
-            Segment(contour[i - 1], contour[i]).getAllPointsOfSegment(size);
+            geometry::Segment(contour[i - 1], contour[i]).getAllPointsOfSegment(size);
         points.insert(points.end(), pixels.begin(), pixels.end());
     }
     return points;
@@ -72,4 +64,13 @@ void requireMeasurableOutline(const std::vector<cv::Point>& outline) {
                            " points, il en faut au moins " + std::to_string(MIN_OUTLINE_POINTS) +
                            " pour mesurer les angles et les creux");
     }
+}
+
+std::vector<cv::Point> extractOutline(cv::Mat foreground, cv::Mat annotated, cv::Size size) {
+    const std::vector<cv::Point> contour =
+        findSectionContour(foreground, annotated, MIN_SECTION_AREA);
+    const std::vector<cv::Point> outline =
+        removeConsecutiveDuplicates(getAllPointsOfContour(contour, size));
+    requireMeasurableOutline(outline);
+    return outline;
 }

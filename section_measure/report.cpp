@@ -1,27 +1,29 @@
 #include "section_measure/report.h"
 
+#include "section_measure/report_layout.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <fstream>
 #include <locale>
 #include <sstream>
+#include <vector>
 
 namespace {
 
 // The report is read on Windows: line ends are CR LF whatever the platform writes.
 constexpr const char* LINE_END = "\r\n";
 
-void appendRow(std::string& text, const char* label, const std::array<double, 5>& values) {
-    text += label;
-    for (double value : values) text += formatDecimal(value, 2) + ";";
-    text += LINE_END;
-}
-
-void appendSingle(std::string& text, const char* label, double value) {
-    text += label;
-    text += formatDecimal(value, 2);
-    text += LINE_END;
+// The values of the report in the order of its lines.
+std::vector<double> reportValues(const SectionMeasurements& m) {
+    std::vector<double> values;
+    for (const SectionMeasurements::PerLobe* row :
+         {&m.angleRadii, &m.hollowRadii, &m.hollowDepths, &m.hollowDistances, &m.hollowRatios}) {
+        values.insert(values.end(), row->begin(), row->end());
+    }
+    values.insert(values.end(), {m.sectionWidth, m.circumscribedDiameter, m.inscribedDiameter});
+    return values;
 }
 
 }  // namespace
@@ -42,20 +44,19 @@ std::string replaceDotsWithCommas(std::string text) {
 }
 
 std::string formatMeasurementReport(const SectionMeasurements& m) {
-    std::string text =
-        "Mesure;Angle/creux 1;Angle/creux 2;Angle/creux 3;Angle/creux 4;Angle/creux 5";
+    const std::vector<double> values = reportValues(m);
+    std::size_t next = 0;
+    std::string text = REPORT_HEADER;
     text += LINE_END;
-    appendRow(text, "Rayon de courbure de l'angle (mm);", m.angleRadii);
-    appendRow(text, "Rayon de courbure du creux (mm);", m.hollowRadii);
-    appendRow(text, "Profondeur du creux (mm);", m.hollowDepths);
-    appendRow(text, "Distance du creux avec le cercle circonscrit (mm);", m.hollowDistances);
-    appendRow(text,
-              "Ratio de la  distance du creux  avec le cercle circonscrit avec le rayon du "
-              "cercle (%);",
-              m.hollowRatios);
-    appendSingle(text, "Largeur primocanne  (mm) : ;", m.sectionWidth);
-    appendSingle(text, "Diamètre cercle circonscrit  (mm) : ;", m.circumscribedDiameter);
-    appendSingle(text, "Diamètre cercle inscrit  (mm) : ;", m.inscribedDiameter);
+    for (const ReportLine& line : REPORT_LINES) {
+        text += line.label;
+        text += ";";
+        for (int v = 0; v < line.values; ++v) {
+            text += formatDecimal(values[next++], 2);
+            if (line.values == LOBE_COUNT) text += ";";
+        }
+        text += LINE_END;
+    }
     return replaceDotsWithCommas(text);
 }
 

@@ -1,14 +1,13 @@
 // What every stage of the section pipeline shares.
 #pragma once
 
+#include "section_measure/constants.h"
+
 #include <opencv2/core.hpp>
 
 #include <functional>
 #include <stdexcept>
 #include <string>
-
-// Millimetres per pixel of a 1200 dpi scan (25.4 / 1200).
-constexpr double PIXEL_TO_MM = 0.021166666666666667;
 
 // Writes one image under its file name; the driver decides what a failed write means.
 using ImageWriter = std::function<void(const std::string& name, const cv::Mat& image)>;

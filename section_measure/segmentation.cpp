@@ -2,7 +2,6 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include <iostream>
 #include <string>
 
 namespace {
@@ -12,14 +11,21 @@ void requireBothClasses(const cv::Mat& grabCutMask) {
     const int section = cv::countNonZero(grabCutMask == cv::GC_PR_FGD);
     const int background = static_cast<int>(grabCutMask.total()) - section;
     if (section == 0 || background == 0) {
-        throw SectionError("le seuil à 50 ne laisse qu'une seule classe de pixels (" +
-                           std::to_string(section) + " pixels sombres, " +
-                           std::to_string(background) +
+        throw SectionError("le seuil à " + std::to_string(DARK_LEVEL) +
+                           " ne laisse qu'une seule classe de pixels (" + std::to_string(section) +
+                           " pixels sombres, " + std::to_string(background) +
                            " pixels clairs) : grabCut ne peut pas séparer la section du fond");
     }
 }
 
 }  // namespace
+
+void runGrabCut(const cv::Mat& image, cv::Mat& mask) {
+    cv::Mat backgroundModel;
+    cv::Mat foregroundModel;
+    cv::grabCut(image, mask, cv::Rect(0, 0, 0, 0), backgroundModel, foregroundModel,
+                GRABCUT_ITERATIONS, cv::GC_INIT_WITH_MASK);
+}
 
 cv::Mat applyOpening(cv::Mat input, int radius) {
     const cv::Mat kernel = cv::getStructuringElement(
@@ -52,13 +58,14 @@ cv::Mat takeForeground(const cv::Mat& grabCutMask) {
     return foreground;
 }
 
-Segmentation segmentSection(const cv::Mat& image, const ImageWriter& writeImage) {
+Segmentation segmentSection(const cv::Mat& image, const ImageWriter& writeImage,
+                            std::ostream& console, const GrabCutStep& grabCut) {
     cv::Mat gray;
     cv::cvtColor(image, gray, cv::COLOR_BGR2GRAY, 0);
     writeImage("gray.bmp", gray);
 
     cv::Mat thresholded;
-    cv::threshold(gray, thresholded, 50.0, 255.0, cv::THRESH_BINARY);
+    cv::threshold(gray, thresholded, DARK_LEVEL, 255.0, cv::THRESH_BINARY);
     // A header copy: it shares the pixels, so "bw2.jpg" shows the inverted threshold too.
     const cv::Mat thresholdedCopy = thresholded;
     cv::bitwise_not(thresholded, thresholded);
@@ -66,20 +73,17 @@ Segmentation segmentSection(const cv::Mat& image, const ImageWriter& writeImage)
     writeImage("bw2.jpg", thresholdedCopy);
 
     cv::Mat grabCutMask = seedGrabCutMask(thresholded);
-    std::cout << "bb" << std::endl;
+    console << "bb" << std::endl;
     requireBothClasses(grabCutMask);
-    cv::Mat backgroundModel;
-    cv::Mat foregroundModel;
-    cv::grabCut(image, grabCutMask, cv::Rect(0, 0, 0, 0), backgroundModel, foregroundModel, 8,
-                cv::GC_INIT_WITH_MASK);
+    grabCut(image, grabCutMask);
 
     Segmentation result;
     result.foreground = takeForeground(grabCutMask);
-    std::cout << "cc" << std::endl;
+    console << "cc" << std::endl;
     writeImage("grabcut.jpg", result.foreground);
 
     cv::bitwise_not(result.foreground, result.sectionMask);
-    result.sectionMask = applyOpening(result.sectionMask, 10);
+    result.sectionMask = applyOpening(result.sectionMask, OPENING_RADIUS);
     cv::bitwise_not(result.sectionMask, result.foreground);
     writeImage("bw.jpg", result.sectionMask);
     return result;

@@ -1,6 +1,6 @@
 // Cost of walking a contour's segments pixel by pixel: the walk along cv::line's pixels
 // against drawing each segment on a zero image of the whole scan and scanning it.
-#include "geometry/primitives.h"
+#include "geometry/segment.h"
 #include "tests/geometry/segment_pixels_reference.h"
 
 #include <chrono>
@@ -9,6 +9,8 @@
 #include <vector>
 
 namespace {
+
+using geometry::Segment;
 
 // A closed wavy contour of `count` short segments across most of a 4000 x 4000 scan.
 std::vector<cv::Point> contour(int count) {

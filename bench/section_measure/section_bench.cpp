@@ -1,10 +1,11 @@
 // Times section_measure's stages on generated scans and splits each stage into the OpenCV calls
 // it makes (replayed on the stage's own data), the image writes, and our own code.
 //
-//   section_bench [SIZE...]     default sizes 1000 and 2000 (square scans)
-#include "section_measure/corners_hollows.h"
-#include "section_measure/measurements.h"
+//   section_bench [--opencv-grabcut] [SIZE...]     default sizes 1000 and 2000 (square scans)
+//
+// --opencv-grabcut runs the segmentation with cv::grabCut itself as its grabCut step.
 #include "section_measure/outline.h"
+#include "section_measure/pipeline.h"
 #include "section_measure/report.h"
 #include "section_measure/segmentation.h"
 #include "tools/scan_synth.h"
@@ -77,76 +78,70 @@ void replayCircles(const std::vector<cv::Point>& outline) {
     cv::minMaxLoc(distances, nullptr, &maximum);
 }
 
-std::vector<StageTime> timeRun(const std::string& input) {
+// The grabCut step as OpenCV does it, to weigh the pipeline's own step against.
+void openCvGrabCut(const cv::Mat& image, cv::Mat& mask) {
+    cv::Mat backgroundModel;
+    cv::Mat foregroundModel;
+    cv::grabCut(image, mask, cv::Rect(), backgroundModel, foregroundModel, GRABCUT_ITERATIONS,
+                cv::GC_INIT_WITH_MASK);
+}
+
+std::vector<StageTime> timeRun(const std::string& input, const GrabCutStep& grabCut) {
     std::vector<StageTime> stages;
+    Clock::time_point started;
     double writes = 0;
-    const ImageWriter writeImage = [&writes](const std::string& name, const cv::Mat& image) {
-        writes += secondsOf([&] { cv::imwrite(name, image); });
+    const auto endStage = [&] {
+        if (stages.empty()) return;
+        stages.back().total = std::chrono::duration<double>(Clock::now() - started).count();
+        stages.back().imwrite = writes;
     };
-    auto stage = [&](const std::string& name, const std::function<void()>& work) {
+    const auto beginStage = [&](const std::string& name) {
+        endStage();
+        stages.push_back(StageTime{name});
         writes = 0;
-        StageTime time{name};
-        time.total = secondsOf(work);
-        time.imwrite = writes;
-        stages.push_back(time);
-        return time.total;
+        started = Clock::now();
     };
+    cv::Mat sectionMask;  // the last "bw.jpg": what the later stages are replayed on
+    const ImageWriter writeImage = [&](const std::string& name, const cv::Mat& image) {
+        writes += secondsOf([&] { cv::imwrite(name, image); });
+        if (name == "bw.jpg") sectionMask = image.clone();
+    };
+    std::ostringstream console;  // what the program prints, kept off the figures
+    const RunOutputs outputs{console, writeImage, [&](const char* stage) { beginStage(stage); }};
 
-    cv::Mat image;
-    const double reading =
-        stage("lecture (imread)", [&] { image = cv::imread(input, cv::IMREAD_COLOR); });
-    stages.back().opencv = reading;
+    beginStage("lecture (imread)");
+    const cv::Mat image = cv::imread(input, cv::IMREAD_COLOR);
+    const SectionMeasurements measurements = measureScan(image, outputs, grabCut);
+    beginStage("rapport");
+    writeMeasurementReport(measurements);
+    endStage();
 
-    Segmentation segmentation;
-    cv::Mat annotated;
-    const double segmentationTotal = stage("segmentation", [&] {
-        segmentation = segmentSection(image, writeImage);
-        annotated = image.clone();
-    });
+    stages[0].opencv = stages[0].total;
     {
-        // Our own code here is the two label passes and the class check; the rest is OpenCV.
+        // Our own code in the segmentation is the two label passes and the class check; the
+        // rest is OpenCV.
         cv::Mat gray, thresholded;
         cv::cvtColor(image, gray, cv::COLOR_BGR2GRAY);
-        cv::threshold(gray, thresholded, 50, 255, cv::THRESH_BINARY_INV);
+        cv::threshold(gray, thresholded, DARK_LEVEL, 255, cv::THRESH_BINARY_INV);
         cv::Mat mask;
         const double own = secondsOf([&] {
             mask = seedGrabCutMask(thresholded);
             cv::countNonZero(mask == cv::GC_PR_FGD);
             takeForeground(mask);
         });
-        stages.back().opencv = segmentationTotal - stages.back().imwrite - own;
+        stages[1].opencv = stages[1].total - stages[1].imwrite - own;
     }
-
-    std::vector<cv::Point> outline;
-    stage("contour", [&] {
-        const std::vector<cv::Point> contour =
-            findSectionContour(segmentation.foreground, annotated, 10000.0);
-        outline = removeConsecutiveDuplicates(getAllPointsOfContour(contour, image.size()));
-        requireMeasurableOutline(outline);
-    });
-    {
-        cv::Mat drawing = image.clone();
-        stages.back().opencv = fastestOf([&] { replayContours(segmentation.foreground, drawing); });
-    }
-
-    Hollows hollows;
-    stage("angles et creux",
-          [&] { hollows = detectCornersAndHollows(outline, annotated, writeImage); });
-    stages.back().opencv = fastestOf([&] {
+    cv::Mat foreground;
+    cv::bitwise_not(sectionMask, foreground);
+    cv::Mat drawing = image.clone();
+    const std::vector<cv::Point> outline = extractOutline(foreground, drawing, image.size());
+    stages[2].opencv = fastestOf([&] { replayContours(foreground, drawing); });
+    stages[3].opencv = fastestOf([&] {
         std::vector<cv::Point> hull;
         cv::convexHull(outline, hull, false, true);
     });
-
-    SectionMeasurements measurements;
-    stage("mesures", [&] {
-        measurements =
-            measureFeatures(image, segmentation.sectionMask.size(), outline, hollows.hollows,
-                            hollows.hollowIndices, hollows.hollowDepths, writeImage);
-    });
-    stages.back().opencv = fastestOf([&] { replayCircles(outline); });
-
-    stage("rapport", [&] { writeMeasurementReport(measurements); });
-    stages.back().imwrite = stages.back().total;
+    stages[4].opencv = fastestOf([&] { replayCircles(outline); });
+    stages[5].imwrite = stages[5].total;
     std::cerr << "  (contour of " << outline.size() << " points)\n";
     return stages;
 }
@@ -154,17 +149,17 @@ std::vector<StageTime> timeRun(const std::string& input) {
 void printFigures(int size, const std::vector<StageTime>& stages) {
     double total = 0, opencv = 0, imwrite = 0;
     std::printf("\nscan %d x %d\n", size, size);
-    std::printf("  %-20s %10s %10s %10s %10s\n", "stage", "total ms", "OpenCV ms", "writes ms",
+    std::printf("  %-34s %10s %10s %10s %10s\n", "stage", "total ms", "OpenCV ms", "writes ms",
                 "own ms");
     for (const StageTime& s : stages) {
-        std::printf("  %-20s %10.1f %10.1f %10.1f %10.2f\n", s.name.c_str(), 1e3 * s.total,
+        std::printf("  %-34s %10.1f %10.1f %10.1f %10.2f\n", s.name.c_str(), 1e3 * s.total,
                     1e3 * s.opencv, 1e3 * s.imwrite, 1e3 * s.own());
         total += s.total;
         opencv += s.opencv;
         imwrite += s.imwrite;
     }
     const double own = total - opencv - imwrite;
-    std::printf("  %-20s %10.1f %10.1f %10.1f %10.2f\n", "run", 1e3 * total, 1e3 * opencv,
+    std::printf("  %-34s %10.1f %10.1f %10.1f %10.2f\n", "run", 1e3 * total, 1e3 * opencv,
                 1e3 * imwrite, 1e3 * own);
     std::printf("  own code: %.3f %% of the run (target < 2 %%)\n", 100.0 * own / total);
     std::printf(
@@ -176,7 +171,14 @@ void printFigures(int size, const std::vector<StageTime>& stages) {
 
 int main(int argc, char** argv) {
     std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::stoi(argv[i]));
+    GrabCutStep grabCut = runGrabCut;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--opencv-grabcut") {
+            grabCut = openCvGrabCut;
+        } else {
+            sizes.push_back(std::stoi(argv[i]));
+        }
+    }
     if (sizes.empty()) sizes = {1000, 2000};
 
     const fs::path folder =
@@ -193,13 +195,7 @@ int main(int argc, char** argv) {
         params.rotationDeg = 10;
         params.seed = 11;
         cv::imwrite("section.jpg", makeSectionScan(params));
-
-        // The stages print what the program prints; keep it off the figures.
-        std::ostringstream console;
-        std::streambuf* const stdoutBuffer = std::cout.rdbuf(console.rdbuf());
-        const std::vector<StageTime> stages = timeRun("section.jpg");
-        std::cout.rdbuf(stdoutBuffer);
-        printFigures(size, stages);
+        printFigures(size, timeRun("section.jpg", grabCut));
     }
     fs::current_path(previous);
     fs::remove_all(folder);

@@ -1,12 +1,11 @@
 #include "mask_pipeline.h"
 
-#include "section_measure/corners_hollows.h"
-#include "section_measure/measurements.h"
-#include "section_measure/outline.h"
+#include "section_measure/pipeline.h"
 #include "section_measure/report.h"
 #include "section_measure/segmentation.h"
 
 #include <algorithm>
+#include <ostream>
 
 namespace {
 
@@ -35,7 +34,7 @@ cv::Mat decodeMask(const std::uint8_t* data, std::size_t size) {
     if (close) {
         cv::Mat sectionMask;
         cv::bitwise_not(mask, sectionMask);
-        cv::bitwise_not(applyOpening(sectionMask, 10), mask);
+        cv::bitwise_not(applyOpening(sectionMask, OPENING_RADIUS), mask);
     }
     return mask;
 }
@@ -59,17 +58,10 @@ std::vector<std::uint8_t> encodeMask(const cv::Mat& mask, int cellSize, bool clo
 }
 
 std::string measureMask(const cv::Mat& foreground) {
-    const ImageWriter writeNothing = [](const std::string&, const cv::Mat&) {};
+    // A stream without a buffer formats nothing: the executions stay fast.
+    std::ostream silent(nullptr);
+    const RunOutputs outputs{silent, [](const std::string&, const cv::Mat&) {}, {}};
     const cv::Mat image = cv::Mat::zeros(foreground.size(), CV_8UC3);
-    cv::Mat annotated = image.clone();
-
-    const std::vector<cv::Point> contour = findSectionContour(foreground, annotated, 10000.0);
-    const std::vector<cv::Point> outline =
-        removeConsecutiveDuplicates(getAllPointsOfContour(contour, foreground.size()));
-    requireMeasurableOutline(outline);
-    const Hollows hollows = detectCornersAndHollows(outline, annotated, writeNothing);
-    const SectionMeasurements measurements =
-        measureFeatures(image, foreground.size(), outline, hollows.hollows, hollows.hollowIndices,
-                        hollows.hollowDepths, writeNothing);
-    return formatMeasurementReport(measurements);
+    return formatMeasurementReport(
+        measureForeground(foreground, image, foreground.size(), outputs));
 }

@@ -1,11 +1,17 @@
 #include "geometry/curvature.h"
 
+#include "geometry/detail/power_sums.h"
+#include "geometry/line.h"
+
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
+
+using namespace geometry;
 
 using Points = std::vector<cv::Point>;
 
@@ -15,9 +21,9 @@ struct Fit {
 };
 
 Fit fit(const Points& points, double threshold) {
-    testing::internal::CaptureStdout();
-    const Circle c = getCurvatureCircle(points, threshold);
-    return {c, testing::internal::GetCapturedStdout()};
+    std::ostringstream console;
+    const Circle c = getCurvatureCircle(points, threshold, console);
+    return {c, console.str()};
 }
 
 TEST(CurvatureCircle, EightPointsOnACircleFitExactly) {
@@ -80,9 +86,9 @@ TEST(CurvatureCircle, ThresholdIsStrict) {
 
 TEST(CurvatureCircle, PowerSums) {
     const Points points{{1, 2}, {3, -4}};
-    EXPECT_EQ(sumPowX(points, 3), 28.0);
-    EXPECT_EQ(sumPowY(points, 2), 20.0);
-    EXPECT_EQ(sumPowXY(points, 2, 1), 2.0 - 36.0);
+    EXPECT_EQ(detail::sumPowX(points, 3), 28.0);
+    EXPECT_EQ(detail::sumPowY(points, 2), 20.0);
+    EXPECT_EQ(detail::sumPowXY(points, 2, 1), 2.0 - 36.0);
 }
 
 }  // namespace

@@ -1,13 +1,17 @@
-#include "geometry/primitives.h"
+#include "geometry/circle.h"
+#include "geometry/line.h"
+#include "geometry/pixel_arithmetic.h"
+#include "geometry/segment.h"
 
 #include <gtest/gtest.h>
-#include <opencv2/imgproc.hpp>
 
 #include <climits>
 #include <cmath>
 #include <limits>
 
 namespace {
+
+using namespace geometry;
 
 TEST(StraightLine, VerticalWhenBothPointsShareTheirX) {
     const StraightLine line({3, 5}, {3, 9});
@@ -85,28 +89,6 @@ TEST(Circle, DistanceToCircleIsUnsigned) {
     EXPECT_EQ(c.getDistanceToCircle({5, 0}), 5.0);
     EXPECT_EQ(c.getDistanceToCircle({0, -15}), 5.0);
     EXPECT_EQ(c.getRadius(), 10);
-}
-
-TEST(Console, PrintPointAndCircle) {
-    testing::internal::CaptureStdout();
-    printPoint({12, 34});
-    printCircle(Circle(412, {1020, 998}));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Point( x = 12, y = 34)\nRadius : 412 Center : Point(x =1020 , y =998)\n");
-}
-
-TEST(Drawing, CrossAndCircleLandInTheCallersImage) {
-    cv::Mat image = cv::Mat::zeros(60, 60, CV_8UC3);
-    drawCross(image, {30, 30}, cv::Scalar(0, 0, 255));
-    EXPECT_EQ(image.at<cv::Vec3b>(20, 20), cv::Vec3b(0, 0, 255));
-    EXPECT_EQ(image.at<cv::Vec3b>(40, 20), cv::Vec3b(0, 0, 255));
-    EXPECT_EQ(image.at<cv::Vec3b>(30, 30), cv::Vec3b(0, 0, 255));
-    EXPECT_EQ(image.at<cv::Vec3b>(30, 20), cv::Vec3b(0, 0, 0));
-
-    cv::Mat canvas = cv::Mat::zeros(60, 60, CV_8UC3);
-    drawCircle(Circle(20, {30, 30}), canvas);
-    EXPECT_EQ(canvas.at<cv::Vec3b>(30, 50), cv::Vec3b(255, 255, 255));
-    EXPECT_EQ(canvas.at<cv::Vec3b>(30, 30), cv::Vec3b(0, 0, 0));
 }
 
 TEST(Conversions, TruncationNeverUndefined) {

@@ -2,12 +2,21 @@
 // the full size and scan its bounding box column by column from p1, rows from p1.y toward p2.y.
 #pragma once
 
-#include "geometry/primitives.h"
+#include "geometry/segment.h"
+
+#include <opencv2/imgproc.hpp>
 
 #include <vector>
 
-inline std::vector<cv::Point> pixelsByDrawing(const Segment& s, cv::Size size) {
-    const cv::Mat image = s.drawOnEmptyImage(size);
+// The segment drawn by cv::line in white on a new black image of `size`.
+inline cv::Mat drawOnEmptyImage(const geometry::Segment& s, cv::Size size) {
+    cv::Mat image = cv::Mat::zeros(size, CV_8UC1);
+    cv::line(image, s.p1, s.p2, cv::Scalar(255, 255, 255, 0), 1, cv::LINE_8, 0);
+    return image;
+}
+
+inline std::vector<cv::Point> pixelsByDrawing(const geometry::Segment& s, cv::Size size) {
+    const cv::Mat image = drawOnEmptyImage(s, size);
     const int stepX = s.p1.x < s.p2.x ? 1 : -1;
     const int stepY = s.p1.y <= s.p2.y ? 1 : -1;
     std::vector<cv::Point> points;

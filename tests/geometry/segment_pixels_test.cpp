@@ -1,4 +1,4 @@
-#include "geometry/primitives.h"
+#include "geometry/segment.h"
 #include "tests/geometry/segment_pixels_reference.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,8 @@
 #include <vector>
 
 namespace {
+
+using geometry::Segment;
 
 using Points = std::vector<cv::Point>;
 

@@ -43,13 +43,12 @@ TEST(FindCornerIndices, TakesTheFarthestPointsAtLeast35DegreesApartInTheOrderFou
             default: return 200.0;
         }
     });
-    testing::internal::CaptureStdout();
-    const std::vector<int> corners = findCornerIndices(outline, {500, 500});
-    const std::string console = testing::internal::GetCapturedStdout();
+    std::ostringstream console;
+    const std::vector<int> corners = findCornerIndices(outline, {500, 500}, console);
     EXPECT_EQ(corners, (std::vector<int>{10, 220, 80, 290, 150}));
     // One line per pass after the first, each with the angle of the last point (at 359 degrees)
     // to the first corner (at 10 degrees), about 11 degrees once the points are truncated.
-    std::istringstream lines(console);
+    std::istringstream lines(console.str());
     std::string word;
     double angle = 0;
     int count = 0;
@@ -65,19 +64,16 @@ TEST(FindCornerIndices, EqualDistancesTakeTheLowerIndex) {
     Points outline = roundOutline(360, [](int) { return 200.0; });
     outline[100] = {800, 500};
     outline[40] = {500, 800};
-    testing::internal::CaptureStdout();
-    const std::vector<int> corners = findCornerIndices(outline, {500, 500});
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(corners.front(), 40);
+    std::ostringstream console;
+    EXPECT_EQ(findCornerIndices(outline, {500, 500}, console).front(), 40);
 }
 
 TEST(FindCornerIndices, APassWithoutAnAdmittedPointEndsTheRun) {
     // Every point lies within a few degrees of the first corner, as seen from the centroid.
     Points outline;
     for (int i = 0; i < 60; ++i) outline.emplace_back(400 + i, 300 + i % 2);
-    testing::internal::CaptureStdout();
-    EXPECT_THROW(findCornerIndices(outline, {100, 300}), SectionError);
-    testing::internal::GetCapturedStdout();
+    std::ostringstream console;
+    EXPECT_THROW(findCornerIndices(outline, {100, 300}, console), SectionError);
 }
 
 TEST(FindHollowIndices, SearchesTheShorterArcBetweenSortedCorners) {

@@ -1,11 +1,12 @@
 #include "section_measure/measurements.h"
 
-#include "geometry/primitives.h"
+#include "geometry/distance.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
+#include <sstream>
 
 namespace {
 
@@ -26,7 +27,7 @@ Points range(int from, int to) {
 double allPairsWidth(const Points& outline) {
     double widest = 0.0;
     for (const cv::Point& a : outline) {
-        for (const cv::Point& b : outline) widest = std::max(widest, getDistance(a, b));
+        for (const cv::Point& b : outline) widest = std::max(widest, geometry::getDistance(a, b));
     }
     return widest;
 }
@@ -103,9 +104,10 @@ TEST(MeasureFeatures, AnArcTooShortForACircleFitEndsTheRun) {
     const cv::Mat image = cv::Mat::zeros(200, 200, CV_8UC3);
     const ImageWriter ignore = [](const std::string&, const cv::Mat&) {};
     // Hollows 5 and 1 coincide: angle 1 has no arc at all.
-    testing::internal::CaptureStdout();
-    EXPECT_THROW(measureFeatures(image, image.size(), outline, Points(5, outline[0]),
-                                 {0, 20, 40, 60, 0}, std::vector<double>(5, 1.0), ignore),
+    Hollows hollows;
+    const int indices[] = {0, 20, 40, 60, 0};
+    for (int k = 0; k < LOBE_COUNT; ++k) hollows[k] = {indices[k], outline[indices[k]], 1.0};
+    std::ostringstream console;
+    EXPECT_THROW(measureFeatures(image, image.size(), outline, hollows, ignore, console),
                  SectionError);
-    testing::internal::GetCapturedStdout();
 }

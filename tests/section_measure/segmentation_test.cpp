@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -57,9 +58,9 @@ TEST(TakeForeground, SureAndProbableSectionBecomeWhite) {
 
 TEST(SegmentSection, WritesItsFiveImagesInOrderAndEndsWithTheSectionBlackOnWhite) {
     Writes writes;
-    testing::internal::CaptureStdout();
-    const Segmentation result = segmentSection(discScan(), recordInto(writes));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "bb\ncc\n");
+    std::ostringstream console;
+    const Segmentation result = segmentSection(discScan(), recordInto(writes), console);
+    EXPECT_EQ(console.str(), "bb\ncc\n");
 
     ASSERT_EQ(writes.size(), 5u);
     const std::vector<std::string> names{"gray.bmp", "bw.jpg", "bw2.jpg", "grabcut.jpg", "bw.jpg"};
@@ -83,9 +84,8 @@ TEST(SegmentSection, FillsANarrowCrackThatGrabCutStillShows) {
     cv::Mat scan = discScan();
     cv::rectangle(scan, {78, 30}, {82, 80}, cv::Scalar(200, 200, 200), cv::FILLED);
     Writes writes;
-    testing::internal::CaptureStdout();
-    const Segmentation result = segmentSection(scan, recordInto(writes));
-    testing::internal::GetCapturedStdout();
+    std::ostringstream console;
+    const Segmentation result = segmentSection(scan, recordInto(writes), console);
     ASSERT_EQ(writes.size(), 5u);
     EXPECT_EQ(writes[3].second.at<uchar>(60, 80), 0);
     EXPECT_EQ(result.foreground.at<uchar>(60, 80), 255);
@@ -95,9 +95,9 @@ TEST(SegmentSection, AScanWithoutBothClassesIsNotMeasurable) {
     for (int level : {10, 200}) {
         const cv::Mat scan(60, 60, CV_8UC3, cv::Scalar(level, level, level));
         Writes writes;
-        testing::internal::CaptureStdout();
-        EXPECT_THROW(segmentSection(scan, recordInto(writes)), SectionError);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "bb\n");
+        std::ostringstream console;
+        EXPECT_THROW(segmentSection(scan, recordInto(writes), console), SectionError);
+        EXPECT_EQ(console.str(), "bb\n");
         EXPECT_EQ(writes.size(), 3u);
     }
 }

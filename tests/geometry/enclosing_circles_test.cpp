@@ -1,4 +1,4 @@
-#include "geometry/circles.h"
+#include "geometry/enclosing_circles.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
@@ -8,6 +8,8 @@
 #include <vector>
 
 namespace {
+
+using namespace geometry;
 
 using Points = std::vector<cv::Point>;
 

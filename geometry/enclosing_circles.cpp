@@ -1,6 +1,10 @@
-#include "geometry/circles.h"
+#include "geometry/enclosing_circles.h"
+
+#include "geometry/pixel_arithmetic.h"
 
 #include <opencv2/imgproc.hpp>
+
+namespace geometry {
 
 Circle getCircumscribedCircle(const std::vector<cv::Point>& outline) {
     cv::Point2f center;
@@ -30,3 +34,5 @@ Circle getInscribedCircle(const std::vector<cv::Point>& outline, cv::Size size) 
     cv::minMaxLoc(distances, nullptr, &maximum, nullptr, &location);
     return Circle(truncateToInt(maximum), location + box.tl());
 }
+
+}  // namespace geometry

@@ -1,0 +1,46 @@
+#include "section_measure/file_output.h"
+
+#include "section_measure/report.h"
+
+#include <opencv2/imgcodecs.hpp>
+
+#include <cerrno>
+
+std::string describeWriteFailure(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+        case EROFS: return "accès refusé (dossier en lecture seule ou fichier verrouillé)";
+        case ENOSPC: return "disque plein";
+        case ENOENT:
+        case ENOTDIR: return "dossier introuvable";
+        case EISDIR: return "un dossier porte ce nom";
+        default: return "écriture impossible";
+    }
+}
+
+void reportWriteFailure(const std::string& name, int error, bool& failed, std::ostream& errors) {
+    errors << "section_measure : impossible d'écrire « " << name
+           << " » : " << describeWriteFailure(error) << std::endl;
+    failed = true;
+}
+
+ImageWriter imageFileWriter(bool& failed, std::ostream& errors) {
+    return [&failed, &errors](const std::string& name, const cv::Mat& image) {
+        errno = 0;
+        bool written = false;
+        try {
+            written = cv::imwrite(name, image);
+        } catch (const cv::Exception&) {
+            written = false;
+        }
+        if (!written) reportWriteFailure(name, errno, failed, errors);
+    };
+}
+
+void writeReportFile(const SectionMeasurements& measurements, bool& failed, std::ostream& errors) {
+    errno = 0;
+    if (!writeMeasurementReport(measurements)) {
+        reportWriteFailure("mesures.csv", errno, failed, errors);
+    }
+}

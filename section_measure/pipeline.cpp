@@ -1,0 +1,38 @@
+#include "section_measure/pipeline.h"
+
+#include "section_measure/corners_hollows.h"
+#include "section_measure/outline.h"
+
+#include <vector>
+
+namespace {
+
+void begin(const RunOutputs& outputs, const char* stage) {
+    if (outputs.beginStage) outputs.beginStage(stage);
+}
+
+}  // namespace
+
+SectionMeasurements measureForeground(const cv::Mat& foreground, const cv::Mat& image,
+                                      cv::Size size, const RunOutputs& outputs) {
+    begin(outputs, STAGE_OUTLINE);
+    // Collects the contours, then the corners, hollows and chords, for "res.jpg".
+    cv::Mat annotated = image.clone();
+    const std::vector<cv::Point> outline = extractOutline(foreground, annotated, size);
+
+    begin(outputs, STAGE_CORNERS_HOLLOWS);
+    const Hollows hollows =
+        detectCornersAndHollows(outline, annotated, outputs.writeImage, outputs.console);
+
+    begin(outputs, STAGE_MEASUREMENTS);
+    return measureFeatures(image, size, outline, hollows, outputs.writeImage, outputs.console);
+}
+
+SectionMeasurements measureScan(const cv::Mat& image, const RunOutputs& outputs,
+                                const GrabCutStep& grabCut) {
+    begin(outputs, STAGE_SEGMENTATION);
+    const Segmentation segmentation =
+        segmentSection(image, outputs.writeImage, outputs.console, grabCut);
+    return measureForeground(segmentation.foreground, image, segmentation.sectionMask.size(),
+                             outputs);
+}

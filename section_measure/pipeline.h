@@ -1,0 +1,33 @@
+// The section's stages in their order: from a scan, or from its foreground, to the measurements.
+#pragma once
+
+#include "section_measure/measurements.h"
+#include "section_measure/section.h"
+#include "section_measure/segmentation.h"
+
+#include <opencv2/core.hpp>
+
+#include <functional>
+#include <ostream>
+
+// The stages' names, as the error messages give them.
+inline constexpr const char* STAGE_SEGMENTATION = "segmentation";
+inline constexpr const char* STAGE_OUTLINE = "extraction du contour";
+inline constexpr const char* STAGE_CORNERS_HOLLOWS = "détection des angles et des creux";
+inline constexpr const char* STAGE_MEASUREMENTS = "mesures";
+
+// Where the stages send what they show, and who hears of each stage as it begins.
+struct RunOutputs {
+    std::ostream& console;
+    ImageWriter writeImage;
+    std::function<void(const char* stage)> beginStage;  // may be empty
+};
+
+// Outline, corners and hollows, then the measurements of the section in `foreground` (255 on
+// 0) of `image`, a scan of `size`.
+SectionMeasurements measureForeground(const cv::Mat& foreground, const cv::Mat& image,
+                                      cv::Size size, const RunOutputs& outputs);
+
+// Segments `image` with `grabCut` as the segmentation's grabCut step, then measureForeground.
+SectionMeasurements measureScan(const cv::Mat& image, const RunOutputs& outputs,
+                                const GrabCutStep& grabCut = runGrabCut);

@@ -33,6 +33,12 @@ TEST(Angle3Points, OppositeArmsGiveExactPi) {
     EXPECT_NEAR(radiansToDegrees(r), 179.99999999998815, 1e-12);
 }
 
+TEST(Angle3Points, CosineRoundedPastMinusOneGivesTheStraightAngleLiteralNotPi) {
+    // sqrt(18) * sqrt(18) rounds below 18, so the cosine comes out below -1.
+    EXPECT_EQ(angle({0, 0}, {-3, -3}, {3, 3}), STRAIGHT_ANGLE);
+    EXPECT_NE(STRAIGHT_ANGLE, M_PI);
+}
+
 TEST(Angle3Points, CosineRoundedPastOneGivesZeroWithoutError) {
     std::ostringstream console;
     EXPECT_EQ(angle3Points({0, 0}, {1, 6}, {3, 18}, console), 0.0);

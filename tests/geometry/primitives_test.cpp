@@ -35,6 +35,8 @@ TEST(StraightLine, ParallelOrVerticalPairsHaveNoIntersection) {
     const StraightLine l({0, 0}, {4, 2});
     EXPECT_EQ(l.getIntersection(l), NO_POINT);
     EXPECT_EQ(StraightLine({3, 3}, {3, 8}).getIntersection(StraightLine({3, 0}, {3, 1})), NO_POINT);
+    // A real crossing at (-1, -1) reads as no crossing.
+    EXPECT_EQ(Segment({-3, -1}, {1, -1}).getIntersection(Segment({-1, -3}, {-1, 1})), NO_POINT);
 }
 
 TEST(StraightLine, VerticalMeetsSlopedWhicheverAsks) {

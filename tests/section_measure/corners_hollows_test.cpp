@@ -96,6 +96,16 @@ TEST(FindHollowIndices, SearchesTheShorterArcBetweenSortedCorners) {
               (std::vector<int>{990, 150, 251, 649, 700}));
 }
 
+TEST(FindHollowIndices, ACandidateAsFarAsTwoPixelsCanBeIsStillTaken) {
+    // About 3.04e9 pixels from the centroid, the farthest any two points can be: still nearer
+    // than the starting distance of the search.
+    Points outline;
+    for (int i = 0; i < 10; ++i) outline.emplace_back(1073741813 + i, 1073741823);
+    const std::vector<int> hollows =
+        findHollowIndices(outline, {-1073741824, -1073741824}, {0, 2, 4, 6, 8});
+    EXPECT_EQ(hollows, (std::vector<int>{8, 0, 2, 4, 6}));
+}
+
 TEST(MeasureHollowDepth, DepthRunsFromTheFootOnTheHullChord) {
     const Points outline{{0, 0}, {1, 2}, {2, 4}, {3, 6}, {4, 8}, {5, 10},
                          {6, 8}, {7, 6}, {8, 4}, {9, 2}, {10, 0}};
@@ -115,6 +125,13 @@ TEST(MeasureHollowDepth, WithoutAFootTheDepthRunsFromTheNearerChordEnd) {
     EXPECT_EQ(depth.depthSegment.p1, cv::Point(10, 0));
     EXPECT_EQ(depth.depthSegment.p2, cv::Point(14, 10));
     EXPECT_DOUBLE_EQ(depth.depthSegment.getLength(), std::hypot(4.0, 10.0));
+}
+
+TEST(MeasureHollowDepth, ThePerpendicularTurnsByTheDoubleNearestHalfPiNotTheVerticalAngle) {
+    // Turned by geometry::VERTICAL_ANGLE, the perpendicular would meet the chord at (22, 23).
+    const Points outline{{20, 20}, {27, 21}, {23, 24}};
+    const HollowDepth depth = measureHollowDepth(outline, {{20, 20}, {23, 24}}, 1);
+    EXPECT_EQ(depth.depthSegment.p1, cv::Point(23, 24));
 }
 
 TEST(MeasureHollowDepth, HollowOnAHullVertexHasAOnePointChord) {

@@ -52,6 +52,14 @@ TEST(FindSectionContour, AreaMustExceedTheMinimumStrictly) {
     EXPECT_FALSE(findIn(above).empty());
 }
 
+TEST(FindSectionContour, TheLastContourListedAboveTheMinimumIsTakenNotTheLargest) {
+    // cv::findContours lists the lower square first.
+    cv::Mat searched = cv::Mat::zeros(400, 400, CV_8UC1);
+    cv::rectangle(searched, {20, 20}, {150, 150}, 255, cv::FILLED);
+    cv::rectangle(searched, {170, 170}, {380, 380}, 255, cv::FILLED);
+    EXPECT_EQ(findIn(searched), (Points{{20, 150}, {150, 150}, {150, 20}}));
+}
+
 TEST(FindSectionContour, ALargeHoleIsNeverTakenForTheSection) {
     cv::Mat searched = cv::Mat::zeros(400, 400, CV_8UC1);
     cv::circle(searched, {200, 200}, 150, cv::Scalar(255), cv::FILLED);

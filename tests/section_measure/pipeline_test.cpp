@@ -1,0 +1,52 @@
+#include "section_measure/pipeline.h"
+
+#include "tools/scan_synth.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+cv::Mat smallScan() {
+    SectionScanParams params;
+    params.width = 300;
+    params.height = 300;
+    params.center = {150, 150};
+    params.radius = 110;
+    params.seed = 5;
+    return makeSectionScan(params);
+}
+
+}  // namespace
+
+TEST(MeasureScan, SegmentsWithTheGivenGrabCutStepAndNamesEachStageAsItBegins) {
+    const cv::Mat scan = smallScan();
+    std::vector<std::string> stages;
+    std::ostringstream console;
+    const RunOutputs outputs{console, [](const std::string&, const cv::Mat&) {},
+                             [&stages](const char* stage) { stages.emplace_back(stage); }};
+
+    // A step that keeps the threshold's labels: the section is measured on the threshold alone.
+    int calls = 0;
+    const SectionMeasurements kept =
+        measureScan(scan, outputs, [&calls](const cv::Mat&, cv::Mat&) { ++calls; });
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(stages, (std::vector<std::string>{STAGE_SEGMENTATION, STAGE_OUTLINE,
+                                                STAGE_CORNERS_HOLLOWS, STAGE_MEASUREMENTS}));
+    EXPECT_EQ(console.str().rfind("bb\ncc\nPoint( x = ", 0), 0u) << console.str();
+    EXPECT_GT(kept.sectionWidth, 3.0);
+
+    // A step that leaves no section: the run stops at the outline, with its console line.
+    stages.clear();
+    try {
+        measureScan(scan, outputs, [](const cv::Mat&, cv::Mat& mask) { mask.setTo(cv::GC_BGD); });
+        FAIL() << "a scan without a section was measured";
+    } catch (const SectionError& error) {
+        EXPECT_TRUE(error.isConsoleLine);
+    }
+    EXPECT_EQ(stages.back(), STAGE_OUTLINE);
+}

@@ -1,5 +1,5 @@
-// The numbers that shape a section's measurement, in one place. Every one of them moves the
-// results (the golden tests say by how much): change one only on purpose.
+// The numbers that shape a section's measurement, in one place. Changing one changes what the
+// program measures or draws: do it only on purpose, and expect the golden tests to fail.
 #pragma once
 
 #include <cstddef>

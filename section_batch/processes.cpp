@@ -1,7 +1,6 @@
 #include "section_batch/processes.h"
 
 #include <fcntl.h>
-#include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,8 +8,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 #include <thread>
 
@@ -99,75 +96,6 @@ std::optional<FinishedChild> waitForChild(int timeoutMs) {
         if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-}
-
-int availableCores() {
-    cpu_set_t cores;
-    CPU_ZERO(&cores);
-    if (::sched_getaffinity(0, sizeof(cores), &cores) == 0) return std::max(1, CPU_COUNT(&cores));
-    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-}
-
-std::optional<std::uint64_t> parseMemAvailable(const std::string& meminfo) {
-    std::istringstream lines(meminfo);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string key, unit;
-        std::uint64_t kilobytes = 0;
-        if (fields >> key >> kilobytes >> unit && key == "MemAvailable:" && unit == "kB") {
-            return kilobytes * 1024;
-        }
-    }
-    return std::nullopt;
-}
-
-std::vector<CgroupMemoryFiles> cgroupMemoryFiles(const std::string& procSelfCgroup) {
-    std::vector<CgroupMemoryFiles> files;
-    std::istringstream lines(procSelfCgroup);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const std::size_t first = line.find(':');
-        const std::size_t second = first == std::string::npos ? first : line.find(':', first + 1);
-        if (second == std::string::npos) continue;
-        const std::string controllers = "," + line.substr(first + 1, second - first - 1) + ",";
-        const bool unified = line.compare(0, first, "0") == 0 && controllers == ",,";
-        if (!unified && controllers.find(",memory,") == std::string::npos) continue;
-        const fs::path root = unified ? "/sys/fs/cgroup" : "/sys/fs/cgroup/memory";
-        for (fs::path group = line.substr(second + 1);; group = group.parent_path()) {
-            const fs::path folder = root / group.relative_path();
-            if (unified) {
-                files.push_back({folder / "memory.max", folder / "memory.current"});
-            } else {
-                files.push_back(
-                    {folder / "memory.limit_in_bytes", folder / "memory.usage_in_bytes"});
-            }
-            if (group == group.parent_path()) break;
-        }
-    }
-    return files;
-}
-
-std::optional<std::uint64_t> cgroupMemoryLeft(const std::vector<CgroupMemoryFiles>& files) {
-    // cgroup v1 writes "no limit" as a number near 2^63.
-    constexpr std::uint64_t noLimit = std::uint64_t{1} << 62;
-    std::optional<std::uint64_t> least;
-    for (const CgroupMemoryFiles& file : files) {
-        std::ifstream limitFile(file.limit);
-        std::ifstream usageFile(file.usage);
-        std::uint64_t limit = 0;
-        std::uint64_t usage = 0;
-        if (!(limitFile >> limit) || !(usageFile >> usage) || limit >= noLimit) continue;
-        const std::uint64_t left = limit > usage ? limit - usage : 0;
-        least = least ? std::min(*least, left) : left;
-    }
-    return least;
-}
-
-int jobsThatFit(int wanted, std::uint64_t bytesPerJob, std::uint64_t available) {
-    if (bytesPerJob == 0) return std::max(1, wanted);
-    const std::uint64_t fit = available / bytesPerJob;
-    return static_cast<int>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(wanted, fit)));
 }
 
 std::string describeExitStatus(int exitStatus) {

@@ -1,11 +1,8 @@
 // Which files of a folder are scans, in which order, and which of them a shard measures.
 #pragma once
 
-#include <opencv2/core.hpp>
-
 #include <cstddef>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,7 +15,3 @@ std::vector<std::string> listScans(const std::filesystem::path& folder);
 // The names whose position (from 0) in `names` is shard modulo shardCount.
 std::vector<std::string> selectShard(const std::vector<std::string>& names, long shard,
                                      long shardCount);
-
-// Width and height from the file's header, without decoding the pixels (PNG, JPEG, BMP,
-// TIFF); nothing when the header is not one of these or is damaged.
-std::optional<cv::Size> readImageSizeFromHeader(const std::filesystem::path& path);

@@ -3,11 +3,11 @@
 #include "section_batch/progress.h"
 #include "section_batch/results.h"
 #include "section_batch/scans.h"
+#include "section_batch/scheduler.h"
 #include "support/example_report.h"
 #include "test_folder.h"
 
 #include <gtest/gtest.h>
-#include <opencv2/imgcodecs.hpp>
 
 #include <sys/stat.h>
 
@@ -49,27 +49,6 @@ TEST(ScanList, ShardsPartitionTheListByPositionModuloTheirCount) {
     EXPECT_EQ(selectShard(names, 3, 3), selectShard(names, 0, 3));
     EXPECT_EQ(selectShard(names, 0, 1), names);
     EXPECT_TRUE(selectShard(names, 7, 9).empty());
-}
-
-TEST(ImageHeader, GivesTheSizeOfEveryFormatWithoutDecoding) {
-    TestFolder folder("section_batch_header");
-    const cv::Mat image(23, 37, CV_8UC3, cv::Scalar(10, 200, 30));
-    for (const char* name : {"s.png", "s.jpg", "s.bmp", "s.tif"}) {
-        const fs::path path = folder.path() / name;
-        ASSERT_TRUE(cv::imwrite(path.string(), image));
-        EXPECT_EQ(readImageSizeFromHeader(path), cv::Size(37, 23)) << name;
-    }
-    // The header decides, not the extension.
-    fs::rename(folder.path() / "s.png", folder.path() / "png.jpg");
-    EXPECT_EQ(readImageSizeFromHeader(folder.path() / "png.jpg"), cv::Size(37, 23));
-
-    writeBytes(folder.path() / "text.jpg", "not an image at all");
-    writeBytes(folder.path() / "cut.jpg", std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10));
-    writeBytes(folder.path() / "empty.png", "");
-    EXPECT_FALSE(readImageSizeFromHeader(folder.path() / "text.jpg"));
-    EXPECT_FALSE(readImageSizeFromHeader(folder.path() / "cut.jpg"));
-    EXPECT_FALSE(readImageSizeFromHeader(folder.path() / "empty.png"));
-    EXPECT_FALSE(readImageSizeFromHeader(folder.path() / "missing.png"));
 }
 
 TEST(MeasurementReport, ReadsTheTwentyEightCellsAsWrittenInTableOrder) {
@@ -240,22 +219,7 @@ TEST(CommandLine, RefusesBadValuesAndCountsWithAReason) {
     }
 }
 
-TEST(Resources, MemoryLowersTheJobCountButNeverBelowOne) {
-    const std::string meminfo =
-        "MemTotal:       24683520 kB\nMemFree:        23000000 kB\nMemAvailable:    2000000 kB\n";
-    EXPECT_EQ(parseMemAvailable(meminfo), 2000000ULL * 1024);
-    EXPECT_FALSE(parseMemAvailable("MemTotal: 100 kB\n"));
-
-    // 2000 x 2000 scans take about 880 MB each.
-    const std::uint64_t perJob = BYTES_PER_PIXEL * 2000 * 2000;
-    const std::uint64_t gigabyte = 1024ULL * 1024 * 1024;
-    EXPECT_EQ(jobsThatFit(8, perJob, 2 * gigabyte), 2);
-    EXPECT_EQ(jobsThatFit(2, perJob, 64 * gigabyte), 2);
-    EXPECT_EQ(jobsThatFit(4, perJob, perJob - 1), 1);
-    EXPECT_EQ(jobsThatFit(3, 0, 0), 3);
-}
-
-TEST(Resources, FindsTheMeasuringProgramBesideFirstThenAlongThePath) {
+TEST(Processes, FindsTheMeasuringProgramBesideFirstThenAlongThePath) {
     TestFolder folder("section_batch_find");
     const fs::path beside = folder.path() / "bin";
     const fs::path first = folder.path() / "first";
@@ -290,38 +254,4 @@ TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
               "[4/8] b.jpg : échec, statut 2 (image absente ou illisible)");
     EXPECT_EQ(finishedLine(5, 8, "c.jpg", 137, false, 1),
               "[5/8] c.jpg : échec, statut 137 (arrêté par le signal 9)");
-}
-
-TEST(Resources, ReadsTheTightestCgroupLimitAlongTheHierarchy) {
-    const std::vector<CgroupMemoryFiles> v2 = cgroupMemoryFiles("0::/job_7/step_0\n");
-    ASSERT_EQ(v2.size(), 3u);
-    EXPECT_EQ(v2[0].limit, "/sys/fs/cgroup/job_7/step_0/memory.max");
-    EXPECT_EQ(v2[1].usage, "/sys/fs/cgroup/job_7/memory.current");
-    EXPECT_EQ(v2[2].limit, "/sys/fs/cgroup/memory.max");
-    const std::vector<CgroupMemoryFiles> v1 =
-        cgroupMemoryFiles("5:cpuset:/x\n4:memory:/slurm/job_7\n3:cpu,cpuacct:/y\n");
-    ASSERT_EQ(v1.size(), 3u);
-    EXPECT_EQ(v1[0].limit, "/sys/fs/cgroup/memory/slurm/job_7/memory.limit_in_bytes");
-    EXPECT_EQ(v1[2].usage, "/sys/fs/cgroup/memory/memory.usage_in_bytes");
-    EXPECT_TRUE(cgroupMemoryFiles("4:cpu:/z\n").empty());
-
-    TestFolder folder("section_batch_cgroup");
-    const fs::path f = folder.path();
-    writeBytes(f / "step.max", "max\n");
-    writeBytes(f / "step.current", "100\n");
-    writeBytes(f / "job.max", "1000\n");
-    writeBytes(f / "job.current", "300\n");
-    writeBytes(f / "v1.limit", "9223372036854771712\n");
-    writeBytes(f / "v1.usage", "5\n");
-    writeBytes(f / "full.limit", "50\n");
-    writeBytes(f / "full.usage", "80\n");
-    EXPECT_FALSE(cgroupMemoryLeft({{f / "step.max", f / "step.current"},
-                                   {f / "v1.limit", f / "v1.usage"},
-                                   {f / "missing", f / "missing"}}));
-    EXPECT_EQ(cgroupMemoryLeft(
-                  {{f / "step.max", f / "step.current"}, {f / "job.max", f / "job.current"}}),
-              700u);
-    EXPECT_EQ(cgroupMemoryLeft(
-                  {{f / "job.max", f / "job.current"}, {f / "full.limit", f / "full.usage"}}),
-              0u);
 }

@@ -97,6 +97,13 @@ TEST_F(ScanFile, OtherFilesAreLeftToTheDecoder) {
     EXPECT_TRUE(readScan(::testing::TempDir()).empty());
 }
 
+TEST_F(ScanFile, OnlyAJpegIsReadWhole) {
+    // 64 GiB of holes after a PNG signature: reading it all first would exhaust memory.
+    const std::string path = write("\x89PNG\r\n\x1a\n");
+    fs::resize_file(path, std::uintmax_t{64} << 30);
+    EXPECT_FALSE(isTruncatedJpeg(path));
+}
+
 }  // namespace
 
 TEST_F(ScanFile, GrayDeepAndTransparentPngsGiveTheSameColourScan) {

@@ -1,0 +1,160 @@
+#include "section_batch/scheduler.h"
+
+#include "resources/resources.h"
+#include "scan_input/image_header.h"
+#include "section_batch/processes.h"
+#include "section_batch/progress.h"
+
+#include <opencv2/imgcodecs.hpp>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct RunningScan {
+    pid_t pid;
+    PendingScan scan;
+    Clock::time_point start;
+};
+
+// Leaves no status or report of an earlier run that a failure now could be mistaken for.
+bool prepareFolder(const fs::path& folder) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) {
+        printError("impossible de créer le dossier « " + folder.string() +
+                   " » : " + error.message());
+        return false;
+    }
+    fs::remove(folder / STATUS_FILE, error);
+    fs::remove(folder / REPORT_FILE, error);
+    return true;
+}
+
+std::string runningNames(const std::vector<RunningScan>& running) {
+    std::string names;
+    for (const RunningScan& scan : running) names += (names.empty() ? "" : ", ") + scan.scan.name;
+    return names;
+}
+
+}  // namespace
+
+void printError(const std::string& message) {
+    std::cerr << "section_batch : " << message << std::endl;
+}
+
+int jobsThatFit(int wanted, std::uint64_t bytesPerJob, std::uint64_t available) {
+    if (bytesPerJob == 0) return std::max(1, wanted);
+    const std::uint64_t fit = available / bytesPerJob;
+    return static_cast<int>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(wanted, fit)));
+}
+
+std::uint64_t largestPixelCount(const std::vector<PendingScan>& scans) {
+    std::uint64_t largest = 0;
+    for (const PendingScan& scan : scans) {
+        std::optional<cv::Size> size = readImageSizeFromHeader(scan.path);
+        if (!size) {
+            const cv::Mat decoded = cv::imread(scan.path.string(), cv::IMREAD_GRAYSCALE);
+            if (!decoded.empty()) size = decoded.size();
+        }
+        if (size) largest = std::max(largest, static_cast<std::uint64_t>(size->area()));
+    }
+    return largest;
+}
+
+int chooseJobs(std::optional<int> requested, const std::vector<PendingScan>& scans) {
+    const int wanted = requested.value_or(availableCores());
+    std::optional<std::uint64_t> available = parseMemAvailable(readSmallFile("/proc/meminfo"));
+    const std::optional<std::uint64_t> cgroupLeft =
+        cgroupMemoryLeft(cgroupMemoryFiles(readSmallFile("/proc/self/cgroup")));
+    if (cgroupLeft) available = available ? std::min(*available, *cgroupLeft) : *cgroupLeft;
+    if (!available || scans.empty()) return wanted;
+    const std::uint64_t bytesPerJob = BYTES_PER_PIXEL * largestPixelCount(scans);
+    const int jobs = jobsThatFit(wanted, bytesPerJob, *available);
+    if (jobs < wanted) {
+        constexpr std::uint64_t megabyte = 1024 * 1024;
+        std::cerr << "section_batch : " << jobs << " mesure(s) à la fois au lieu de " << wanted
+                  << " : la plus grande image demande environ " << bytesPerJob / megabyte
+                  << " Mo et " << *available / megabyte << " Mo sont disponibles" << std::endl;
+    }
+    return jobs;
+}
+
+void runScans(const fs::path& program, const fs::path& outFolder,
+              const std::vector<PendingScan>& scans, int jobs) {
+    const bool terminal = ::isatty(STDERR_FILENO) != 0;
+    const Clock::time_point batchStart = Clock::now();
+    const int total = static_cast<int>(scans.size());
+    std::vector<RunningScan> running;
+    std::size_t next = 0;
+    int done = 0;
+
+    const auto report = [&](const std::string& line, bool alwaysShown) {
+        if (terminal && alwaysShown) std::cerr << "\r\x1b[K" << line << "\n";
+        if (!terminal) std::cerr << line << "\n";
+        if (terminal && done < total) {
+            std::cerr << "\r\x1b[K"
+                      << progressLine(done, total, runningNames(running), secondsSince(batchStart));
+        }
+        std::cerr << std::flush;
+    };
+
+    while (next < scans.size() || !running.empty()) {
+        while (static_cast<int>(running.size()) < jobs && next < scans.size()) {
+            const PendingScan& scan = scans[next++];
+            const fs::path folder = outFolder / scan.name;
+            if (!prepareFolder(folder)) {
+                ++done;
+                continue;
+            }
+            const pid_t pid = startMeasurement(program, scan.path, folder);
+            if (pid < 0) {
+                printError("impossible de lancer section_measure pour « " + scan.name + " »");
+                ++done;
+                continue;
+            }
+            running.push_back({pid, scan, Clock::now()});
+        }
+        if (terminal) report("", false);
+
+        const std::optional<FinishedChild> child = waitForChild(terminal ? 1000 : -1);
+        if (!child) continue;
+        if (child->pid == 0) {
+            // Children reaped behind our back: their scans keep no status, so they count as failed.
+            printError(std::to_string(running.size()) +
+                       " mesure(s) perdue(s) : " + runningNames(running));
+            running.clear();
+            continue;
+        }
+        const auto it = std::find_if(running.begin(), running.end(),
+                                     [&](const RunningScan& r) { return r.pid == child->pid; });
+        if (it == running.end()) continue;
+        const RunningScan finished = *it;
+        running.erase(it);
+        ++done;
+
+        const fs::path folder = outFolder / finished.scan.name;
+        if (!writeStatus(folder, {child->exitStatus, finished.scan.fingerprint})) {
+            printError("impossible d'écrire « " + (folder / STATUS_FILE).string() + " »");
+        }
+        const bool measured = readScanResult(folder, finished.scan.name).measured();
+        std::string line = finishedLine(done, total, finished.scan.name, child->exitStatus,
+                                        measured, secondsSince(finished.start));
+        if (!measured) line += ", voir « " + (folder / "erreurs.txt").string() + " »";
+        report(line, !measured);
+    }
+    if (terminal) std::cerr << "\r\x1b[K" << std::flush;
+}

@@ -49,6 +49,8 @@ bool writeImage(const std::string& fileName, const cv::Mat& image) {
 }
 
 int cropLeaflets(const std::string& inputPath) {
+    if (refuseScanTooLarge(inputPath, LEAFLET_CROP_NEED, Language::ENGLISH, std::cerr))
+        return kProcessingFailed;
     const cv::Mat source = readScan(inputPath);
     if (source.empty()) {
         std::cout << "Cannot read the image: " << inputPath << std::endl;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -99,6 +100,9 @@ std::optional<cv::Size> readImageSizeFromHeader(const ByteReader& read) {
 }
 
 std::optional<cv::Size> readImageSizeFromHeader(const fs::path& path) {
+    // A pipe or a device would block or never end.
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) return std::nullopt;
     std::ifstream file(path, std::ios::binary);
     if (!file) return std::nullopt;
     return readImageSizeFromHeader([&file](std::uint64_t offset, std::size_t count) {

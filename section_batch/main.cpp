@@ -109,7 +109,15 @@ int runBatch(const BatchOptions& options) {
             printError("section_measure introuvable, ni à côté de section_batch ni dans le PATH");
             return SOME_FAILED;
         }
-        runScans(*program, outFolder, pending, chooseJobs(options.jobs, pending));
+        holdStopSignals();
+        const int stopSignal =
+            runScans(*program, outFolder, pending, chooseJobs(options.jobs, pending));
+        if (stopSignal != 0) {
+            printError("arrêté par le signal " + std::to_string(stopSignal) +
+                       " ; les mesures en cours ont été arrêtées, relancez la même commande pour "
+                       "reprendre");
+            return 128 + stopSignal;
+        }
     }
 
     const std::vector<ScanResult> results = readResults(outFolder, names);
@@ -146,11 +154,8 @@ int runMerge(const BatchOptions& options) {
     return written ? status : SOME_FAILED;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const ParsedCommandLine commandLine =
-        parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+int run(const std::vector<std::string>& arguments) {
+    const ParsedCommandLine commandLine = parseCommandLine(arguments);
     if (!commandLine.options) {
         printError(commandLine.error + " (section_batch --help pour l'aide)");
         return BAD_COMMAND_LINE;
@@ -161,4 +166,18 @@ int main(int argc, char** argv) {
         return ALL_MEASURED;
     }
     return options.merge ? runMerge(options) : runBatch(options);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Whatever goes wrong ends the batch with a status and a message, never with an abort.
+    try {
+        return run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& failure) {
+        printError(std::string("erreur inattendue : ") + failure.what());
+    } catch (...) {
+        printError("erreur inattendue");
+    }
+    return SOME_FAILED;
 }

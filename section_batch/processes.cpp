@@ -1,15 +1,19 @@
 #include "section_batch/processes.h"
 
+#include "resources/memory_need.h"
+
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <system_error>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -55,46 +59,108 @@ fs::path ownFolder() {
     return error ? fs::path() : self.parent_path();
 }
 
-pid_t startMeasurement(const fs::path& program, const fs::path& scan, const fs::path& folder) {
+namespace {
+
+sigset_t stopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal);
+    return signals;
+}
+
+// The environment of a child: ours, with the memory share replaced.
+std::vector<std::string> childEnvironment(std::optional<std::uint64_t> memoryShare) {
+    std::vector<std::string> variables;
+    const std::string shareKey = std::string(MEMORY_SHARE_VARIABLE) + "=";
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        if (std::strncmp(*variable, shareKey.c_str(), shareKey.size()) != 0) {
+            variables.emplace_back(*variable);
+        }
+    }
+    if (memoryShare) variables.push_back(shareKey + std::to_string(*memoryShare));
+    return variables;
+}
+
+}  // namespace
+
+pid_t startMeasurement(const fs::path& program, const fs::path& scan, const fs::path& folder,
+                       std::optional<std::uint64_t> memoryShare) {
     // Everything the child needs is prepared before fork.
     const std::string programText = program.string();
     const std::string scanText = scan.string();
     const std::string folderText = folder.string();
     char* const arguments[] = {const_cast<char*>(programText.c_str()),
                                const_cast<char*>(scanText.c_str()), nullptr};
+    const std::vector<std::string> variables = childEnvironment(memoryShare);
+    std::vector<char*> environment;
+    for (const std::string& variable : variables) {
+        environment.push_back(const_cast<char*>(variable.c_str()));
+    }
+    environment.push_back(nullptr);
+    const pid_t parent = ::getpid();
 
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
 
+    // Ends with the batch, even one killed outright; a batch already gone leaves nothing to do.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent) ::_exit(NOT_STARTED);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
     if (::chdir(folderText.c_str()) != 0) {
         writeRaw(STDERR_FILENO, "section_batch : impossible d'entrer dans le dossier du scan\n");
         ::_exit(NOT_STARTED);
     }
-    const int input = ::open("/dev/null", O_RDONLY);
-    const int console = ::open("console.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int errors = ::open("erreurs.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // Close-on-exec: the program gets its three streams and no stray copies of them.
+    const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int console = ::open("console.txt", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int errors = ::open("erreurs.txt", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (input < 0 || console < 0 || errors < 0 || ::dup2(input, STDIN_FILENO) < 0 ||
         ::dup2(console, STDOUT_FILENO) < 0 || ::dup2(errors, STDERR_FILENO) < 0) {
         writeRaw(STDERR_FILENO, "section_batch : impossible de créer console.txt ou erreurs.txt\n");
         ::_exit(NOT_STARTED);
     }
-    ::execv(programText.c_str(), arguments);
+    ::execve(programText.c_str(), arguments, environment.data());
     writeRaw(STDERR_FILENO, "section_batch : impossible de lancer section_measure : ");
     writeRaw(STDERR_FILENO, programText.c_str());
     writeRaw(STDERR_FILENO, "\n");
     ::_exit(NOT_STARTED);
 }
 
+void holdStopSignals() {
+    sigset_t held = stopSignals();
+    sigaddset(&held, SIGCHLD);
+    ::sigprocmask(SIG_BLOCK, &held, nullptr);
+}
+
 std::optional<FinishedChild> waitForChild(int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    sigset_t awaited = stopSignals();
+    sigaddset(&awaited, SIGCHLD);
     for (;;) {
         int waitStatus = 0;
-        const pid_t pid = ::waitpid(-1, &waitStatus, timeoutMs < 0 ? 0 : WNOHANG);
-        if (pid > 0) return FinishedChild{pid, toExitStatus(waitStatus)};
+        const pid_t pid = ::waitpid(-1, &waitStatus, WNOHANG);
+        if (pid > 0) return FinishedChild{pid, toExitStatus(waitStatus), 0};
         if (pid < 0 && errno == EINTR) continue;
-        if (pid < 0) return FinishedChild{0, NOT_STARTED};
-        if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (pid < 0) return FinishedChild{0, NOT_STARTED, 0};
+        // A held SIGCHLD stays pending until taken here, so no child's end slips between.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (timeoutMs >= 0 && left.count() <= 0) return std::nullopt;
+        const long waitMs = timeoutMs < 0 ? 1000 : std::min<long>(left.count(), 1000);
+        const timespec timeout{waitMs / 1000, (waitMs % 1000) * 1000000};
+        const int signal = ::sigtimedwait(&awaited, nullptr, &timeout);
+        if (signal > 0 && signal != SIGCHLD) return FinishedChild{0, 0, signal};
+    }
+}
+
+void stopChildren(const std::vector<pid_t>& pids, int signal) {
+    for (const pid_t pid : pids) ::kill(pid, signal);
+    for (const pid_t pid : pids) {
+        int waitStatus = 0;
+        while (::waitpid(pid, &waitStatus, 0) < 0 && errno == EINTR) {
+        }
     }
 }
 

@@ -3,9 +3,11 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 // Beside section_batch first, then along the PATH (colon-separated, an empty entry being the
 // current folder); the path returned is absolute.
@@ -16,20 +18,32 @@ std::optional<std::filesystem::path> findMeasureProgram(const std::filesystem::p
 std::filesystem::path ownFolder();
 
 // Starts `program scan` in `folder`, its standard output going to console.txt and its
-// standard error to erreurs.txt there, standard input from /dev/null. -1 if fork failed.
-// A program that cannot be executed ends with NOT_STARTED.
+// standard error to erreurs.txt there, standard input from /dev/null, with the memory share
+// granted to it (if any) in its environment. -1 if fork failed. A program that cannot be
+// executed ends with NOT_STARTED. The child ends with SIGTERM if section_batch dies first.
 pid_t startMeasurement(const std::filesystem::path& program, const std::filesystem::path& scan,
-                       const std::filesystem::path& folder);
+                       const std::filesystem::path& folder,
+                       std::optional<std::uint64_t> memoryShare = std::nullopt);
 
 inline constexpr int NOT_STARTED = 127;
 
 struct FinishedChild {
     pid_t pid = 0;       // 0: no child is left to wait for
     int exitStatus = 0;  // 128 + the signal for a child killed by a signal, as shells do
+    int stopSignal = 0;  // not 0: section_batch was asked to stop by this signal (pid is 0)
 };
 
-// Waits for any child up to timeoutMs (forever when negative); nothing if none ended in time.
+// The signals that end a batch (SIGINT, SIGTERM, SIGHUP) are held back from now on, so that
+// waitForChild reports them and the batch can end its children before it ends. Children
+// started later get them back.
+void holdStopSignals();
+
+// Waits for any child up to timeoutMs (forever when negative); nothing if none ended and no
+// stop signal came in time.
 std::optional<FinishedChild> waitForChild(int timeoutMs);
+
+// Sends `signal` to each of `pids`, then waits for them all to end.
+void stopChildren(const std::vector<pid_t>& pids, int signal);
 
 // French wording of a status of section_measure, for messages.
 std::string describeExitStatus(int exitStatus);

@@ -124,7 +124,8 @@ bool holdsCompleteResult(const fs::path& folder, const ScanFingerprint& scan) {
     const std::optional<ScanStatus> status = readStatus(folder);
     std::error_code error;
     return status && status->exitStatus == 0 && status->scan == scan &&
-           fs::is_regular_file(folder / REPORT_FILE, error);
+           fs::is_regular_file(folder / REPORT_FILE, error) &&
+           parseMeasurementReport(readFile(folder / REPORT_FILE));
 }
 
 std::string tableHeader() {
@@ -153,9 +154,12 @@ std::string tableRow(const ScanResult& result) {
 }
 
 bool writeFileAtomically(const fs::path& path, const std::string& text) {
-    // The process id keeps two batches sharing a folder from writing the same temporary file.
+    // Host name and process id keep two batches sharing a folder, on one machine or several,
+    // from writing the same temporary file.
+    char host[256] = {};
+    if (::gethostname(host, sizeof(host) - 1) != 0) host[0] = '\0';
     fs::path temporary = path;
-    temporary += ".tmp-" + std::to_string(::getpid());
+    temporary += ".tmp-" + std::string(host) + "-" + std::to_string(::getpid());
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     std::size_t written = 0;
@@ -180,4 +184,11 @@ std::string readFile(const fs::path& path) {
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+bool syncToDisk(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
 }

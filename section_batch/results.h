@@ -50,7 +50,7 @@ struct ScanResult {
 
 ScanResult readScanResult(const std::filesystem::path& folder, const std::string& scanName);
 
-// Status 0 recorded for this very scan, with its "mesures.csv" still there.
+// Status 0 recorded for this very scan, with its "mesures.csv" still there and whole.
 bool holdsCompleteResult(const std::filesystem::path& folder, const ScanFingerprint& scan);
 
 std::string tableHeader();
@@ -60,3 +60,6 @@ std::string tableRow(const ScanResult& result);
 bool writeFileAtomically(const std::filesystem::path& path, const std::string& text);
 
 std::string readFile(const std::filesystem::path& path);
+
+// Flushes a file written by another process to disk; false if it cannot be opened or synced.
+bool syncToDisk(const std::filesystem::path& path);

@@ -1,5 +1,6 @@
 #include "section_batch/scheduler.h"
 
+#include "resources/memory_need.h"
 #include "resources/resources.h"
 #include "scan_input/image_header.h"
 #include "section_batch/processes.h"
@@ -67,34 +68,38 @@ std::uint64_t largestPixelCount(const std::vector<PendingScan>& scans) {
     for (const PendingScan& scan : scans) {
         std::optional<cv::Size> size = readImageSizeFromHeader(scan.path);
         if (!size) {
-            const cv::Mat decoded = cv::imread(scan.path.string(), cv::IMREAD_GRAYSCALE);
-            if (!decoded.empty()) size = decoded.size();
+            // The decoder may refuse a size by throwing; section_measure will say why.
+            try {
+                const cv::Mat decoded = cv::imread(scan.path.string(), cv::IMREAD_GRAYSCALE);
+                if (!decoded.empty()) size = decoded.size();
+            } catch (const cv::Exception&) {
+            }
         }
-        if (size) largest = std::max(largest, static_cast<std::uint64_t>(size->area()));
+        if (size) largest = std::max(largest, pixelCount(*size));
     }
     return largest;
 }
 
-int chooseJobs(std::optional<int> requested, const std::vector<PendingScan>& scans) {
+JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>& scans) {
     const int wanted = requested.value_or(availableCores());
-    std::optional<std::uint64_t> available = parseMemAvailable(readSmallFile("/proc/meminfo"));
-    const std::optional<std::uint64_t> cgroupLeft =
-        cgroupMemoryLeft(cgroupMemoryFiles(readSmallFile("/proc/self/cgroup")));
-    if (cgroupLeft) available = available ? std::min(*available, *cgroupLeft) : *cgroupLeft;
-    if (!available || scans.empty()) return wanted;
-    const std::uint64_t bytesPerJob = BYTES_PER_PIXEL * largestPixelCount(scans);
+    // The children share these; the address space is each one's own.
+    MemoryRoom room = probeMemoryRoom();
+    room.addressSpace.reset();
+    const std::optional<std::uint64_t> available = tightest(room);
+    if (!available || scans.empty()) return {wanted, std::nullopt};
+    const std::uint64_t bytesPerJob = SECTION_MEASURE_NEED.bytesFor(largestPixelCount(scans));
     const int jobs = jobsThatFit(wanted, bytesPerJob, *available);
     if (jobs < wanted) {
-        constexpr std::uint64_t megabyte = 1024 * 1024;
+        constexpr std::uint64_t MEGABYTE = 1024 * 1024;
         std::cerr << "section_batch : " << jobs << " mesure(s) à la fois au lieu de " << wanted
-                  << " : la plus grande image demande environ " << bytesPerJob / megabyte
-                  << " Mo et " << *available / megabyte << " Mo sont disponibles" << std::endl;
+                  << " : la plus grande image demande environ " << bytesPerJob / MEGABYTE
+                  << " Mo et " << *available / MEGABYTE << " Mo sont disponibles" << std::endl;
     }
-    return jobs;
+    return {jobs, *available / static_cast<std::uint64_t>(jobs)};
 }
 
-void runScans(const fs::path& program, const fs::path& outFolder,
-              const std::vector<PendingScan>& scans, int jobs) {
+int runScans(const fs::path& program, const fs::path& outFolder,
+             const std::vector<PendingScan>& scans, const JobPlan& plan) {
     const bool terminal = ::isatty(STDERR_FILENO) != 0;
     const Clock::time_point batchStart = Clock::now();
     const int total = static_cast<int>(scans.size());
@@ -113,14 +118,14 @@ void runScans(const fs::path& program, const fs::path& outFolder,
     };
 
     while (next < scans.size() || !running.empty()) {
-        while (static_cast<int>(running.size()) < jobs && next < scans.size()) {
+        while (static_cast<int>(running.size()) < plan.jobs && next < scans.size()) {
             const PendingScan& scan = scans[next++];
             const fs::path folder = outFolder / scan.name;
             if (!prepareFolder(folder)) {
                 ++done;
                 continue;
             }
-            const pid_t pid = startMeasurement(program, scan.path, folder);
+            const pid_t pid = startMeasurement(program, scan.path, folder, plan.memoryShare);
             if (pid < 0) {
                 printError("impossible de lancer section_measure pour « " + scan.name + " »");
                 ++done;
@@ -128,10 +133,19 @@ void runScans(const fs::path& program, const fs::path& outFolder,
             }
             running.push_back({pid, scan, Clock::now()});
         }
+        // The last scans may all have failed to start: nothing left to wait for.
+        if (running.empty()) continue;
         if (terminal) report("", false);
 
         const std::optional<FinishedChild> child = waitForChild(terminal ? 1000 : -1);
         if (!child) continue;
+        if (child->stopSignal != 0) {
+            std::vector<pid_t> pids;
+            for (const RunningScan& scan : running) pids.push_back(scan.pid);
+            stopChildren(pids, child->stopSignal);
+            if (terminal) std::cerr << "\r\x1b[K" << std::flush;
+            return child->stopSignal;
+        }
         if (child->pid == 0) {
             // Children reaped behind our back: their scans keep no status, so they count as failed.
             printError(std::to_string(running.size()) +
@@ -147,6 +161,8 @@ void runScans(const fs::path& program, const fs::path& outFolder,
         ++done;
 
         const fs::path folder = outFolder / finished.scan.name;
+        // On disk before the status that vouches for it.
+        syncToDisk(folder / REPORT_FILE);
         if (!writeStatus(folder, {child->exitStatus, finished.scan.fingerprint})) {
             printError("impossible d'écrire « " + (folder / STATUS_FILE).string() + " »");
         }
@@ -157,4 +173,5 @@ void runScans(const fs::path& program, const fs::path& outFolder,
         report(line, !measured);
     }
     if (terminal) std::cerr << "\r\x1b[K" << std::flush;
+    return 0;
 }

@@ -15,9 +15,6 @@ struct PendingScan {
     ScanFingerprint fingerprint;
 };
 
-// Peak memory of one measurement: grabCut's models and masks take about this much per pixel.
-inline constexpr std::uint64_t BYTES_PER_PIXEL = 220;
-
 // At most `wanted`, no more than `available` holds at `bytesPerJob` each, and at least one.
 int jobsThatFit(int wanted, std::uint64_t bytesPerJob, std::uint64_t available);
 
@@ -25,13 +22,20 @@ int jobsThatFit(int wanted, std::uint64_t bytesPerJob, std::uint64_t available);
 // understood); 0 when no size is known.
 std::uint64_t largestPixelCount(const std::vector<PendingScan>& scans);
 
-// As many as asked (or cores), lowered, and said so, when memory holds fewer.
-int chooseJobs(std::optional<int> requested, const std::vector<PendingScan>& scans);
+struct JobPlan {
+    int jobs = 1;
+    std::optional<std::uint64_t> memoryShare;  // bytes each child may take; none when unknown
+};
 
-// Measures every scan with `program`, `jobs` at a time, each in outFolder/<name>/, and records
-// each one's status there once it ends.
-void runScans(const std::filesystem::path& program, const std::filesystem::path& outFolder,
-              const std::vector<PendingScan>& scans, int jobs);
+// As many as asked (or cores), lowered, and said so, when memory holds fewer; each child's share
+// of the memory the batch may use (MemAvailable and the cgroup limits).
+JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>& scans);
+
+// Measures every scan with `program`, plan.jobs at a time, each in outFolder/<name>/, and
+// records each one's status there once it ends. Returns the signal that stopped the batch
+// (its children then ended too, without a status), or 0.
+int runScans(const std::filesystem::path& program, const std::filesystem::path& outFolder,
+             const std::vector<PendingScan>& scans, const JobPlan& plan);
 
 // "section_batch : message" on standard error.
 void printError(const std::string& message);

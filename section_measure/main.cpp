@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
     const RunOutputs outputs{std::cout, imageFileWriter(writeFailed, std::cerr),
                              [&stage](const char* next) { stage = next; }};
     try {
+        if (refuseScanTooLarge(path, SECTION_MEASURE_NEED, Language::FRENCH, std::cerr))
+            return FAILED;
         const cv::Mat image = readScan(path);
         if (image.empty()) {
             std::cerr << "section_measure : impossible de lire « " << path << " » : "

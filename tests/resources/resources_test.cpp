@@ -1,4 +1,5 @@
 #include "resources/resources.h"
+#include "resources/memory_need.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -52,4 +53,41 @@ TEST(Resources, ReadsTheTightestCgroupLimitAlongTheHierarchy) {
     EXPECT_EQ(cgroupMemoryLeft(
                   {{f / "job.max", f / "job.current"}, {f / "full.limit", f / "full.usage"}}),
               0u);
+}
+
+TEST(MemoryNeed, TheTightestLimitDecidesAndABatchShareStandsForTheSharedOnes) {
+    constexpr std::uint64_t MB = 1024 * 1024;
+    const MemoryNeed need{200, 50 * MB};
+    const std::uint64_t pixels = 4 * MB;  // 800 MB + 50 MB
+    MemoryRoom room;
+    EXPECT_TRUE(checkMemory(pixels, need, room, std::nullopt).fits);  // nothing known
+
+    room.available = 20000 * MB;
+    room.cgroupLeft = 600 * MB;
+    MemoryVerdict verdict = checkMemory(pixels, need, room, std::nullopt);
+    EXPECT_FALSE(verdict.fits);
+    EXPECT_EQ(verdict.needed, 850 * MB);
+    EXPECT_EQ(verdict.available, 600 * MB);
+    EXPECT_EQ(verdict.limit, MemoryLimit::CGROUP);
+    const std::string french = memoryShortageMessage(verdict, "a.jpg", Language::FRENCH);
+    EXPECT_NE(french.find("« a.jpg » : l'image demande environ 850 Mo et 600 Mo"),
+              std::string::npos)
+        << french;
+    const std::string english = memoryShortageMessage(verdict, "a.jpg", Language::ENGLISH);
+    EXPECT_NE(english.find("\"a.jpg\": the scan needs about 850 MB and 600 MB"), std::string::npos)
+        << english;
+
+    // The batch budgeted 900 MB for this child out of the job's memory: it is not refused for
+    // what its siblings hold.
+    verdict = checkMemory(pixels, need, room, 900 * MB);
+    EXPECT_TRUE(verdict.fits);
+    EXPECT_EQ(verdict.limit, MemoryLimit::SHARE);
+    room.addressSpace = 700 * MB;  // each process's own
+    EXPECT_EQ(checkMemory(pixels, need, room, 900 * MB).limit, MemoryLimit::ADDRESS_SPACE);
+
+    EXPECT_EQ(parseMemoryShare("943718400"), 943718400u);
+    for (const char* bad : {"", "-5", "12 MB", "1e9", "99999999999999999999999"}) {
+        EXPECT_FALSE(parseMemoryShare(bad)) << bad;
+    }
+    EXPECT_FALSE(parseMemoryShare(nullptr));
 }

@@ -4,9 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -14,8 +20,9 @@ namespace {
 
 const std::string batch = SECTION_BATCH_BINARY;
 
-// Scans named "echec..." fail with status 1, "tue..." are killed; the others get a report
-// whose first value is the length of their name, so rows can be told apart.
+// Scans named "echec..." fail with status 1, "tue..." are killed, "lent..." sleep; "fd..." list
+// their open descriptors and keep their memory share; the others get a report whose first value
+// is the length of their name, so rows can be told apart.
 void writeStandIn(const fs::path& folder, const fs::path& callLog) {
     fs::create_directories(folder);
     const fs::path script = folder / "section_measure";
@@ -29,6 +36,9 @@ void writeStandIn(const fs::path& folder, const fs::path& callLog) {
                    "case \"$(basename \"$1\")\" in\n"
                    "  echec*) echo 'pas de section ici' >&2; exit 1 ;;\n"
                    "  tue*) kill -9 $$ ;;\n"
+                   "  lent*) echo $$ > pid.txt; exec sleep 60 ;;\n"
+                   "  fd*) ls /proc/$$/fd > fds.txt; printf %s \"$SECTION_BATCH_MEMORY_SHARE\" > "
+                   "part.txt ;;\n"
                    "esac\n"
                    "n=$(basename \"$1\" | wc -c)\n"
                    "{\n"
@@ -278,4 +288,89 @@ TEST(BatchWithStandIn, StatusesSurviveAnIgnoredChildSignalInheritedFromTheLaunch
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[1][1], "0");
     EXPECT_EQ(rows[2][1], "1");
+}
+
+TEST(BatchWithStandIn, ScansThatCannotStartAreNotWaitedFor) {
+    Batch b("not_started");
+    for (const char* name : {"a.jpg", "b.jpg"}) writeBytes(b.scans / name, "x");
+    const fs::path out = b.folder.path() / "out";
+    fs::create_directories(out);
+    writeBytes(out / "b.jpg", "a file where the scan's folder goes");
+    const RunResult result = b.run({"-j", "1", "scans", "out"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("impossible de créer le dossier"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("perdue"), std::string::npos) << result.err;
+}
+
+TEST(BatchWithStandIn, ChildrenGetTheirThreeStreamsAloneAndTheirMemoryShare) {
+    Batch b("descriptors");
+    writeBytes(b.scans / "fd.jpg", "x");
+    ASSERT_EQ(b.run({"scans", "out"}).status, 0);
+    const fs::path folder = b.folder.path() / "out" / "fd.jpg";
+    const std::vector<std::string> descriptors =
+        test_support::splitLines(readBytes(folder / "fds.txt"));
+    EXPECT_GE(descriptors.size(), 3u);
+    // The shell keeps its script at 10 or above.
+    for (const std::string& fd : descriptors) {
+        EXPECT_TRUE(std::stoi(fd) <= 2 || std::stoi(fd) >= 10)
+            << "descriptor " << fd << " inherited";
+    }
+    const std::string share = readBytes(folder / "part.txt");
+    ASSERT_FALSE(share.empty());
+    EXPECT_GT(std::stoull(share), 0u);
+}
+
+namespace {
+
+// Gone, or a zombie nobody waits for.
+bool ended(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return true;
+    const std::size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
+}
+
+}  // namespace
+
+TEST(BatchWithStandIn, ChildrenEndWithTheBatchWhateverEndsIt) {
+    for (const int signal : {SIGTERM, SIGINT, SIGKILL}) {
+        SCOPED_TRACE("signal " + std::to_string(signal));
+        Batch b("stopped_" + std::to_string(signal));
+        writeBytes(b.scans / "lent.jpg", "x");
+        const fs::path pidFile = b.folder.path() / "out" / "lent.jpg" / "pid.txt";
+        const std::string program = (b.bin / "section_batch").string();
+        const std::string scans = b.scans.string();
+        const std::string out = (b.folder.path() / "out").string();
+        char* const arguments[] = {const_cast<char*>(program.c_str()),
+                                   const_cast<char*>(scans.c_str()), const_cast<char*>(out.c_str()),
+                                   nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        pid_t batchPid = 0;
+        ASSERT_EQ(posix_spawn(&batchPid, program.c_str(), &actions, nullptr, arguments, environ),
+                  0);
+        posix_spawn_file_actions_destroy(&actions);
+
+        pid_t sleeper = 0;
+        for (int i = 0; i < 200 && sleeper == 0; ++i) {
+            std::ifstream(pidFile) >> sleeper;
+            if (sleeper == 0) usleep(50000);
+        }
+        ASSERT_GT(sleeper, 0) << "the stand-in never started";
+        ::kill(batchPid, signal);
+        int waitStatus = 0;
+        ASSERT_EQ(::waitpid(batchPid, &waitStatus, 0), batchPid);
+        if (signal == SIGKILL) {
+            EXPECT_TRUE(WIFSIGNALED(waitStatus));
+        } else {
+            ASSERT_TRUE(WIFEXITED(waitStatus)) << "killed by " << WTERMSIG(waitStatus);
+            EXPECT_EQ(WEXITSTATUS(waitStatus), 128 + signal);
+        }
+        for (int i = 0; i < 100 && !ended(sleeper); ++i) usleep(50000);
+        EXPECT_TRUE(ended(sleeper)) << "the child outlived the batch";
+        ::kill(sleeper, SIGKILL);
+    }
 }

@@ -111,10 +111,27 @@ TEST(StatusFile, CompleteOnlyForStatusZeroOnTheSameScanWithItsReport) {
     const ScanFingerprint touched{fingerprint.size, fingerprint.modifiedNs + 1};
     EXPECT_FALSE(holdsCompleteResult(result, touched));
 
+    // A report cut short (a power loss before it reached the disk) is measured again.
+    writeBytes(result / REPORT_FILE, exampleReport.substr(0, exampleReport.size() / 2));
+    EXPECT_FALSE(holdsCompleteResult(result, fingerprint));
     fs::remove(result / REPORT_FILE);
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint));
-    EXPECT_FALSE(
-        fs::exists(result / (std::string(STATUS_FILE) + ".tmp-" + std::to_string(::getpid()))));
+    for (const fs::directory_entry& entry : fs::directory_iterator(result)) {
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos);
+    }
+}
+
+TEST(StatusFile, ATemporaryFileOfTheSamePidOnAnotherHostIsLeftAlone) {
+    // On a folder shared by several machines, another host's batch with our pid is writing.
+    TestFolder folder("section_batch_hosts");
+    const fs::path status = folder.path() / STATUS_FILE;
+    const fs::path theirs =
+        folder.path() / (std::string(STATUS_FILE) + ".tmp-" + std::to_string(::getpid()));
+    fs::create_directories(theirs);
+    writeBytes(theirs / "in use", "");
+    ASSERT_TRUE(writeStatus(folder.path(), {0, {1, 2}}));
+    EXPECT_EQ(readStatus(folder.path())->scan, (ScanFingerprint{1, 2}));
+    EXPECT_TRUE(fs::exists(theirs / "in use"));
 }
 
 TEST(Table, HeaderNamesEveryAngleAndHollowInTheReportsOrder) {

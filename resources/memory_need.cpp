@@ -1,0 +1,93 @@
+#include "resources/memory_need.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr std::uint64_t MEGABYTE = 1024 * 1024;
+
+// Rounded up, so that "needs 301 MB, 300 MB available" never reads "needs 300, 300 available".
+std::string megabytesUp(std::uint64_t bytes) {
+    return std::to_string((bytes + MEGABYTE - 1) / MEGABYTE);
+}
+
+std::string megabytesDown(std::uint64_t bytes) { return std::to_string(bytes / MEGABYTE); }
+
+const char* frenchLimit(MemoryLimit limit) {
+    switch (limit) {
+        case MemoryLimit::AVAILABLE: return "mémoire disponible de la machine";
+        case MemoryLimit::CGROUP:
+            return "limite mémoire du groupe de contrôle (cgroup, tâche de grappe)";
+        case MemoryLimit::ADDRESS_SPACE: return "limite d'espace d'adressage (ulimit -v)";
+        case MemoryLimit::SHARE: return "part de mémoire accordée par section_batch";
+        case MemoryLimit::NONE: break;
+    }
+    return "aucune limite";
+}
+
+const char* englishLimit(MemoryLimit limit) {
+    switch (limit) {
+        case MemoryLimit::AVAILABLE: return "memory available on the machine";
+        case MemoryLimit::CGROUP: return "memory limit of the cgroup (cluster job)";
+        case MemoryLimit::ADDRESS_SPACE: return "address-space limit (ulimit -v)";
+        case MemoryLimit::SHARE: return "memory share granted by the batch";
+        case MemoryLimit::NONE: break;
+    }
+    return "no limit";
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> parseMemoryShare(const char* text) {
+    if (text == nullptr || !std::isdigit(static_cast<unsigned char>(*text))) return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (errno != 0 || *end != '\0') return std::nullopt;
+    return value;
+}
+
+MemoryVerdict checkMemory(std::uint64_t pixels, const MemoryNeed& need, const MemoryRoom& room,
+                          std::optional<std::uint64_t> share) {
+    MemoryVerdict verdict;
+    verdict.needed = need.bytesFor(pixels);
+    const auto consider = [&verdict](std::optional<std::uint64_t> left, MemoryLimit limit) {
+        if (!left || (verdict.limit != MemoryLimit::NONE && *left >= verdict.available)) return;
+        verdict.available = *left;
+        verdict.limit = limit;
+    };
+    if (share) {
+        consider(share, MemoryLimit::SHARE);
+    } else {
+        consider(room.available, MemoryLimit::AVAILABLE);
+        consider(room.cgroupLeft, MemoryLimit::CGROUP);
+    }
+    consider(room.addressSpace, MemoryLimit::ADDRESS_SPACE);
+    verdict.fits = verdict.limit == MemoryLimit::NONE || verdict.needed <= verdict.available;
+    return verdict;
+}
+
+MemoryVerdict checkMemoryOfThisProcess(std::uint64_t pixels, const MemoryNeed& need) {
+    return checkMemory(pixels, need, probeMemoryRoom(),
+                       parseMemoryShare(std::getenv(MEMORY_SHARE_VARIABLE)));
+}
+
+std::string memoryShortageMessage(const MemoryVerdict& verdict, const std::string& scanPath,
+                                  Language language) {
+    if (language == Language::FRENCH) {
+        return "section_measure : mémoire insuffisante pour « " + scanPath +
+               " » : l'image demande environ " + megabytesUp(verdict.needed) + " Mo et " +
+               megabytesDown(verdict.available) + " Mo sont disponibles (" +
+               frenchLimit(verdict.limit) +
+               ") ; mesurez une image plus petite, donnez plus de mémoire (par exemple --mem "
+               "d'une tâche SLURM) ou lancez moins de mesures à la fois (section_batch -j)";
+    }
+    return "Insufficient memory for \"" + scanPath + "\": the scan needs about " +
+           megabytesUp(verdict.needed) + " MB and " + megabytesDown(verdict.available) +
+           " MB are available (" + englishLimit(verdict.limit) +
+           "); use a smaller scan, give the run more memory (for example a cluster job's --mem) "
+           "or run fewer scans at once";
+}

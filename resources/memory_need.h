@@ -1,0 +1,58 @@
+// What a scan will need before the costly work starts, against what the process may use.
+#pragma once
+
+#include "resources/resources.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// Peak memory of one run, a x pixels + b, never below the peak measured on 1, 4 and 9 MP scans
+// and at most 15 % above it (5 % above today). bench/memory/memory_estimate.sh measures the
+// peaks again and prints the pair: run it after any change to what a stage allocates.
+struct MemoryNeed {
+    std::uint64_t bytesPerPixel;
+    std::uint64_t fixedBytes;
+    std::uint64_t bytesFor(std::uint64_t pixels) const {
+        return bytesPerPixel * pixels + fixedBytes;
+    }
+};
+
+// section_measure: grabCut's graph and models, and the images of every stage. Peaks measured:
+// 258, 873 and 1898 MB.
+inline constexpr MemoryNeed SECTION_MEASURE_NEED{226, 56 * 1024 * 1024};
+// leaflet_crop: the decoded scan, its gray and black-and-white images, the drawing, the crops.
+// Peaks measured: 68, 93 and 135 MB.
+inline constexpr MemoryNeed LEAFLET_CROP_NEED{10, 63 * 1024 * 1024};
+
+// The bytes section_batch grants each of its children: they share the batch's memory, so a
+// child checks against its share rather than against what the whole machine or job has left.
+inline constexpr const char* MEMORY_SHARE_VARIABLE = "SECTION_BATCH_MEMORY_SHARE";
+
+// Which limit is the tightest.
+enum class MemoryLimit { NONE, AVAILABLE, CGROUP, ADDRESS_SPACE, SHARE };
+
+struct MemoryVerdict {
+    bool fits = true;
+    std::uint64_t needed = 0;
+    std::uint64_t available = 0;  // under `limit`
+    MemoryLimit limit = MemoryLimit::NONE;
+};
+
+// A decimal byte count, as the batch writes it; nothing for anything else.
+std::optional<std::uint64_t> parseMemoryShare(const char* text);
+
+// The share, when given, stands for MemAvailable and the cgroup limits, which the batch's
+// children share; the address space is each process's own.
+MemoryVerdict checkMemory(std::uint64_t pixels, const MemoryNeed& need, const MemoryRoom& room,
+                          std::optional<std::uint64_t> share);
+
+// The same for this process, from the machine and its environment.
+MemoryVerdict checkMemoryOfThisProcess(std::uint64_t pixels, const MemoryNeed& need);
+
+// French is section_measure's, with its prefix; English is leaflet_crop's.
+enum class Language { FRENCH, ENGLISH };
+
+// Names the scan and says what it needs, what is available and what to do (no newline).
+std::string memoryShortageMessage(const MemoryVerdict& verdict, const std::string& scanPath,
+                                  Language language);

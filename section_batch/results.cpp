@@ -101,7 +101,10 @@ std::optional<std::vector<std::string>> parseMeasurementReport(const std::string
         if (cells.size() != cellCount || cells[0] != expected.label) return std::nullopt;
         if (expected.values == 5 && !cells.back().empty()) return std::nullopt;
         for (int v = 1; v <= expected.values; ++v) {
-            if (cells[v].empty()) return std::nullopt;
+            // A line break or a quote in a value would break the table's row.
+            if (cells[v].empty() || cells[v].find_first_of("\r\n\"") != std::string::npos) {
+                return std::nullopt;
+            }
             values.push_back(cells[v]);
         }
     }

@@ -73,6 +73,10 @@ TEST(MeasurementReport, RefusesAnythingButAWholeReport) {
     EXPECT_FALSE(parseMeasurementReport(replaced(exampleReport, ";9,87", ";9,87;1")));
     EXPECT_FALSE(parseMeasurementReport(replaced(exampleReport, "Profondeur", "Hauteur")));
     EXPECT_FALSE(parseMeasurementReport(exampleReport + "extra\r\n"));
+    // A lone line break or a quote in a value would split or merge the table's rows.
+    EXPECT_FALSE(parseMeasurementReport(replaced(exampleReport, "19,84", "\rT,84")));
+    EXPECT_FALSE(parseMeasurementReport(replaced(exampleReport, "19,84", "19\n84")));
+    EXPECT_FALSE(parseMeasurementReport(replaced(exampleReport, "9,87", "\"9,87")));
 }
 
 TEST(StatusFile, RoundTripsAndRefusesDamagedText) {

@@ -92,8 +92,9 @@ JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>&
     if (jobs < wanted) {
         constexpr std::uint64_t MEGABYTE = 1024 * 1024;
         std::cerr << "section_batch : " << jobs << " mesure(s) à la fois au lieu de " << wanted
-                  << " : la plus grande image demande environ " << bytesPerJob / MEGABYTE
-                  << " Mo et " << *available / MEGABYTE << " Mo sont disponibles" << std::endl;
+                  << " : la plus grande image demande environ "
+                  << (bytesPerJob + MEGABYTE - 1) / MEGABYTE << " Mo et " << *available / MEGABYTE
+                  << " Mo sont disponibles" << std::endl;
     }
     return {jobs, *available / static_cast<std::uint64_t>(jobs)};
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang, AddressSanitizer and UndefinedBehaviorSanitizer into
-# build-fuzz (the fuzz preset), then runs each for the given number of seconds (default 60), or for a number of
-# executions with --runs N, and prints how many inputs each ran. Exits non-zero on a finding
+# build-fuzz (the fuzz preset), then runs each for the given number of seconds (default 60), or
+# for a number of executions with --runs N, and prints how many inputs each ran. Exits non-zero on a finding
 # (crash, sanitizer report, broken property, uncaught exception, hang); the input is kept in
 # build-fuzz/findings/TARGET/. A finding belongs, once mended, in tests/fuzz/corpus/NAME/.
 #

@@ -121,6 +121,11 @@ pid_t startMeasurement(const fs::path& program, const fs::path& scan, const fs::
         writeRaw(STDERR_FILENO, "section_batch : impossible de créer console.txt ou erreurs.txt\n");
         ::_exit(NOT_STARTED);
     }
+    // Nor any descriptor section_batch itself inherited without close-on-exec.
+    if (::close_range(3, ~0U, 0) != 0) {
+        for (long fd = 3, last = ::sysconf(_SC_OPEN_MAX); fd < last; ++fd)
+            ::close(static_cast<int>(fd));
+    }
     ::execve(programText.c_str(), arguments, environment.data());
     writeRaw(STDERR_FILENO, "section_batch : impossible de lancer section_measure : ");
     writeRaw(STDERR_FILENO, programText.c_str());

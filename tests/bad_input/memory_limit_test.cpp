@@ -68,6 +68,12 @@ private:
         if (fs::exists(folder / "memory.memsw.limit_in_bytes")) {
             writeValue(folder / "memory.memsw.limit_in_bytes", std::to_string(limit));
         }
+        // A container may let the folder be made and still refuse to move a process into it.
+        const std::string enter = "echo $$ > '" + (folder / "cgroup.procs").string() + "'";
+        if (runProgram("/bin/sh", {"-c", enter}).status != 0) {
+            fs::remove(folder, error);
+            return;
+        }
         folder_ = folder;
     }
     fs::path folder_;

@@ -1,5 +1,6 @@
 // leaflet_crop: cuts every leaflet of a scan out as an upright crop into "PETALES/".
 #include "detection.h"
+#include "plant_scan_tools/version.h"
 #include "scan_input/scan_input.h"
 #include "upright_crop.h"
 
@@ -16,6 +17,9 @@
 #include <system_error>
 
 namespace {
+
+// The command line takes no option, so the version is kept where `strings` finds it.
+[[gnu::used]] const char VERSION_MARK[] = "leaflet_crop " PLANT_SCAN_TOOLS_VERSION;
 
 enum ExitStatus {
     kComplete = 0,

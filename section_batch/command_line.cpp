@@ -1,5 +1,9 @@
 #include "section_batch/command_line.h"
 
+#include "plant_scan_tools/version.h"
+
+#include <opencv2/core/utility.hpp>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -52,6 +56,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         if (argument == "-h" || argument == "--help") {
             options.help = true;
             return ParsedCommandLine{options, ""};
+        } else if (argument == "--version") {
+            options.version = true;
+            return ParsedCommandLine{options, ""};
         } else if (argument == "--force") {
             options.force = true;
         } else if (argument == "--merge") {
@@ -90,7 +97,8 @@ std::string helpText() {
         section_batch --merge SORTIE
 
 Mesure chaque image du dossier SCANS (.jpg, .jpeg, .png, .tif, .tiff, .bmp, en majuscules
-ou en minuscules ; les sous-dossiers ne sont pas parcourus), dans l'ordre des noms, en lançant
+ou en minuscules ; les sous-dossiers ne sont pas parcourus), dans l'ordre naturel des noms
+(les nombres comparés par leur valeur : coupe_2 avant coupe_10), en lançant
 section_measure une fois par image. SORTIE vaut « resultats » (dans le dossier courant) par
 défaut. section_measure est cherché à côté de section_batch, sinon dans le PATH.
 
@@ -108,6 +116,13 @@ image en échec garde sa ligne, avec son statut et des cases vides (un statut 0 
 « mesures.csv » complet compte aussi comme un échec). Le tableau est écrit dans
 un fichier temporaire puis renommé : une série interrompue ne laisse jamais un demi-tableau.
 
+Chaque lancement (série, morceau ou --merge) écrit à la fin son compte rendu dans
+SORTIE/lancements/, un fichier à lui nommé par l'heure de début, la machine et le numéro de
+processus : version de section_batch et d'OpenCV, heures de début et de fin (UTC), machine,
+ligne de commande, options (-j, --shard, --force), nombre d'images du dossier, puis celles
+que ce lancement a mesurées, sautées (déjà faites) et vues en échec. Un lancement
+interrompu n'en laisse pas.
+
 Reprise : relancée avec le même SORTIE, la commande saute les images dont le dossier contient
 déjà un résultat complet, c'est-à-dire un statut 0 enregistré pour la même image (même
 taille, même date de modification) et « mesures.csv » présent. Les images en échec,
@@ -119,15 +134,16 @@ Options :
                d'une tâche de grappe) ne suffit pas : grabCut demande environ 220 octets par
                pixel de la plus grande image.
   --force      tout mesurer à nouveau, même les résultats complets.
-  --shard K/N  ne mesurer que les images dont la position dans la liste triée (à partir de 0)
+  --shard K/N  ne mesurer que les images dont la position dans la liste (à partir de 0)
                vaut K modulo N, pour répartir une série sur plusieurs machines qui partagent
                SCANS et SORTIE. Le tableau n'est alors pas écrit : lancez --merge une fois
                tous les morceaux terminés.
   --merge      reconstruire SORTIE/toutes_mesures.csv à partir des seuls sous-dossiers de
-               SORTIE nommés comme des images, dans l'ordre des noms, sans rien mesurer.
+               SORTIE nommés comme des images, dans l'ordre naturel, sans rien mesurer.
                Un sous-dossier sans statut.txt (mesure interrompue ou en cours) donne une
                ligne au statut vide.
   -h, --help   afficher cette aide.
+  --version    afficher la version de section_batch et celle d'OpenCV.
 
 Progression : sur un terminal, une ligne tenue à jour sur la sortie d'erreur (images faites
 sur le total, image en cours, temps écoulé, temps restant estimé) ; sinon une ligne par image
@@ -140,7 +156,12 @@ mémoire épuisée ; 127 section_measure n'a pas pu être lancé ; 128 + N arrê
 Statut de sortie de section_batch :
   0  toutes les images ont été mesurées
   1  au moins une image en échec (le bilan dit combien et lesquelles), section_measure
-     introuvable, ou un dossier ou le tableau n'a pas pu être écrit
+     introuvable, ou un dossier, le tableau ou le compte rendu n'a pas pu être écrit
   2  ligne de commande incorrecte (option inconnue, SCANS n'est pas un dossier...)
 )";
+}
+
+std::string versionText() {
+    return std::string("section_batch " PLANT_SCAN_TOOLS_VERSION " (OpenCV ") +
+           cv::getVersionString() + ")\n";
 }

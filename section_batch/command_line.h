@@ -7,6 +7,7 @@
 
 struct BatchOptions {
     bool help = false;
+    bool version = false;
     bool merge = false;  // rebuild the table of `outFolder` from its subfolders only
     bool force = false;
     std::string scansFolder;
@@ -25,3 +26,6 @@ struct ParsedCommandLine {
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 std::string helpText();
+
+// "section_batch 1.0.0 (OpenCV 4.6.0)" and a line break.
+std::string versionText();

@@ -3,6 +3,7 @@
 #include "section_batch/command_line.h"
 #include "section_batch/processes.h"
 #include "section_batch/results.h"
+#include "section_batch/run_record.h"
 #include "section_batch/scans.h"
 #include "section_batch/scheduler.h"
 
@@ -10,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -60,7 +62,16 @@ ExitStatus summarize(const std::vector<ScanResult>& results, int skipped,
     return failures == 0 ? ALL_MEASURED : SOME_FAILED;
 }
 
-int runBatch(const BatchOptions& options) {
+// Written last, so that an interrupted run leaves no record.
+bool saveRunRecord(const fs::path& outFolder, RunRecord record) {
+    record.end = utcTime(std::time(nullptr));
+    if (writeRunRecord(outFolder, record)) return true;
+    printError("impossible d'écrire le compte rendu du lancement dans « " +
+               (outFolder / RUN_RECORD_FOLDER).string() + " »");
+    return false;
+}
+
+int runBatch(const BatchOptions& options, RunRecord record) {
     // An ignored SIGCHLD, inherited from whoever started us, would make the children's
     // statuses vanish.
     std::signal(SIGCHLD, SIG_DFL);
@@ -78,6 +89,7 @@ int runBatch(const BatchOptions& options) {
         return BAD_COMMAND_LINE;
     }
     if (names.empty()) printError("aucune image dans « " + options.scansFolder + " »");
+    record.images = static_cast<int>(names.size());
     if (options.shard) names = selectShard(names, *options.shard, options.shardCount);
 
     const fs::path outFolder = options.outFolder;
@@ -110,8 +122,8 @@ int runBatch(const BatchOptions& options) {
             return SOME_FAILED;
         }
         holdStopSignals();
-        const int stopSignal =
-            runScans(*program, outFolder, pending, chooseJobs(options.jobs, pending));
+        record.jobs = chooseJobs(options.jobs, pending);
+        const int stopSignal = runScans(*program, outFolder, pending, *record.jobs);
         if (stopSignal != 0) {
             printError("arrêté par le signal " + std::to_string(stopSignal) +
                        " ; les mesures en cours ont été arrêtées, relancez la même commande pour "
@@ -121,18 +133,27 @@ int runBatch(const BatchOptions& options) {
     }
 
     const std::vector<ScanResult> results = readResults(outFolder, names);
+    record.skipped = skipped;
+    std::set<std::string> measuredNow;
+    for (const PendingScan& scan : pending) measuredNow.insert(scan.name);
+    for (const ScanResult& result : results) {
+        if (measuredNow.count(result.scanName) != 0)
+            ++(result.measured() ? record.measured : record.failed);
+    }
     if (options.shard) {
-        return summarize(results, skipped,
-                         " ; tableau : lancez « section_batch --merge " + options.outFolder +
-                             " » une fois tous les morceaux terminés");
+        const ExitStatus status =
+            summarize(results, skipped,
+                      " ; tableau : lancez « section_batch --merge " + options.outFolder +
+                          " » une fois tous les morceaux terminés");
+        return saveRunRecord(outFolder, record) ? status : SOME_FAILED;
     }
     const bool written = writeTable(outFolder, results);
     const ExitStatus status =
         summarize(results, skipped, " ; tableau : " + (outFolder / TABLE_FILE).string());
-    return written ? status : SOME_FAILED;
+    return saveRunRecord(outFolder, record) && written ? status : SOME_FAILED;
 }
 
-int runMerge(const BatchOptions& options) {
+int runMerge(const BatchOptions& options, RunRecord record) {
     const fs::path outFolder = options.outFolder;
     std::error_code error;
     if (!fs::is_directory(outFolder, error)) {
@@ -144,18 +165,21 @@ int runMerge(const BatchOptions& options) {
         const std::string name = entry.path().filename().string();
         if (entry.is_directory(error) && isScanName(name)) names.push_back(name);
     }
-    std::sort(names.begin(), names.end());
+    sortNaturally(names);
     if (names.empty()) printError("aucun dossier de scan dans « " + options.outFolder + " »");
 
+    record.images = static_cast<int>(names.size());
     const std::vector<ScanResult> results = readResults(outFolder, names);
     const bool written = writeTable(outFolder, results);
     const ExitStatus status =
         summarize(results, 0, " ; tableau : " + (outFolder / TABLE_FILE).string());
-    return written ? status : SOME_FAILED;
+    return saveRunRecord(outFolder, record) && written ? status : SOME_FAILED;
 }
 
-int run(const std::vector<std::string>& arguments) {
-    const ParsedCommandLine commandLine = parseCommandLine(arguments);
+// `words`: the program's name, then its arguments.
+int run(const std::vector<std::string>& words) {
+    const ParsedCommandLine commandLine =
+        parseCommandLine(std::vector<std::string>(words.begin() + 1, words.end()));
     if (!commandLine.options) {
         printError(commandLine.error + " (section_batch --help pour l'aide)");
         return BAD_COMMAND_LINE;
@@ -165,7 +189,13 @@ int run(const std::vector<std::string>& arguments) {
         std::cout << helpText();
         return ALL_MEASURED;
     }
-    return options.merge ? runMerge(options) : runBatch(options);
+    if (options.version) {
+        std::cout << versionText();
+        return ALL_MEASURED;
+    }
+    const RunRecord record =
+        startRunRecord(options, commandLineText(words));
+    return options.merge ? runMerge(options, record) : runBatch(options, record);
 }
 
 }  // namespace
@@ -173,7 +203,7 @@ int run(const std::vector<std::string>& arguments) {
 int main(int argc, char** argv) {
     // Whatever goes wrong ends the batch with a status and a message, never with an abort.
     try {
-        return run(std::vector<std::string>(argv + 1, argv + argc));
+        return run(std::vector<std::string>(argv, argv + argc));
     } catch (const std::exception& failure) {
         printError(std::string("erreur inattendue : ") + failure.what());
     } catch (...) {

@@ -17,6 +17,48 @@ bool isScanName(const std::string& fileName) {
     return std::find(known.begin(), known.end(), extension) != known.end();
 }
 
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// -1, 0 or 1 as the number of digits a[i, end) compares with b[j, end); any length, no overflow.
+int compareNumbers(const std::string& a, std::size_t& i, const std::string& b, std::size_t& j) {
+    while (i < a.size() && a[i] == '0') ++i;
+    while (j < b.size() && b[j] == '0') ++j;
+    const std::size_t aStart = i;
+    const std::size_t bStart = j;
+    while (i < a.size() && isDigit(a[i])) ++i;
+    while (j < b.size() && isDigit(b[j])) ++j;
+    if (i - aStart != j - bStart) return i - aStart < j - bStart ? -1 : 1;
+    const int digits = a.compare(aStart, i - aStart, b, bStart, j - bStart);
+    return (digits > 0) - (digits < 0);
+}
+
+}  // namespace
+
+bool naturalLess(const std::string& a, const std::string& b) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            const int numbers = compareNumbers(a, i, b, j);
+            if (numbers != 0) return numbers < 0;
+            continue;
+        }
+        if (a[i] != b[j]) {
+            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+        }
+        ++i;
+        ++j;
+    }
+    if (i < a.size() || j < b.size()) return j < b.size();  // a proper prefix comes first
+    return a < b;
+}
+
+void sortNaturally(std::vector<std::string>& names) {
+    std::sort(names.begin(), names.end(), naturalLess);
+}
+
 std::vector<std::string> listScans(const fs::path& folder) {
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
@@ -24,7 +66,7 @@ std::vector<std::string> listScans(const fs::path& folder) {
         const std::string name = entry.path().filename().string();
         if (entry.is_regular_file(error) && isScanName(name)) names.push_back(name);
     }
-    std::sort(names.begin(), names.end());
+    sortNaturally(names);
     return names;
 }
 

@@ -1,10 +1,15 @@
 #include "section_measure/file_output.h"
 
+#include "plant_scan_tools/version.h"
 #include "section_measure/report.h"
 
 #include <opencv2/imgcodecs.hpp>
 
 #include <cerrno>
+
+// The command line takes no option, so the version is kept where `strings` finds it; the
+// driver always links this file.
+[[gnu::used]] static const char VERSION_MARK[] = "section_measure " PLANT_SCAN_TOOLS_VERSION;
 
 std::string describeWriteFailure(int error) {
     switch (error) {

@@ -1,5 +1,6 @@
 // The batch driven end to end with a stand-in for section_measure: a small script that
 // records how it was called, writes a report in the exact format, and fails on demand.
+#include "section_batch/run_record.h"
 #include "test_folder.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <opencv2/core/version.hpp>
+#include <regex>
+#include <set>
 #include <csignal>
 #include <fstream>
 
@@ -116,6 +120,7 @@ TEST(BatchWithStandIn, RunsEachScanInItsFolderAndGathersRowsStatusesAndStreams) 
     }
     std::sort(folders.begin(), folders.end());
     const std::vector<std::string> scans{"a.jpg", "b c.png", "echec.jpg", "tue.TIF"};
+    folders.erase(std::remove(folders.begin(), folders.end(), RUN_RECORD_FOLDER), folders.end());
     EXPECT_EQ(folders, scans);
 
     // The child ran in its own folder, given the scan's absolute path, streams split.
@@ -228,6 +233,9 @@ TEST(BatchWithStandIn, ExitStatusesOfTheCommandLine) {
 
     EXPECT_EQ(b.run({"--help"}).status, 0);
     EXPECT_NE(b.run({"--help"}).out.find("--shard K/N"), std::string::npos);
+    const RunResult version = b.run({"--version", "scans"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "section_batch " PROJECT_VERSION " (OpenCV " CV_VERSION ")\n");
     for (const std::vector<std::string>& arguments :
          std::vector<std::vector<std::string>>{{},
                                                {"--bogus", "scans"},
@@ -373,4 +381,88 @@ TEST(BatchWithStandIn, ChildrenEndWithTheBatchWhateverEndsIt) {
         EXPECT_TRUE(ended(sleeper)) << "the child outlived the batch";
         ::kill(sleeper, SIGKILL);
     }
+}
+
+namespace {
+
+std::set<fs::path> recordFiles(const fs::path& out) {
+    std::set<fs::path> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(out / RUN_RECORD_FOLDER)) {
+        files.insert(entry.path());
+    }
+    return files;
+}
+
+// The one file the last run added to `known`, read back.
+RunRecord newRecord(const fs::path& out, std::set<fs::path>& known) {
+    std::set<fs::path> files = recordFiles(out);
+    EXPECT_EQ(files.size(), known.size() + 1);
+    fs::path added;
+    for (const fs::path& file : files) {
+        if (known.count(file) == 0) added = file;
+    }
+    known = files;
+    const std::optional<RunRecord> record = parseRunRecord(readBytes(added));
+    EXPECT_TRUE(record) << added;
+    if (!record) return {};
+    // Named by the start, the host and a process id.
+    const std::string name = added.filename().string();
+    EXPECT_TRUE(
+        std::regex_match(name, std::regex("[0-9]{8}T[0-9]{6}Z_[A-Za-z0-9._-]*_[0-9]+\\.txt")))
+        << name;
+    EXPECT_EQ(name.substr(0, name.rfind('_') + 1),
+              runRecordFileName(*record, 0).substr(0, name.rfind('_') + 1));
+    EXPECT_LE(record->start, record->end);
+    EXPECT_EQ(record->version, PROJECT_VERSION);
+    return *record;
+}
+
+}  // namespace
+
+TEST(BatchWithStandIn, EachRunLeavesOneRecordOfItsCountsAndTablesFollowTheNaturalOrder) {
+    Batch b("records");
+    for (const char* name : {"coupe_10.jpg", "coupe_2.jpg", "echec_1.jpg"}) {
+        writeBytes(b.scans / name, "x");
+    }
+    const fs::path out = b.folder.path() / "out";
+    std::set<fs::path> known;
+
+    // Positions 0 and 2 of coupe_2, coupe_10, echec_1.
+    EXPECT_EQ(b.run({"--shard", "0/2", "-j", "1", "scans", "out"}).status, 1);
+    RunRecord record = newRecord(out, known);
+    EXPECT_EQ(record.command, "bin/section_batch --shard 0/2 -j 1 scans out");
+    EXPECT_EQ(record.mode, RunMode::MEASURE);
+    EXPECT_EQ(record.jobs, 1);
+    EXPECT_EQ(record.shard, 0);
+    EXPECT_EQ(record.shardCount, 2);
+    EXPECT_FALSE(record.force);
+    EXPECT_EQ(std::vector<int>({record.images, record.measured, record.skipped, record.failed}),
+              std::vector<int>({3, 1, 0, 1}));
+    EXPECT_EQ(calledScans(b.callLog), (std::vector<std::string>{"coupe_2.jpg", "echec_1.jpg"}));
+
+    EXPECT_EQ(b.run({"scans", "out"}).status, 1);
+    record = newRecord(out, known);
+    EXPECT_FALSE(record.shard);
+    EXPECT_TRUE(record.jobs && *record.jobs >= 1);
+    EXPECT_EQ(std::vector<int>({record.images, record.measured, record.skipped, record.failed}),
+              std::vector<int>({3, 1, 1, 1}));
+    const std::vector<std::vector<std::string>> rows = readCells(out / "toutes_mesures.csv");
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[1][0], "coupe_2.jpg");
+    EXPECT_EQ(rows[2][0], "coupe_10.jpg");
+    EXPECT_EQ(rows[3][0], "echec_1.jpg");
+
+    const std::string table = readBytes(out / "toutes_mesures.csv");
+    fs::remove(out / "toutes_mesures.csv");
+    EXPECT_EQ(b.run({"--merge", "out"}).status, 1);
+    record = newRecord(out, known);
+    EXPECT_EQ(record.mode, RunMode::MERGE);
+    EXPECT_FALSE(record.jobs);
+    EXPECT_EQ(std::vector<int>({record.images, record.measured, record.skipped, record.failed}),
+              std::vector<int>({3, 0, 0, 0}));
+    EXPECT_EQ(readBytes(out / "toutes_mesures.csv"), table);
+
+    // A run refused for its command line measured nothing and records nothing.
+    EXPECT_EQ(b.run({"--bogus", "scans", "out"}).status, 2);
+    EXPECT_EQ(recordFiles(out), known);
 }

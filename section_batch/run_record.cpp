@@ -1,6 +1,7 @@
 #include "section_batch/run_record.h"
 
 #include "plant_scan_tools/version.h"
+#include "section_batch/processes.h"
 #include "section_batch/results.h"
 
 #include <opencv2/core/utility.hpp>
@@ -246,7 +247,8 @@ RunRecord startRunRecord(const BatchOptions& options, const std::string& command
     record.host = hostName();
     record.command = command;
     record.mode = options.merge ? RunMode::MERGE : RunMode::MEASURE;
-    record.jobs = options.merge ? std::nullopt : options.jobs;
+    // Those a measuring run would take; lowered for memory once its scans are known.
+    if (!options.merge) record.jobs = options.jobs.value_or(availableCores());
     record.shard = options.shard;
     record.shardCount = options.shardCount;
     record.force = options.force;

@@ -465,4 +465,12 @@ TEST(BatchWithStandIn, EachRunLeavesOneRecordOfItsCountsAndTablesFollowTheNatura
     // A run refused for its command line measured nothing and records nothing.
     EXPECT_EQ(b.run({"--bogus", "scans", "out"}).status, 2);
     EXPECT_EQ(recordFiles(out), known);
+
+    // A record that cannot be written fails the run, however well the scans went.
+    fs::create_directories(b.folder.path() / "blocked");
+    writeBytes(b.folder.path() / "blocked" / RUN_RECORD_FOLDER, "a file, not a folder");
+    const RunResult blocked = b.run({"--shard", "1/2", "scans", "blocked"});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_NE(blocked.err.find(RUN_RECORD_FOLDER), std::string::npos) << blocked.err;
+    EXPECT_TRUE(fs::exists(b.folder.path() / "blocked" / "coupe_10.jpg" / "mesures.csv"));
 }

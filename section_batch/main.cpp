@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
 #include <set>
 #include <string>
@@ -133,12 +134,14 @@ int runBatch(const BatchOptions& options, RunRecord record) {
     }
 
     const std::vector<ScanResult> results = readResults(outFolder, names);
+    // What this run measured, as its scans' folders now hold it.
     record.skipped = skipped;
     std::set<std::string> measuredNow;
     for (const PendingScan& scan : pending) measuredNow.insert(scan.name);
     for (const ScanResult& result : results) {
-        if (measuredNow.count(result.scanName) != 0)
+        if (measuredNow.count(result.scanName) != 0) {
             ++(result.measured() ? record.measured : record.failed);
+        }
     }
     if (options.shard) {
         const ExitStatus status =

@@ -21,7 +21,8 @@ namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// -1, 0 or 1 as the number of digits a[i, end) compares with b[j, end); any length, no overflow.
+// The runs of digits at a[i] and b[j] compared by value, of any length (-1, 0 or 1); i and j
+// move past them.
 int compareNumbers(const std::string& a, std::size_t& i, const std::string& b, std::size_t& j) {
     while (i < a.size() && a[i] == '0') ++i;
     while (j < b.size() && b[j] == '0') ++j;

@@ -123,8 +123,9 @@ int runBatch(const BatchOptions& options, RunRecord record) {
             return SOME_FAILED;
         }
         holdStopSignals();
-        record.jobs = chooseJobs(options.jobs, pending);
-        const int stopSignal = runScans(*program, outFolder, pending, *record.jobs);
+        const JobPlan plan = chooseJobs(options.jobs, pending);
+        record.jobs = plan.jobs;
+        const int stopSignal = runScans(*program, outFolder, pending, plan);
         if (stopSignal != 0) {
             printError("arrêté par le signal " + std::to_string(stopSignal) +
                        " ; les mesures en cours ont été arrêtées, relancez la même commande pour "
@@ -196,8 +197,7 @@ int run(const std::vector<std::string>& words) {
         std::cout << versionText();
         return ALL_MEASURED;
     }
-    const RunRecord record =
-        startRunRecord(options, commandLineText(words));
+    const RunRecord record = startRunRecord(options, commandLineText(words));
     return options.merge ? runMerge(options, record) : runBatch(options, record);
 }
 

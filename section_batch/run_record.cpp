@@ -1,6 +1,7 @@
 #include "section_batch/run_record.h"
 
 #include "plant_scan_tools/version.h"
+#include "resources/resources.h"
 #include "section_batch/processes.h"
 #include "section_batch/results.h"
 

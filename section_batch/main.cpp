@@ -3,6 +3,7 @@
 #include "section_batch/command_line.h"
 #include "section_batch/processes.h"
 #include "section_batch/results.h"
+#include "section_batch/results_page.h"
 #include "section_batch/run_record.h"
 #include "section_batch/scans.h"
 #include "section_batch/scheduler.h"
@@ -38,6 +39,16 @@ bool writeTable(const fs::path& outFolder, const std::vector<ScanResult>& result
     return false;
 }
 
+bool writePage(const fs::path& outFolder, const std::vector<ScanResult>& results) {
+    makeMissingThumbnails(outFolder, results);
+    std::vector<RunTimes> runs;
+    for (const RunRecord& record : readRunRecords(outFolder))
+        runs.push_back({record.start, record.end});
+    if (writeResultsPage(outFolder, results, runs)) return true;
+    printError("impossible d'écrire « " + (outFolder / RESULTS_PAGE_FILE).string() + " »");
+    return false;
+}
+
 // The summary line; ALL_MEASURED only when every scan holds a complete result.
 ExitStatus summarize(const std::vector<ScanResult>& results, int skipped,
                      const std::string& tableNote) {
@@ -70,6 +81,19 @@ bool saveRunRecord(const fs::path& outFolder, RunRecord record) {
     printError("impossible d'écrire le compte rendu du lancement dans « " +
                (outFolder / RUN_RECORD_FOLDER).string() + " »");
     return false;
+}
+
+// The table, this run's record, then the page, which shows every run recorded.
+int finishWithTableAndPage(const fs::path& outFolder, const std::vector<ScanResult>& results,
+                           int skipped, const RunRecord& record) {
+    const bool tableWritten = writeTable(outFolder, results);
+    const bool recorded = saveRunRecord(outFolder, record);
+    const bool pageWritten = writePage(outFolder, results);
+    const ExitStatus status =
+        summarize(results, skipped,
+                  " ; tableau : " + (outFolder / TABLE_FILE).string() +
+                      " ; page : " + (outFolder / RESULTS_PAGE_FILE).string());
+    return tableWritten && recorded && pageWritten ? status : SOME_FAILED;
 }
 
 int runBatch(const BatchOptions& options, RunRecord record) {
@@ -151,10 +175,7 @@ int runBatch(const BatchOptions& options, RunRecord record) {
                           " » une fois tous les morceaux terminés");
         return saveRunRecord(outFolder, record) ? status : SOME_FAILED;
     }
-    const bool written = writeTable(outFolder, results);
-    const ExitStatus status =
-        summarize(results, skipped, " ; tableau : " + (outFolder / TABLE_FILE).string());
-    return saveRunRecord(outFolder, record) && written ? status : SOME_FAILED;
+    return finishWithTableAndPage(outFolder, results, skipped, record);
 }
 
 int runMerge(const BatchOptions& options, RunRecord record) {
@@ -174,10 +195,7 @@ int runMerge(const BatchOptions& options, RunRecord record) {
 
     record.images = static_cast<int>(names.size());
     const std::vector<ScanResult> results = readResults(outFolder, names);
-    const bool written = writeTable(outFolder, results);
-    const ExitStatus status =
-        summarize(results, 0, " ; tableau : " + (outFolder / TABLE_FILE).string());
-    return saveRunRecord(outFolder, record) && written ? status : SOME_FAILED;
+    return finishWithTableAndPage(outFolder, results, 0, record);
 }
 
 // `words`: the program's name, then its arguments.

@@ -1,5 +1,7 @@
 #include "section_batch/scheduler.h"
 
+#include "section_batch/thumbnail.h"
+
 #include "resources/memory_need.h"
 #include "resources/resources.h"
 #include "scan_input/image_header.h"
@@ -164,6 +166,8 @@ int runScans(const fs::path& program, const fs::path& outFolder,
         const fs::path folder = outFolder / finished.scan.name;
         // On disk before the status that vouches for it.
         syncToDisk(folder / REPORT_FILE);
+        // Made while the other scans are still measured, not in a pass at the end.
+        makeThumbnail(folder);
         if (!writeStatus(folder, {child->exitStatus, finished.scan.fingerprint})) {
             printError("impossible d'écrire « " + (folder / STATUS_FILE).string() + " »");
         }

@@ -227,8 +227,8 @@ a { color: #1f5fa8; }
                border-radius: 4px; padding: 8px; width: 600px; box-sizing: border-box; }
 .scans .scan.rate { border-color: #c62828; background: #fff3f3; }
 .vignette { flex: none; }
-.vignette img { width: 250px; height: auto; display: block; background: #eee; }
-.sans-image { width: 250px; height: 120px; display: flex; align-items: center;
+.vignette img { width: 230px; height: auto; display: block; background: #eee; }
+.sans-image { width: 230px; height: 120px; display: flex; align-items: center;
               justify-content: center; background: #eee; color: #777; flex: none; }
 .details { min-width: 0; font-size: .9em; }
 .statut { margin: 0 0 .4em; }

@@ -104,8 +104,9 @@ défaut. section_measure est cherché à côté de section_batch, sinon dans le 
 
 Pour chaque image NOM, section_measure s'exécute dans le dossier SORTIE/NOM/ avec le chemin
 absolu de l'image : ses images et « mesures.csv » y sont exactement ceux d'une mesure seule.
-S'y ajoutent console.txt (ce qu'il affiche), erreurs.txt (ses messages d'erreur) et, écrit
-en dernier, statut.txt (son statut de sortie, la taille et la date de l'image).
+S'y ajoutent console.txt (ce qu'il affiche), erreurs.txt (ses messages d'erreur), statut.txt
+(son statut de sortie, la taille et la date de l'image), écrit à la fin de la mesure, puis
+vignette.jpg, res.jpg réduite à 320 pixels de large au plus, pour la page du rapport.
 
 Enfin SORTIE/toutes_mesures.csv réunit une ligne par image, dans l'ordre des images : le nom
 du fichier, le statut de section_measure, puis les 28 valeurs de son « mesures.csv » (rayons
@@ -115,6 +116,16 @@ que « mesures.csv » : UTF-8, séparateur « ; », virgule décimale, fins de l
 image en échec garde sa ligne, avec son statut et des cases vides (un statut 0 sans
 « mesures.csv » complet compte aussi comme un échec). Le tableau est écrit dans
 un fichier temporaire puis renommé : une série interrompue ne laisse jamais un demi-tableau.
+
+Puis SORTIE/rapport.html, une page à ouvrir dans un navigateur, sans réseau ni script : le
+nombre d'images par statut, les échecs en tête (statut en clair et début d'erreurs.txt), puis
+une carte par image dans l'ordre du tableau (vignette menant à res.jpg, liens vers les autres
+images, largeur, diamètres, rayons des angles et des creux, profondeurs) et, pour chacune de
+ces valeurs, sa répartition sur la série. Une valeur est marquée quand elle s'écarte de la
+médiane de plus de 3,5 écarts robustes (1,4826 fois l'écart absolu médian, ou 1,2533 fois
+l'écart absolu moyen quand le premier est nul), calculés sur les images au statut 0 ; rien
+n'est marqué avec moins de 5 images mesurées. Les liens sont relatifs : le dossier SORTIE
+peut être copié ou envoyé tel quel.
 
 Chaque lancement (série, morceau ou --merge) écrit à la fin son compte rendu dans
 SORTIE/lancements/, un fichier à lui nommé par l'heure de début, la machine et le numéro de
@@ -138,10 +149,10 @@ Options :
                vaut K modulo N, pour répartir une série sur plusieurs machines qui partagent
                SCANS et SORTIE. Le tableau n'est alors pas écrit : lancez --merge une fois
                tous les morceaux terminés.
-  --merge      reconstruire SORTIE/toutes_mesures.csv à partir des seuls sous-dossiers de
-               SORTIE nommés comme des images, dans l'ordre naturel, sans rien mesurer.
-               Un sous-dossier sans statut.txt (mesure interrompue ou en cours) donne une
-               ligne au statut vide.
+  --merge      reconstruire SORTIE/toutes_mesures.csv et SORTIE/rapport.html à partir des
+               seuls sous-dossiers de SORTIE nommés comme des images, dans l'ordre naturel,
+               sans rien mesurer (les vignettes manquantes sont faites). Un sous-dossier sans
+               statut.txt (mesure interrompue ou en cours) donne une ligne au statut vide.
   -h, --help   afficher cette aide.
   --version    afficher la version de section_batch et celle d'OpenCV.
 
@@ -156,7 +167,8 @@ mémoire épuisée ; 127 section_measure n'a pas pu être lancé ; 128 + N arrê
 Statut de sortie de section_batch :
   0  toutes les images ont été mesurées
   1  au moins une image en échec (le bilan dit combien et lesquelles), section_measure
-     introuvable, ou un dossier, le tableau ou le compte rendu n'a pas pu être écrit
+     introuvable, ou un dossier, le tableau, la page ou le compte rendu n'a pas pu être
+     écrit
   2  ligne de commande incorrecte (option inconnue, SCANS n'est pas un dossier...)
 )";
 }

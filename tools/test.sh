@@ -5,6 +5,8 @@
 # (the section pipeline and the byte parsers) for 15 s. `--quick` stops after the plain suite.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+# The results page is checked in a real browser (a slow test).
+install_missing chromium
 ctest --preset release -LE slow -j"$(nproc)"
 [ "${1:-}" = "--quick" ] && exit 0
 

@@ -371,15 +371,22 @@ std::string markTitle(const Spread& spread, double number) {
            " mm)";
 }
 
-// Each measured scan as a dot along the value's range, those marked in red and larger,
-// the band within 3.5 robust deviations shaded, the median as a line.
+// Each measured scan as a dot. The axis spans the unmarked values and the band within 3.5
+// robust deviations (shaded, median as a line); marked values lie beyond it, so they are drawn
+// in red in the margins, left or right, where one far value cannot squeeze the others together.
 std::string stripPlot(const ValueColumn& column, const std::vector<ScanResult>& results) {
-    constexpr double width = 320, height = 22, margin = 6;
+    constexpr double width = 320, height = 22, margin = 14;
     double low = INFINITY, high = -INFINITY;
-    for (const std::optional<double>& number : column.numbers) {
-        if (!number) continue;
-        low = std::min(low, *number);
-        high = std::max(high, *number);
+    const auto include = [&](double number) {
+        low = std::min(low, number);
+        high = std::max(high, number);
+    };
+    for (std::size_t i = 0; i < column.numbers.size(); ++i) {
+        if (column.numbers[i] && !column.marked[i]) include(*column.numbers[i]);
+    }
+    if (column.spread) {
+        include(column.spread->median - OUTLIER_LIMIT * column.spread->deviation);
+        include(column.spread->median + OUTLIER_LIMIT * column.spread->deviation);
     }
     std::string svg =
         "<svg class=\"bande\" width=\"320\" height=\"22\" viewBox=\"0 0 320 22\" "
@@ -390,17 +397,16 @@ std::string stripPlot(const ValueColumn& column, const std::vector<ScanResult>& 
         low -= 1;
         high += 1;
     }
-    const auto position = [&](double number) {
-        return margin + (std::clamp(number, low, high) - low) / (high - low) * (width - 2 * margin);
+    const auto x = [&](double number) {
+        if (number < low) return coordinate(margin / 2);
+        if (number > high) return coordinate(width - margin / 2);
+        return coordinate(margin + (number - low) / (high - low) * (width - 2 * margin));
     };
-    const auto x = [&](double number) { return coordinate(position(number)); };
     if (const std::optional<Spread>& spread = column.spread) {
-        const double reach = OUTLIER_LIMIT * spread->deviation;
-        const double left = position(spread->median - reach);
-        const double right = position(spread->median + reach);
-        svg += "<rect x=\"" + coordinate(left) + "\" y=\"2\" width=\"" + coordinate(right - left) +
-               "\" height=\"18\" fill=\"#e3eefa\"/><line x1=\"" + x(spread->median) +
-               "\" y1=\"1\" x2=\"" + x(spread->median) + "\" y2=\"21\" stroke=\"#7a9cc6\"/>";
+        svg += "<rect x=\"" + coordinate(margin) + "\" y=\"2\" width=\"" +
+               coordinate(width - 2 * margin) + "\" height=\"18\" fill=\"#e3eefa\"/><line x1=\"" +
+               x(spread->median) + "\" y1=\"1\" x2=\"" + x(spread->median) +
+               "\" y2=\"21\" stroke=\"#7a9cc6\"/>";
     }
     std::string marks;
     for (std::size_t i = 0; i < column.numbers.size(); ++i) {
@@ -424,7 +430,10 @@ std::string distributionsSection(const std::vector<ScanResult>& results,
                                  const std::vector<ValueColumn>& columns) {
     std::string html =
         "<section id=\"repartition\">\n<h2>Répartition des valeurs principales "
-        "(scans mesurés)</h2>\n<table class=\"repartition\">\n";
+        "(scans mesurés)</h2>\n<p class=\"liens\">Un point par scan ; en bleu clair, l'intervalle "
+        "à moins de 3,5 écarts robustes de la médiane (trait vertical) ; en rouge, aux bords, les "
+        "valeurs marquées, qui sont au-delà (le nom s'affiche au survol, un clic mène au "
+        "scan).</p>\n<table class=\"repartition\">\n";
     for (std::size_t v = 0; v < mainValues.size(); ++v) {
         const ValueColumn& column = columns[v];
         const long marks = std::count(column.marked.begin(), column.marked.end(), true);

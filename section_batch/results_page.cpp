@@ -21,7 +21,7 @@ struct MainValue {
     const char* label;  // in a card
 };
 
-const std::array<MainValue, 18> mainValues{{
+const std::array<MainValue, 18> MAIN_VALUES{{
     {25, "Largeur primocanne", "Largeur"},
     {26, "Diamètre du cercle circonscrit", "Ø circonscrit"},
     {27, "Diamètre du cercle inscrit", "Ø inscrit"},
@@ -48,7 +48,7 @@ struct LinkedFile {
     const char* label;
 };
 
-const std::array<LinkedFile, 12> linkedFiles{{
+const std::array<LinkedFile, 12> LINKED_FILES{{
     {"res.jpg", "angles et creux"},
     {"rayonsCourbureAngles.jpg", "rayons des angles"},
     {"rayonsCourbureCreux.jpg", "rayons des creux"},
@@ -212,7 +212,7 @@ std::optional<std::int64_t> runSeconds(const RunTimes& run) {
     return *end - *start;
 }
 
-const char* const pageStyle = R"(
+const char* const PAGE_STYLE = R"(
 body { font-family: system-ui, sans-serif; margin: 1em; color: #222; background: #fafafa; }
 h1 { font-size: 1.5em; margin: 0 0 .4em; }
 h2 { font-size: 1.2em; margin: 1.4em 0 .5em; border-bottom: 1px solid #ccc; }
@@ -257,7 +257,7 @@ struct ValueColumn {
 
 std::vector<ValueColumn> valueColumns(const std::vector<ScanResult>& results) {
     std::vector<ValueColumn> columns;
-    for (const MainValue& value : mainValues) {
+    for (const MainValue& value : MAIN_VALUES) {
         ValueColumn column;
         std::vector<double> measured;
         for (const ScanResult& result : results) {
@@ -375,7 +375,7 @@ std::string markTitle(const Spread& spread, double number) {
 // robust deviations (shaded, median as a line); marked values lie beyond it, so they are drawn
 // in red in the margins, left or right, where one far value cannot squeeze the others together.
 std::string stripPlot(const ValueColumn& column, const std::vector<ScanResult>& results) {
-    constexpr double width = 320, height = 22, margin = 14;
+    constexpr double WIDTH = 320, HEIGHT = 22, MARGIN = 14;
     double low = INFINITY, high = -INFINITY;
     const auto include = [&](double number) {
         low = std::min(low, number);
@@ -398,13 +398,13 @@ std::string stripPlot(const ValueColumn& column, const std::vector<ScanResult>& 
         high += 1;
     }
     const auto x = [&](double number) {
-        if (number < low) return coordinate(margin / 2);
-        if (number > high) return coordinate(width - margin / 2);
-        return coordinate(margin + (number - low) / (high - low) * (width - 2 * margin));
+        if (number < low) return coordinate(MARGIN / 2);
+        if (number > high) return coordinate(WIDTH - MARGIN / 2);
+        return coordinate(MARGIN + (number - low) / (high - low) * (WIDTH - 2 * MARGIN));
     };
     if (const std::optional<Spread>& spread = column.spread) {
-        svg += "<rect x=\"" + coordinate(margin) + "\" y=\"2\" width=\"" +
-               coordinate(width - 2 * margin) + "\" height=\"18\" fill=\"#e3eefa\"/><line x1=\"" +
+        svg += "<rect x=\"" + coordinate(MARGIN) + "\" y=\"2\" width=\"" +
+               coordinate(WIDTH - 2 * MARGIN) + "\" height=\"18\" fill=\"#e3eefa\"/><line x1=\"" +
                x(spread->median) + "\" y1=\"1\" x2=\"" + x(spread->median) +
                "\" y2=\"21\" stroke=\"#7a9cc6\"/>";
     }
@@ -413,7 +413,7 @@ std::string stripPlot(const ValueColumn& column, const std::vector<ScanResult>& 
         if (!column.numbers[i]) continue;
         // A fixed small jitter, so that equal values stay countable.
         const std::string y =
-            coordinate(height / 2 + static_cast<double>(static_cast<int>(i * 7 % 9) - 4));
+            coordinate(HEIGHT / 2 + static_cast<double>(static_cast<int>(i * 7 % 9) - 4));
         const std::string at = "cx=\"" + x(*column.numbers[i]) + "\" cy=\"" + y + "\"";
         if (column.marked[i]) {
             marks += "<a href=\"#scan-" + std::to_string(i) + "\"><circle class=\"marque\" " + at +
@@ -434,10 +434,10 @@ std::string distributionsSection(const std::vector<ScanResult>& results,
         "à moins de 3,5 écarts robustes de la médiane (trait vertical) ; en rouge, aux bords, les "
         "valeurs marquées, qui sont au-delà (le nom s'affiche au survol, un clic mène au "
         "scan).</p>\n<table class=\"repartition\">\n";
-    for (std::size_t v = 0; v < mainValues.size(); ++v) {
+    for (std::size_t v = 0; v < MAIN_VALUES.size(); ++v) {
         const ValueColumn& column = columns[v];
         const long marks = std::count(column.marked.begin(), column.marked.end(), true);
-        html += "<tr><td>" + escapeHtml(mainValues[v].name) + " (mm)</td><td class=\"nombre\">" +
+        html += "<tr><td>" + escapeHtml(MAIN_VALUES[v].name) + " (mm)</td><td class=\"nombre\">" +
                 (column.spread ? "médiane " + frenchNumber(column.spread->median) : std::string()) +
                 "</td><td>" + stripPlot(column, results) + "</td><td class=\"nombre\">" +
                 (marks > 0 ? std::to_string(marks) + " marquée(s)" : std::string()) +
@@ -449,7 +449,7 @@ std::string distributionsSection(const std::vector<ScanResult>& results,
 // A table cell, or a span, with its value as written in the table.
 std::string valueElement(const ScanResult& result, const ValueColumn& column, std::size_t value,
                          std::size_t scan, const std::string& tag) {
-    const std::string text = escapeHtml((*result.cells)[mainValues[value].cell]);
+    const std::string text = escapeHtml((*result.cells)[MAIN_VALUES[value].cell]);
     if (!column.marked[scan]) return "<" + tag + ">" + text + "</" + tag + ">";
     return "<" + tag + " class=\"marque\" title=\"" +
            escapeHtml(markTitle(*column.spread, *column.numbers[scan])) + "\">" + text + "</" +
@@ -461,14 +461,14 @@ std::string valuesTable(const ScanResult& result, const std::vector<ValueColumn>
     std::string html = "<p class=\"principales\">";
     for (std::size_t v = 0; v < 3; ++v) {
         html += std::string(v > 0 ? " · " : "") + "<span class=\"paire\">" +
-                escapeHtml(mainValues[v].label) + " " +
+                escapeHtml(MAIN_VALUES[v].label) + " " +
                 valueElement(result, columns[v], v, scan, "span") + "</span>";
     }
     html +=
         " mm</p>\n<table class=\"valeurs\">\n<tr><th>(mm)</th><th>1</th><th>2</th><th>3</th>"
         "<th>4</th><th>5</th></tr>\n";
-    for (std::size_t first = 3; first < mainValues.size(); first += 5) {
-        html += "<tr><th>" + escapeHtml(mainValues[first].label) + "</th>";
+    for (std::size_t first = 3; first < MAIN_VALUES.size(); first += 5) {
+        html += "<tr><th>" + escapeHtml(MAIN_VALUES[first].label) + "</th>";
         for (std::size_t v = first; v < first + 5; ++v) {
             html += valueElement(result, columns[v], v, scan, "td");
         }
@@ -496,7 +496,7 @@ std::string scanCard(const ScanResult& result, const ScanFiles& found,
             escapeHtml(statusWords(result)) + "</p>\n";
     if (result.measured()) html += valuesTable(result, columns, scan);
     std::string links;
-    for (const LinkedFile& file : linkedFiles) {
+    for (const LinkedFile& file : LINKED_FILES) {
         if (!holds(found, file.file)) continue;
         links += std::string(links.empty() ? "" : " · ") + "<a href=\"" +
                  scanHref(result.scanName, file.file) + "\">" + file.label + "</a>";
@@ -591,7 +591,7 @@ BatchLayout readBatchLayout(const fs::path& outFolder, const std::vector<ScanRes
         ScanFiles files;
         if (fs::is_regular_file(folder / THUMBNAIL_FILE, error))
             files.present.push_back(THUMBNAIL_FILE);
-        for (const LinkedFile& file : linkedFiles) {
+        for (const LinkedFile& file : LINKED_FILES) {
             if (fs::is_regular_file(folder / file.file, error)) files.present.push_back(file.file);
         }
         if (!result.measured()) {
@@ -610,7 +610,7 @@ std::string resultsPage(const std::vector<ScanResult>& results, const BatchLayou
     return "<!DOCTYPE html>\n<html lang=\"fr\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
            "<title>Rapport de mesure : " +
-           std::to_string(results.size()) + " scan(s)</title>\n<style>" + pageStyle +
+           std::to_string(results.size()) + " scan(s)</title>\n<style>" + PAGE_STYLE +
            "</style>\n</head>\n<body>\n" + pageHeader(results, found, runs) +
            failuresSection(results, found) + distributionsSection(results, columns) +
            cardsSection(results, found, columns) + "</body>\n</html>\n";

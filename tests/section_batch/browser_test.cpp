@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -17,12 +16,15 @@ namespace {
 
 std::optional<fs::path> findChromium() {
     const char* path = std::getenv("PATH");
-    std::istringstream folders(path ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');) {
+    const std::string folders = path ? path : "";
+    for (std::size_t start = 0; start <= folders.size();) {
+        std::size_t end = folders.find(':', start);
+        if (end == std::string::npos) end = folders.size();
         for (const char* name : {"chromium", "chromium-browser"}) {
-            const fs::path candidate = fs::path(folder) / name;
+            const fs::path candidate = fs::path(folders.substr(start, end - start)) / name;
             if (::access(candidate.c_str(), X_OK) == 0) return candidate;
         }
+        start = end + 1;
     }
     return std::nullopt;
 }

@@ -4,6 +4,7 @@
 #include "test_folder.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -265,10 +266,15 @@ TEST(BatchWithStandIn, MergeReadsSubfoldersAloneAndShowsInterruptedScans) {
     ASSERT_EQ(b.run({"scans", "out"}).status, 0);
     const fs::path out = b.folder.path() / "out";
     const std::vector<std::vector<std::string>> full = readCells(out / "toutes_mesures.csv");
+    EXPECT_TRUE(fs::is_regular_file(out / "rapport.html"));
 
     // The scans are gone, one result was interrupted, and a folder of the user's own stays out.
+    // One scan has a res.jpg without its thumbnail (a folder from before thumbnails).
     fs::remove_all(b.scans);
     fs::remove(out / "toutes_mesures.csv");
+    fs::remove(out / "rapport.html");
+    ASSERT_TRUE(cv::imwrite((out / "c.jpg" / "res.jpg").string(),
+                            cv::Mat(60, 900, CV_8UC3, cv::Scalar::all(128))));
     fs::remove(out / "b.jpg" / "statut.txt");
     fs::create_directories(out / "figures");
     const RunResult result = b.run({"--merge", "out"});
@@ -281,6 +287,10 @@ TEST(BatchWithStandIn, MergeReadsSubfoldersAloneAndShowsInterruptedScans) {
     interrupted[0] = "b.jpg";
     EXPECT_EQ(merged[2], interrupted);
     EXPECT_EQ(merged[3], full[3]);
+    EXPECT_EQ(cv::imread((out / "c.jpg" / "vignette.jpg").string()).cols, 320);
+    // The interrupted scan heads the page, before the first scan of the table.
+    const std::string page = readBytes(out / "rapport.html");
+    EXPECT_LT(page.find(">b.jpg<"), page.find(">a.jpg<"));
 }
 
 TEST(BatchWithStandIn, StatusesSurviveAnIgnoredChildSignalInheritedFromTheLauncher) {

@@ -186,7 +186,8 @@ TEST(Thumbnail, ResJpgReducedTo320WideRemadeWhenOlderAndGoneWithIt) {
     }
     // A res.jpg newer than its thumbnail gets a new one; an up-to-date one is left alone.
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(cv::imwrite((scan / "res.jpg").string(), cv::Mat(400, 800, CV_8UC3)));
+    ASSERT_TRUE(
+        cv::imwrite((scan / "res.jpg").string(), cv::Mat(400, 800, CV_8UC3, cv::Scalar::all(90))));
     makeMissingThumbnails(folder.path(), results);
     EXPECT_EQ(cv::imread((scan / THUMBNAIL_FILE).string()).size(), cv::Size(320, 160));
     const auto made = fs::last_write_time(scan / THUMBNAIL_FILE);

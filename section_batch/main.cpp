@@ -7,6 +7,7 @@
 #include "section_batch/run_record.h"
 #include "section_batch/scans.h"
 #include "section_batch/scheduler.h"
+#include "section_batch/thumbnail.h"
 
 #include <algorithm>
 #include <csignal>

@@ -1,12 +1,11 @@
 #include "section_batch/scheduler.h"
 
-#include "section_batch/thumbnail.h"
-
 #include "resources/memory_need.h"
 #include "resources/resources.h"
 #include "scan_input/image_header.h"
 #include "section_batch/processes.h"
 #include "section_batch/progress.h"
+#include "section_batch/thumbnail.h"
 
 #include <opencv2/imgcodecs.hpp>
 

@@ -1,5 +1,6 @@
 #include "section_batch/thumbnail.h"
 
+#include "scan_input/image_header.h"
 #include "section_batch/results_page.h"
 #include "section_batch/scans.h"
 

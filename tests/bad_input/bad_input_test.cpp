@@ -280,41 +280,7 @@ std::vector<Case> makeCases() {
                   image(".jpg", [] { return sectionScan(); }),
                   image(".jpg", [] { return leafletScan(); }));
 
-    // Odd sections that must still be measured.
-    const std::vector<std::pair<std::string, std::function<void(SectionScanParams&)>>> shapes{
-        {"section_touching_border",
-         [](SectionScanParams& p) {
-             p.center = {95, 150};
-         }},
-        {"narrow_crack",
-         [](SectionScanParams& p) {
-             p.crackWidth = 8;
-             p.crackLength = 45;
-         }},
-        {"small_hole", [](SectionScanParams& p) { p.holeRadius = 15; }},
-        {"almost_round",
-         [](SectionScanParams& p) {
-             p.hollowDepth = 0.01;
-             p.cornerRounding = 1.0;
-         }},
-        {"straight_sides", [](SectionScanParams& p) { p.flatHollows = true; }},
-    };
-    for (const auto& [name, change] : shapes) {
-        addMeasurable(cases, name, "scan.jpg",
-                      image(".jpg", [change = change] { return sectionScan(change); }), nullptr);
-    }
-    addMeasurable(cases, "two_sections", "scan.jpg",
-                  image(".jpg",
-                        [] {
-                            cv::Mat both;
-                            cv::hconcat(sectionScan(), sectionScan([](SectionScanParams& p) {
-                                            p.rotationDeg = 36;
-                                            p.seed = 2;
-                                        }),
-                                        both);
-                            return both;
-                        }),
-                  nullptr);
+    // Odd sections that must still be measured: pipeline_test, in memory.
 
     // Scans without a measurable section; the leaflet program finds no or one leaflet.
     cases.push_back({"section_one_pixel",

@@ -5,19 +5,21 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-cv::Mat smallScan() {
+cv::Mat smallScan(const std::function<void(SectionScanParams&)>& change = {}) {
     SectionScanParams params;
     params.width = 300;
     params.height = 300;
     params.center = {150, 150};
     params.radius = 110;
     params.seed = 5;
+    if (change) change(params);
     return makeSectionScan(params);
 }
 
@@ -49,4 +51,40 @@ TEST(MeasureScan, SegmentsWithTheGivenGrabCutStepAndNamesEachStageAsItBegins) {
         EXPECT_TRUE(error.isConsoleLine);
     }
     EXPECT_EQ(stages.back(), STAGE_OUTLINE);
+}
+
+TEST(MeasureScan, OddSectionsAreStillMeasured) {
+    cv::Mat twoSections;
+    cv::hconcat(smallScan(), smallScan([](SectionScanParams& p) {
+                    p.rotationDeg = 36;
+                    p.seed = 2;
+                }),
+                twoSections);
+    const std::vector<std::pair<std::string, cv::Mat>> scans{
+        {"touching the border", smallScan([](SectionScanParams& p) {
+             p.center = {95, 150};
+         })},
+        {"narrow crack", smallScan([](SectionScanParams& p) {
+             p.crackWidth = 8;
+             p.crackLength = 45;
+         })},
+        {"small hole", smallScan([](SectionScanParams& p) { p.holeRadius = 15; })},
+        {"almost round", smallScan([](SectionScanParams& p) {
+             p.hollowDepth = 0.01;
+             p.cornerRounding = 1.0;
+         })},
+        {"straight sides", smallScan([](SectionScanParams& p) { p.flatHollows = true; })},
+        {"two sections", twoSections},
+    };
+    for (const auto& [name, scan] : scans) {
+        std::ostringstream console;
+        const RunOutputs outputs{console, [](const std::string&, const cv::Mat&) {}, {}};
+        try {
+            const SectionMeasurements m = measureScan(scan, outputs);
+            EXPECT_GT(m.sectionWidth, 2.0) << name;
+            for (const double radius : m.angleRadii) EXPECT_GT(radius, 0.0) << name;
+        } catch (const std::exception& error) {
+            ADD_FAILURE() << name << ": " << error.what();
+        }
+    }
 }

@@ -35,7 +35,7 @@ constexpr signed char kTerminal = -1;
 constexpr signed char kOrphan = -2;
 
 void require(bool condition, const char* what) {
-    if (!condition) cv::error(cv::Error::StsAssert, what, "grabCutMask", __FILE__, __LINE__);
+    if (!condition) cv::error(cv::Error::StsAssert, what, "grabCutFromMask", __FILE__, __LINE__);
 }
 
 void checkInput(const cv::Mat& image, const cv::Mat& mask) {
@@ -606,7 +606,7 @@ private:
 
 }  // namespace
 
-void grabCutMask(const cv::Mat& image, cv::Mat& mask, int iterations) {
+void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations) {
     checkInput(image, mask);
     ColourModel models[2];
     initialModels(image, mask, models);

@@ -10,4 +10,4 @@
 // the graph is an implicit 8-neighbour grid reused across iterations, and the per-pixel passes
 // run on OpenCV's threads (any thread count gives the same labels).
 // Throws cv::Exception where cv::grabCut does (bad image or mask, a class without pixels).
-void grabCutMask(const cv::Mat& image, cv::Mat& mask, int iterations);
+void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations);

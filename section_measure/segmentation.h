@@ -15,7 +15,8 @@ struct Segmentation {
 // The grabCut step: rewrites the labels of `mask` (cv::GC_* per pixel of `image`) in place.
 using GrabCutStep = std::function<void(const cv::Mat& image, cv::Mat& mask)>;
 
-// cv::grabCut in mask mode, GRABCUT_ITERATIONS rounds, fresh colour models.
+// cv::grabCut in mask mode, GRABCUT_ITERATIONS rounds, fresh colour models (its labels, by
+// grabCutFromMask).
 void runGrabCut(const cv::Mat& image, cv::Mat& mask);
 
 // Morphological opening with a (2r + 1) x (2r + 1) ellipse.

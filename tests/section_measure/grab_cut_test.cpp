@@ -1,4 +1,4 @@
-// grabCutMask against cv::grabCut itself: the same labels, the same exceptions and the same
+// grabCutFromMask against cv::grabCut itself: the same labels, the same exceptions and the same
 // cv::theRNG() state afterwards, from the same state before, on any thread count.
 //
 // GRAB_CUT_INPUTS and GRAB_CUT_MAX_PIXELS enlarge the random part (tools/grab_cut_long_run.sh).
@@ -47,7 +47,7 @@ Outcome reference(const cv::Mat& image, const cv::Mat& mask) {
 }
 
 Outcome own(const cv::Mat& image, const cv::Mat& mask) {
-    return cutWith(image, mask, [](const cv::Mat& img, cv::Mat& m) { grabCutMask(img, m, 8); });
+    return cutWith(image, mask, [](const cv::Mat& img, cv::Mat& m) { grabCutFromMask(img, m, 8); });
 }
 
 // Empty string when both agree, else what differs.
@@ -132,7 +132,7 @@ cv::Size randomSize(cv::RNG& rng, int maxPixels) {
 
 }  // namespace
 
-TEST(GrabCutMask, SameLabelsExceptionsAndRngAsOpenCVOnVariedInputs) {
+TEST(GrabCutFromMask, SameLabelsExceptionsAndRngAsOpenCVOnVariedInputs) {
     const int inputs = environmentNumber("GRAB_CUT_INPUTS", 300);
     const int maxPixels = environmentNumber("GRAB_CUT_MAX_PIXELS", 2500);
     cv::RNG rng(20261208);

@@ -18,6 +18,7 @@ const char* kUsage =
     "Y]\n"
     "                 [--rotation DEG] [--hollow-depth F] [--rounding F] [--flat] [--hole R] "
     "[--crack W L]\n"
+    "                 [--sensor-noise SIGMA] [--colour-cast AMPLITUDE]\n"
     "  scan_generator leaflet OUT [--width W] [--height H] [--seed S] [--specks N]\n"
     "                 [--leaf CX,CY,LENGTH,WIDTH,ANGLE]...\n"
     "  scan_generator --help\n"
@@ -25,6 +26,8 @@ const char* kUsage =
     "0.5.\n"
     "Leaflet defaults: 2000 x 1500, 40 specks, five leaves laid out over the image when no --leaf "
     "is given.\n"
+    "--sensor-noise and --colour-cast give a scanner's many colours (3 and 6: about 100 000 at "
+    "2000 x 2000).\n"
     "Angles in degrees, counter-clockwise on screen. The image format follows OUT's extension.\n";
 
 struct UsageError {
@@ -116,6 +119,10 @@ int run(const std::vector<std::string>& args) {
         } else if (section && opt == "--crack") {
             sp.crackWidth = toDouble(opt, value());
             sp.crackLength = toDouble(opt, value());
+        } else if (section && opt == "--sensor-noise") {
+            sp.sensorNoise = toDouble(opt, value());
+        } else if (section && opt == "--colour-cast") {
+            sp.colourCast = toDouble(opt, value());
         } else if (!section && opt == "--specks") {
             lp.specks = static_cast<int>(toInt(opt, value(), 0));
         } else if (!section && opt == "--leaf") {

@@ -343,6 +343,22 @@ cv::Mat makeSectionScan(const SectionScanParams& params) {
     if (!crack.empty()) {
         paintLayer(out, bg, polygonMask(crack, size), 126, 224, cv::Vec3d(-5, 1, 2));
     }
+    if (params.sensorNoise > 0 || params.colourCast > 0) {
+        // Its own stream, so that the scan without them stays what it was.
+        cv::RNG colourRng = makeRng(params.seed, 3);
+        std::vector<cv::Mat> channels;
+        cv::split(out, channels);
+        for (cv::Mat& channel : channels) {
+            cv::Mat shift = cv::Mat::zeros(size, CV_32F);
+            if (params.colourCast > 0) shift += params.colourCast * smoothNoise(colourRng, size, minSide / 3);
+            if (params.sensorNoise > 0) shift += whiteNoise(colourRng, size, params.sensorNoise);
+            cv::Mat shifted;
+            channel.convertTo(shifted, CV_32F);
+            shifted += shift;
+            shifted.convertTo(channel, CV_8U);
+        }
+        cv::merge(channels, out);
+    }
     return out;
 }
 

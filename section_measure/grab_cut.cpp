@@ -255,23 +255,22 @@ double neighbourBeta(const cv::Mat& image) {
 // Each distinct colour gets a dense index: a bit per possible colour, and counts per word.
 class ColourIndex {
 public:
-    explicit ColourIndex(const cv::Mat& image) : bits_(kWords, 0), before_(kWords, 0) {
+    explicit ColourIndex(const cv::Mat& image) : words_(kWords) {
         for (int y = 0; y < image.rows; ++y) {
             const uchar* pixel = image.ptr<uchar>(y);
             for (int x = 0; x < image.cols; ++x, pixel += 3) {
                 const std::uint32_t key = keyOf(pixel);
-                bits_[key >> 6] |= std::uint64_t{1} << (key & 63);
+                words_[key >> 6].bits |= std::uint64_t{1} << (key & 63);
             }
         }
         std::uint32_t count = 0;
         for (std::size_t w = 0; w < kWords; ++w) {
-            before_[w] = count;
-            std::uint64_t word = bits_[w];
-            count += static_cast<std::uint32_t>(__builtin_popcountll(word));
-            while (word) {
-                const int bit = __builtin_ctzll(word);
-                word &= word - 1;
-                keys_.push_back(static_cast<std::uint32_t>(w * 64 + bit));
+            words_[w].before = count;
+            std::uint64_t bits = words_[w].bits;
+            count += static_cast<std::uint32_t>(__builtin_popcountll(bits));
+            while (bits) {
+                keys_.push_back(static_cast<std::uint32_t>(w * 64 + __builtin_ctzll(bits)));
+                bits &= bits - 1;
             }
         }
     }
@@ -281,15 +280,20 @@ public:
     }
     std::uint32_t indexOf(const uchar* pixel) const {
         const std::uint32_t key = keyOf(pixel);
-        const std::uint64_t below = bits_[key >> 6] & ((std::uint64_t{1} << (key & 63)) - 1);
-        return before_[key >> 6] + static_cast<std::uint32_t>(__builtin_popcountll(below));
+        const Word& word = words_[key >> 6];
+        const std::uint64_t below = word.bits & ((std::uint64_t{1} << (key & 63)) - 1);
+        return word.before + static_cast<std::uint32_t>(__builtin_popcountll(below));
     }
     const std::vector<std::uint32_t>& keys() const { return keys_; }
 
 private:
+    // Bits and count side by side: one cache line per look-up.
+    struct Word {
+        std::uint64_t bits = 0;
+        std::uint32_t before = 0;
+    };
     static constexpr std::size_t kWords = (std::size_t{1} << 24) / 64;
-    std::vector<std::uint64_t> bits_;
-    std::vector<std::uint32_t> before_;
+    std::vector<Word> words_;
     std::vector<std::uint32_t> keys_;
 };
 
@@ -361,8 +365,7 @@ public:
     // A fresh graph for one iteration: capacities from the edge factors, terminal weights from
     // the labels, trees and the active queue as GCGraph::maxFlow starts them.
     void build(const cv::Mat& image, const cv::Mat& mask, const ColourIndex& colours,
-               const std::vector<double>& colourWeight, const std::vector<double>& axisWeight,
-               const std::vector<double>& diagonalWeight) {
+               const std::vector<double>& colourWeight, const std::vector<double>& edgeWeight) {
         std::vector<int> stripeFirst(64, -1), stripeLast(64, -1);
         const int stripes = forRowStripes(rows_, [&](int s, int y0, int y1) {
             int first = -1, last = -1;
@@ -370,18 +373,27 @@ public:
                 const uchar* rowsAround[3] = {y > 0 ? image.ptr<uchar>(y - 1) : nullptr, image.ptr<uchar>(y),
                                               y + 1 < rows_ ? image.ptr<uchar>(y + 1) : nullptr};
                 const uchar* labels = mask.ptr<uchar>(y);
+                const bool inner = y > 0 && y + 1 < rows_;
                 for (int x = 0; x < cols_; ++x) {
                     const int v = vertex(y, x);
                     const uchar* c = rowsAround[1] + 3 * x;
                     double* cap = &capacity_[static_cast<std::size_t>(v) * 8];
-                    for (int d = 0; d < 8; ++d) {
-                        const uchar* row = rowsAround[1 + kDy[d]];
-                        const int nx = x + kDx[d];
-                        if (!row || nx < 0 || nx >= cols_) continue;
-                        const uchar* o = row + 3 * nx;
-                        const int d0 = c[0] - o[0], d1 = c[1] - o[1], d2 = c[2] - o[2];
-                        const int squared = d0 * d0 + d1 * d1 + d2 * d2;
-                        cap[d] = kDiagonal[d] ? diagonalWeight[squared] : axisWeight[squared];
+                    if (inner && x > 0 && x + 1 < cols_) {
+                        // Away from the border every neighbour is there.
+                        for (int d = 0; d < 8; ++d) {
+                            const uchar* o = rowsAround[1 + kDy[d]] + 3 * (x + kDx[d]);
+                            const int d0 = c[0] - o[0], d1 = c[1] - o[1], d2 = c[2] - o[2];
+                            cap[d] = edgeWeight[2 * (d0 * d0 + d1 * d1 + d2 * d2) + kDiagonal[d]];
+                        }
+                    } else {
+                        for (int d = 0; d < 8; ++d) {
+                            const uchar* row = rowsAround[1 + kDy[d]];
+                            const int nx = x + kDx[d];
+                            if (!row || nx < 0 || nx >= cols_) continue;
+                            const uchar* o = row + 3 * nx;
+                            const int d0 = c[0] - o[0], d1 = c[1] - o[1], d2 = c[2] - o[2];
+                            cap[d] = edgeWeight[2 * (d0 * d0 + d1 * d1 + d2 * d2) + kDiagonal[d]];
+                        }
                     }
                     const uchar label = labels[x];
                     double w;
@@ -616,45 +628,57 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations) {
     const double beta = neighbourBeta(image);
     // OpenCV's edge weights, gamma * exp(-beta * squared colour distance), for every distance.
     const double gammaDivSqrt2 = kGamma / std::sqrt(2.0f);
-    std::vector<double> axisWeight(kLargestSquaredDistance + 1), diagonalWeight(kLargestSquaredDistance + 1);
+    // Per squared distance: the straight edge's weight, then the diagonal one's.
+    std::vector<double> edgeWeight(2 * (kLargestSquaredDistance + 1));
     cv::parallel_for_(cv::Range(0, kLargestSquaredDistance + 1), [&](const cv::Range& range) {
         for (int s = range.start; s < range.end; ++s) {
             const double factor = std::exp(-beta * static_cast<double>(s));
-            axisWeight[s] = kGamma * factor;
-            diagonalWeight[s] = gammaDivSqrt2 * factor;
+            edgeWeight[2 * s] = kGamma * factor;
+            edgeWeight[2 * s + 1] = gammaDivSqrt2 * factor;
         }
     }, 16);
 
     const ColourIndex colours(image);
     ColourVerdicts verdicts;
+    std::vector<std::uint32_t> counts;
     judgeColours(colours.keys(), models, verdicts);
     GridGraph graph(rows, cols);
 
     for (int iteration = 0; iteration < iterations; ++iteration) {
-        // Each pixel joins its class's likeliest component under the previous models.
-        std::vector<ModelSums> partial(64 * 2);
-        const int stripes = forRowStripes(rows, [&](int s, int y0, int y1) {
-            ModelSums* sums = &partial[2 * static_cast<std::size_t>(s)];
-            for (int y = y0; y < y1; ++y) {
-                const uchar* pixel = image.ptr<uchar>(y);
-                const uchar* labels = mask.ptr<uchar>(y);
-                for (int x = 0; x < cols; ++x, pixel += 3) {
-                    const int cls = isBackground(labels[x]) ? 0 : 1;
-                    const uchar ci = verdicts.component[cls][colours.indexOf(pixel)];
-                    sums[cls].component[ci].add(pixel[0], pixel[1], pixel[2]);
+        // Each pixel joins its class's likeliest component under the previous models; sums of
+        // integers, so counting pixels per colour and class first changes nothing.
+        const int parts = std::max(1, std::min(cv::getNumThreads(), rows));
+        const std::size_t colourCount = colours.keys().size();
+        std::fill(counts.begin(), counts.end(), 0);
+        counts.resize(static_cast<std::size_t>(parts) * 2 * colourCount, 0);
+        cv::parallel_for_(cv::Range(0, parts), [&](const cv::Range& range) {
+            for (int part = range.start; part < range.end; ++part) {
+                std::uint32_t* partCounts = &counts[static_cast<std::size_t>(part) * 2 * colourCount];
+                const int y0 = static_cast<int>(static_cast<std::int64_t>(rows) * part / parts);
+                const int y1 = static_cast<int>(static_cast<std::int64_t>(rows) * (part + 1) / parts);
+                for (int y = y0; y < y1; ++y) {
+                    const uchar* pixel = image.ptr<uchar>(y);
+                    const uchar* labels = mask.ptr<uchar>(y);
+                    for (int x = 0; x < cols; ++x, pixel += 3) {
+                        ++partCounts[(isBackground(labels[x]) ? 0 : colourCount) + colours.indexOf(pixel)];
+                    }
                 }
             }
-        });
-        for (int cls = 0; cls < 2; ++cls) {
-            ModelSums total;
-            for (int s = 0; s < stripes; ++s) {
-                for (int ci = 0; ci < kComponents; ++ci) total.component[ci].add(partial[2 * s + cls].component[ci]);
+        }, parts);
+        ModelSums sums[2];
+        for (std::size_t i = 0; i < colourCount; ++i) {
+            const std::uint32_t key = colours.keys()[i];
+            for (int cls = 0; cls < 2; ++cls) {
+                std::int64_t n = 0;
+                for (int part = 0; part < parts; ++part) n += counts[(static_cast<std::size_t>(part) * 2 + cls) * colourCount + i];
+                if (n) sums[cls].component[verdicts.component[cls][i]].add(key & 255, (key >> 8) & 255, key >> 16, n);
             }
-            models[cls].learn(total);
         }
+        models[0].learn(sums[0]);
+        models[1].learn(sums[1]);
         judgeColours(colours.keys(), models, verdicts);
 
-        graph.build(image, mask, colours, verdicts.weight, axisWeight, diagonalWeight);
+        graph.build(image, mask, colours, verdicts.weight, edgeWeight);
         graph.maxFlow();
 
         forRowStripes(rows, [&](int, int y0, int y1) {

@@ -150,3 +150,61 @@ TEST(GrabCutFromMask, SameLabelsExceptionsAndRngAsOpenCVOnVariedInputs) {
     }
     std::cout << compared << " inputs identical, " << refused << " refused by both\n";
 }
+
+namespace {
+
+// Sets OpenCV's thread count for a scope; -1 is OpenCV's default.
+class ThreadCount {
+public:
+    explicit ThreadCount(int threads) : saved_(cv::getNumThreads()) { cv::setNumThreads(threads); }
+    ~ThreadCount() { cv::setNumThreads(saved_); }
+
+private:
+    int saved_;
+};
+
+// The mask section_measure starts grabCut from.
+cv::Mat programSeed(const cv::Mat& image) {
+    cv::Mat gray, thresholded;
+    cv::cvtColor(image, gray, cv::COLOR_BGR2GRAY);
+    cv::threshold(gray, thresholded, 50.0, 255.0, cv::THRESH_BINARY_INV);
+    return seedGrabCutMask(thresholded);
+}
+
+void expectSameOnAnyThreadCount(const cv::Mat& image, const std::string& name) {
+    const cv::Mat mask = programSeed(image);
+    const Outcome expected = reference(image, mask);
+    ASSERT_FALSE(expected.threw) << name;
+    for (int threads : {1, 2, -1}) {
+        ThreadCount count(threads);
+        EXPECT_EQ(difference(expected, own(image, mask)), "") << name << ", " << threads << " threads";
+    }
+}
+
+cv::Mat scan(int side, bool colourRich) {
+    SectionScanParams params;
+    params.width = params.height = side;
+    params.center = {side / 2.0, side / 2.0};
+    params.radius = 0.35 * side;
+    params.seed = 7;
+    if (colourRich) {
+        params.sensorNoise = 3;
+        params.colourCast = 6;
+    }
+    return makeSectionScan(params);
+}
+
+}  // namespace
+
+TEST(GrabCutFromMask, SameOnSmallScansWithOneTwoOrAllThreads) {
+    expectSameOnAnyThreadCount(scan(160, false), "plain scan");
+    expectSameOnAnyThreadCount(scan(160, true), "colour-rich scan");
+}
+
+TEST(GrabCutFromMaskSlow, SameOnTheSampleAndWholeScansWithOneTwoOrAllThreads) {
+    const cv::Mat sample = cv::imread(std::string(SAMPLES_DIR) + "/section.jpg", cv::IMREAD_COLOR);
+    ASSERT_FALSE(sample.empty());
+    expectSameOnAnyThreadCount(sample, "samples/section.jpg");
+    expectSameOnAnyThreadCount(scan(1000, false), "plain 1000 x 1000 scan");
+    expectSameOnAnyThreadCount(scan(1000, true), "colour-rich 1000 x 1000 scan");
+}

@@ -355,6 +355,7 @@ public:
         dist_.assign(n, 0);
         parent_.assign(n, kFree);
         tree_.assign(n, 0);
+        touched_.assign(n, 1);
         for (int d = 0; d < 8; ++d) offset_[d] = kDy[d] * stride_ + kDx[d];
         for (int d = 0; d < 8; ++d) parentOffset_[d + 1] = offset_[d];
         parentOffset_[0] = 0;
@@ -377,23 +378,12 @@ public:
                 for (int x = 0; x < cols_; ++x) {
                     const int v = vertex(y, x);
                     const uchar* c = rowsAround[1] + 3 * x;
-                    double* cap = &capacity_[static_cast<std::size_t>(v) * 8];
-                    if (inner && x > 0 && x + 1 < cols_) {
-                        // Away from the border every neighbour is there.
-                        for (int d = 0; d < 8; ++d) {
-                            const uchar* o = rowsAround[1 + kDy[d]] + 3 * (x + kDx[d]);
-                            const int d0 = c[0] - o[0], d1 = c[1] - o[1], d2 = c[2] - o[2];
-                            cap[d] = edgeWeight[2 * (d0 * d0 + d1 * d1 + d2 * d2) + kDiagonal[d]];
-                        }
-                    } else {
-                        for (int d = 0; d < 8; ++d) {
-                            const uchar* row = rowsAround[1 + kDy[d]];
-                            const int nx = x + kDx[d];
-                            if (!row || nx < 0 || nx >= cols_) continue;
-                            const uchar* o = row + 3 * nx;
-                            const int d0 = c[0] - o[0], d1 = c[1] - o[1], d2 = c[2] - o[2];
-                            cap[d] = edgeWeight[2 * (d0 * d0 + d1 * d1 + d2 * d2) + kDiagonal[d]];
-                        }
+                    // Capacities depend on the image alone: only those the last max-flow
+                    // changed need setting again.
+                    if (touched_[v]) {
+                        setCapacities(rowsAround, x, inner && x > 0 && x + 1 < cols_, edgeWeight,
+                                      &capacity_[static_cast<std::size_t>(v) * 8]);
+                        touched_[v] = 0;
                     }
                     const uchar label = labels[x];
                     double w;
@@ -438,6 +428,20 @@ public:
         first_ = next_[stub_] - 1;
         next_[last_] = stub_ + 1;
         next_[stub_] = 0;
+    }
+
+    // gamma * exp(-beta * squared colour distance) to each neighbour there is.
+    void setCapacities(const uchar* const rowsAround[3], int x, bool allNeighbours,
+                       const std::vector<double>& edgeWeight, double* cap) const {
+        const uchar* c = rowsAround[1] + 3 * x;
+        for (int d = 0; d < 8; ++d) {
+            const uchar* row = rowsAround[1 + kDy[d]];
+            const int nx = x + kDx[d];
+            if (!allNeighbours && (!row || nx < 0 || nx >= cols_)) continue;
+            const uchar* o = row + 3 * nx;
+            const int d0 = c[0] - o[0], d1 = c[1] - o[1], d2 = c[2] - o[2];
+            cap[d] = edgeWeight[2 * (d0 * d0 + d1 * d1 + d2 * d2) + kDiagonal[d]];
+        }
     }
 
     // GCGraph::maxFlow step for step.
@@ -505,6 +509,7 @@ public:
             // Push the flow; saturated tree edges and terminals leave orphans.
             capacity_[joining] -= minWeight;
             capacity_[edgeOf(head, kOpposite[joining % 8])] += minWeight;
+            touched_[tail] = touched_[head] = 1;
             for (int k = 1; k >= 0; --k) {
                 int v = k ? tail : head;
                 for (;;) {
@@ -513,6 +518,7 @@ public:
                     const int up = v + parentOffset_[p];
                     const std::size_t toParent = edgeOf(v, p - 1);
                     const std::size_t toChild = edgeOf(up, kOpposite[p - 1]);
+                    touched_[v] = touched_[up] = 1;
                     capacity_[k ? toParent : toChild] += minWeight;
                     if ((capacity_[k ? toChild : toParent] -= minWeight) == 0) makeOrphan(v);
                     v = up;
@@ -613,6 +619,7 @@ private:
     std::vector<int> dist_;
     std::vector<signed char> parent_;  // kFree, kTerminal, kOrphan, or 1 + direction of the parent
     std::vector<uchar> tree_;          // 0 source tree, 1 sink tree
+    std::vector<uchar> touched_;       // capacities changed since they were set
     std::vector<int> orphans_;
 };
 

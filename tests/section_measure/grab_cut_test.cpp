@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -149,6 +150,29 @@ TEST(GrabCutFromMask, SameLabelsExceptionsAndRngAsOpenCVOnVariedInputs) {
         refused += expected.threw;
     }
     std::cout << compared << " inputs identical, " << refused << " refused by both\n";
+}
+
+TEST(GrabCutFromMask, RefusesTheImagesAndMasksOpenCVRefuses) {
+    const cv::Mat image(4, 5, CV_8UC3, cv::Scalar(10, 20, 30));
+    cv::Mat mask(4, 5, CV_8UC1, cv::Scalar(cv::GC_PR_BGD));
+    mask.at<uchar>(1, 1) = cv::GC_FGD;
+    cv::Mat badValue = mask.clone();
+    badValue.at<uchar>(2, 3) = 4;
+    const std::vector<std::pair<cv::Mat, cv::Mat>> refused{
+        {cv::Mat(), mask},
+        {cv::Mat(4, 5, CV_8UC1, cv::Scalar(10)), mask},
+        {cv::Mat(4, 5, CV_16UC3, cv::Scalar(10, 20, 30)), mask},
+        {image, cv::Mat()},
+        {image, badValue},
+        {image, cv::Mat(4, 5, CV_8UC3, cv::Scalar::all(cv::GC_PR_BGD))},
+        {image, cv::Mat(5, 4, CV_8UC1, cv::Scalar(cv::GC_PR_BGD))},
+    };
+    EXPECT_FALSE(reference(image, mask).threw);
+    for (std::size_t i = 0; i < refused.size(); ++i) {
+        const Outcome expected = reference(refused[i].first, refused[i].second);
+        EXPECT_TRUE(expected.threw) << "case " << i;
+        EXPECT_EQ(difference(expected, own(refused[i].first, refused[i].second)), "") << "case " << i;
+    }
 }
 
 namespace {

@@ -71,10 +71,15 @@ cv::Mat randomImage(cv::RNG& rng, cv::Size size, int kind) {
     cv::Mat image(size, CV_8UC3);
     switch (kind) {
         case 0: {
-            const int colours = rng.uniform(1, 5);
+            // All but two colours rare: a rare colour in a frequent colour's component can be so
+            // unlikely in both models that its weight is -log(0) - -log(0).
+            const int colours = rng.uniform(1, 7);
             std::vector<cv::Vec3b> palette;
             for (int i = 0; i < colours; ++i) palette.emplace_back(rng.uniform(0, 256), rng.uniform(0, 256), rng.uniform(0, 256));
-            for (auto it = image.begin<cv::Vec3b>(); it != image.end<cv::Vec3b>(); ++it) *it = palette[rng.uniform(0, colours)];
+            for (auto it = image.begin<cv::Vec3b>(); it != image.end<cv::Vec3b>(); ++it) {
+                const int pick = rng.uniform(0, colours);
+                *it = palette[rng.uniform(0, 50) ? pick % 2 : pick];
+            }
             break;
         }
         case 1: {
@@ -134,7 +139,7 @@ cv::Size randomSize(cv::RNG& rng, int maxPixels) {
 }  // namespace
 
 TEST(GrabCutFromMask, SameLabelsExceptionsAndRngAsOpenCVOnVariedInputs) {
-    const int inputs = environmentNumber("GRAB_CUT_INPUTS", 300);
+    const int inputs = environmentNumber("GRAB_CUT_INPUTS", 200);
     const int maxPixels = environmentNumber("GRAB_CUT_MAX_PIXELS", 2500);
     cv::RNG rng(20261208);
     int compared = 0, refused = 0;
@@ -150,6 +155,32 @@ TEST(GrabCutFromMask, SameLabelsExceptionsAndRngAsOpenCVOnVariedInputs) {
         refused += expected.threw;
     }
     std::cout << compared << " inputs identical, " << refused << " refused by both\n";
+}
+
+// Two classes of four frequent colours each, a few strays, rare near twins of frequent colours.
+// A twin that kmeans puts in its frequent colour's component is so unlikely there, and in every
+// other component, that both models give it 0 and its weight is -log(0) - -log(0), NaN: these
+// seeds were found to give such weights, which the max-flow must then treat as OpenCV does.
+TEST(GrabCutFromMask, SameWhereAColourIsImpossibleInBothModels) {
+    for (const uint64 seed : {21, 124, 177}) {
+        cv::RNG rng(seed);
+        const int side = rng.uniform(50, 120);
+        cv::Mat image(side, side, CV_8UC3), mask(side, side, CV_8UC1);
+        std::vector<cv::Vec3b> palette;
+        for (int i = 0; i < 8; ++i) palette.emplace_back(rng.uniform(0, 256), rng.uniform(0, 256), rng.uniform(0, 256));
+        for (int y = 0; y < side; ++y) {
+            for (int x = 0; x < side; ++x) {
+                const int cls = x < side / 2;
+                int pick = rng.uniform(0, 4) + 4 * cls;
+                if (rng.uniform(0, 300) == 0) pick = rng.uniform(0, 8);
+                cv::Vec3b colour = palette[pick];
+                if (rng.uniform(0, 500) == 0) colour[0] ^= 8;
+                image.at<cv::Vec3b>(y, x) = colour;
+                mask.at<uchar>(y, x) = static_cast<uchar>(cv::GC_PR_BGD + cls);
+            }
+        }
+        EXPECT_EQ(difference(reference(image, mask), own(image, mask)), "") << "seed " << seed;
+    }
 }
 
 TEST(GrabCutFromMask, RefusesTheImagesAndMasksOpenCVRefuses) {

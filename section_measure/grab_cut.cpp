@@ -39,18 +39,16 @@ void require(bool condition, const char* what) {
 }
 
 void checkInput(const cv::Mat& image, const cv::Mat& mask) {
-    if (image.empty()) CV_Error(cv::Error::StsBadArg, "image is empty");
-    if (image.type() != CV_8UC3) CV_Error(cv::Error::StsBadArg, "image must have CV_8UC3 type");
-    if (mask.empty()) CV_Error(cv::Error::StsBadArg, "mask is empty");
-    if (mask.type() != CV_8UC1) CV_Error(cv::Error::StsBadArg, "mask must have CV_8UC1 type");
-    if (mask.size() != image.size())
-        CV_Error(cv::Error::StsBadArg, "mask must have as many rows and cols as img");
+    if (image.empty()) CV_Error(cv::Error::StsBadArg, "grabCut: no image");
+    if (image.type() != CV_8UC3) CV_Error(cv::Error::StsBadArg, "grabCut: the image must be 8-bit, 3 channels");
+    if (mask.empty()) CV_Error(cv::Error::StsBadArg, "grabCut: no mask");
+    if (mask.type() != CV_8UC1) CV_Error(cv::Error::StsBadArg, "grabCut: the mask must be 8-bit, 1 channel");
+    if (mask.size() != image.size()) CV_Error(cv::Error::StsBadArg, "grabCut: mask and image differ in size");
     for (int y = 0; y < mask.rows; ++y) {
         const uchar* labels = mask.ptr<uchar>(y);
         for (int x = 0; x < mask.cols; ++x) {
             if (labels[x] > cv::GC_PR_FGD)
-                CV_Error(cv::Error::StsBadArg,
-                         "mask element value must be GC_BGD, GC_FGD, GC_PR_BGD or GC_PR_FGD");
+                CV_Error(cv::Error::StsBadArg, "grabCut: a mask label is not one of GC_BGD to GC_PR_FGD");
         }
     }
 }
@@ -220,6 +218,7 @@ void initialModels(const cv::Mat& image, const cv::Mat& mask, ColourModel models
     }
 }
 
+// grabCut's beta: 1 / (2 * mean squared colour distance between neighbours), each pair once.
 double neighbourBeta(const cv::Mat& image) {
     std::vector<std::int64_t> partial(64, 0);
     auto squared = [](const uchar* a, const uchar* b) {

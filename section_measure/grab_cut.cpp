@@ -12,8 +12,8 @@
 // Identity with cv::grabCut rests on three things: the colour models use OpenCV's expressions in
 // OpenCV's order (sums of 8-bit values and of their products are exact integers, so only those may
 // be gathered in another order); the initial models come from the same cv::kmeans calls on the
-// calling thread; and the max-flow visits vertices and edges in the order of OpenCV's GCGraph, whose
-// adjacency lists hold each pixel's neighbours in the reverse order of their insertion.
+// calling thread; and the max-flow visits vertices and edges in the order of OpenCV's GCGraph,
+// whose adjacency lists hold each pixel's neighbours in the reverse order of their insertion.
 
 namespace {
 
@@ -40,15 +40,19 @@ void require(bool condition, const char* what) {
 
 void checkInput(const cv::Mat& image, const cv::Mat& mask) {
     if (image.empty()) CV_Error(cv::Error::StsBadArg, "grabCut: no image");
-    if (image.type() != CV_8UC3) CV_Error(cv::Error::StsBadArg, "grabCut: the image must be 8-bit, 3 channels");
+    if (image.type() != CV_8UC3)
+        CV_Error(cv::Error::StsBadArg, "grabCut: the image must be 8-bit, 3 channels");
     if (mask.empty()) CV_Error(cv::Error::StsBadArg, "grabCut: no mask");
-    if (mask.type() != CV_8UC1) CV_Error(cv::Error::StsBadArg, "grabCut: the mask must be 8-bit, 1 channel");
-    if (mask.size() != image.size()) CV_Error(cv::Error::StsBadArg, "grabCut: mask and image differ in size");
+    if (mask.type() != CV_8UC1)
+        CV_Error(cv::Error::StsBadArg, "grabCut: the mask must be 8-bit, 1 channel");
+    if (mask.size() != image.size())
+        CV_Error(cv::Error::StsBadArg, "grabCut: mask and image differ in size");
     for (int y = 0; y < mask.rows; ++y) {
         const uchar* labels = mask.ptr<uchar>(y);
         for (int x = 0; x < mask.cols; ++x) {
             if (labels[x] > cv::GC_PR_FGD)
-                CV_Error(cv::Error::StsBadArg, "grabCut: a mask label is not one of GC_BGD to GC_PR_FGD");
+                CV_Error(cv::Error::StsBadArg,
+                         "grabCut: a mask label is not one of GC_BGD to GC_PR_FGD");
         }
     }
 }
@@ -162,7 +166,7 @@ private:
                   c[2] * (c[3] * c[7] - c[4] * c[6]);
         }
         determinant_[ci] = det;
-        // OpenCV 4.6's bound; later versions refuse up to 1e-6, which a one-colour component reaches.
+        // OpenCV 4.6's bound; later ones refuse up to 1e-6, where one-colour components fall.
         require(det > kEpsilon, "singular colour covariance");
         const double inv = 1.0 / det;
         double(&ic)[3][3] = inverse_[ci];
@@ -200,7 +204,8 @@ void initialModels(const cv::Mat& image, const cv::Mat& mask, ColourModel models
             const uchar* pixel = image.ptr<uchar>(y);
             const uchar* labels = mask.ptr<uchar>(y);
             for (int x = 0; x < image.cols; ++x, pixel += 3) {
-                if (isBackground(labels[x]) == (cls == 0)) samples.emplace_back(pixel[0], pixel[1], pixel[2]);
+                if (isBackground(labels[x]) == (cls == 0))
+                    samples.emplace_back(pixel[0], pixel[1], pixel[2]);
             }
         }
         const int n = static_cast<int>(samples.size());
@@ -211,8 +216,9 @@ void initialModels(const cv::Mat& image, const cv::Mat& mask, ColourModel models
         ModelSums sums;
         for (int i = 0; i < n; ++i) {
             const cv::Vec3f& s = samples[i];
-            sums.component[labels.at<int>(i, 0)].add(static_cast<std::int64_t>(s[0]), static_cast<std::int64_t>(s[1]),
-                                           static_cast<std::int64_t>(s[2]));
+            sums.component[labels.at<int>(i, 0)].add(static_cast<std::int64_t>(s[0]),
+                                                     static_cast<std::int64_t>(s[1]),
+                                                     static_cast<std::int64_t>(s[2]));
         }
         models[cls].learn(sums);
     }
@@ -312,7 +318,8 @@ void judgeColours(const std::vector<std::uint32_t>& keys, const ColourModel mode
     cv::parallel_for_(cv::Range(0, count), [&](const cv::Range& range) {
         for (int i = range.start; i < range.end; ++i) {
             const std::uint32_t key = keys[i];
-            const double colour[3] = {static_cast<double>(key & 255), static_cast<double>((key >> 8) & 255),
+            const double colour[3] = {static_cast<double>(key & 255),
+                                      static_cast<double>((key >> 8) & 255),
                                       static_cast<double>(key >> 16)};
             double likelihood[2];
             for (int cls = 0; cls < 2; ++cls) {
@@ -370,7 +377,8 @@ public:
         const int stripes = forRowStripes(rows_, [&](int s, int y0, int y1) {
             int first = -1, last = -1;
             for (int y = y0; y < y1; ++y) {
-                const uchar* rowsAround[3] = {y > 0 ? image.ptr<uchar>(y - 1) : nullptr, image.ptr<uchar>(y),
+                const uchar* rowsAround[3] = {y > 0 ? image.ptr<uchar>(y - 1) : nullptr,
+                                              image.ptr<uchar>(y),
                                               y + 1 < rows_ ? image.ptr<uchar>(y + 1) : nullptr};
                 const uchar* labels = mask.ptr<uchar>(y);
                 const bool inner = y > 0 && y + 1 < rows_;
@@ -496,7 +504,8 @@ public:
                     const signed char p = parent_[v];
                     if (p <= 0) break;
                     const int up = v + parentOffset_[p];
-                    const double weight = k ? capacity_[edgeOf(up, kOpposite[p - 1])] : capacity_[edgeOf(v, p - 1)];
+                    const double weight =
+                        k ? capacity_[edgeOf(up, kOpposite[p - 1])] : capacity_[edgeOf(v, p - 1)];
                     minWeight = minimum(minWeight, weight);
                     require(minWeight > 0, "max-flow: saturated path");
                     v = up;
@@ -562,7 +571,8 @@ public:
                             minDist = dist;
                             newParent = static_cast<signed char>(d + 1);
                         }
-                        for (u = v + offset_[d]; stamp_[u] != currentStamp; u += parentOffset_[parent_[u]]) {
+                        for (u = v + offset_[d]; stamp_[u] != currentStamp;
+                             u += parentOffset_[parent_[u]]) {
                             stamp_[u] = currentStamp;
                             dist_[u] = --dist;
                         }
@@ -581,7 +591,8 @@ public:
                     const int u = v + offset_[d];
                     const signed char p = parent_[u];
                     if (tree_[u] != vt || p == kFree) continue;
-                    if (capacity_[vt ? edgeOf(v, d) : edgeOf(u, kOpposite[d])] != 0 && !next_[u]) enqueue(u);
+                    if (capacity_[vt ? edgeOf(v, d) : edgeOf(u, kOpposite[d])] != 0 && !next_[u])
+                        enqueue(u);
                     if (p > 0 && p - 1 == kOpposite[d]) makeOrphan(u);
                 }
             }
@@ -592,7 +603,9 @@ public:
     bool onSinkSide(int v) const { return tree_[v] != 0; }
 
 private:
-    static std::size_t edgeOf(int v, int d) { return static_cast<std::size_t>(v) * 8 + static_cast<std::size_t>(d); }
+    static std::size_t edgeOf(int v, int d) {
+        return static_cast<std::size_t>(v) * 8 + static_cast<std::size_t>(d);
+    }
     // OpenCV's MIN: a NaN second argument leaves the first.
     static double minimum(double a, double b) { return a > b ? b : a; }
 
@@ -636,13 +649,16 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations) {
     const double gammaDivSqrt2 = kGamma / std::sqrt(2.0f);
     // Per squared distance: the straight edge's weight, then the diagonal one's.
     std::vector<double> edgeWeight(2 * (kLargestSquaredDistance + 1));
-    cv::parallel_for_(cv::Range(0, kLargestSquaredDistance + 1), [&](const cv::Range& range) {
-        for (int s = range.start; s < range.end; ++s) {
-            const double factor = std::exp(-beta * static_cast<double>(s));
-            edgeWeight[2 * s] = kGamma * factor;
-            edgeWeight[2 * s + 1] = gammaDivSqrt2 * factor;
-        }
-    }, 16);
+    cv::parallel_for_(
+        cv::Range(0, kLargestSquaredDistance + 1),
+        [&](const cv::Range& range) {
+            for (int s = range.start; s < range.end; ++s) {
+                const double factor = std::exp(-beta * static_cast<double>(s));
+                edgeWeight[2 * s] = kGamma * factor;
+                edgeWeight[2 * s + 1] = gammaDivSqrt2 * factor;
+            }
+        },
+        16);
 
     const ColourIndex colours(image);
     ColourVerdicts verdicts;
@@ -657,27 +673,36 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations) {
         const std::size_t colourCount = colours.keys().size();
         std::fill(counts.begin(), counts.end(), 0);
         counts.resize(static_cast<std::size_t>(parts) * 2 * colourCount, 0);
-        cv::parallel_for_(cv::Range(0, parts), [&](const cv::Range& range) {
-            for (int part = range.start; part < range.end; ++part) {
-                std::uint32_t* partCounts = &counts[static_cast<std::size_t>(part) * 2 * colourCount];
-                const int y0 = static_cast<int>(static_cast<std::int64_t>(rows) * part / parts);
-                const int y1 = static_cast<int>(static_cast<std::int64_t>(rows) * (part + 1) / parts);
-                for (int y = y0; y < y1; ++y) {
-                    const uchar* pixel = image.ptr<uchar>(y);
-                    const uchar* labels = mask.ptr<uchar>(y);
-                    for (int x = 0; x < cols; ++x, pixel += 3) {
-                        ++partCounts[(isBackground(labels[x]) ? 0 : colourCount) + colours.indexOf(pixel)];
+        cv::parallel_for_(
+            cv::Range(0, parts),
+            [&](const cv::Range& range) {
+                for (int part = range.start; part < range.end; ++part) {
+                    std::uint32_t* partCounts =
+                        &counts[static_cast<std::size_t>(part) * 2 * colourCount];
+                    const int y0 = static_cast<int>(static_cast<std::int64_t>(rows) * part / parts);
+                    const int y1 =
+                        static_cast<int>(static_cast<std::int64_t>(rows) * (part + 1) / parts);
+                    for (int y = y0; y < y1; ++y) {
+                        const uchar* pixel = image.ptr<uchar>(y);
+                        const uchar* labels = mask.ptr<uchar>(y);
+                        for (int x = 0; x < cols; ++x, pixel += 3) {
+                            ++partCounts[(isBackground(labels[x]) ? 0 : colourCount) +
+                                         colours.indexOf(pixel)];
+                        }
                     }
                 }
-            }
-        }, parts);
+            },
+            parts);
         ModelSums sums[2];
         for (std::size_t i = 0; i < colourCount; ++i) {
             const std::uint32_t key = colours.keys()[i];
             for (int cls = 0; cls < 2; ++cls) {
                 std::int64_t n = 0;
-                for (int part = 0; part < parts; ++part) n += counts[(static_cast<std::size_t>(part) * 2 + cls) * colourCount + i];
-                if (n) sums[cls].component[verdicts.component[cls][i]].add(key & 255, (key >> 8) & 255, key >> 16, n);
+                for (int part = 0; part < parts; ++part)
+                    n += counts[(static_cast<std::size_t>(part) * 2 + cls) * colourCount + i];
+                if (n)
+                    sums[cls].component[verdicts.component[cls][i]].add(key & 255, (key >> 8) & 255,
+                                                                        key >> 16, n);
             }
         }
         models[0].learn(sums[0]);
@@ -692,7 +717,8 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations) {
                 uchar* labels = mask.ptr<uchar>(y);
                 for (int x = 0; x < cols; ++x) {
                     if (labels[x] == cv::GC_PR_BGD || labels[x] == cv::GC_PR_FGD) {
-                        labels[x] = graph.onSinkSide(graph.vertex(y, x)) ? cv::GC_PR_BGD : cv::GC_PR_FGD;
+                        labels[x] =
+                            graph.onSinkSide(graph.vertex(y, x)) ? cv::GC_PR_BGD : cv::GC_PR_FGD;
                     }
                 }
             }

@@ -350,7 +350,8 @@ cv::Mat makeSectionScan(const SectionScanParams& params) {
         cv::split(out, channels);
         for (cv::Mat& channel : channels) {
             cv::Mat shift = cv::Mat::zeros(size, CV_32F);
-            if (params.colourCast > 0) shift += params.colourCast * smoothNoise(colourRng, size, minSide / 3);
+            if (params.colourCast > 0)
+                shift += params.colourCast * smoothNoise(colourRng, size, minSide / 3);
             if (params.sensorNoise > 0) shift += whiteNoise(colourRng, size, params.sensorNoise);
             cv::Mat shifted;
             channel.convertTo(shifted, CV_32F);

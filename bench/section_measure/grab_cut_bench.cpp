@@ -40,7 +40,8 @@ struct Run {
     int status = -1;
 };
 
-Run runChild(const std::string& program, const fs::path& scan, const fs::path& folder, bool oneCore) {
+Run runChild(const std::string& program, const fs::path& scan, const fs::path& folder,
+             bool oneCore) {
     fs::remove_all(folder);
     fs::create_directories(folder);
     const auto start = std::chrono::steady_clock::now();
@@ -78,9 +79,9 @@ std::string contentOf(const fs::path& path) {
 }
 
 bool sameOutputs(const fs::path& a, const fs::path& b) {
-    for (const char* name : {"console.txt", "gray.bmp", "bw.jpg", "bw2.jpg", "grabcut.jpg", "res.jpg",
-                             "rayonsCourbureAngles.jpg", "rayonsCourbureCreux.jpg", "cercleCirconscrit.jpg",
-                             "cercleInscrit.jpg", "mesures.csv"}) {
+    for (const char* name : {"console.txt", "gray.bmp", "bw.jpg", "bw2.jpg", "grabcut.jpg",
+                             "res.jpg", "rayonsCourbureAngles.jpg", "rayonsCourbureCreux.jpg",
+                             "cercleCirconscrit.jpg", "cercleInscrit.jpg", "mesures.csv"}) {
         if (!fs::exists(a / name) || contentOf(a / name) != contentOf(b / name)) return false;
     }
     return true;
@@ -121,10 +122,12 @@ int main(int argc, char** argv) {
     }
     if (megapixels.empty()) megapixels = {1, 4, 9};
 
-    const fs::path work = fs::temp_directory_path() / ("grab_cut_bench_" + std::to_string(getpid()));
+    const fs::path work =
+        fs::temp_directory_path() / ("grab_cut_bench_" + std::to_string(getpid()));
     fs::create_directories(work);
-    std::printf("%-5s %-6s %8s %-7s | %9s %8s %6s | %9s %8s %6s | %s\n", "MP", "scan", "colours", "cores",
-                "OpenCV s", "ours s", "ratio", "OpenCV MB", "ours MB", "ratio", "outputs, load");
+    std::printf("%-5s %-6s %8s %-7s | %9s %8s %6s | %9s %8s %6s | %s\n", "MP", "scan", "colours",
+                "cores", "OpenCV s", "ours s", "ratio", "OpenCV MB", "ours MB", "ratio",
+                "outputs, load");
     std::fflush(stdout);  // before any fork, or the children write it again
     for (const double mp : megapixels) {
         const int side = static_cast<int>(std::lround(std::sqrt(mp * 1e6)));
@@ -148,7 +151,8 @@ int main(int argc, char** argv) {
                 const double loadBefore = loadAverage();
                 for (int r = 0; r < std::max(runs, referenceRuns); ++r) {
                     if (r < referenceRuns) {
-                        const Run ref = runChild(SECTION_MEASURE_OPENCV, scan, work / "opencv", oneCore);
+                        const Run ref =
+                            runChild(SECTION_MEASURE_OPENCV, scan, work / "opencv", oneCore);
                         refTime.push_back(ref.seconds);
                         refPeak.push_back(ref.peakMb);
                         complete = complete && ref.status == 0;
@@ -158,13 +162,18 @@ int main(int argc, char** argv) {
                         ownTime.push_back(own.seconds);
                         ownPeak.push_back(own.peakMb);
                         complete = complete && own.status == 0;
-                        if (r < referenceRuns) same = same && sameOutputs(work / "opencv", work / "ours");
+                        if (r < referenceRuns)
+                            same = same && sameOutputs(work / "opencv", work / "ours");
                     }
                 }
-                const double rt = median(refTime), ot = median(ownTime), rp = median(refPeak), op = median(ownPeak);
-                std::printf("%-5g %-6s %8zu %-7s | %9.2f %8.2f %6.3f | %9.0f %8.0f %6.3f | %s%s, %.1f-%.1f\n", mp,
-                            rich ? "rich" : "plain", colours, oneCore ? "1" : "all", rt, ot, ot / rt, rp, op, op / rp,
-                            same ? "same" : "DIFFERENT", complete ? "" : " (a run failed)", loadBefore, loadAverage());
+                const double rt = median(refTime), ot = median(ownTime), rp = median(refPeak),
+                             op = median(ownPeak);
+                std::printf(
+                    "%-5g %-6s %8zu %-7s | %9.2f %8.2f %6.3f | %9.0f %8.0f %6.3f | %s%s, "
+                    "%.1f-%.1f\n",
+                    mp, rich ? "rich" : "plain", colours, oneCore ? "1" : "all", rt, ot, ot / rt,
+                    rp, op, op / rp, same ? "same" : "DIFFERENT", complete ? "" : " (a run failed)",
+                    loadBefore, loadAverage());
                 std::fflush(stdout);
             }
         }

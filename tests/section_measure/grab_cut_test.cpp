@@ -53,7 +53,8 @@ Outcome own(const cv::Mat& image, const cv::Mat& mask) {
 
 // Empty string when both agree, else what differs.
 std::string difference(const Outcome& expected, const Outcome& actual) {
-    if (expected.threw != actual.threw) return expected.threw ? "only OpenCV threw" : "only ours threw";
+    if (expected.threw != actual.threw)
+        return expected.threw ? "only OpenCV threw" : "only ours threw";
     if (expected.rngAfter != actual.rngAfter) return "RNG state differs";
     if (expected.threw) return "";
     const int differing = cv::countNonZero(expected.mask != actual.mask);
@@ -75,7 +76,8 @@ cv::Mat randomImage(cv::RNG& rng, cv::Size size, int kind) {
             // unlikely in both models that its weight is -log(0) - -log(0).
             const int colours = rng.uniform(1, 7);
             std::vector<cv::Vec3b> palette;
-            for (int i = 0; i < colours; ++i) palette.emplace_back(rng.uniform(0, 256), rng.uniform(0, 256), rng.uniform(0, 256));
+            for (int i = 0; i < colours; ++i)
+                palette.emplace_back(rng.uniform(0, 256), rng.uniform(0, 256), rng.uniform(0, 256));
             for (auto it = image.begin<cv::Vec3b>(); it != image.end<cv::Vec3b>(); ++it) {
                 const int pick = rng.uniform(0, colours);
                 *it = palette[rng.uniform(0, 50) ? pick % 2 : pick];
@@ -87,8 +89,9 @@ cv::Mat randomImage(cv::RNG& rng, cv::Size size, int kind) {
             for (int y = 0; y < size.height; ++y) {
                 for (int x = 0; x < size.width; ++x) {
                     const double v = 128 + gx * x + gy * y;
-                    image.at<cv::Vec3b>(y, x) = cv::Vec3b(cv::saturate_cast<uchar>(v), cv::saturate_cast<uchar>(v * 0.7),
-                                                          cv::saturate_cast<uchar>(255 - v));
+                    image.at<cv::Vec3b>(y, x) =
+                        cv::Vec3b(cv::saturate_cast<uchar>(v), cv::saturate_cast<uchar>(v * 0.7),
+                                  cv::saturate_cast<uchar>(255 - v));
                 }
             }
             break;
@@ -97,13 +100,16 @@ cv::Mat randomImage(cv::RNG& rng, cv::Size size, int kind) {
         case 3: {
             image.setTo(cv::Scalar(190, 200, 205));
             cv::circle(image, {rng.uniform(0, size.width), rng.uniform(0, size.height)},
-                       rng.uniform(1, std::max(2, std::min(size.width, size.height))), cv::Scalar(25, 30, 35), cv::FILLED);
+                       rng.uniform(1, std::max(2, std::min(size.width, size.height))),
+                       cv::Scalar(25, 30, 35), cv::FILLED);
             cv::Mat noise(size, CV_8UC3);
             rng.fill(noise, cv::RNG::UNIFORM, 0, rng.uniform(1, 20));
             image += noise;
             break;
         }
-        default: image.setTo(cv::Scalar(rng.uniform(0, 256), rng.uniform(0, 256), rng.uniform(0, 256))); break;
+        default:
+            image.setTo(cv::Scalar(rng.uniform(0, 256), rng.uniform(0, 256), rng.uniform(0, 256)));
+            break;
     }
     return image;
 }
@@ -121,7 +127,8 @@ cv::Mat randomMask(cv::RNG& rng, const cv::Mat& image, int kind) {
         case 2: {  // one class of one or two pixels
             mask.setTo(rng.uniform(0, 2) ? cv::GC_PR_BGD : cv::GC_BGD);
             for (int i = rng.uniform(1, 3); i > 0; --i)
-                mask.at<uchar>(rng.uniform(0, mask.rows), rng.uniform(0, mask.cols)) = rng.uniform(0, 2) ? cv::GC_PR_FGD : cv::GC_FGD;
+                mask.at<uchar>(rng.uniform(0, mask.rows), rng.uniform(0, mask.cols)) =
+                    rng.uniform(0, 2) ? cv::GC_PR_FGD : cv::GC_FGD;
             break;
         }
         case 3: rng.fill(mask, cv::RNG::UNIFORM, 2, 4); break;
@@ -144,13 +151,16 @@ TEST(GrabCutFromMask, SameLabelsExceptionsAndRngAsOpenCVOnVariedInputs) {
     cv::RNG rng(20261208);
     int compared = 0, refused = 0;
     for (int i = 0; i < inputs; ++i) {
-        const cv::Size size = i == 0 ? cv::Size(1, 1) : i == 1 ? cv::Size(3, 2) : randomSize(rng, maxPixels);
+        const cv::Size size = i == 0   ? cv::Size(1, 1)
+                              : i == 1 ? cv::Size(3, 2)
+                                       : randomSize(rng, maxPixels);
         const int imageKind = rng.uniform(0, 5), maskKind = rng.uniform(0, 5);
         const cv::Mat image = randomImage(rng, size, imageKind);
         const cv::Mat mask = randomMask(rng, image, maskKind);
         const Outcome expected = reference(image, mask);
         const std::string differs = difference(expected, own(image, mask));
-        ASSERT_EQ(differs, "") << "input " << i << ": " << size << ", image kind " << imageKind << ", mask kind " << maskKind;
+        ASSERT_EQ(differs, "") << "input " << i << ": " << size << ", image kind " << imageKind
+                               << ", mask kind " << maskKind;
         ++compared;
         refused += expected.threw;
     }
@@ -167,7 +177,8 @@ TEST(GrabCutFromMask, SameWhereAColourIsImpossibleInBothModels) {
         const int side = rng.uniform(50, 120);
         cv::Mat image(side, side, CV_8UC3), mask(side, side, CV_8UC1);
         std::vector<cv::Vec3b> palette;
-        for (int i = 0; i < 8; ++i) palette.emplace_back(rng.uniform(0, 256), rng.uniform(0, 256), rng.uniform(0, 256));
+        for (int i = 0; i < 8; ++i)
+            palette.emplace_back(rng.uniform(0, 256), rng.uniform(0, 256), rng.uniform(0, 256));
         for (int y = 0; y < side; ++y) {
             for (int x = 0; x < side; ++x) {
                 const int cls = x < side / 2;
@@ -202,7 +213,8 @@ TEST(GrabCutFromMask, RefusesTheImagesAndMasksOpenCVRefuses) {
     for (std::size_t i = 0; i < refused.size(); ++i) {
         const Outcome expected = reference(refused[i].first, refused[i].second);
         EXPECT_TRUE(expected.threw) << "case " << i;
-        EXPECT_EQ(difference(expected, own(refused[i].first, refused[i].second)), "") << "case " << i;
+        EXPECT_EQ(difference(expected, own(refused[i].first, refused[i].second)), "")
+            << "case " << i;
     }
 }
 
@@ -232,7 +244,8 @@ void expectSameOnAnyThreadCount(const cv::Mat& image, const std::string& name) {
     ASSERT_FALSE(expected.threw) << name;
     for (int threads : {1, 2, -1}) {
         ThreadCount count(threads);
-        EXPECT_EQ(difference(expected, own(image, mask)), "") << name << ", " << threads << " threads";
+        EXPECT_EQ(difference(expected, own(image, mask)), "")
+            << name << ", " << threads << " threads";
     }
 }
 

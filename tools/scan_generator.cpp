@@ -26,7 +26,7 @@ const char* kUsage =
     "0.5.\n"
     "Leaflet defaults: 2000 x 1500, 40 specks, five leaves laid out over the image when no --leaf "
     "is given.\n"
-    "--sensor-noise and --colour-cast give a scanner's many colours (3 and 6: about 100 000 at "
+    "--sensor-noise and --colour-cast give a scanner's many colours (3 and 6: over 100 000 at "
     "2000 x 2000).\n"
     "Angles in degrees, counter-clockwise on screen. The image format follows OUT's extension.\n";
 

@@ -31,7 +31,7 @@ struct SectionScanParams {
     double crackLength = 0;       // measured inward from the rim
     double crackAngleDeg = 18;    // direction of the crack: offset from corner 0 toward hollow 0
     std::uint64_t seed = 1;       // texture and noise only; the outline does not depend on it
-    // A real scanner's many colours (about 100 000 distinct ones at 4 MP instead of a few
+    // A real scanner's many colours (over 100 000 distinct ones at 4 MP instead of a few
     // hundred); both 0 leave the scan as it is without them.
     double sensorNoise = 0;  // > 0: noise of this standard deviation, each channel on its own
     double colourCast = 0;   // > 0: a slow colour drift over the scan, about this amplitude

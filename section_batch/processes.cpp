@@ -68,30 +68,34 @@ sigset_t stopSignals() {
     return signals;
 }
 
-// The environment of a child: ours, with the memory share replaced.
-std::vector<std::string> childEnvironment(std::optional<std::uint64_t> memoryShare) {
+// The environment of a child: ours, with its shares replaced. A memory share inherited from
+// elsewhere never reaches it; a thread count set by the user does, unless the batch sets one.
+std::vector<std::string> childEnvironment(const ChildShare& share) {
     std::vector<std::string> variables;
-    const std::string shareKey = std::string(MEMORY_SHARE_VARIABLE) + "=";
+    const std::string memoryKey = std::string(MEMORY_SHARE_VARIABLE) + "=";
+    const std::string threadsKey = std::string(THREADS_VARIABLE) + "=";
     for (char** variable = environ; *variable != nullptr; ++variable) {
-        if (std::strncmp(*variable, shareKey.c_str(), shareKey.size()) != 0) {
-            variables.emplace_back(*variable);
-        }
+        const bool replaced =
+            std::strncmp(*variable, memoryKey.c_str(), memoryKey.size()) == 0 ||
+            (share.threads && std::strncmp(*variable, threadsKey.c_str(), threadsKey.size()) == 0);
+        if (!replaced) variables.emplace_back(*variable);
     }
-    if (memoryShare) variables.push_back(shareKey + std::to_string(*memoryShare));
+    if (share.memory) variables.push_back(memoryKey + std::to_string(*share.memory));
+    if (share.threads) variables.push_back(threadsKey + std::to_string(*share.threads));
     return variables;
 }
 
 }  // namespace
 
 pid_t startMeasurement(const fs::path& program, const fs::path& scan, const fs::path& folder,
-                       std::optional<std::uint64_t> memoryShare) {
+                       const ChildShare& share) {
     // Everything the child needs is prepared before fork.
     const std::string programText = program.string();
     const std::string scanText = scan.string();
     const std::string folderText = folder.string();
     char* const arguments[] = {const_cast<char*>(programText.c_str()),
                                const_cast<char*>(scanText.c_str()), nullptr};
-    const std::vector<std::string> variables = childEnvironment(memoryShare);
+    const std::vector<std::string> variables = childEnvironment(share);
     std::vector<char*> environment;
     for (const std::string& variable : variables) {
         environment.push_back(const_cast<char*>(variable.c_str()));

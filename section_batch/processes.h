@@ -17,13 +17,21 @@ std::optional<std::filesystem::path> findMeasureProgram(const std::filesystem::p
 // Folder of the running executable.
 std::filesystem::path ownFolder();
 
+// What one child may take of the batch's machine, passed in its environment.
+struct ChildShare {
+    std::optional<std::uint64_t> memory;  // bytes; none when unknown
+    std::optional<int> threads;           // OpenCV's threads; none: all cores
+};
+
+// OpenCV reads it once the program calls cv::setNumThreads(-1).
+inline constexpr const char* THREADS_VARIABLE = "OPENCV_FOR_THREADS_NUM";
+
 // Starts `program scan` in `folder`, its standard output going to console.txt and its
-// standard error to erreurs.txt there, standard input from /dev/null, with the memory share
-// granted to it (if any) in its environment. -1 if fork failed. A program that cannot be
-// executed ends with NOT_STARTED. The child ends with SIGTERM if section_batch dies first.
+// standard error to erreurs.txt there, standard input from /dev/null, with its share in its
+// environment. -1 if fork failed. A program that cannot be executed ends with NOT_STARTED.
+// The child ends with SIGTERM if section_batch dies first.
 pid_t startMeasurement(const std::filesystem::path& program, const std::filesystem::path& scan,
-                       const std::filesystem::path& folder,
-                       std::optional<std::uint64_t> memoryShare = std::nullopt);
+                       const std::filesystem::path& folder, const ChildShare& share = {});
 
 inline constexpr int NOT_STARTED = 127;
 

@@ -81,13 +81,16 @@ std::uint64_t largestPixelCount(const std::vector<PendingScan>& scans) {
     return largest;
 }
 
+int threadsPerJob(int cores, int jobs) { return std::max(1, cores / std::max(1, jobs)); }
+
 JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>& scans) {
-    const int wanted = requested.value_or(availableCores());
+    const int cores = availableCores();
+    const int wanted = requested.value_or(cores);
     // The children share these; the address space is each one's own.
     MemoryRoom room = probeMemoryRoom();
     room.addressSpace.reset();
     const std::optional<std::uint64_t> available = tightest(room);
-    if (!available || scans.empty()) return {wanted, std::nullopt};
+    if (!available || scans.empty()) return {wanted, {std::nullopt, threadsPerJob(cores, wanted)}};
     const std::uint64_t bytesPerJob = SECTION_MEASURE_NEED.bytesFor(largestPixelCount(scans));
     const int jobs = jobsThatFit(wanted, bytesPerJob, *available);
     if (jobs < wanted) {
@@ -97,7 +100,7 @@ JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>&
                   << (bytesPerJob + MEGABYTE - 1) / MEGABYTE << " Mo et " << *available / MEGABYTE
                   << " Mo sont disponibles" << std::endl;
     }
-    return {jobs, *available / static_cast<std::uint64_t>(jobs)};
+    return {jobs, {*available / static_cast<std::uint64_t>(jobs), threadsPerJob(cores, jobs)}};
 }
 
 int runScans(const fs::path& program, const fs::path& outFolder,
@@ -127,7 +130,7 @@ int runScans(const fs::path& program, const fs::path& outFolder,
                 ++done;
                 continue;
             }
-            const pid_t pid = startMeasurement(program, scan.path, folder, plan.memoryShare);
+            const pid_t pid = startMeasurement(program, scan.path, folder, plan.share);
             if (pid < 0) {
                 printError("impossible de lancer section_measure pour « " + scan.name + " »");
                 ++done;

@@ -1,6 +1,7 @@
 // How many scans run at once, and running them: start, wait, record, report progress.
 #pragma once
 
+#include "section_batch/processes.h"
 #include "section_batch/results.h"
 
 #include <cstdint>
@@ -22,13 +23,16 @@ int jobsThatFit(int wanted, std::uint64_t bytesPerJob, std::uint64_t available);
 // understood); 0 when no size is known.
 std::uint64_t largestPixelCount(const std::vector<PendingScan>& scans);
 
+// The cores each of `jobs` children may use, so that together they do not oversubscribe.
+int threadsPerJob(int cores, int jobs);
+
 struct JobPlan {
     int jobs = 1;
-    std::optional<std::uint64_t> memoryShare;  // bytes each child may take; none when unknown
+    ChildShare share;  // each child's memory and threads
 };
 
 // As many as asked (or cores), lowered, and said so, when memory holds fewer; each child's share
-// of the memory the batch may use (MemAvailable and the cgroup limits).
+// of the memory the batch may use (MemAvailable and the cgroup limits) and of the cores.
 JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>& scans);
 
 // Measures every scan with `program`, plan.jobs at a time, each in outFolder/<name>/, and

@@ -1,16 +1,17 @@
-// section_measure [INPUT]: measures the section scanned in INPUT (default "section.jpg"), its
-// images and "mesures.csv" written into the current folder. Statuses: the ExitStatus below.
+// section_measure [INPUT]: measures INPUT (default "section.jpg") into the current folder.
 #include "scan_input/scan_input.h"
 #include "section_measure/file_output.h"
 #include "section_measure/pipeline.h"
 
 #include <iostream>
 #include <new>
+#include <opencv2/core/utility.hpp>
 #include <string>
 
 enum ExitStatus { COMPLETE = 0, NOT_MEASURABLE = 1, BAD_INPUT = 2, WRITE_FAILED = 3, FAILED = 4 };
 
 int main(int argc, char** argv) {
+    cv::setNumThreads(-1);  // only then does OpenCV read OPENCV_FOR_THREADS_NUM, set by the batch
     std::cout << "opencv version : " << CV_VERSION_MAJOR << "." << CV_VERSION_MINOR << std::endl;
     const std::string path = argc > 1 ? argv[1] : "section.jpg";
     const char* stage = "lecture de l'image";

@@ -13,11 +13,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <fstream>
 #include <opencv2/core/version.hpp>
 #include <regex>
 #include <set>
-#include <csignal>
-#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -43,7 +43,7 @@ void writeStandIn(const fs::path& folder, const fs::path& callLog) {
                    "  tue*) kill -9 $$ ;;\n"
                    "  lent*) echo $$ > pid.txt; exec sleep 60 ;;\n"
                    "  fd*) ls /proc/$$/fd > fds.txt; printf %s \"$SECTION_BATCH_MEMORY_SHARE\" > "
-                   "part.txt ;;\n"
+                   "part.txt; printf %s \"$OPENCV_FOR_THREADS_NUM\" > threads.txt ;;\n"
                    "esac\n"
                    "n=$(basename \"$1\" | wc -c)\n"
                    "{\n"
@@ -320,7 +320,7 @@ TEST(BatchWithStandIn, ScansThatCannotStartAreNotWaitedFor) {
     EXPECT_EQ(result.err.find("perdue"), std::string::npos) << result.err;
 }
 
-TEST(BatchWithStandIn, ChildrenGetTheirThreeStreamsAloneAndTheirMemoryShare) {
+TEST(BatchWithStandIn, ChildrenGetTheirThreeStreamsAloneAndTheirShareOfMemoryAndCores) {
     Batch b("descriptors");
     writeBytes(b.scans / "fd.jpg", "x");
     ASSERT_EQ(b.run({"scans", "out"}).status, 0);
@@ -336,6 +336,8 @@ TEST(BatchWithStandIn, ChildrenGetTheirThreeStreamsAloneAndTheirMemoryShare) {
     const std::string share = readBytes(folder / "part.txt");
     ASSERT_FALSE(share.empty());
     EXPECT_GT(std::stoull(share), 0u);
+    // As many at once as cores: one thread each.
+    EXPECT_EQ(readBytes(folder / "threads.txt"), "1");
 }
 
 namespace {

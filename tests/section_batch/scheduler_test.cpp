@@ -10,13 +10,16 @@ using test_support::TestFolder;
 using test_support::writeBytes;
 
 TEST(Scheduler, MemoryLowersTheJobCountButNeverBelowOne) {
-    // 2000 x 2000 scans take about 1 GB each.
-    const std::uint64_t perJob = SECTION_MEASURE_NEED.bytesFor(2000 * 2000);
     const std::uint64_t gigabyte = 1024ULL * 1024 * 1024;
+    const std::uint64_t perJob = gigabyte;
     EXPECT_EQ(jobsThatFit(8, perJob, 2 * gigabyte), 2);
     EXPECT_EQ(jobsThatFit(2, perJob, 64 * gigabyte), 2);
     EXPECT_EQ(jobsThatFit(4, perJob, perJob - 1), 1);
     EXPECT_EQ(jobsThatFit(3, 0, 0), 3);
+    // Together the children use every core and no more, each at least one.
+    EXPECT_EQ(threadsPerJob(2, 1), 2);
+    EXPECT_EQ(threadsPerJob(8, 3), 2);
+    EXPECT_EQ(threadsPerJob(2, 3), 1);
 }
 
 TEST(Scheduler, TheLargestScanIsCountedInSixtyFourBitsAndAnUndecodableOneStopsNothing) {

@@ -19,8 +19,9 @@ struct MemoryNeed {
 };
 
 // section_measure: grabCut's graph and models, and the images of every stage. Peaks measured:
-// 258, 872 and 1898 MB.
-inline constexpr MemoryNeed SECTION_MEASURE_NEED{226, 57 * 1024 * 1024};
+// 154, 420 and 869 MB (a scanner's hundred thousand colours add under 1 %; only pure noise,
+// every pixel a colour of its own, needs about 30 bytes per pixel more).
+inline constexpr MemoryNeed SECTION_MEASURE_NEED{99, 68 * 1024 * 1024};
 // leaflet_crop: the decoded scan, its gray and black-and-white images, the drawing, the crops.
 // Peaks measured: 67, 93 and 135 MB.
 inline constexpr MemoryNeed LEAFLET_CROP_NEED{10, 62 * 1024 * 1024};

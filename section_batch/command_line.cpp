@@ -142,8 +142,8 @@ modifiées depuis ou interrompues sont mesurées à nouveau.
 Options :
   -j N         mesurer N images à la fois (par défaut autant que de cœurs). Ce nombre est
                abaissé, avec un message, quand la mémoire disponible (ou la limite mémoire
-               d'une tâche de grappe) ne suffit pas : grabCut demande environ 220 octets par
-               pixel de la plus grande image.
+               d'une tâche de grappe) ne suffit pas : une mesure demande environ 100 octets
+               par pixel de la plus grande image, plus 68 Mo.
   --force      tout mesurer à nouveau, même les résultats complets.
   --shard K/N  ne mesurer que les images dont la position dans la liste (à partir de 0)
                vaut K modulo N, pour répartir une série sur plusieurs machines qui partagent

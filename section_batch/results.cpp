@@ -1,5 +1,7 @@
 #include "section_batch/results.h"
 
+#include "resources/resources.h"
+
 #include "section_measure/report_layout.h"
 
 #include <fcntl.h>
@@ -78,7 +80,7 @@ bool writeStatus(const fs::path& folder, const ScanStatus& status) {
 std::optional<ScanStatus> readStatus(const fs::path& folder) {
     std::error_code error;
     if (!fs::is_regular_file(folder / STATUS_FILE, error)) return std::nullopt;
-    return parseStatus(readFile(folder / STATUS_FILE));
+    return parseStatus(readSmallFile(folder / STATUS_FILE));
 }
 
 std::optional<std::vector<std::string>> parseMeasurementReport(const std::string& text) {
@@ -117,7 +119,7 @@ ScanResult readScanResult(const fs::path& folder, const std::string& scanName) {
         result.exitStatus = status->exitStatus;
         std::error_code error;
         if (status->exitStatus == 0 && fs::is_regular_file(folder / REPORT_FILE, error)) {
-            result.cells = parseMeasurementReport(readFile(folder / REPORT_FILE));
+            result.cells = parseMeasurementReport(readSmallFile(folder / REPORT_FILE));
         }
     }
     return result;
@@ -128,7 +130,7 @@ bool holdsCompleteResult(const fs::path& folder, const ScanFingerprint& scan) {
     std::error_code error;
     return status && status->exitStatus == 0 && status->scan == scan &&
            fs::is_regular_file(folder / REPORT_FILE, error) &&
-           parseMeasurementReport(readFile(folder / REPORT_FILE));
+           parseMeasurementReport(readSmallFile(folder / REPORT_FILE));
 }
 
 std::string tableHeader() {
@@ -180,13 +182,6 @@ bool writeFileAtomically(const fs::path& path, const std::string& text) {
         return false;
     }
     return true;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
 }
 
 bool syncToDisk(const fs::path& path) {

@@ -59,7 +59,5 @@ std::string tableRow(const ScanResult& result);
 // Temporary file in the same folder, then renamed over `path`.
 bool writeFileAtomically(const std::filesystem::path& path, const std::string& text);
 
-std::string readFile(const std::filesystem::path& path);
-
 // Flushes a file written by another process to disk; false if it cannot be opened or synced.
 bool syncToDisk(const std::filesystem::path& path);

@@ -231,7 +231,7 @@ std::vector<RunRecord> readRunRecords(const fs::path& outFolder) {
     std::sort(files.begin(), files.end());
     std::vector<RunRecord> records;
     for (const fs::path& file : files) {
-        if (std::optional<RunRecord> record = parseRunRecord(readFile(file))) {
+        if (std::optional<RunRecord> record = parseRunRecord(readSmallFile(file))) {
             records.push_back(std::move(*record));
         }
     }

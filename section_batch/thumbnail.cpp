@@ -18,12 +18,12 @@ namespace fs = std::filesystem;
 namespace {
 
 // The JPEG decoder can scale by 1/2, 1/4 or 1/8 for a fraction of the work; the thumbnail is
-// still resampled from at least twice its width.
+// still resampled from at least its own width.
 cv::ImreadModes decodeMode(const std::optional<cv::Size>& size) {
     const int width = size ? size->width : 0;
-    if (width >= 16 * THUMBNAIL_WIDTH) return cv::IMREAD_REDUCED_COLOR_8;
-    if (width >= 8 * THUMBNAIL_WIDTH) return cv::IMREAD_REDUCED_COLOR_4;
-    if (width >= 4 * THUMBNAIL_WIDTH) return cv::IMREAD_REDUCED_COLOR_2;
+    if (width >= 8 * THUMBNAIL_WIDTH) return cv::IMREAD_REDUCED_COLOR_8;
+    if (width >= 4 * THUMBNAIL_WIDTH) return cv::IMREAD_REDUCED_COLOR_4;
+    if (width >= 2 * THUMBNAIL_WIDTH) return cv::IMREAD_REDUCED_COLOR_2;
     return cv::IMREAD_COLOR;
 }
 

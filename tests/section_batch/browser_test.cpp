@@ -86,11 +86,13 @@ TEST(ResultsPageInBrowser, ThumbnailsLoadFailuresComeFirstAndTheOutlierIsMarked)
     fs::copy_file(REPORT_CHECK_PAGE, out / "verification.html");
 
     const fs::path profile = folder.path() / "profil";
+    // Shared memory in /tmp, not /dev/shm, which a container or chroot may not let a user write.
     const RunResult browser = runProgram(
         "timeout",
-        {"120", chromium->string(), "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-         "--no-first-run", "--disable-background-networking", "--disable-component-update",
-         "--disable-sync", "--user-data-dir=" + profile.string(), "--allow-file-access-from-files",
+        {"120", chromium->string(), "--headless", "--no-sandbox", "--disable-gpu",
+         "--disable-dev-shm-usage", "--disable-quic", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync",
+         "--user-data-dir=" + profile.string(), "--allow-file-access-from-files",
          "--enable-logging=stderr", "--v=0", "--window-size=1280,1600", "--dump-dom",
          "file://" + (out / "verification.html").string()});
     ASSERT_EQ(browser.status, 0) << browser.err;

@@ -31,7 +31,7 @@ inline constexpr MemoryNeed LEAFLET_CROP_NEED{10, 62 * 1024 * 1024};
 inline constexpr const char* MEMORY_SHARE_VARIABLE = "SECTION_BATCH_MEMORY_SHARE";
 
 // Which limit is the tightest.
-enum class MemoryLimit { NONE, AVAILABLE, CGROUP, ADDRESS_SPACE, SHARE };
+enum class MemoryLimit { NONE, AVAILABLE, GROUP, PROCESS, SHARE };
 
 struct MemoryVerdict {
     bool fits = true;
@@ -43,8 +43,8 @@ struct MemoryVerdict {
 // A decimal byte count, as the batch writes it; nothing for anything else.
 std::optional<std::uint64_t> parseMemoryShare(const char* text);
 
-// The share, when given, stands for MemAvailable and the cgroup limits, which the batch's
-// children share; the address space is each process's own.
+// The share, when given, stands for the machine's free memory and the group's limit, which the
+// batch's children share; the process's own limit is each one's own.
 MemoryVerdict checkMemory(std::uint64_t pixels, const MemoryNeed& need, const MemoryRoom& room,
                           std::optional<std::uint64_t> share);
 

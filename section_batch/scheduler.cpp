@@ -86,9 +86,9 @@ int threadsPerJob(int cores, int jobs) { return std::max(1, cores / std::max(1, 
 JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>& scans) {
     const int cores = availableCores();
     const int wanted = requested.value_or(cores);
-    // The children share these; the address space is each one's own.
+    // The children share these; the process limit is each one's own.
     MemoryRoom room = probeMemoryRoom();
-    room.addressSpace.reset();
+    room.processLeft.reset();
     const std::optional<std::uint64_t> available = tightest(room);
     if (!available || scans.empty()) return {wanted, {std::nullopt, threadsPerJob(cores, wanted)}};
     const std::uint64_t bytesPerJob = SECTION_MEASURE_NEED.bytesFor(largestPixelCount(scans));

@@ -1,3 +1,4 @@
+#include "resources/linux_memory.h"
 #include "resources/resources.h"
 #include "resources/memory_need.h"
 #include "support/test_files.h"
@@ -63,12 +64,12 @@ TEST(MemoryNeed, TheTightestLimitDecidesAndABatchShareStandsForTheSharedOnes) {
     EXPECT_TRUE(checkMemory(pixels, need, room, std::nullopt).fits);  // nothing known
 
     room.available = 20000 * MB;
-    room.cgroupLeft = 600 * MB;
+    room.groupLeft = 600 * MB;
     MemoryVerdict verdict = checkMemory(pixels, need, room, std::nullopt);
     EXPECT_FALSE(verdict.fits);
     EXPECT_EQ(verdict.needed, 850 * MB);
     EXPECT_EQ(verdict.available, 600 * MB);
-    EXPECT_EQ(verdict.limit, MemoryLimit::CGROUP);
+    EXPECT_EQ(verdict.limit, MemoryLimit::GROUP);
     const std::string french = memoryShortageMessage(verdict, "a.jpg", Language::FRENCH);
     EXPECT_NE(french.find("« a.jpg » : l'image demande environ 850 Mo et 600 Mo"),
               std::string::npos)
@@ -82,8 +83,8 @@ TEST(MemoryNeed, TheTightestLimitDecidesAndABatchShareStandsForTheSharedOnes) {
     verdict = checkMemory(pixels, need, room, 900 * MB);
     EXPECT_TRUE(verdict.fits);
     EXPECT_EQ(verdict.limit, MemoryLimit::SHARE);
-    room.addressSpace = 700 * MB;  // each process's own
-    EXPECT_EQ(checkMemory(pixels, need, room, 900 * MB).limit, MemoryLimit::ADDRESS_SPACE);
+    room.processLeft = 700 * MB;  // each process's own
+    EXPECT_EQ(checkMemory(pixels, need, room, 900 * MB).limit, MemoryLimit::PROCESS);
 
     EXPECT_EQ(parseMemoryShare("943718400"), 943718400u);
     for (const char* bad : {"", "-5", "12 MB", "1e9", "99999999999999999999999"}) {

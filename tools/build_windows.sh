@@ -7,6 +7,10 @@
 #   PLANT_WINDOWS_CACHE  where the libraries are built and kept
 #                        (default ~/.cache/plant-scan-tools/windows, or under $XDG_CACHE_HOME)
 #   --deps-only          stop once the libraries are built
+#
+# The cache holds the sources (src/), and the libraries built (deps-<recipe>/, which deps/ names):
+# a new version of a library, or a change to how they are built, builds them all anew beside
+# the old ones, which go once the new ones are complete.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -17,7 +21,6 @@ install_missing cmake make pkg-config libopencv-dev g++-mingw-w64-x86-64-posix \
 
 export PLANT_WINDOWS_CACHE=${PLANT_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/plant-scan-tools/windows}
 cache=$PLANT_WINDOWS_CACHE
-deps=$cache/deps
 jobs=$(nproc)
 mkdir -p "$cache"
 
@@ -33,10 +36,6 @@ libraries=(
 # musl's mathematical functions take the place of msvcrt.dll's (cmake/windows.cmake says why).
 musl=musl=1.2.3-1
 sources=("${libraries[@]}" "$musl")
-# What the libraries are built from and how: a change to either rebuilds them all.
-recipe=$(printf '%s\n' "${libraries[@]}"; sed -n '/^# -- recipe/,/^# -- end of recipe/p' "${BASH_SOURCE[0]}"
-    cat "$repo/cmake/windows-toolchain.cmake")
-
 # apt-get source needs deb-src entries, which a fresh Debian lacks: a private apt configuration
 # holds them (the system's own Debian entries with deb-src), so /etc/apt stays untouched.
 private_apt() {
@@ -123,16 +122,17 @@ src_of() {
     done
 }
 
-# -- recipe: how the libraries are built (any change to these lines rebuilds them)
-cross=(-DCMAKE_TOOLCHAIN_FILE="$repo/cmake/windows-toolchain.cmake" -DCMAKE_BUILD_TYPE=Release
-    -DCMAKE_INSTALL_PREFIX="$deps" -DCMAKE_PREFIX_PATH="$deps" -DBUILD_SHARED_LIBS=OFF
-    -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG")
-
+# -- recipe: how the libraries are built (any change down to the end mark builds them anew)
 build_cmake() {  # folder, then its CMake options; BUILD_TARGET: one target alone, not installed
     local source=$1
     shift
     rm -rf "$cache/work"
-    cmake -S "$source" -B "$cache/work" "${cross[@]}" "$@" >"$cache/work.log" 2>&1 ||
+    # Messages name the sources as Debian's build does ("./modules/..."), not this cache.
+    cmake -S "$source" -B "$cache/work" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/windows-toolchain.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" -DCMAKE_PREFIX_PATH="$deps" \
+        -DBUILD_SHARED_LIBS=OFF -DCMAKE_C_FLAGS="-ffile-prefix-map=$source=." \
+        -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$source=." -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" \
+        -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" "$@" >"$cache/work.log" 2>&1 ||
         { tail -n 30 "$cache/work.log"; exit 1; }
     cmake --build "$cache/work" -j"$jobs" ${BUILD_TARGET:+--target "$BUILD_TARGET"} \
         >>"$cache/work.log" 2>&1 || { tail -n 30 "$cache/work.log"; exit 1; }
@@ -140,8 +140,6 @@ build_cmake() {  # folder, then its CMake options; BUILD_TARGET: one target alon
 }
 
 build_libraries() {
-    rm -rf "$deps"
-    mkdir -p "$deps"
     local start=$SECONDS
     # Debian's zlib source lacks the Windows resource file of the DLL: the static library alone.
     echo "== zlib";          BUILD_TARGET=zlibstatic build_cmake "$(src_of zlib)"
@@ -156,6 +154,9 @@ build_libraries() {
         -Dtiff-contrib=OFF -Dtiff-docs=OFF -Dzlib=ON -Djpeg=ON -Dold-jpeg=ON -Djbig=OFF \
         -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Dlerc=OFF -Dlibdeflate=OFF -Dpixarlog=ON -Dcxx=OFF
     echo "== OpenCV";        build_opencv
+    # GoogleTest from the source libgtest-dev installs: the version the Linux tests build with.
+    echo "== GoogleTest";    build_cmake /usr/src/googletest -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON
+    echo "== musl's mathematical functions"; build_math
     echo "Libraries built in $((SECONDS - start)) s"
 }
 
@@ -178,14 +179,6 @@ build_opencv() {
         -DCPU_BASELINE=SSE2 -DCPU_BASELINE_DISABLE=SSE3 \
         -DZLIB_ROOT="$deps" -DOPENCV_GENERATE_PKGCONFIG=OFF -DINSTALL_CREATE_DISTRIB=OFF
 }
-# -- end of recipe
-
-# GoogleTest from the source libgtest-dev installs: the version the Linux tests build with.
-build_gtest() {
-    echo "== GoogleTest"
-    build_cmake /usr/src/googletest -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON
-}
-
 # The functions the programs call, with the helpers and tables they use, as one object that
 # every Windows executable links (an archive would lose to msvcrt.dll's imports, whose order
 # on the link line comes first for some of them).
@@ -193,7 +186,6 @@ musl_files=(acos atan hypot log10 exp expf log pow sin cos __sin __cos __rem_pio
     __rem_pio2_large __math_divzero __math_invalid __math_oflow __math_uflow __math_xflow
     __math_oflowf __math_uflowf __math_xflowf exp_data log_data pow_data exp2f_data)
 build_math() {
-    echo "== musl's mathematical functions"
     local source work=$cache/math file
     source=$(src_of musl)
     rm -rf "$work"
@@ -213,17 +205,27 @@ build_math() {
     rm -rf "$work"
 }
 
-# Runs "$2" unless the stamp "$1" in the cache already holds the recipe "$3".
-once() {
-    [ "$(cat "$deps/.$1" 2>/dev/null)" = "$3" ] && return
-    "$2"
-    printf '%s' "$3" > "$deps/.$1"
-}
+# -- end of recipe
 
-fetch_sources
-once recipe build_libraries "$recipe"
-once gtest build_gtest "$(dpkg-query -W -f='${Version}' googletest)$recipe"
-once math build_math "$musl $(declare -f build_math) ${musl_files[*]}$recipe"
+# What the libraries are built from and how.
+recipe=$(printf '%s\n' "${sources[@]}" "googletest=$(dpkg-query -W -f='${Version}' googletest)"
+    sed -n '/^# -- recipe/,/^# -- end of recipe/p' "${BASH_SOURCE[0]}"
+    cat "$repo/cmake/windows-toolchain.cmake")
+built=deps-$(printf '%s' "$recipe" | sha256sum | cut -c1-16)
+deps=$cache/$built
+if [ ! -f "$deps/.complete" ]; then
+    fetch_sources
+    rm -rf "$deps"
+    mkdir -p "$deps"
+    build_libraries
+    printf '%s\n' "$recipe" > "$deps/.complete"
+fi
+# The toolchain file looks for the libraries in deps/.
+[ -L "$cache/deps" ] || rm -rf "$cache/deps"
+ln -sfn "$built" "$cache/deps"
+for old in "$cache"/deps-*; do
+    [ "$old" = "$deps" ] || rm -rf "$old"
+done
 [ "${1:-}" = "--deps-only" ] && exit 0
 
 echo "== The Windows programs and tests"

@@ -1,4 +1,5 @@
-# The Debian package: `cpack -G DEB` in a build folder, or `bash tools/package.sh`.
+# The Debian package: `cpack -G DEB` in a build folder, or `bash tools/package.sh`; on Windows
+# the zip, `cpack -G ZIP` (tools/build_windows.sh).
 set(CPACK_PACKAGE_NAME plant-scan-tools)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Plant scan tools")
@@ -11,7 +12,9 @@ radii of curvature of its corners and hollows, hollow depths, circumscribed and 
 circles) into annotated images and a table; leaflet_crop cuts every leaflet out of a scan as
 an upright crop; section_batch measures a whole folder of scans on every core, or over
 several machines, into one table.")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+if(NOT WIN32)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+endif()
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")

@@ -18,6 +18,11 @@ source "$repo/tools/install_missing.sh"
 
 install_missing cmake make pkg-config libopencv-dev g++-mingw-w64-x86-64-posix \
     gcc-mingw-w64-x86-64-posix nasm dpkg-dev xz-utils libgtest-dev wine wine64 nsis
+install_commands x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix \
+    x86_64-w64-mingw32-gcc-posix:gcc-mingw-w64-x86-64-posix \
+    x86_64-w64-mingw32-ar:binutils-mingw-w64-x86-64 x86_64-w64-mingw32-ld:binutils-mingw-w64-x86-64 \
+    x86_64-w64-mingw32-objcopy:binutils-mingw-w64-x86-64 x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64 \
+    nasm:nasm dpkg-source:dpkg-dev wine:wine makensis:nsis
 
 export PLANT_WINDOWS_CACHE=${PLANT_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/plant-scan-tools/windows}
 cache=$PLANT_WINDOWS_CACHE
@@ -33,9 +38,9 @@ libraries=(
     "$(source_of libtiff6)"
     "$(source_of libopencv-imgcodecs406)"
 )
-# musl's mathematical functions take the place of msvcrt.dll's (cmake/windows.cmake says why).
-musl=musl=1.2.3-1
-sources=("${libraries[@]}" "$musl")
+# glibc's mathematical functions take the place of mingw-w64's and msvcrt.dll's (cmake/windows.cmake
+# says why): the glibc the Linux programs run with.
+sources=("${libraries[@]}" "$(source_of libc6)")
 # apt-get source needs deb-src entries, which a fresh Debian lacks: a private apt configuration
 # holds them (the system's own Debian entries with deb-src), so /etc/apt stays untouched.
 private_apt() {
@@ -84,7 +89,7 @@ fetch_sources() {
     for spec in "${sources[@]}"; do
         name=${spec%%=*}
         version=${spec#*=}
-        folder=$cache/src/$name-${version#*:}
+        folder=$(folder_of "$spec")
         [ -f "$folder/.unpacked" ] && continue
         [ -n "${apt_options+x}" ] || private_apt
         echo "== Fetching the source of $name $version"
@@ -106,19 +111,40 @@ fetch_sources() {
         [ "$fetched" = "$version" ] ||
             echo "build_windows: $name $version cannot be fetched, building $fetched (same upstream release)"
         dpkg-source --no-check --no-copy -x "$cache"/src/download/*.dsc "$folder" >/dev/null
+        # Of glibc's 300 MB, the math alone is kept.
+        if [ "$name" = glibc ]; then
+            mv "$folder/sysdeps/ieee754" "$cache/src/ieee754"
+            rm -rf "$folder"
+            mkdir -p "$folder/sysdeps"
+            mv "$cache/src/ieee754" "$folder/sysdeps/ieee754"
+        fi
         basename "$cache"/src/download/*.dsc .dsc > "$folder/.fetched"
         rm -rf "$cache/src/download"
         touch "$folder/.unpacked"
+    done
+    # Sources of versions no longer asked for.
+    for folder in "$cache"/src/*; do
+        for spec in "${sources[@]}"; do
+            [ "$folder" = "$(folder_of "$spec")" ] && continue 2
+        done
+        rm -rf "$folder"
     done
 }
 
 # 1:1.2.13.dfsg-1 -> 1:1.2.13.dfsg
 upstream() { echo "${1%-*}"; }
 
+# zlib=1:1.2.13.dfsg-1 -> $cache/src/zlib-1.2.13.dfsg-1
+folder_of() {
+    local version=${1#*=}
+    echo "$cache/src/${1%%=*}-${version#*:}"
+}
+
+# The folder of a source package, by its name.
 src_of() {
     local spec
     for spec in "${sources[@]}"; do
-        [ "${spec%%=*}" = "$1" ] && { echo "$cache/src/$1-$(v=${spec#*=}; echo "${v#*:}")"; return; }
+        [ "${spec%%=*}" = "$1" ] && { folder_of "$spec"; return; }
     done
 }
 
@@ -156,7 +182,6 @@ build_libraries() {
     echo "== OpenCV";        build_opencv
     # GoogleTest from the source libgtest-dev installs: the version the Linux tests build with.
     echo "== GoogleTest";    build_cmake /usr/src/googletest -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON
-    echo "== musl's mathematical functions"; build_math
     echo "Libraries built in $((SECONDS - start)) s"
 }
 
@@ -179,38 +204,51 @@ build_opencv() {
         -DCPU_BASELINE=SSE2 -DCPU_BASELINE_DISABLE=SSE3 \
         -DZLIB_ROOT="$deps" -DOPENCV_GENERATE_PKGCONFIG=OFF -DINSTALL_CREATE_DISTRIB=OFF
 }
-# The functions the programs call, with the helpers and tables they use, as one object that
-# every Windows executable links (an archive would lose to msvcrt.dll's imports, whose order
-# on the link line comes first for some of them).
-musl_files=(acos atan hypot log10 exp expf log pow sin cos __sin __cos __rem_pio2
-    __rem_pio2_large __math_divzero __math_invalid __math_oflow __math_uflow __math_xflow
-    __math_oflowf __math_uflowf __math_xflowf exp_data log_data pow_data exp2f_data)
-build_math() {
-    local source work=$cache/math file
-    source=$(src_of musl)
-    rm -rf "$work"
-    mkdir -p "$work/include" "$deps/lib"
-    # The two headers of musl's own C library its internal ones include.
-    printf '#define __LITTLE_ENDIAN 1234\n#define __BIG_ENDIAN 4321\n#define __BYTE_ORDER __LITTLE_ENDIAN\n' \
-        > "$work/include/endian.h"
-    : > "$work/include/features.h"
-    for file in "${musl_files[@]}"; do
-        # musl's own flags for its C99 sources: no contraction, no excess precision.
-        x86_64-w64-mingw32-gcc-posix -std=c99 -O2 -fno-builtin -fexcess-precision=standard \
-            -frounding-math -ffp-contract=off -Dhidden= -I "$work/include" \
-            -I "$source/src/internal" -I "$source/arch/generic" \
-            -c "$source/src/math/$file.c" -o "$work/$file.o"
-    done
-    x86_64-w64-mingw32-ld -r "$work"/*.o -o "$deps/lib/musl_math.o"
-    rm -rf "$work"
-}
-
 # -- end of recipe
 
+# -- math: how the mathematical functions are built (a change down to its end mark builds them anew)
+# The mathematical functions the programs and OpenCV call, from glibc: the generic code, which
+# glibc itself runs on a processor without FMA. One object for every Windows executable (an
+# archive would lose to msvcrt.dll's imports, which some link lines meet first), with glibc's
+# names for them turned into C's.
+glibc_sources=(dbl-64/e_asin dbl-64/s_atan dbl-64/e_atan2 dbl-64/e_hypot dbl-64/e_log10
+    dbl-64/e_log dbl-64/e_log_data dbl-64/e_exp dbl-64/e_exp_data dbl-64/e_pow
+    dbl-64/e_pow_log_data dbl-64/math_err dbl-64/s_sin dbl-64/s_sincos dbl-64/branred
+    dbl-64/sincostab flt-32/e_acosf flt-32/s_atanf flt-32/e_expf flt-32/e_exp2f_data
+    flt-32/e_logf flt-32/e_logf_data flt-32/s_sinf flt-32/s_cosf flt-32/s_sincosf
+    flt-32/s_sincosf_data flt-32/math_errf)
+glibc_names=(__ieee754_acos:acos __atan:atan __ieee754_atan2:atan2 __hypot:hypot
+    __ieee754_log10:log10 __log:log __exp:exp __pow:pow __sin:sin __cos:cos __sincos:sincos
+    __ieee754_acosf:acosf __atanf:atanf __expf:expf __logf:logf __sinf:sinf __cosf:cosf
+    __sincosf:sincosf)
+build_math() {
+    local source work=$cache/math file pair keep=()
+    source=$(src_of glibc)/sysdeps/ieee754
+    rm -rf "$work"
+    mkdir -p "$work"
+    for file in "${glibc_sources[@]}"; do
+        # glibc's own flags for its math; x86-64's SSE2 rounds every operation to its type.
+        x86_64-w64-mingw32-gcc-posix -std=gnu11 -O2 -frounding-math -ffp-contract=off \
+            -include "$repo/cmake/windows/glibc/glibc_shim.h" -I "$repo/cmake/windows/glibc" \
+            -I "$source/${file%%/*}" -I "$source/dbl-64" -c "$source/$file.c" -o "$work/${file/\//_}.o"
+    done
+    x86_64-w64-mingw32-ld -r "$work"/*.o -o "$work/all.o"
+    for pair in "${glibc_names[@]}"; do
+        echo "${pair/:/ }" >> "$work/names"
+        keep+=(-G "${pair#*:}")
+    done
+    x86_64-w64-mingw32-objcopy --redefine-syms="$work/names" "$work/all.o" "$work/named.o"
+    x86_64-w64-mingw32-objcopy "${keep[@]}" "$work/named.o" "$deps/lib/glibc_math.o"
+    rm -rf "$work"
+}
+# -- end of math
+
 # What the libraries are built from and how.
-recipe=$(printf '%s\n' "${sources[@]}" "googletest=$(dpkg-query -W -f='${Version}' googletest)"
+recipe=$(printf '%s\n' "${libraries[@]}" "googletest=$(dpkg-query -W -f='${Version}' googletest)"
     sed -n '/^# -- recipe/,/^# -- end of recipe/p' "${BASH_SOURCE[0]}"
     cat "$repo/cmake/windows-toolchain.cmake")
+math_recipe=$(source_of libc6; sed -n '/^# -- math/,/^# -- end of math/p' "${BASH_SOURCE[0]}"
+    cat "$repo"/cmake/windows/glibc/*)
 built=deps-$(printf '%s' "$recipe" | sha256sum | cut -c1-16)
 deps=$cache/$built
 if [ ! -f "$deps/.complete" ]; then
@@ -219,6 +257,12 @@ if [ ! -f "$deps/.complete" ]; then
     mkdir -p "$deps"
     build_libraries
     printf '%s\n' "$recipe" > "$deps/.complete"
+fi
+if [ "$(cat "$deps/.math" 2>/dev/null)" != "$math_recipe" ]; then
+    fetch_sources
+    echo "== glibc's mathematical functions"
+    build_math
+    printf '%s' "$math_recipe" > "$deps/.math"
 fi
 # The toolchain file looks for the libraries in deps/.
 [ -L "$cache/deps" ] || rm -rf "$cache/deps"

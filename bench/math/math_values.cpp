@@ -24,16 +24,24 @@ struct Function {
 // In the order of the columns. The inputs: those our code and OpenCV's give, and beyond.
 const std::vector<Function> FUNCTIONS{
     {"acos", "cosines, uniform in [-1, 1]"},
-    {"atan", "slopes, +-2^[-30, 30]"},
+    {"atan", "slopes, +-[1, 2) 2^[-30, 30]"},
+    {"atan2", "pixel offsets, integers in [-2000, 2000]"},
     {"hypot", "pixel offsets, integers in [-2000, 2000]"},
-    {"log10", "2^[-20, 40]"},
-    {"log", "2^[-20, 40]"},
+    {"log10", "[1, 2) 2^[-20, 40]"},
+    {"log", "[1, 2) 2^[-20, 40]"},
     {"exp", "[-700, 700]"},
-    {"expf", "[-85, 85] in float"},
     {"pow", "integer x in [0, 5000], power 0 to 3"},
-    {"pow", "x in 2^[-20, 40], power 0.37"},
-    {"sin", "[-10, 10]"},
-    {"cos", "[-10, 10]"},
+    {"pow", "x in [1, 2) 2^[-20, 40], power 0.37"},
+    {"sin", "[-10, 10], as sincos"},
+    {"cos", "[-10, 10], as sincos"},
+    {"sin", "[-10, 10] alone"},
+    {"cos", "[-10, 10] alone"},
+    {"acosf", "cosines, uniform in [-1, 1]"},
+    {"atanf", "slopes, +-[1, 2) 2^[-30, 30]"},
+    {"expf", "[-85, 85]"},
+    {"logf", "[1, 2) 2^[-20, 40]"},
+    {"sinf", "[-10, 10], as sincosf"},
+    {"cosf", "[-10, 10], as sincosf"},
 };
 
 template <typename T>
@@ -43,11 +51,14 @@ std::uint64_t bitsOf(T value) {
     return bits;
 }
 
-// One line of results, from the next inputs of the generator.
+// One line of results, from the next inputs of the generator. The inputs are made with exact
+// operations only, so that both systems compute on the same numbers.
 std::vector<std::uint64_t> nextResults(std::mt19937_64& generator) {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    const auto powerOfTwo = [&](double low, double high) {
-        return std::exp2(low + (high - low) * unit(generator));
+    // A random mantissa times 2^e, e a random integer in [low, high).
+    const auto powerOfTwo = [&](int low, int high) {
+        const int exponent = low + static_cast<int>(std::floor((high - low) * unit(generator)));
+        return std::ldexp(1.0 + unit(generator), exponent);
     };
     const double cosine = 2 * unit(generator) - 1;
     const double slope = (unit(generator) < 0.5 ? -1 : 1) * powerOfTwo(-30, 30);
@@ -55,16 +66,28 @@ std::vector<std::uint64_t> nextResults(std::mt19937_64& generator) {
     const double dy = std::floor(4001 * unit(generator)) - 2000;
     const double positive = powerOfTwo(-20, 40);
     const double exponent = 1400 * unit(generator) - 700;
-    const float exponentF = static_cast<float>(170 * unit(generator) - 85);
     const double base = std::floor(5001 * unit(generator));
     const double power = std::floor(4 * unit(generator));
     const double angle = 20 * unit(generator) - 10;
-    return {bitsOf(std::acos(cosine)),    bitsOf(std::atan(slope)),
-            bitsOf(std::hypot(dx, dy)),   bitsOf(std::log10(positive)),
-            bitsOf(std::log(positive)),   bitsOf(std::exp(exponent)),
-            bitsOf(std::exp(exponentF)),  bitsOf(std::pow(base, power)),
+    // Apart, so that the compiler cannot make one sincos call of them.
+    volatile double alone = 20 * unit(generator) - 10;
+    const float cosineF = static_cast<float>(cosine);
+    const float slopeF = static_cast<float>(slope);
+    const float exponentF = static_cast<float>(170 * unit(generator) - 85);
+    const float positiveF = static_cast<float>(positive);
+    const float angleF = static_cast<float>(angle);
+    const double sinAlone = std::sin(alone);
+    const double cosAlone = std::cos(alone);
+    return {bitsOf(std::acos(cosine)),      bitsOf(std::atan(slope)),
+            bitsOf(std::atan2(dy, dx)),     bitsOf(std::hypot(dx, dy)),
+            bitsOf(std::log10(positive)),   bitsOf(std::log(positive)),
+            bitsOf(std::exp(exponent)),     bitsOf(std::pow(base, power)),
             bitsOf(std::pow(positive, 0.37)), bitsOf(std::sin(angle)),
-            bitsOf(std::cos(angle))};
+            bitsOf(std::cos(angle)),        bitsOf(sinAlone),
+            bitsOf(cosAlone),               bitsOf(std::acos(cosineF)),
+            bitsOf(std::atan(slopeF)),      bitsOf(std::exp(exponentF)),
+            bitsOf(std::log(positiveF)),    bitsOf(std::sin(angleF)),
+            bitsOf(std::cos(angleF))};
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 
 #include "scan_input/image_header.h"
 #include "scan_input/jpeg_markers.h"
-#include "section_batch/results.h"
+#include "section_batch/scan_folder.h"
+#include "section_measure/report_layout.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -60,7 +61,7 @@ void fuzzMeasurementReport(const std::uint8_t* data, std::size_t size) {
     const std::optional<std::vector<std::string>> cells =
         parseMeasurementReport(std::string(reinterpret_cast<const char*>(data), size));
     if (!cells) return;
-    require(cells->size() == MEASUREMENT_CELLS, "28 cells");
+    require(cells->size() == REPORT_CELLS, "every cell of the report");
     for (const std::string& cell : *cells) {
         require(!cell.empty(), "no empty cell");
         require(cell.find_first_of(";\r\n\"") == std::string::npos, "no separator in a cell");

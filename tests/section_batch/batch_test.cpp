@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <map>
@@ -383,9 +384,13 @@ TEST(BatchWithStandIn, ChildrenEndWithTheBatchWhateverEndsIt) {
             if (sleeper == 0) usleep(50000);
         }
         ASSERT_GT(sleeper, 0) << "the stand-in never started";
+        const auto stopped = std::chrono::steady_clock::now();
         ::kill(batchPid, signal);
         int waitStatus = 0;
         ASSERT_EQ(::waitpid(batchPid, &waitStatus, 0), batchPid);
+        // The child, asleep for a minute, was stopped, not waited for to the end.
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - stopped;
+        EXPECT_LT(took.count(), 10.0) << "seconds from the signal to the batch's end";
         if (signal == SIGKILL) {
             EXPECT_TRUE(WIFSIGNALED(waitStatus));
         } else {

@@ -153,6 +153,9 @@ int runBatch(const BatchOptions& options, const FolderLayout& layout, RunRecord 
         const ScanFingerprint fingerprint = fingerprintScan(path).value_or(ScanFingerprint{});
         if (options.force || !holdsCompleteResult(outFolder / name, fingerprint, layout)) {
             pending.push_back({name, path, fingerprint});
+        } else if (!fs::exists(outFolder / name / RESOLUTION_FILE, error)) {
+            // Measured by a version that kept no resolution: the unchanged scan still tells it.
+            keepStatedResolution(outFolder / name, path);
         }
     }
     const int skipped = static_cast<int>(names.size() - pending.size());

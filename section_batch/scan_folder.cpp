@@ -158,8 +158,10 @@ std::optional<StatedResolution> parseStatedResolution(const std::string& text) {
     return stated;
 }
 
-bool writeStatedResolution(const fs::path& folder, const StatedResolution& stated) {
-    return writeFileAtomically(folder / RESOLUTION_FILE, formatStatedResolution(stated));
+bool keepStatedResolution(const fs::path& folder, const fs::path& scan) {
+    const std::optional<StatedResolution> stated = readStatedResolution(scan);
+    return !stated ||
+           writeFileAtomically(folder / RESOLUTION_FILE, formatStatedResolution(*stated));
 }
 
 std::optional<std::vector<std::string>> parseMeasurementReport(const std::string& text) {

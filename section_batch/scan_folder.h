@@ -66,7 +66,8 @@ std::optional<ScanStatus> readStatus(const std::filesystem::path& folder);
 // resolution.txt: the resolution the scan's header states, when it states one.
 std::string formatStatedResolution(const StatedResolution& stated);
 std::optional<StatedResolution> parseStatedResolution(const std::string& text);
-bool writeStatedResolution(const std::filesystem::path& folder, const StatedResolution& stated);
+// Kept from `scan`'s header, when it states one; false when it cannot be written.
+bool keepStatedResolution(const std::filesystem::path& folder, const std::filesystem::path& scan);
 
 // The value cells of a "mesures.csv" as written, line after line; nothing unless the text has
 // exactly the lines, labels and cells of that file.

@@ -118,8 +118,7 @@ int runScans(const fs::path& program, const fs::path& outFolder, const FolderLay
                 ++done;
                 continue;
             }
-            const std::optional<StatedResolution> stated = readStatedResolution(scan.path);
-            if (stated && !writeStatedResolution(folder, *stated)) {
+            if (!keepStatedResolution(folder, scan.path)) {
                 printError("impossible d'écrire « " + (folder / RESOLUTION_FILE).string() + " »");
             }
             const pid_t pid = startMeasurement(program, scan.path, folder, plan.share);

@@ -556,6 +556,7 @@ TEST(BatchWithStandIn, AScanStatedAtAnotherResolutionIsFlaggedInTheSummaryPageAn
     const fs::path out = b.folder.path() / "out";
     const RunResult result = b.run({"scans", "out"});
     EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(calledScans(b.callLog).size(), 5u);
 
     const std::string flagged[] = {
         "section_batch : « a_600.jpg » : résolution déclarée : 600 dpi, mesurée comme 1200 dpi\n",
@@ -581,6 +582,13 @@ TEST(BatchWithStandIn, AScanStatedAtAnotherResolutionIsFlaggedInTheSummaryPageAn
                         "1200 dpi</p>"),
               std::string::npos);
     std::set<fs::path> known;
+    EXPECT_EQ(newRecord(out, known).otherResolution, 2);
+
+    // A folder from a version that kept no resolution: resumed, its unchanged scan tells it.
+    fs::remove(out / "a_600.jpg" / RESOLUTION_FILE);
+    EXPECT_NE(b.run({"scans", "out"}).out.find(flagged[0]), std::string::npos);
+    EXPECT_TRUE(calledScans(b.callLog).empty());
+    EXPECT_TRUE(fs::exists(out / "a_600.jpg" / RESOLUTION_FILE));
     EXPECT_EQ(newRecord(out, known).otherResolution, 2);
 
     // A merge, from the folders alone, tells the same.

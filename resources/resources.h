@@ -15,6 +15,7 @@ struct MemoryRoom {
     std::optional<std::uint64_t> available;    // free memory of the machine
     std::optional<std::uint64_t> groupLeft;    // the limit of this process's group, less its usage
     std::optional<std::uint64_t> processLeft;  // this process's own limit, less what it holds
+    std::optional<std::uint64_t> held;         // its own memory already in use, counted in both
 };
 MemoryRoom probeMemoryRoom();
 

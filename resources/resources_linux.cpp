@@ -100,7 +100,9 @@ MemoryRoom probeMemoryRoom() {
     MemoryRoom room;
     room.available = parseMemAvailable(readSmallFile("/proc/meminfo"));
     room.groupLeft = cgroupMemoryLeft(cgroupMemoryFiles(readSmallFile("/proc/self/cgroup")));
-    room.processLeft = addressSpaceLeft(addressSpaceLimit(), readSmallFile("/proc/self/status"));
+    const std::string status = readSmallFile("/proc/self/status");
+    room.processLeft = addressSpaceLeft(addressSpaceLimit(), status);
+    room.held = kilobyteField(status, "RssAnon:");
     return room;
 }
 

@@ -22,7 +22,7 @@ int availableCores() {
 
 namespace {
 
-// Bytes committed by a process (what a job object's limits count).
+// Bytes committed by a process: what a job object's limits count, and at start what it holds.
 std::optional<std::uint64_t> committedBytes(HANDLE process) {
     PROCESS_MEMORY_COUNTERS counters{};
     if (!::GetProcessMemoryInfo(process, &counters, sizeof counters)) return std::nullopt;
@@ -58,6 +58,7 @@ std::uint64_t leftUnder(std::uint64_t limit, std::uint64_t used) {
 
 MemoryRoom probeMemoryRoom() {
     MemoryRoom room;
+    room.held = committedBytes(::GetCurrentProcess());
     MEMORYSTATUSEX status{};
     status.dwLength = sizeof status;
     if (::GlobalMemoryStatusEx(&status)) room.available = status.ullAvailPhys;

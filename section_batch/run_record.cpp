@@ -2,8 +2,9 @@
 
 #include "plant_scan_tools/version.h"
 #include "resources/resources.h"
+#include "section_batch/atomic_file.h"
 #include "section_batch/processes.h"
-#include "section_batch/results.h"
+#include "section_batch/utc_time.h"
 
 #include <opencv2/core/utility.hpp>
 
@@ -23,10 +24,13 @@ const char* const KEYS[] = {"version",  "opencv",   "debut",   "fin",     "machi
                             "commande", "mode",     "jobs",    "morceau", "force",
                             "images",   "mesurees", "sautees", "echecs"};
 constexpr std::size_t KEY_COUNT = sizeof(KEYS) / sizeof(KEYS[0]);
+// Added later: after the first keys, so that every older line keeps its place.
+constexpr const char* OTHER_RESOLUTION_KEY = "autre_resolution";
 
 auto fields(const RunRecord& r) {
     return std::tie(r.version, r.opencv, r.start, r.end, r.host, r.command, r.mode, r.jobs, r.shard,
-                    r.shardCount, r.force, r.images, r.measured, r.skipped, r.failed);
+                    r.shardCount, r.force, r.images, r.measured, r.skipped, r.failed,
+                    r.otherResolution);
 }
 
 // A line break inside a value would cut the record; nothing we write holds one.
@@ -45,17 +49,6 @@ std::optional<long> parseCount(const std::string& text, long minimum) {
     }
     if (value < minimum) return std::nullopt;
     return value;
-}
-
-// "2026-12-08T06:30:05Z": the shape utcTime writes.
-bool isUtcTime(const std::string& text) {
-    const std::string shape = "dddd-dd-ddTdd:dd:ddZ";
-    if (text.size() != shape.size()) return false;
-    for (std::size_t i = 0; i < shape.size(); ++i) {
-        const bool digit = text[i] >= '0' && text[i] <= '9';
-        if (shape[i] == 'd' ? !digit : text[i] != shape[i]) return false;
-    }
-    return true;
 }
 
 bool parseShard(const std::string& text, RunRecord& record) {
@@ -87,8 +80,8 @@ bool setField(RunRecord& r, std::size_t key, const std::string& value) {
     switch (key) {
         case 0: r.version = value; return true;
         case 1: r.opencv = value; return true;
-        case 2: r.start = value; return isUtcTime(value);
-        case 3: r.end = value; return isUtcTime(value);
+        case 2: r.start = value; return parseUtcTime(value).has_value();
+        case 3: r.end = value; return parseUtcTime(value).has_value();
         case 4: r.host = value; return true;
         case 5: r.command = value; return true;
         case 6:
@@ -175,22 +168,36 @@ std::string formatRunRecord(const RunRecord& r) {
     for (std::size_t k = 0; k < KEY_COUNT; ++k) {
         text += std::string(KEYS[k]) + ": " + oneLine(values[k]) + "\r\n";
     }
+    if (r.otherResolution) {
+        text +=
+            std::string(OTHER_RESOLUTION_KEY) + ": " + std::to_string(*r.otherResolution) + "\r\n";
+    }
     return text;
 }
 
 std::optional<RunRecord> parseRunRecord(const std::string& text) {
     RunRecord record;
     std::size_t start = 0;
-    for (std::size_t k = 0; k < KEY_COUNT; ++k) {
+    // The value of the line at `start` if it holds `key`, moving past it.
+    const auto value = [&text, &start](const char* key) -> std::optional<std::string> {
         const std::size_t end = text.find("\r\n", start);
         if (end == std::string::npos) return std::nullopt;
         const std::string line = text.substr(start, end - start);
-        const std::string prefix = std::string(KEYS[k]) + ": ";
-        if (line.compare(0, prefix.size(), prefix) != 0 || line.find('\n') != std::string::npos ||
-            !setField(record, k, line.substr(prefix.size()))) {
+        const std::string prefix = std::string(key) + ": ";
+        if (line.compare(0, prefix.size(), prefix) != 0 || line.find('\n') != std::string::npos)
             return std::nullopt;
-        }
         start = end + 2;
+        return line.substr(prefix.size());
+    };
+    for (std::size_t k = 0; k < KEY_COUNT; ++k) {
+        const std::optional<std::string> found = value(KEYS[k]);
+        if (!found || !setField(record, k, *found)) return std::nullopt;
+    }
+    if (start < text.size()) {
+        const std::optional<std::string> found = value(OTHER_RESOLUTION_KEY);
+        int count = 0;
+        if (!found || !parseInt(*found, count)) return std::nullopt;
+        record.otherResolution = count;
     }
     if (start != text.size()) return std::nullopt;
     return record;
@@ -254,14 +261,6 @@ RunRecord startRunRecord(const BatchOptions& options, const std::string& command
     record.shardCount = options.shardCount;
     record.force = options.force;
     return record;
-}
-
-std::string utcTime(std::time_t time) {
-    std::tm utc{};
-    char text[32] = "";
-    if (::gmtime_r(&time, &utc) == nullptr) return "";
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
 }
 
 std::string hostName() {

@@ -34,8 +34,10 @@ TEST(FuzzCorpora, EveryByteParserSeedKeepsItsProperties) {
          std::vector<std::pair<std::string, void (*)(const std::uint8_t*, std::size_t)>>{
              {"jpeg_markers", fuzzJpegMarkers},
              {"image_header", fuzzImageHeader},
+             {"image_resolution", fuzzImageResolution},
              {"status_file", fuzzStatusFile},
-             {"measurement_report", fuzzMeasurementReport}}) {
+             {"measurement_report", fuzzMeasurementReport},
+             {"results_page", fuzzResultsPage}}) {
         for (const std::vector<std::uint8_t>& input : corpus(name))
             parser(input.data(), input.size());
     }

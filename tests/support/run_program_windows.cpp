@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <psapi.h>
 
 #include <fstream>
 #include <iterator>
@@ -127,6 +128,10 @@ bool runInto(const std::string& program, const std::vector<std::string>& argumen
     run.signalled = code >= 0xC0000000u && code != 0xFFFFFFFFu;
     if (run.signalled) run.signal = static_cast<int>(code);
     run.status = run.signalled ? -1 : static_cast<int>(code);
+    PROCESS_MEMORY_COUNTERS memory{};
+    if (::GetProcessMemoryInfo(process.value, &memory, sizeof memory)) {
+        run.peakBytes = memory.PeakWorkingSetSize;
+    }
     return true;
 }
 

@@ -208,9 +208,9 @@ build_opencv() {
 
 # -- math: how the mathematical functions are built (a change down to its end mark builds them anew)
 # The mathematical functions the programs and OpenCV call, from glibc: the generic code, which
-# glibc itself runs on a processor without FMA. One object for every Windows executable (an
-# archive would lose to msvcrt.dll's imports, which some link lines meet first), with glibc's
-# names for them turned into C's.
+# glibc itself runs on a processor without FMA. Objects, which every Windows executable links
+# whole (from an archive, msvcrt.dll's imports would win where a link line meets them first),
+# with glibc's names for them turned into C's and its other names made its own.
 glibc_sources=(dbl-64/e_asin dbl-64/s_atan dbl-64/e_atan2 dbl-64/e_hypot dbl-64/e_log10
     dbl-64/e_log dbl-64/e_log_data dbl-64/e_exp dbl-64/e_exp_data dbl-64/e_pow
     dbl-64/e_pow_log_data dbl-64/math_err dbl-64/s_sin dbl-64/s_sincos dbl-64/branred
@@ -222,23 +222,25 @@ glibc_names=(__ieee754_acos:acos __atan:atan __ieee754_atan2:atan2 __hypot:hypot
     __ieee754_acosf:acosf __atanf:atanf __expf:expf __logf:logf __sinf:sinf __cosf:cosf
     __sincosf:sincosf)
 build_math() {
-    local source work=$cache/math file pair keep=()
+    local source work=$cache/math file pair symbol
     source=$(src_of glibc)/sysdeps/ieee754
-    rm -rf "$work"
-    mkdir -p "$work"
+    rm -rf "$work" "$deps/lib/glibc_math"
+    mkdir -p "$work" "$deps/lib/glibc_math"
     for file in "${glibc_sources[@]}"; do
         # glibc's own flags for its math; x86-64's SSE2 rounds every operation to its type.
         x86_64-w64-mingw32-gcc-posix -std=gnu11 -O2 -frounding-math -ffp-contract=off \
             -include "$repo/cmake/windows/glibc/glibc_shim.h" -I "$repo/cmake/windows/glibc" \
             -I "$source/${file%%/*}" -I "$source/dbl-64" -c "$source/$file.c" -o "$work/${file/\//_}.o"
     done
-    x86_64-w64-mingw32-ld -r "$work"/*.o -o "$work/all.o"
-    for pair in "${glibc_names[@]}"; do
-        echo "${pair/:/ }" >> "$work/names"
-        keep+=(-G "${pair#*:}")
+    for pair in "${glibc_names[@]}"; do echo "${pair/:/ }"; done > "$work/names"
+    x86_64-w64-mingw32-nm --defined-only -g "$work"/*.o | awk 'NF == 3 {print $3}' | sort -u |
+        while read -r symbol; do
+            grep -q "^$symbol " "$work/names" || echo "$symbol plant_glibc$symbol"
+        done >> "$work/names"
+    for file in "$work"/*.o; do
+        x86_64-w64-mingw32-objcopy --redefine-syms="$work/names" "$file" \
+            "$deps/lib/glibc_math/$(basename "$file")"
     done
-    x86_64-w64-mingw32-objcopy --redefine-syms="$work/names" "$work/all.o" "$work/named.o"
-    x86_64-w64-mingw32-objcopy "${keep[@]}" "$work/named.o" "$deps/lib/glibc_math.o"
     rm -rf "$work"
 }
 # -- end of math

@@ -3,6 +3,7 @@
 #include "platform/windows_text.h"
 
 #include <windows.h>
+// After windows.h, whose types it takes.
 #include <shellapi.h>
 
 #include <cctype>
@@ -28,7 +29,7 @@ std::filesystem::path pathFromUtf8(const std::string& name) {
 std::string utf8FromPath(const std::filesystem::path& path) { return path.u8string(); }
 
 std::string nameUnderFolder(const std::string& name) {
-    const bool drive = name.size() >= 2 && name[1] == ':' &&
-                       std::isalpha(static_cast<unsigned char>(name[0]));
+    const bool drive =
+        name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]));
     return drive ? name.substr(0, 1) + name.substr(2) : name;
 }

@@ -90,12 +90,12 @@ std::optional<PROCESS_INFORMATION> startChild(const ChildSetup& setup) {
 
     const std::wstring folder = setup.folder.wstring();
     PROCESS_INFORMATION process{};
-    const DWORD flags = CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED |
-                        (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
-    const BOOL started = ::CreateProcessW(
-        setup.program.wstring().c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags,
-        environment.data(), folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo,
-        &process);
+    const DWORD flags =
+        CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    const BOOL started =
+        ::CreateProcessW(setup.program.wstring().c_str(), commandLine.data(), nullptr, nullptr,
+                         TRUE, flags, environment.data(), folder.empty() ? nullptr : folder.c_str(),
+                         &startup.StartupInfo, &process);
     const DWORD error = ::GetLastError();
     ::DeleteProcThreadAttributeList(list);
     if (!started) {

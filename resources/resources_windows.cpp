@@ -1,6 +1,7 @@
 #include "resources/resources.h"
 
 #include <windows.h>
+// After windows.h, whose types it takes.
 #include <psapi.h>
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "scan_input/scan_input.h"
 
+#include "platform/paths.h"
 #include "scan_input/image_header.h"
 #include "scan_input/jpeg_markers.h"
-#include "platform/paths.h"
 
 #include <opencv2/imgcodecs.hpp>
 

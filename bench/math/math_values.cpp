@@ -78,15 +78,24 @@ std::vector<std::uint64_t> nextResults(std::mt19937_64& generator) {
     const float angleF = static_cast<float>(angle);
     const double sinAlone = std::sin(alone);
     const double cosAlone = std::cos(alone);
-    return {bitsOf(std::acos(cosine)),      bitsOf(std::atan(slope)),
-            bitsOf(std::atan2(dy, dx)),     bitsOf(std::hypot(dx, dy)),
-            bitsOf(std::log10(positive)),   bitsOf(std::log(positive)),
-            bitsOf(std::exp(exponent)),     bitsOf(std::pow(base, power)),
-            bitsOf(std::pow(positive, 0.37)), bitsOf(std::sin(angle)),
-            bitsOf(std::cos(angle)),        bitsOf(sinAlone),
-            bitsOf(cosAlone),               bitsOf(std::acos(cosineF)),
-            bitsOf(std::atan(slopeF)),      bitsOf(std::exp(exponentF)),
-            bitsOf(std::log(positiveF)),    bitsOf(std::sin(angleF)),
+    return {bitsOf(std::acos(cosine)),
+            bitsOf(std::atan(slope)),
+            bitsOf(std::atan2(dy, dx)),
+            bitsOf(std::hypot(dx, dy)),
+            bitsOf(std::log10(positive)),
+            bitsOf(std::log(positive)),
+            bitsOf(std::exp(exponent)),
+            bitsOf(std::pow(base, power)),
+            bitsOf(std::pow(positive, 0.37)),
+            bitsOf(std::sin(angle)),
+            bitsOf(std::cos(angle)),
+            bitsOf(sinAlone),
+            bitsOf(cosAlone),
+            bitsOf(std::acos(cosineF)),
+            bitsOf(std::atan(slopeF)),
+            bitsOf(std::exp(exponentF)),
+            bitsOf(std::log(positiveF)),
+            bitsOf(std::sin(angleF)),
             bitsOf(std::cos(angleF))};
 }
 

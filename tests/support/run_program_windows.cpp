@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, whose types it takes.
 #include <psapi.h>
 
 #include <fstream>
@@ -49,7 +50,8 @@ fs::path resolve(const std::string& program) {
     if (program.find_first_of("/\\") != std::string::npos) return program;
     wchar_t found[MAX_PATH];
     const std::wstring name(program.begin(), program.end());
-    if (::SearchPathW(nullptr, name.c_str(), L".exe", MAX_PATH, found, nullptr) == 0) return program;
+    if (::SearchPathW(nullptr, name.c_str(), L".exe", MAX_PATH, found, nullptr) == 0)
+        return program;
     return found;
 }
 
@@ -158,7 +160,8 @@ bool readOnlyFoldersHoldBack() {
     const fs::path folder = probe.path() / "read_only";
     std::error_code error;
     fs::create_directory(folder, error);
-    fs::permissions(folder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+    fs::permissions(folder,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove, error);
     const bool written = static_cast<bool>(std::ofstream(folder / "probe"));
     fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add, error);

@@ -1,7 +1,7 @@
 // leaflet_crop: cuts every leaflet of a scan out as an upright crop into "PETALES/".
 #include "detection.h"
 #include "plant_scan_tools/version.h"
-#include "scan_input/scan_input.h"
+#include "scan_input/scan_memory.h"
 #include "upright_crop.h"
 
 #include <opencv2/core.hpp>

@@ -1,5 +1,5 @@
 // section_measure [INPUT]: measures INPUT (default "section.jpg") into the current folder.
-#include "scan_input/scan_input.h"
+#include "scan_input/scan_memory.h"
 #include "section_measure/file_output.h"
 #include "section_measure/pipeline.h"
 
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
                       << std::endl;
             return BAD_INPUT;
         }
-        const SectionMeasurements measurements = measureScan(image, outputs);
+        const SectionMeasurements measurements = measureScan(image, outputs).measurements;
         stage = "rapport";
         writeReportFile(measurements, writeFailed, std::cerr);
     } catch (const SectionError& error) {

@@ -7,9 +7,10 @@ source=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The repository's files as a clone has them, without any build folder.
+# The repository's files, without its build folders.
 mkdir "$work/clone"
-(cd "$source" && git ls-files -z | tar --null -T - -cf -) | tar -xf - -C "$work/clone"
+tar -C "$source" --exclude='./build*' --exclude=./demo --exclude=./.git -cf - . |
+    tar -xf - -C "$work/clone"
 
 /usr/bin/python3 -m venv --system-site-packages "$work/venv"
 "$work/venv/bin/pip" install --no-build-isolation --no-index --quiet "$work/clone"

@@ -1,8 +1,8 @@
 #include "plantscan/leaflets.h"
 
-#include "library/boundary.h"
 #include "leaflet_crop/detection.h"
 #include "leaflet_crop/upright_crop.h"
+#include "library/boundary.h"
 
 namespace plantscan {
 
@@ -16,7 +16,8 @@ std::vector<Leaflet> findLeaflets(const cv::Mat& scan, const Outputs& outputs) {
         stage = "cropping";
         std::vector<Leaflet> leaflets;
         for (std::size_t i = 0; i < found.boxes.size(); ++i)
-            leaflets.push_back({found.outlines[i], found.boxes[i], cropUpright(image, found.boxes[i])});
+            leaflets.push_back(
+                {found.outlines[i], found.boxes[i], cropUpright(image, found.boxes[i])});
         write("drawing.jpg", found.drawing);
         return leaflets;
     } catch (...) {

@@ -32,9 +32,7 @@ auto runStages(const Outputs& outputs, const Stages& stages) {
     }
 }
 
-Circle toCircle(const geometry::Circle& circle) {
-    return {circle.center, circle.getRadius()};
-}
+Circle toCircle(const geometry::Circle& circle) { return {circle.center, circle.getRadius()}; }
 
 SectionMeasurement toMeasurement(const MeasuredSection& section) {
     const SectionMeasurements& m = section.measurements;

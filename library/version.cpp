@@ -3,8 +3,6 @@
 
 namespace plantscan {
 
-const char* version() {
-    return PLANT_SCAN_TOOLS_VERSION;
-}
+const char* version() { return PLANT_SCAN_TOOLS_VERSION; }
 
 }  // namespace plantscan

@@ -41,8 +41,9 @@ Scan scanFromArray(const py::array& array, const MemoryNeed& need) {
     const bool gray = array.ndim() == 2;
     const bool colour = array.ndim() == 3 && array.shape(2) == 3;
     if (!gray && !colour)
-        throw py::value_error("the image must be H x W x 3 (B, G, R) or H x W (gray), not of shape " +
-                              std::string(py::str(py::object(array.attr("shape")))));
+        throw py::value_error(
+            "the image must be H x W x 3 (B, G, R) or H x W (gray), not of shape " +
+            std::string(py::str(py::object(array.attr("shape")))));
     if (array.shape(0) == 0 || array.shape(1) == 0) throw py::value_error("the image is empty");
     requireMemory(static_cast<std::uint64_t>(array.shape(0)) * array.shape(1), need, "the array");
     // A view such as rgb[..., ::-1] is copied into rows the library can walk.
@@ -138,9 +139,8 @@ py::list cropLeaflets(const py::object& image) {
         const cv::RotatedRect& r = leaflet.rectangle;
         py::dict entry;
         entry["crop"] = toArray(leaflet.crop);
-        entry["rectangle"] =
-            py::make_tuple(py::make_tuple(r.center.x, r.center.y),
-                           py::make_tuple(r.size.width, r.size.height), r.angle);
+        entry["rectangle"] = py::make_tuple(py::make_tuple(r.center.x, r.center.y),
+                                            py::make_tuple(r.size.width, r.size.height), r.angle);
         entry["outline"] = toPoints(leaflet.outline);
         found.append(entry);
     }
@@ -187,7 +187,8 @@ Messages about a section are section_measure's, in French.
 The measurements release the GIL: threads measure side by side, with the same numbers as one
 after the other.)";
 
-constexpr const char* MEASURE_SECTION_DOC = R"(Measures the cane section of a scan at 1200 dpi, as section_measure does.
+constexpr const char* MEASURE_SECTION_DOC =
+    R"(Measures the cane section of a scan at 1200 dpi, as section_measure does.
 
 Returns a dict of floats, lengths in millimetres:
   width, circumscribed_diameter, inscribed_diameter,
@@ -203,7 +204,8 @@ section_measure's res.jpg as an H x W x 3 B, G, R array (contours, corners, holl
 
 Raises NoSectionError when no section can be measured.)";
 
-constexpr const char* CROP_LEAFLETS_DOC = R"(Finds the light leaflets of a dark scan and cuts each out upright, as leaflet_crop does, in the
+constexpr const char* CROP_LEAFLETS_DOC =
+    R"(Finds the light leaflets of a dark scan and cuts each out upright, as leaflet_crop does, in the
 order of its crops (PETALES/<scan>_0.jpg, _1.jpg, ...). Each dict holds:
   crop       the upright crop, H x W x 3 uint8 in B, G, R order,
   rectangle  ((cx, cy), (width, height), angle), the rotated rectangle cut out of the scan, in

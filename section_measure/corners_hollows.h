@@ -53,4 +53,4 @@ HollowDepth measureHollowDepth(const std::vector<cv::Point>& outline,
 // Corners, hollows and hollow depths, drawn into `annotated`, which is then written as "res.jpg";
 // the centroid and "delta " lines go to `console`.
 CornersAndHollows detectCornersAndHollows(const std::vector<cv::Point>& outline, cv::Mat annotated,
-                                const ImageWriter& writeImage, std::ostream& console);
+                                          const ImageWriter& writeImage, std::ostream& console);

@@ -31,8 +31,8 @@ const fs::path SMALL_SECTION = REPO / "tests/golden/small_section.jpg";
 // relative path -> hash, in sha256sum's format.
 std::map<std::string, std::string> goldenHashes(const std::string& goldenCase) {
     std::map<std::string, std::string> hashes;
-    for (const std::string& line : splitLines(readBytes(REPO / "tests/golden" / goldenCase /
-                                                        "files.sha256"))) {
+    for (const std::string& line :
+         splitLines(readBytes(REPO / "tests/golden" / goldenCase / "files.sha256"))) {
         if (line.size() > 66) hashes[line.substr(66)] = line.substr(0, 64);
     }
     return hashes;
@@ -213,8 +213,8 @@ TEST(LibraryErrors, ShortMemoryAndOpenCvErrorsAreTypedAndNameTheStage) {
     EXPECT_EQ(translated(std::bad_alloc()), "memory: mémoire insuffisante à l'étape « mesures »");
     EXPECT_EQ(translated(cv::Exception(cv::Error::StsNoMem, "", "", "", 0)),
               "memory: mémoire insuffisante à l'étape « mesures »");
-    EXPECT_EQ(translated(cv::Exception(cv::Error::StsBadArg, "", "", "", 0)).rfind(
-                  "opencv: erreur d'OpenCV à l'étape « mesures » : ", 0),
+    EXPECT_EQ(translated(cv::Exception(cv::Error::StsBadArg, "", "", "", 0))
+                  .rfind("opencv: erreur d'OpenCV à l'étape « mesures » : ", 0),
               0u);
 }
 

@@ -7,7 +7,8 @@
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
     try {
-        const plantscan::SectionMeasurement m = plantscan::measureSection(plantscan::readScan(argv[1]));
+        const plantscan::SectionMeasurement m =
+            plantscan::measureSection(plantscan::readScan(argv[1]));
         std::cout << plantscan::formatReport(m);
     } catch (const plantscan::Error& error) {
         std::cerr << error.what() << std::endl;

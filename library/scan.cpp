@@ -4,8 +4,6 @@
 #include "plantscan/errors.h"
 #include "scan_input/scan_input.h"
 
-#include <opencv2/imgcodecs.hpp>
-
 #include <filesystem>
 #include <system_error>
 
@@ -18,15 +16,15 @@ cv::Mat readScan(const std::string& path) {
     if (!std::filesystem::exists(path, error)) throw UnreadableScanError(path, Cause::MISSING);
     if (!std::filesystem::is_regular_file(path, error))
         throw UnreadableScanError(path, Cause::NOT_AN_IMAGE);
-    if (isTruncatedJpeg(path)) throw UnreadableScanError(path, Cause::TRUNCATED_JPEG);
     cv::Mat image;
     try {
-        image = cv::imread(path, cv::IMREAD_COLOR);
+        image = ::readScan(path);
     } catch (...) {
         detail::rethrowAsLibraryError("lecture de l'image", detail::Language::FRENCH);
     }
-    if (image.empty()) throw UnreadableScanError(path, Cause::NOT_AN_IMAGE);
-    return image;
+    if (!image.empty()) return image;
+    throw UnreadableScanError(path,
+                              isTruncatedJpeg(path) ? Cause::TRUNCATED_JPEG : Cause::NOT_AN_IMAGE);
 }
 
 }  // namespace plantscan

@@ -1,8 +1,8 @@
 #include "scan_input/scan_input.h"
 
-#include "plantscan/errors.h"
-#include "plantscan/scan.h"
 #include "scan_input/jpeg_markers.h"
+
+#include <opencv2/imgcodecs.hpp>
 
 #include <cstddef>
 #include <cstdint>
@@ -31,9 +31,6 @@ bool isTruncatedJpeg(const std::string& path) {
 }
 
 cv::Mat readScan(const std::string& path) {
-    try {
-        return plantscan::readScan(path);
-    } catch (const plantscan::UnreadableScanError&) {
-        return cv::Mat();
-    }
+    if (isTruncatedJpeg(path)) return cv::Mat();
+    return cv::imread(path, cv::IMREAD_COLOR);
 }

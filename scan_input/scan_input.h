@@ -10,5 +10,5 @@
 // would be of another picture. Bytes after the end-of-image marker are allowed.
 bool isTruncatedJpeg(const std::string& path);
 
-// plantscan::readScan, or an empty image where it would throw UnreadableScanError.
+// cv::imread(path, cv::IMREAD_COLOR), or an empty image for a truncated JPEG.
 cv::Mat readScan(const std::string& path);

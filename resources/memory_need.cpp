@@ -59,11 +59,18 @@ MemoryVerdict checkMemory(std::uint64_t pixels, const MemoryNeed& need, const Me
         verdict.available = *left;
         verdict.limit = limit;
     };
+    // The need's fixed part counts what the process holds at start, which MemAvailable and a
+    // cgroup's usage have already taken off: given back here, or it would be counted twice. Only
+    // its anonymous memory: its libraries' pages count in its peak too, but whether the cgroup
+    // holds them depends on who read them first, so they stay a margin.
+    const auto withHeld = [&room](std::optional<std::uint64_t> left) {
+        return left ? std::optional<std::uint64_t>(*left + room.held.value_or(0)) : left;
+    };
     if (share) {
         consider(share, MemoryLimit::SHARE);
     } else {
-        consider(room.available, MemoryLimit::AVAILABLE);
-        consider(room.cgroupLeft, MemoryLimit::CGROUP);
+        consider(withHeld(room.available), MemoryLimit::AVAILABLE);
+        consider(withHeld(room.cgroupLeft), MemoryLimit::CGROUP);
     }
     consider(room.addressSpace, MemoryLimit::ADDRESS_SPACE);
     verdict.fits = verdict.limit == MemoryLimit::NONE || verdict.needed <= verdict.available;

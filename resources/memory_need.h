@@ -7,9 +7,11 @@
 #include <optional>
 #include <string>
 
-// Peak memory of one run, a x pixels + b, never below the peak measured on 1, 4 and 9 MP scans
-// and at most 15 % above it (5 to 9 % above today). bench/memory/memory_estimate.sh measures the
-// peaks again and prints the pair: run it after any change to what a stage allocates.
+// Peak memory of one run, a x pixels + b, with two OpenCV threads: never below the peak
+// measured on the scans of bench/memory/memory_estimate.sh and at most 15 % above it (3 to 10 %
+// today), so that a run under a limit 10 % below its peak is refused and one 15 % above it is
+// not. The bench measures the peaks again and prints the pair: run it after any change to what a
+// stage allocates.
 struct MemoryNeed {
     std::uint64_t bytesPerPixel;
     std::uint64_t fixedBytes;
@@ -19,12 +21,13 @@ struct MemoryNeed {
 };
 
 // section_measure: grabCut's graph and models, and the images of every stage. Peaks measured:
-// 154, 420 and 869 MB (a scanner's hundred thousand colours add under 1 %; only pure noise,
-// every pixel a colour of its own, needs about 30 bytes per pixel more).
-inline constexpr MemoryNeed SECTION_MEASURE_NEED{99, 68 * 1024 * 1024};
+// 420 and 869 MB on plain 4 and 9 MP sections, 424 MB on a colour-rich 4 MP one, 233 MB on
+// 1.44 MP of pure noise (every pixel a colour of its own), which sets the fixed part: a plain
+// 1 MP section (154 MB) lies a third below its estimate, and noise past 2 MP above it.
+inline constexpr MemoryNeed SECTION_MEASURE_NEED{91, 116 * 1024 * 1024};
 // leaflet_crop: the decoded scan, its gray and black-and-white images, the drawing, the crops.
-// Peaks measured: 67, 93 and 135 MB.
-inline constexpr MemoryNeed LEAFLET_CROP_NEED{10, 62 * 1024 * 1024};
+// Peaks measured: 67, 92, 135 and 264 MB at 1, 4, 9 and 24 MP.
+inline constexpr MemoryNeed LEAFLET_CROP_NEED{10, 60 * 1024 * 1024};
 
 // The bytes section_batch grants each of its children: they share the batch's memory, so a
 // child checks against its share rather than against what the whole machine or job has left.
@@ -44,7 +47,8 @@ struct MemoryVerdict {
 std::optional<std::uint64_t> parseMemoryShare(const char* text);
 
 // The share, when given, stands for MemAvailable and the cgroup limits, which the batch's
-// children share; the address space is each process's own.
+// children share; the address space is each process's own. Under MemAvailable and a cgroup
+// limit, the memory the process already holds (room.held) is room for it: the need counts it.
 MemoryVerdict checkMemory(std::uint64_t pixels, const MemoryNeed& need, const MemoryRoom& room,
                           std::optional<std::uint64_t> share);
 

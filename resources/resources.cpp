@@ -99,7 +99,9 @@ MemoryRoom probeMemoryRoom() {
     MemoryRoom room;
     room.available = parseMemAvailable(readSmallFile("/proc/meminfo"));
     room.cgroupLeft = cgroupMemoryLeft(cgroupMemoryFiles(readSmallFile("/proc/self/cgroup")));
-    room.addressSpace = addressSpaceLeft(addressSpaceLimit(), readSmallFile("/proc/self/status"));
+    const std::string status = readSmallFile("/proc/self/status");
+    room.addressSpace = addressSpaceLeft(addressSpaceLimit(), status);
+    room.held = kilobyteField(status, "RssAnon:");
     return room;
 }
 

@@ -37,6 +37,7 @@ struct MemoryRoom {
     std::optional<std::uint64_t> available;     // MemAvailable
     std::optional<std::uint64_t> cgroupLeft;    // the tightest cgroup limit less its usage
     std::optional<std::uint64_t> addressSpace;  // RLIMIT_AS less the address space in use
+    std::optional<std::uint64_t> held;          // its own memory already in use (RssAnon)
 };
 MemoryRoom probeMemoryRoom();
 

@@ -1,9 +1,20 @@
 #include "section_batch/command_line.h"
 
 #include "plant_scan_tools/version.h"
+#include "resources/memory_need.h"
+#include "section_batch/french_text.h"
+#include "section_batch/processes.h"
+#include "section_batch/results_page.h"
+#include "section_batch/run_record.h"
+#include "section_batch/scan_folder.h"
+#include "section_batch/statistics.h"
+#include "section_batch/table.h"
+#include "section_batch/thumbnail.h"
+#include "section_measure/report_layout.h"
 
 #include <opencv2/core/utility.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -38,6 +49,33 @@ std::optional<std::string> applyShard(BatchOptions& options, const std::string& 
     options.shard = shard;
     options.shardCount = *count;
     return std::nullopt;
+}
+
+// Keeps two words on one line when wrapped.
+constexpr char GLUE = '\x1f';
+
+// Lines of at most `width` characters (not bytes: UTF-8), broken at spaces but not at GLUE.
+std::string wrapped(const std::string& text, std::size_t width) {
+    std::string lines, line;
+    std::size_t length = 0;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(start, end - start);
+        const auto characters = static_cast<std::size_t>(
+            std::count_if(word.begin(), word.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+        if (!line.empty() && length + 1 + characters > width) {
+            lines += line + "\n";
+            line.clear();
+            length = 0;
+        }
+        line += (line.empty() ? "" : " ") + word;
+        std::replace(line.begin(), line.end(), GLUE, ' ');
+        length += (length == 0 ? 0 : 1) + characters;
+        start = end + 1;
+    }
+    return lines + line;
 }
 
 }  // namespace
@@ -93,7 +131,16 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string helpText() {
-    return R"(Usage : section_batch [options] SCANS [SORTIE]
+    const FolderLayout layout = sectionMeasureLayout();
+    const std::string cells = std::to_string(REPORT_CELLS);
+    const std::string lobes = std::to_string(LOBE_COUNT);
+    const std::string report = "« " + layout.report + " »";
+    std::string statuses;
+    for (const int status : {0, 1, 2, 3, 4, NOT_STARTED}) {
+        statuses += (statuses.empty() ? "" : " ; ") + std::to_string(status) + GLUE +
+                    exitStatusWords(status);
+    }
+    return std::string(R"(Usage : section_batch [options] SCANS [SORTIE]
         section_batch --merge SORTIE
 
 Mesure chaque image du dossier SCANS (.jpg, .jpeg, .png, .tif, .tiff, .bmp, en majuscules
@@ -103,32 +150,50 @@ section_measure une fois par image. SORTIE vaut « resultats » (dans le dossier
 défaut. section_measure est cherché à côté de section_batch, sinon dans le PATH.
 
 Pour chaque image NOM, section_measure s'exécute dans le dossier SORTIE/NOM/ avec le chemin
-absolu de l'image : ses images et « mesures.csv » y sont exactement ceux d'une mesure seule.
-S'y ajoutent console.txt (ce qu'il affiche), erreurs.txt (ses messages d'erreur), statut.txt
-(son statut de sortie, la taille et la date de l'image), écrit à la fin de la mesure, puis
-vignette.jpg, res.jpg réduite à 320 pixels de large au plus, pour la page du rapport.
-
-Enfin SORTIE/toutes_mesures.csv réunit une ligne par image, dans l'ordre des images : le nom
-du fichier, le statut de section_measure, puis les 28 valeurs de son « mesures.csv » (rayons
-des 5 angles, rayons des 5 creux, profondeurs, distances au cercle circonscrit, ratios,
-largeur, diamètres des cercles circonscrit et inscrit), recopiées telles quelles. Même format
-que « mesures.csv » : UTF-8, séparateur « ; », virgule décimale, fins de ligne CR LF. Une
-image en échec garde sa ligne, avec son statut et des cases vides (un statut 0 sans
-« mesures.csv » complet compte aussi comme un échec). Le tableau est écrit dans
-un fichier temporaire puis renommé : une série interrompue ne laisse jamais un demi-tableau.
-
-Puis SORTIE/rapport.html, une page à ouvrir dans un navigateur, sans réseau ni script : le
-nombre d'images par statut, les échecs en tête (statut en clair et début d'erreurs.txt), puis
-une carte par image dans l'ordre du tableau (vignette menant à res.jpg, liens vers les autres
-images, largeur, diamètres, rayons des angles et des creux, profondeurs) et, pour chacune de
-ces valeurs, sa répartition sur la série. Une valeur est marquée quand elle s'écarte de la
-médiane de plus de 3,5 écarts robustes (1,4826 fois l'écart absolu médian, ou 1,2533 fois
-l'écart absolu moyen quand le premier est nul), calculés sur les images au statut 0 ; rien
-n'est marqué avec moins de 5 images mesurées. Les liens sont relatifs : le dossier SORTIE
-peut être copié ou envoyé tel quel.
-
-Chaque lancement (série, morceau ou --merge) écrit à la fin son compte rendu dans
-SORTIE/lancements/, un fichier à lui nommé par l'heure de début, la machine et le numéro de
+absolu de l'image : ses images et )") +
+           report + " y sont exactement ceux d'une mesure seule.\nS'y ajoutent " + CONSOLE_FILE +
+           " (ce qu'il affiche), " + ERRORS_FILE + " (ses messages d'erreur), " + STATUS_FILE +
+           "\n(son statut de sortie, la taille et la date de l'image), écrit à la fin de la "
+           "mesure, puis\n" +
+           THUMBNAIL_FILE + ", " + layout.overview + " réduite à " +
+           std::to_string(THUMBNAIL_WIDTH) +
+           " pixels de large au plus, pour la page du rapport.\nAvant qu'une image soit "
+           "mesurée à nouveau, ces fichiers sont effacés : rien d'une mesure\nprécédente ne "
+           "reste.\n\nEnfin SORTIE/" +
+           TABLE_FILE +
+           " réunit une ligne par image, dans l'ordre des images : le nom\ndu fichier, le "
+           "statut de section_measure, puis les " +
+           cells + " valeurs de son " + report + " (rayons\ndes " + lobes + " angles, rayons des " +
+           lobes +
+           " creux, profondeurs, distances au cercle circonscrit, ratios,\nlargeur, diamètres "
+           "des cercles circonscrit et inscrit), recopiées telles quelles. Même format\nque " +
+           report +
+           " : UTF-8, séparateur « ; », virgule décimale, fins de ligne CR LF. Une\nimage en "
+           "échec garde sa ligne, avec son statut et des cases vides (un statut 0 sans\n" +
+           report +
+           " complet compte aussi comme un échec). Le tableau est écrit dans\nun fichier "
+           "temporaire puis renommé : une série interrompue ne laisse jamais un "
+           "demi-tableau.\n\nPuis SORTIE/" +
+           RESULTS_PAGE_FILE +
+           ", une page à ouvrir dans un navigateur, sans réseau ni script : le\nnombre "
+           "d'images par statut, les échecs en tête (statut en clair et début d'" +
+           ERRORS_FILE +
+           "), puis\nune carte par image dans l'ordre du tableau (vignette menant à " +
+           layout.overview +
+           ", liens vers les autres\nimages, largeur, diamètres, rayons des angles et des "
+           "creux, profondeurs) et, pour chacune de\nces valeurs, sa répartition sur la série. "
+           "Une valeur est marquée quand elle s'écarte de la\nmédiane de plus de " +
+           frenchNumber(OUTLIER_LIMIT) + " écarts robustes (" +
+           frenchNumber(MEDIAN_DEVIATION_SCALE, 5) + " fois l'écart absolu médian, ou " +
+           frenchNumber(MEAN_DEVIATION_SCALE, 5) +
+           " fois\nl'écart absolu moyen quand le premier est nul), calculés sur les images au "
+           "statut 0 ;\nrien n'est marqué avec moins de " +
+           std::to_string(FEWEST_FOR_MARKS) +
+           " images mesurées. Les liens sont relatifs : le dossier\nSORTIE peut être copié ou "
+           "envoyé tel quel.\n\nChaque lancement (série, morceau ou --merge) écrit à la fin son "
+           "compte rendu dans\nSORTIE/" +
+           RUN_RECORD_FOLDER +
+           R"(/, un fichier à lui nommé par l'heure de début, la machine et le numéro de
 processus : version de section_batch et d'OpenCV, heures de début et de fin (UTC), machine,
 ligne de commande, options (-j, --shard, --force), nombre d'images du dossier, puis celles
 que ce lancement a mesurées, sautées (déjà faites) et vues en échec. Un lancement
@@ -136,23 +201,29 @@ interrompu n'en laisse pas.
 
 Reprise : relancée avec le même SORTIE, la commande saute les images dont le dossier contient
 déjà un résultat complet, c'est-à-dire un statut 0 enregistré pour la même image (même
-taille, même date de modification) et « mesures.csv » présent. Les images en échec,
+taille, même date de modification) et )" +
+           report + R"( présent. Les images en échec,
 modifiées depuis ou interrompues sont mesurées à nouveau.
 
 Options :
   -j N         mesurer N images à la fois (par défaut autant que de cœurs). Ce nombre est
                abaissé, avec un message, quand la mémoire disponible (ou la limite mémoire
-               d'une tâche de grappe) ne suffit pas : une mesure demande environ 100 octets
-               par pixel de la plus grande image, plus 68 Mo.
+               d'une tâche de grappe) ne suffit pas : une mesure demande environ )" +
+           std::to_string(SECTION_MEASURE_NEED.bytesPerPixel) +
+           " octets\n               par pixel de la plus grande image, plus " +
+           std::to_string(SECTION_MEASURE_NEED.fixedBytes / (1024 * 1024)) + R"( Mo.
   --force      tout mesurer à nouveau, même les résultats complets.
   --shard K/N  ne mesurer que les images dont la position dans la liste (à partir de 0)
                vaut K modulo N, pour répartir une série sur plusieurs machines qui partagent
                SCANS et SORTIE. Le tableau n'est alors pas écrit : lancez --merge une fois
                tous les morceaux terminés.
-  --merge      reconstruire SORTIE/toutes_mesures.csv et SORTIE/rapport.html à partir des
+  --merge      reconstruire SORTIE/)" +
+           TABLE_FILE + " et SORTIE/" + RESULTS_PAGE_FILE +
+           R"( à partir des
                seuls sous-dossiers de SORTIE nommés comme des images, dans l'ordre naturel,
                sans rien mesurer (les vignettes manquantes sont faites). Un sous-dossier sans
-               statut.txt (mesure interrompue ou en cours) donne une ligne au statut vide.
+               )" +
+           STATUS_FILE + R"( (mesure interrompue ou en cours) donne une ligne au statut vide.
   -h, --help   afficher cette aide.
   --version    afficher la version de section_batch et celle d'OpenCV.
 
@@ -160,9 +231,11 @@ Progression : sur un terminal, une ligne tenue à jour sur la sortie d'erreur (i
 sur le total, image en cours, temps écoulé, temps restant estimé) ; sinon une ligne par image
 terminée. Le bilan final est affiché sur la sortie standard.
 
-Statut d'une image (colonne Statut) : 0 mesure complète ; 1 pas de section mesurable ;
-2 image absente ou illisible ; 3 un fichier n'a pas pu être écrit ; 4 erreur d'OpenCV ou
-mémoire épuisée ; 127 section_measure n'a pas pu être lancé ; 128 + N arrêté par le signal N.
+)" +
+           wrapped("Statut d'une image (colonne Statut) : " + statuses +
+                       " ; 128 + N arrêté par le signal" + GLUE + "N.",
+                   92) +
+           R"(
 
 Statut de sortie de section_batch :
   0  toutes les images ont été mesurées

@@ -1,13 +1,16 @@
 // section_batch SCANS [OUT]: measures every scan of a folder with section_measure, several at
 // once, and gathers their values into OUT/toutes_mesures.csv (see helpText for the details).
+#include "section_batch/atomic_file.h"
 #include "section_batch/command_line.h"
 #include "section_batch/processes.h"
-#include "section_batch/results.h"
 #include "section_batch/results_page.h"
 #include "section_batch/run_record.h"
+#include "section_batch/scan_folder.h"
 #include "section_batch/scans.h"
 #include "section_batch/scheduler.h"
+#include "section_batch/table.h"
 #include "section_batch/thumbnail.h"
+#include "section_batch/utc_time.h"
 
 #include <algorithm>
 #include <csignal>
@@ -25,10 +28,13 @@ namespace fs = std::filesystem;
 
 enum ExitStatus { ALL_MEASURED = 0, SOME_FAILED = 1, BAD_COMMAND_LINE = 2 };
 
+// Each scan's folder, read once for the table, the page and the thumbnails.
 std::vector<ScanResult> readResults(const fs::path& outFolder,
-                                    const std::vector<std::string>& names) {
+                                    const std::vector<std::string>& names,
+                                    const FolderLayout& layout) {
     std::vector<ScanResult> results;
-    for (const std::string& name : names) results.push_back(readScanResult(outFolder / name, name));
+    for (const std::string& name : names)
+        results.push_back(readScanFolder(outFolder / name, name, layout));
     return results;
 }
 
@@ -40,12 +46,13 @@ bool writeTable(const fs::path& outFolder, const std::vector<ScanResult>& result
     return false;
 }
 
-bool writePage(const fs::path& outFolder, const std::vector<ScanResult>& results) {
-    makeMissingThumbnails(outFolder, results);
+bool writePage(const fs::path& outFolder, const std::vector<ScanResult>& results,
+               const FolderLayout& layout) {
     std::vector<RunTimes> runs;
     for (const RunRecord& record : readRunRecords(outFolder))
         runs.push_back({record.start, record.end});
-    if (writeResultsPage(outFolder, results, runs)) return true;
+    if (writeResultsPage(outFolder, withThumbnails(outFolder, results, layout), layout, runs))
+        return true;
     printError("impossible d'écrire « " + (outFolder / RESULTS_PAGE_FILE).string() + " »");
     return false;
 }
@@ -86,10 +93,10 @@ bool saveRunRecord(const fs::path& outFolder, RunRecord record) {
 
 // The table, this run's record, then the page, which shows every run recorded.
 int finishWithTableAndPage(const fs::path& outFolder, const std::vector<ScanResult>& results,
-                           int skipped, const RunRecord& record) {
+                           const FolderLayout& layout, int skipped, const RunRecord& record) {
     const bool tableWritten = writeTable(outFolder, results);
     const bool recorded = saveRunRecord(outFolder, record);
-    const bool pageWritten = writePage(outFolder, results);
+    const bool pageWritten = writePage(outFolder, results, layout);
     const ExitStatus status =
         summarize(results, skipped,
                   " ; tableau : " + (outFolder / TABLE_FILE).string() +
@@ -97,7 +104,7 @@ int finishWithTableAndPage(const fs::path& outFolder, const std::vector<ScanResu
     return tableWritten && recorded && pageWritten ? status : SOME_FAILED;
 }
 
-int runBatch(const BatchOptions& options, RunRecord record) {
+int runBatch(const BatchOptions& options, const FolderLayout& layout, RunRecord record) {
     // An ignored SIGCHLD, inherited from whoever started us, would make the children's
     // statuses vanish.
     std::signal(SIGCHLD, SIG_DFL);
@@ -130,7 +137,7 @@ int runBatch(const BatchOptions& options, RunRecord record) {
     for (const std::string& name : names) {
         const fs::path path = fs::absolute(fs::path(options.scansFolder) / name);
         const ScanFingerprint fingerprint = fingerprintScan(path).value_or(ScanFingerprint{});
-        if (options.force || !holdsCompleteResult(outFolder / name, fingerprint)) {
+        if (options.force || !holdsCompleteResult(outFolder / name, fingerprint, layout)) {
             pending.push_back({name, path, fingerprint});
         }
     }
@@ -150,7 +157,7 @@ int runBatch(const BatchOptions& options, RunRecord record) {
         holdStopSignals();
         const JobPlan plan = chooseJobs(options.jobs, pending);
         record.jobs = plan.jobs;
-        const int stopSignal = runScans(*program, outFolder, pending, plan);
+        const int stopSignal = runScans(*program, outFolder, layout, pending, plan);
         if (stopSignal != 0) {
             printError("arrêté par le signal " + std::to_string(stopSignal) +
                        " ; les mesures en cours ont été arrêtées, relancez la même commande pour "
@@ -159,7 +166,7 @@ int runBatch(const BatchOptions& options, RunRecord record) {
         }
     }
 
-    const std::vector<ScanResult> results = readResults(outFolder, names);
+    const std::vector<ScanResult> results = readResults(outFolder, names, layout);
     // What this run measured, as its scans' folders now hold it.
     record.skipped = skipped;
     std::set<std::string> measuredNow;
@@ -176,10 +183,10 @@ int runBatch(const BatchOptions& options, RunRecord record) {
                           " » une fois tous les morceaux terminés");
         return saveRunRecord(outFolder, record) ? status : SOME_FAILED;
     }
-    return finishWithTableAndPage(outFolder, results, skipped, record);
+    return finishWithTableAndPage(outFolder, results, layout, skipped, record);
 }
 
-int runMerge(const BatchOptions& options, RunRecord record) {
+int runMerge(const BatchOptions& options, const FolderLayout& layout, RunRecord record) {
     const fs::path outFolder = options.outFolder;
     std::error_code error;
     if (!fs::is_directory(outFolder, error)) {
@@ -195,8 +202,8 @@ int runMerge(const BatchOptions& options, RunRecord record) {
     if (names.empty()) printError("aucun dossier de scan dans « " + options.outFolder + " »");
 
     record.images = static_cast<int>(names.size());
-    const std::vector<ScanResult> results = readResults(outFolder, names);
-    return finishWithTableAndPage(outFolder, results, 0, record);
+    const std::vector<ScanResult> results = readResults(outFolder, names, layout);
+    return finishWithTableAndPage(outFolder, results, layout, 0, record);
 }
 
 // `words`: the program's name, then its arguments.
@@ -217,7 +224,8 @@ int run(const std::vector<std::string>& words) {
         return ALL_MEASURED;
     }
     const RunRecord record = startRunRecord(options, commandLineText(words));
-    return options.merge ? runMerge(options, record) : runBatch(options, record);
+    const FolderLayout layout = sectionMeasureLayout();
+    return options.merge ? runMerge(options, layout, record) : runBatch(options, layout, record);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "section_batch/processes.h"
 
 #include "resources/memory_need.h"
+#include "section_batch/scan_folder.h"
 
 #include <fcntl.h>
 #include <sys/prctl.h>
@@ -118,8 +119,8 @@ pid_t startMeasurement(const fs::path& program, const fs::path& scan, const fs::
     }
     // Close-on-exec: the program gets its three streams and no stray copies of them.
     const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const int console = ::open("console.txt", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int errors = ::open("erreurs.txt", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int console = ::open(CONSOLE_FILE, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int errors = ::open(ERRORS_FILE, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (input < 0 || console < 0 || errors < 0 || ::dup2(input, STDIN_FILENO) < 0 ||
         ::dup2(console, STDOUT_FILENO) < 0 || ::dup2(errors, STDERR_FILENO) < 0) {
         writeRaw(STDERR_FILENO, "section_batch : impossible de créer console.txt ou erreurs.txt\n");
@@ -171,18 +172,4 @@ void stopChildren(const std::vector<pid_t>& pids, int signal) {
         while (::waitpid(pid, &waitStatus, 0) < 0 && errno == EINTR) {
         }
     }
-}
-
-std::string describeExitStatus(int exitStatus) {
-    switch (exitStatus) {
-        case 0: return "mesure complète";
-        case 1: return "pas de section mesurable";
-        case 2: return "image absente ou illisible";
-        case 3: return "un fichier n'a pas pu être écrit";
-        case 4: return "erreur d'OpenCV ou mémoire épuisée";
-        case NOT_STARTED: return "section_measure n'a pas pu être lancé";
-        default: break;
-    }
-    if (exitStatus > 128) return "arrêté par le signal " + std::to_string(exitStatus - 128);
-    return "statut inconnu";
 }

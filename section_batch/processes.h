@@ -52,6 +52,3 @@ std::optional<FinishedChild> waitForChild(int timeoutMs);
 
 // Sends `signal` to each of `pids`, then waits for them all to end.
 void stopChildren(const std::vector<pid_t>& pids, int signal);
-
-// French wording of a status of section_measure, for messages.
-std::string describeExitStatus(int exitStatus);

@@ -3,9 +3,6 @@
 
 #include <string>
 
-// "42 s", "3 min 05 s", "1 h 02 min".
-std::string formatDuration(double seconds);
-
 // done/total, current scan, elapsed time, and the time left estimated from the pace so far
 // ("?" before the first scan ends).
 std::string progressLine(int done, int total, const std::string& currentScan,

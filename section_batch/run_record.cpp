@@ -2,8 +2,9 @@
 
 #include "plant_scan_tools/version.h"
 #include "resources/resources.h"
+#include "section_batch/atomic_file.h"
 #include "section_batch/processes.h"
-#include "section_batch/results.h"
+#include "section_batch/utc_time.h"
 
 #include <opencv2/core/utility.hpp>
 
@@ -47,17 +48,6 @@ std::optional<long> parseCount(const std::string& text, long minimum) {
     return value;
 }
 
-// "2026-12-08T06:30:05Z": the shape utcTime writes.
-bool isUtcTime(const std::string& text) {
-    const std::string shape = "dddd-dd-ddTdd:dd:ddZ";
-    if (text.size() != shape.size()) return false;
-    for (std::size_t i = 0; i < shape.size(); ++i) {
-        const bool digit = text[i] >= '0' && text[i] <= '9';
-        if (shape[i] == 'd' ? !digit : text[i] != shape[i]) return false;
-    }
-    return true;
-}
-
 bool parseShard(const std::string& text, RunRecord& record) {
     if (text == "aucun") return true;
     const std::size_t slash = text.find('/');
@@ -87,8 +77,8 @@ bool setField(RunRecord& r, std::size_t key, const std::string& value) {
     switch (key) {
         case 0: r.version = value; return true;
         case 1: r.opencv = value; return true;
-        case 2: r.start = value; return isUtcTime(value);
-        case 3: r.end = value; return isUtcTime(value);
+        case 2: r.start = value; return parseUtcTime(value).has_value();
+        case 3: r.end = value; return parseUtcTime(value).has_value();
         case 4: r.host = value; return true;
         case 5: r.command = value; return true;
         case 6:
@@ -254,14 +244,6 @@ RunRecord startRunRecord(const BatchOptions& options, const std::string& command
     record.shardCount = options.shardCount;
     record.force = options.force;
     return record;
-}
-
-std::string utcTime(std::time_t time) {
-    std::tm utc{};
-    char text[32] = "";
-    if (::gmtime_r(&time, &utc) == nullptr) return "";
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
 }
 
 std::string hostName() {

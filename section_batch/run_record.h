@@ -50,7 +50,6 @@ std::vector<RunRecord> readRunRecords(const std::filesystem::path& outFolder);
 // The fields known when a run starts: versions, start time, host, command and options.
 RunRecord startRunRecord(const BatchOptions& options, const std::string& command);
 
-std::string utcTime(std::time_t time);
 std::string hostName();
 std::string opencvVersion();
 // The arguments joined by spaces, each quoted when the shell would split or expand it.

@@ -3,6 +3,7 @@
 #include "resources/memory_need.h"
 #include "resources/resources.h"
 #include "scan_input/image_header.h"
+#include "section_batch/atomic_file.h"
 #include "section_batch/processes.h"
 #include "section_batch/progress.h"
 #include "section_batch/thumbnail.h"
@@ -31,20 +32,6 @@ struct RunningScan {
     PendingScan scan;
     Clock::time_point start;
 };
-
-// Leaves no status or report of an earlier run that a failure now could be mistaken for.
-bool prepareFolder(const fs::path& folder) {
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (error) {
-        printError("impossible de créer le dossier « " + folder.string() +
-                   " » : " + error.message());
-        return false;
-    }
-    fs::remove(folder / STATUS_FILE, error);
-    fs::remove(folder / REPORT_FILE, error);
-    return true;
-}
 
 std::string runningNames(const std::vector<RunningScan>& running) {
     std::string names;
@@ -103,7 +90,7 @@ JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>&
     return {jobs, {*available / static_cast<std::uint64_t>(jobs), threadsPerJob(cores, jobs)}};
 }
 
-int runScans(const fs::path& program, const fs::path& outFolder,
+int runScans(const fs::path& program, const fs::path& outFolder, const FolderLayout& layout,
              const std::vector<PendingScan>& scans, const JobPlan& plan) {
     const bool terminal = ::isatty(STDERR_FILENO) != 0;
     const Clock::time_point batchStart = Clock::now();
@@ -126,7 +113,8 @@ int runScans(const fs::path& program, const fs::path& outFolder,
         while (static_cast<int>(running.size()) < plan.jobs && next < scans.size()) {
             const PendingScan& scan = scans[next++];
             const fs::path folder = outFolder / scan.name;
-            if (!prepareFolder(folder)) {
+            if (const std::optional<std::string> failure = clearScanFolder(folder, layout)) {
+                printError(*failure);
                 ++done;
                 continue;
             }
@@ -167,16 +155,16 @@ int runScans(const fs::path& program, const fs::path& outFolder,
 
         const fs::path folder = outFolder / finished.scan.name;
         // On disk before the status that vouches for it.
-        syncToDisk(folder / REPORT_FILE);
+        syncToDisk(folder / layout.report);
         // Made while the other scans are still measured, not in a pass at the end.
-        makeThumbnail(folder);
+        makeThumbnail(folder, layout.overview);
         if (!writeStatus(folder, {child->exitStatus, finished.scan.fingerprint})) {
             printError("impossible d'écrire « " + (folder / STATUS_FILE).string() + " »");
         }
-        const bool measured = readScanResult(folder, finished.scan.name).measured();
+        const bool measured = readScanFolder(folder, finished.scan.name, layout).measured();
         std::string line = finishedLine(done, total, finished.scan.name, child->exitStatus,
                                         measured, secondsSince(finished.start));
-        if (!measured) line += ", voir « " + (folder / "erreurs.txt").string() + " »";
+        if (!measured) line += ", voir « " + (folder / ERRORS_FILE).string() + " »";
         report(line, !measured);
     }
     if (terminal) std::cerr << "\r\x1b[K" << std::flush;

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "section_batch/processes.h"
-#include "section_batch/results.h"
+#include "section_batch/scan_folder.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -35,11 +35,12 @@ struct JobPlan {
 // of the memory the batch may use (MemAvailable and the cgroup limits) and of the cores.
 JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>& scans);
 
-// Measures every scan with `program`, plan.jobs at a time, each in outFolder/<name>/, and
-// records each one's status there once it ends. Returns the signal that stopped the batch
-// (its children then ended too, without a status), or 0.
+// Measures every scan with `program`, plan.jobs at a time, each in outFolder/<name>/ cleared
+// of every file of `layout` first, and records each one's status there once it ends. Returns
+// the signal that stopped the batch (its children then ended too, without a status), or 0.
 int runScans(const std::filesystem::path& program, const std::filesystem::path& outFolder,
-             const std::vector<PendingScan>& scans, const JobPlan& plan);
+             const FolderLayout& layout, const std::vector<PendingScan>& scans,
+             const JobPlan& plan);
 
 // "section_batch : message" on standard error.
 void printError(const std::string& message);

@@ -1,8 +1,6 @@
 #include "section_batch/thumbnail.h"
 
 #include "scan_input/image_header.h"
-#include "section_batch/results_page.h"
-#include "section_batch/scans.h"
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -41,10 +39,10 @@ cv::Mat readReducedImage(const fs::path& path) {
 
 }  // namespace
 
-bool makeThumbnail(const fs::path& scanFolder) {
+bool makeThumbnail(const fs::path& scanFolder, const std::string& overview) {
     const fs::path thumbnail = scanFolder / THUMBNAIL_FILE;
     std::error_code error;
-    const cv::Mat image = readReducedImage(scanFolder / "res.jpg");
+    const cv::Mat image = readReducedImage(scanFolder / overview);
     if (image.empty()) {
         fs::remove(thumbnail, error);
         return false;
@@ -69,13 +67,12 @@ bool makeThumbnail(const fs::path& scanFolder) {
     return true;
 }
 
-void makeMissingThumbnails(const fs::path& outFolder, const std::vector<ScanResult>& results) {
-    for (const ScanResult& result : results) {
-        const fs::path folder = outFolder / result.scanName;
-        std::error_code error;
-        const fs::file_time_type image = fs::last_write_time(folder / "res.jpg", error);
-        if (error) continue;
-        const fs::file_time_type thumbnail = fs::last_write_time(folder / THUMBNAIL_FILE, error);
-        if (error || thumbnail < image) makeThumbnail(folder);
+std::vector<ScanResult> withThumbnails(const fs::path& outFolder, std::vector<ScanResult> results,
+                                       const FolderLayout& layout) {
+    for (ScanResult& result : results) {
+        if (!result.holds(layout.overview) || result.holds(THUMBNAIL_FILE)) continue;
+        if (makeThumbnail(outFolder / result.scanName, layout.overview))
+            result.files.push_back(THUMBNAIL_FILE);
     }
+    return results;
 }

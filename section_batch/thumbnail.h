@@ -1,18 +1,20 @@
-// "vignette.jpg": res.jpg reduced to about 320 pixels wide, for the results page.
+// "vignette.jpg": the overview picture of a scan's folder (res.jpg) reduced to about 320 pixels
+// wide, for the results page.
 #pragma once
 
-#include "section_batch/results.h"
+#include "section_batch/scan_folder.h"
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 inline constexpr int THUMBNAIL_WIDTH = 320;
 
-// From the scan folder's res.jpg, replacing any earlier thumbnail; with no readable res.jpg,
-// an earlier thumbnail is removed, so none outlives the image it shows. True when one was
-// written.
-bool makeThumbnail(const std::filesystem::path& scanFolder);
+// From the scan folder's `overview` picture, replacing any earlier thumbnail; with no readable
+// picture, an earlier thumbnail is removed, so none outlives the image it shows. True when one
+// was written.
+bool makeThumbnail(const std::filesystem::path& scanFolder, const std::string& overview);
 
-// For each scan whose res.jpg has no thumbnail yet, or a thumbnail older than itself.
-void makeMissingThumbnails(const std::filesystem::path& outFolder,
-                           const std::vector<ScanResult>& results);
+// The results, with a thumbnail made for each scan whose overview has none as new as itself.
+std::vector<ScanResult> withThumbnails(const std::filesystem::path& outFolder,
+                                       std::vector<ScanResult> results, const FolderLayout& layout);

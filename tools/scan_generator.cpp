@@ -21,6 +21,7 @@ const char* kUsage =
     "                 [--sensor-noise SIGMA] [--colour-cast AMPLITUDE]\n"
     "  scan_generator leaflet OUT [--width W] [--height H] [--seed S] [--specks N]\n"
     "                 [--leaf CX,CY,LENGTH,WIDTH,ANGLE]...\n"
+    "  scan_generator noise OUT [--width W] [--height H] [--seed S]\n"
     "  scan_generator --help\n"
     "Section defaults: 1000 x 1000, radius 0.35 * min(W, H), centred, hollow depth 0.25, rounding "
     "0.5.\n"
@@ -28,6 +29,8 @@ const char* kUsage =
     "is given.\n"
     "--sensor-noise and --colour-cast give a scanner's many colours (3 and 6: over 100 000 at "
     "2000 x 2000).\n"
+    "noise: every channel of every pixel at random, 1000 x 1000 by default (grabCut's costliest "
+    "input).\n"
     "Angles in degrees, counter-clockwise on screen. The image format follows OUT's extension.\n";
 
 struct UsageError {
@@ -73,14 +76,17 @@ int run(const std::vector<std::string>& args) {
         std::cout << kUsage;
         return 0;
     }
-    if (args.size() < 2) throw UsageError{"missing kind (section or leaflet) or output file"};
+    if (args.size() < 2)
+        throw UsageError{"missing kind (section, leaflet or noise) or output file"};
     const std::string kind = args[0], out = args[1];
-    if (kind != "section" && kind != "leaflet") throw UsageError{"unknown kind '" + kind + "'"};
+    if (kind != "section" && kind != "leaflet" && kind != "noise")
+        throw UsageError{"unknown kind '" + kind + "'"};
     const bool section = kind == "section";
+    const bool leaflet = kind == "leaflet";
 
     SectionScanParams sp;
     LeafletScanParams lp;
-    int width = section ? 1000 : 2000, height = section ? 1000 : 1500;
+    int width = leaflet ? 2000 : 1000, height = leaflet ? 1500 : 1000;
     std::uint64_t seed = 1;
     bool haveRadius = false, haveCx = false, haveCy = false;
 
@@ -123,9 +129,9 @@ int run(const std::vector<std::string>& args) {
             sp.sensorNoise = toDouble(opt, value());
         } else if (section && opt == "--colour-cast") {
             sp.colourCast = toDouble(opt, value());
-        } else if (!section && opt == "--specks") {
+        } else if (leaflet && opt == "--specks") {
             lp.specks = static_cast<int>(toInt(opt, value(), 0));
-        } else if (!section && opt == "--leaf") {
+        } else if (leaflet && opt == "--leaf") {
             lp.leaves.push_back(parseLeaf(value()));
         } else {
             throw UsageError{"unknown option '" + opt + "' for " + kind};
@@ -141,12 +147,14 @@ int run(const std::vector<std::string>& args) {
         if (!haveCy) sp.center.y = height / 2.0;
         if (!haveRadius) sp.radius = 0.35 * std::min(width, height);
         image = makeSectionScan(sp);
-    } else {
+    } else if (leaflet) {
         lp.width = width;
         lp.height = height;
         lp.seed = seed;
         if (lp.leaves.empty()) lp.leaves = defaultLeafLayout(width, height);
         image = makeLeafletScan(lp);
+    } else {
+        image = makeNoiseScan(cv::Size(width, height), seed);
     }
     bool ok = false;
     try {

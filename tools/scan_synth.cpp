@@ -493,3 +493,10 @@ cv::Mat makeLeafletScan(const LeafletScanParams& params) {
     paintLayer(out, tissue, leafMask, 128, 214, cv::Vec3d(-30, 8, -14));
     return out;
 }
+
+cv::Mat makeNoiseScan(cv::Size size, std::uint64_t seed) {
+    cv::Mat out(size, CV_8UC3);
+    cv::RNG rng = makeRng(seed, 4);
+    rng.fill(out, cv::RNG::UNIFORM, 0, 256);
+    return out;
+}

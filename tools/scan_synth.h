@@ -77,6 +77,10 @@ double sectionHollowAngle(const SectionScanParams& params, int k);
 // The outline of one leaf as a closed polygon, in pixel coordinates (what the scan draws).
 std::vector<cv::Point2d> leafPolygon(const Leaf& leaf);
 
+// Every channel of every pixel uniform in 0..255: nearly every pixel a colour of its own, the
+// costliest scan for grabCut's colour models.
+cv::Mat makeNoiseScan(cv::Size size, std::uint64_t seed);
+
 // A sensible layout of five leaves for an image of this size (angles 0, 90 and others).
 std::vector<Leaf> defaultLeafLayout(int width, int height);
 

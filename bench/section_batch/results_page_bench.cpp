@@ -1,8 +1,8 @@
 // The CPU time section_batch adds per scan for the results page (one thumbnail, and a share of
 // the page) against the CPU time of measuring that scan with section_measure.
 //   results_page_bench [SIZE...]   generated scans of SIZE x SIZE pixels (default 1000 2000)
-#include "section_batch/results.h"
 #include "section_batch/results_page.h"
+#include "section_batch/scan_folder.h"
 #include "section_batch/thumbnail.h"
 #include "tools/scan_synth.h"
 
@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
         fs::temp_directory_path() / ("results_page_bench_" + std::to_string(::getpid()));
     constexpr int PAGE_SCANS = 300;
     constexpr int THUMBNAILS = 20;
+    const FolderLayout layout = sectionMeasureLayout();
 
     std::cout << std::fixed << std::setprecision(2);
     for (const int size : sizes) {
@@ -82,7 +83,7 @@ int main(int argc, char** argv) {
         writeStatus(scanFolder, {0, fingerprintScan(scan).value_or(ScanFingerprint{})});
 
         double start = processCpuSeconds();
-        for (int i = 0; i < THUMBNAILS; ++i) makeThumbnail(scanFolder);
+        for (int i = 0; i < THUMBNAILS; ++i) makeThumbnail(scanFolder, layout.overview);
         const double thumbnailSeconds = (processCpuSeconds() - start) / THUMBNAILS;
 
         // A batch of PAGE_SCANS scans, all alike but for their name.
@@ -100,8 +101,9 @@ int main(int argc, char** argv) {
         }
         start = processCpuSeconds();
         std::vector<ScanResult> results;
-        for (const std::string& name : names) results.push_back(readScanResult(out / name, name));
-        writeResultsPage(out, results, {{"2026-12-08T06:30:05Z", "2026-12-08T07:30:05Z"}});
+        for (const std::string& name : names)
+            results.push_back(readScanFolder(out / name, name, layout));
+        writeResultsPage(out, results, layout, {{"2026-12-08T06:30:05Z", "2026-12-08T07:30:05Z"}});
         const double pageSeconds = processCpuSeconds() - start;
         const double pagePerScan = pageSeconds / PAGE_SCANS;
 

@@ -1,5 +1,6 @@
-// The parsers of untrusted bytes, each run on one input with the properties every answer must
-// keep; a broken property aborts, as a crash would. Shared by the fuzz targets and the test
+// The parsers of untrusted bytes, and the results page fed untrusted names and texts, each run
+// on one input with the properties every answer must keep; a broken property aborts, as a crash
+// would. Shared by the fuzz targets and the test
 // that replays their corpora.
 #pragma once
 
@@ -14,3 +15,5 @@ void fuzzImageHeader(const std::uint8_t* data, std::size_t size);
 void fuzzStatusFile(const std::uint8_t* data, std::size_t size);
 // "mesures.csv": what parses gives 28 cells, none empty and none that would break the table.
 void fuzzMeasurementReport(const std::uint8_t* data, std::size_t size);
+// The results page: names, cells, error lines and run times never reach it as markup.
+void fuzzResultsPage(const std::uint8_t* data, std::size_t size);

@@ -35,7 +35,8 @@ TEST(FuzzCorpora, EveryByteParserSeedKeepsItsProperties) {
              {"jpeg_markers", fuzzJpegMarkers},
              {"image_header", fuzzImageHeader},
              {"status_file", fuzzStatusFile},
-             {"measurement_report", fuzzMeasurementReport}}) {
+             {"measurement_report", fuzzMeasurementReport},
+             {"results_page", fuzzResultsPage}}) {
         for (const std::vector<std::uint8_t>& input : corpus(name))
             parser(input.data(), input.size());
     }

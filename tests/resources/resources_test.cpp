@@ -91,3 +91,22 @@ TEST(MemoryNeed, TheTightestLimitDecidesAndABatchShareStandsForTheSharedOnes) {
     }
     EXPECT_FALSE(parseMemoryShare(nullptr));
 }
+
+TEST(MemoryNeed, WhatTheProcessAlreadyHoldsIsCountedOnceInItsNeedNotAgainAsUsage) {
+    constexpr std::uint64_t MB = 1024 * 1024;
+    const MemoryNeed need{100, 50 * MB};
+    const std::uint64_t pixels = 2 * MB;  // 250 MB, the 40 MB held at start included
+    MemoryRoom room;
+    room.cgroupLeft = 220 * MB;  // the limit less a usage that counts those 40 MB
+    room.held = 40 * MB;
+    MemoryVerdict verdict = checkMemory(pixels, need, room, std::nullopt);
+    EXPECT_TRUE(verdict.fits);
+    EXPECT_EQ(verdict.available, 260 * MB);
+    room.available = 205 * MB;
+    verdict = checkMemory(pixels, need, room, std::nullopt);
+    EXPECT_FALSE(verdict.fits);
+    EXPECT_EQ(verdict.limit, MemoryLimit::AVAILABLE);
+    EXPECT_EQ(verdict.available, 245 * MB);
+    // A batch's share is the whole child's, its memory at start included.
+    EXPECT_FALSE(checkMemory(pixels, need, room, 220 * MB).fits);
+}

@@ -1,7 +1,9 @@
 // The batch driven end to end with a stand-in for section_measure: a small script that
 // records how it was called, writes a report in the exact format, and fails on demand.
 #include "section_batch/run_record.h"
+#include "section_batch/scan_folder.h"
 #include "test_folder.h"
+#include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
@@ -13,8 +15,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <fstream>
+#include <map>
 #include <opencv2/core/version.hpp>
 #include <regex>
 #include <set>
@@ -380,9 +384,13 @@ TEST(BatchWithStandIn, ChildrenEndWithTheBatchWhateverEndsIt) {
             if (sleeper == 0) usleep(50000);
         }
         ASSERT_GT(sleeper, 0) << "the stand-in never started";
+        const auto stopped = std::chrono::steady_clock::now();
         ::kill(batchPid, signal);
         int waitStatus = 0;
         ASSERT_EQ(::waitpid(batchPid, &waitStatus, 0), batchPid);
+        // The child, asleep for a minute, was stopped, not waited for to the end.
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - stopped;
+        EXPECT_LT(took.count(), 10.0) << "seconds from the signal to the batch's end";
         if (signal == SIGKILL) {
             EXPECT_TRUE(WIFSIGNALED(waitStatus));
         } else {
@@ -485,4 +493,42 @@ TEST(BatchWithStandIn, EachRunLeavesOneRecordOfItsCountsAndTablesFollowTheNatura
     EXPECT_EQ(blocked.status, 1);
     EXPECT_NE(blocked.err.find(RUN_RECORD_FOLDER), std::string::npos) << blocked.err;
     EXPECT_TRUE(fs::exists(b.folder.path() / "blocked" / "coupe_10.jpg" / "mesures.csv"));
+}
+
+TEST(BatchOfARealScan, AScanThatFailsOnItsRerunKeepsNoPictureOfTheEarlierRun) {
+    TestFolder folder("section_batch_stale");
+    const fs::path scans = folder.path() / "scans";
+    const fs::path out = folder.path() / "resultats";
+    fs::create_directories(scans);
+    SectionScanParams params;
+    params.width = params.height = 300;
+    params.center = {150, 150};
+    params.radius = 105;
+    ASSERT_TRUE(cv::imwrite((scans / "coupe.png").string(), makeSectionScan(params)));
+    RunOptions options;
+    options.folder = folder.path();
+    ASSERT_EQ(runProgram(batch, {"scans"}, options).status, 0);
+
+    // A measured scan's folder holds the files the batch knows, and no other.
+    const FolderLayout layout = sectionMeasureLayout();
+    std::map<std::string, std::string> before;
+    for (const fs::directory_entry& entry : fs::directory_iterator(out / "coupe.png")) {
+        before[entry.path().filename().string()] = readBytes(entry.path());
+    }
+    const std::vector<std::string> owned = ownedFiles(layout);
+    EXPECT_EQ(std::set<std::string>(owned.begin(), owned.end()).size(), before.size());
+    for (const std::string& file : owned) EXPECT_EQ(before.count(file), 1u) << file;
+
+    // The same name, now a scan with nothing to measure (all light).
+    ASSERT_TRUE(cv::imwrite((scans / "coupe.png").string(),
+                            cv::Mat(300, 300, CV_8UC3, cv::Scalar::all(255))));
+    ASSERT_EQ(runProgram(batch, {"scans"}, options).status, 1);
+    EXPECT_EQ(readBytes(out / "coupe.png" / STATUS_FILE).rfind("statut 1\n", 0), 0u);
+    for (const auto& [file, bytes] : before) {
+        const fs::path path = out / "coupe.png" / file;
+        EXPECT_FALSE(fs::exists(path) && readBytes(path) == bytes) << file << " of the first run";
+    }
+    const std::string page = readBytes(out / "rapport.html");
+    EXPECT_EQ(page.find("<img "), std::string::npos);
+    EXPECT_EQ(page.find("coupe.png/res.jpg"), std::string::npos);
 }

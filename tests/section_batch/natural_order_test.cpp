@@ -15,6 +15,8 @@ const std::vector<std::string> EXPECTED{
     "B.jpg",  // uppercase letters come before lowercase ones, as bytes do
     "coupe.jpg",
     "coupe_1.jpg",
+    "coupe_1.tif",  // a proper prefix comes first
+    "coupe_1.tiff",
     "coupe_002.jpg",  // 2 = 02 = 2: the bytes break the tie, '0' before '2'
     "coupe_02.jpg",
     "coupe_2.jpg",

@@ -1,5 +1,8 @@
 #include "section_batch/results_page.h"
+#include "section_batch/french_text.h"
+#include "section_batch/statistics.h"
 #include "section_batch/thumbnail.h"
+#include "section_measure/report_layout.h"
 #include "test_folder.h"
 
 #include <gtest/gtest.h>
@@ -11,15 +14,26 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every cell "1" but the width (cell 25), so only that column can stand out.
+const FolderLayout LAYOUT = sectionMeasureLayout();
+const std::size_t WIDTH_CELL = static_cast<std::size_t>(firstReportCell(SECTION_WIDTH));
+
+// Every cell "1" but the width, so only that column can stand out; its folder holds a
+// thumbnail, its picture and its errors.
 ScanResult measuredScan(const std::string& name, const std::string& width = "9,5") {
-    std::vector<std::string> cells(MEASUREMENT_CELLS, "1");
-    cells[25] = width;
-    return {name, 0, cells};
+    ScanResult result;
+    result.scanName = name;
+    result.exitStatus = 0;
+    result.cells = std::vector<std::string>(REPORT_CELLS, "1");
+    (*result.cells)[WIDTH_CELL] = width;
+    result.files = {THUMBNAIL_FILE, "res.jpg", ERRORS_FILE};
+    return result;
 }
 
 ScanResult failedScan(const std::string& name, std::optional<int> status) {
-    return {name, status, std::nullopt};
+    ScanResult result = measuredScan(name);
+    result.exitStatus = status;
+    result.cells.reset();
+    return result;
 }
 
 std::size_t occurrences(const std::string& text, const std::string& piece) {
@@ -31,12 +45,8 @@ std::size_t occurrences(const std::string& text, const std::string& piece) {
     return count;
 }
 
-BatchLayout withThumbnails(const std::vector<ScanResult>& results) {
-    BatchLayout layout{true, {}};
-    for (std::size_t i = 0; i < results.size(); ++i) {
-        layout.scans.push_back({{THUMBNAIL_FILE, "res.jpg", "erreurs.txt"}, ""});
-    }
-    return layout;
+std::string page(const std::vector<ScanResult>& results, const std::vector<RunTimes>& runs = {}) {
+    return resultsPage(results, LAYOUT, true, runs);
 }
 
 }  // namespace
@@ -75,30 +85,29 @@ TEST(ResultsPage, MarksOnlyAmongMeasuredScansWithTheReasonAndInThePlot) {
                                     measuredScan("c.jpg", "9,4"), measuredScan("d.jpg", "19,5"),
                                     failedScan("e.jpg", 1),       failedScan("f.jpg", 4)};
     // Four measured scans: too few.
-    std::string page = resultsPage(results, withThumbnails(results), {});
-    EXPECT_EQ(occurrences(page, "class=\"marque\" title="), 0u);
-    EXPECT_EQ(occurrences(page, "<circle class=\"marque\""), 0u);
+    std::string html = page(results);
+    EXPECT_EQ(occurrences(html, "class=\"marque\" title="), 0u);
+    EXPECT_EQ(occurrences(html, "<circle class=\"marque\""), 0u);
 
     results.push_back(measuredScan("g.jpg", "9,5"));
-    page = resultsPage(results, withThumbnails(results), {});
+    html = page(results);
     // d.jpg's width, in its card (with the reason on hover) and as a dot of the width's plot.
-    EXPECT_EQ(occurrences(page, "<span class=\"marque\" title=\"Hors série : 19,5 mm"), 1u);
-    EXPECT_EQ(occurrences(page, "<circle class=\"marque\""), 1u);
-    EXPECT_NE(page.find("<title>d.jpg : 19,5</title>"), std::string::npos);
-    EXPECT_EQ(occurrences(page, "class=\"marque\" title="), 1u);
+    EXPECT_EQ(occurrences(html, "<span class=\"marque\" title=\"Hors série : 19,5 mm"), 1u);
+    EXPECT_EQ(occurrences(html, "<circle class=\"marque\""), 1u);
+    EXPECT_NE(html.find("<title>d.jpg : 19,5</title>"), std::string::npos);
+    EXPECT_EQ(occurrences(html, "class=\"marque\" title="), 1u);
 }
 
 TEST(ResultsPage, FailuresFirstThenEveryScanInTableOrderWithItsStatusInWords) {
-    const std::vector<ScanResult> results{measuredScan("a.jpg"),  failedScan("b.jpg", 1),
-                                          measuredScan("c.jpg"),  failedScan("d.jpg", std::nullopt),
-                                          failedScan("e.jpg", 0), failedScan("f.jpg", 137)};
-    BatchLayout layout = withThumbnails(results);
-    layout.scans[1].firstErrorLines = "section_measure : pas de section mesurable";
-    const std::string page = resultsPage(
-        results, layout, {{"2026-12-08T06:30:05Z", "2026-12-08T06:31:10Z"}, {"", "bad"}});
+    std::vector<ScanResult> results{measuredScan("a.jpg"),  failedScan("b.jpg", 1),
+                                    measuredScan("c.jpg"),  failedScan("d.jpg", std::nullopt),
+                                    failedScan("e.jpg", 0), failedScan("f.jpg", 137)};
+    results[1].firstErrorLines = "section_measure : pas de section mesurable";
+    const std::string html =
+        page(results, {{"2026-12-08T06:30:05Z", "2026-12-08T06:31:10Z"}, {"", "bad"}});
 
     const auto at = [&](const std::string& piece, std::size_t from = 0) {
-        const std::size_t found = page.find(piece, from);
+        const std::size_t found = html.find(piece, from);
         EXPECT_NE(found, std::string::npos) << piece;
         return found;
     };
@@ -110,7 +119,7 @@ TEST(ResultsPage, FailuresFirstThenEveryScanInTableOrderWithItsStatusInWords) {
         EXPECT_LT(found, cards) << name;
         last = found;
     }
-    EXPECT_EQ(page.find(">a.jpg<"), at(">a.jpg<", cards));
+    EXPECT_EQ(html.find(">a.jpg<"), at(">a.jpg<", cards));
     last = cards;
     for (const char* name : {">a.jpg<", ">b.jpg<", ">c.jpg<", ">d.jpg<", ">e.jpg<", ">f.jpg<"}) {
         last = at(name, last);
@@ -123,63 +132,79 @@ TEST(ResultsPage, FailuresFirstThenEveryScanInTableOrderWithItsStatusInWords) {
     at("6 scan(s)</strong> : 2 mesuré(s), 4 en échec");
     // The runs: one known to have lasted 65 s, one whose times cannot be read.
     at("2 lancement(s)");
-    at("08/12/2026 06:30:05 → 08/12/2026 06:31:10 (1 min 5 s)");
+    at("08/12/2026 06:30:05 → 08/12/2026 06:31:10 (1 min 05 s)");
     at("? → bad</li>");
+    // The browser holds the page to its promise of no script.
+    at("<meta http-equiv=\"Content-Security-Policy\" content=\"script-src 'none'; object-src "
+       "'none'; base-uri 'none'\">");
 }
 
-TEST(ResultsPage, EscapesNamesAndMessagesAndEncodesLinks) {
-    const std::string name = "<b>&\"' #%.jpg";
-    const std::vector<ScanResult> results{measuredScan(name, "<i>"),
-                                          failedScan("x<script>.png", 1)};
-    BatchLayout layout = withThumbnails(results);
-    layout.scans[1].firstErrorLines = "<img src=x onerror=alert(1)> & </pre>";
-    const std::string page = resultsPage(results, layout, {{"<s>", "</s>"}});
+TEST(ResultsPage, HostileNamesAndMessagesNeverReachThePageAsMarkup) {
+    // A failed scan, and a marked outlier among five measured ones, whose name ends up in the
+    // failures, a card, an image's alt text and the title of the outlier's dot.
+    const std::string name = "<img src=x onerror=alert(1)>&\"' #%.jpg";
+    std::vector<ScanResult> results{measuredScan("a.jpg", "9,5"), measuredScan("b.jpg", "9,6"),
+                                    measuredScan("c.jpg", "9,4"), measuredScan("d.jpg", "9,5"),
+                                    measuredScan(name, "19,5"),   failedScan("x" + name, 1)};
+    results[5].firstErrorLines = "<script>alert(2)</script> & </pre>";
+    const std::string html = page(results, {{"<s>", "</s>"}});
 
-    for (const char* raw : {"<b>", "<i>", "<script", "<img src=x", "</pre> ", "<s>", "</s>"}) {
-        EXPECT_EQ(page.find(raw), std::string::npos) << raw;
+    ASSERT_NE(html.find("<circle class=\"marque\""), std::string::npos);
+    for (const char* raw : {"<img src=x", "<script", "</pre> ", "<s>", "</s>", "\"' #"}) {
+        EXPECT_EQ(html.find(raw), std::string::npos) << raw;
     }
-    EXPECT_NE(page.find(">&lt;b&gt;&amp;&quot;&#39; #%.jpg<"), std::string::npos);
-    EXPECT_NE(page.find("&lt;img src=x onerror=alert(1)&gt; &amp; &lt;/pre&gt;"),
+    const std::string escaped = "&lt;img src=x onerror=alert(1)&gt;&amp;&quot;&#39; #%.jpg";
+    EXPECT_NE(html.find("<title>" + escaped + " : 19,5</title>"), std::string::npos);
+    EXPECT_NE(html.find(">x" + escaped + "</a></h3>"), std::string::npos);
+    EXPECT_NE(html.find("&lt;script&gt;alert(2)&lt;/script&gt; &amp; &lt;/pre&gt;"),
               std::string::npos);
-    EXPECT_NE(page.find("src=\"%3Cb%3E%26%22%27%20%23%25.jpg/vignette.jpg\""), std::string::npos);
-    EXPECT_NE(page.find("href=\"%3Cb%3E%26%22%27%20%23%25.jpg/res.jpg\""), std::string::npos);
+    // Links keep the name as one path segment: "#" and "%" encoded, not a fragment or an escape.
+    const std::string encoded =
+        "%3Cimg%20src%3Dx%20onerror%3Dalert%281%29%3E%26%22%27%20%23%25.jpg";
+    EXPECT_NE(html.find("src=\"" + encoded + "/vignette.jpg\""), std::string::npos);
+    EXPECT_NE(html.find("href=\"x" + encoded + "/erreurs.txt\""), std::string::npos);
 }
 
-TEST(ResultsPage, LinksOnlyTheFilesFoundAndShowsTheFirstErrorLines) {
+TEST(ResultsPage, LinksOnlyTheFilesItsFolderHoldsAndShowsTheFirstErrorLines) {
     TestFolder folder("section_batch_page");
     const fs::path out = folder.path();
-    const std::vector<ScanResult> results{measuredScan("a.jpg"), measuredScan("b.jpg"),
-                                          failedScan("c.jpg", 1)};
-    fs::create_directories(out / "a.jpg");
-    fs::create_directories(out / "b.jpg");
-    fs::create_directories(out / "c.jpg");
+    for (const char* scan : {"a.jpg", "b.jpg", "c.jpg"}) fs::create_directories(out / scan);
     writeBytes(out / "a.jpg" / "res.jpg", "x");
     writeBytes(out / "a.jpg" / THUMBNAIL_FILE, "x");
     writeBytes(out / "b.jpg" / "res.jpg", "x");
-    writeBytes(out / "c.jpg" / "erreurs.txt", "un\r\ndeux\ntrois\nquatre\ncinq\nsix\n");
+    writeBytes(out / "b.jpg" / "notes.txt", "the user's own");
+    writeBytes(out / "c.jpg" / ERRORS_FILE, "un\r\ndeux\ntrois\nquatre\ncinq\nsix\n");
+    ASSERT_TRUE(writeStatus(out / "c.jpg", {1, {}}));
 
-    ASSERT_TRUE(writeResultsPage(out, results, {}));
-    const std::string page = readBytes(out / RESULTS_PAGE_FILE);
-    EXPECT_EQ(occurrences(page, "<img "), 1u);
-    EXPECT_NE(page.find("src=\"a.jpg/vignette.jpg\""), std::string::npos);
-    EXPECT_NE(page.find("pas de vignette</div>"), std::string::npos);  // b: res.jpg alone
-    EXPECT_NE(page.find("href=\"b.jpg/res.jpg\""), std::string::npos);
-    EXPECT_NE(page.find("pas d'image</div>"), std::string::npos);  // c: nothing
-    EXPECT_EQ(page.find("c.jpg/res.jpg"), std::string::npos);
-    EXPECT_NE(page.find("<pre>un\ndeux\ntrois\nquatre\ncinq</pre>"), std::string::npos);
-    EXPECT_NE(page.find("toutes_mesures.csv pas encore écrit"), std::string::npos);
-    EXPECT_EQ(page.find("href=\"toutes_mesures.csv\""), std::string::npos);
+    std::vector<ScanResult> results;
+    for (const char* scan : {"a.jpg", "b.jpg", "c.jpg"})
+        results.push_back(readScanFolder(out / scan, scan, LAYOUT));
+    EXPECT_EQ(results[1].files, std::vector<std::string>{"res.jpg"});
+    EXPECT_EQ(results[2].exitStatus, 1);
+    EXPECT_EQ(results[2].firstErrorLines, "un\ndeux\ntrois\nquatre\ncinq");
+
+    ASSERT_TRUE(writeResultsPage(out, results, LAYOUT, {}));
+    const std::string html = readBytes(out / RESULTS_PAGE_FILE);
+    EXPECT_EQ(occurrences(html, "<img "), 1u);
+    EXPECT_NE(html.find("src=\"a.jpg/vignette.jpg\""), std::string::npos);
+    EXPECT_NE(html.find("pas de vignette</div>"), std::string::npos);  // b: res.jpg alone
+    EXPECT_NE(html.find("href=\"b.jpg/res.jpg\""), std::string::npos);
+    EXPECT_EQ(html.find("notes.txt"), std::string::npos);
+    EXPECT_NE(html.find("pas d'image</div>"), std::string::npos);  // c: nothing
+    EXPECT_EQ(html.find("c.jpg/res.jpg"), std::string::npos);
+    EXPECT_NE(html.find("<pre>un\ndeux\ntrois\nquatre\ncinq</pre>"), std::string::npos);
+    EXPECT_NE(html.find("toutes_mesures.csv pas encore écrit"), std::string::npos);
+    EXPECT_EQ(html.find("href=\"toutes_mesures.csv\""), std::string::npos);
 }
 
 TEST(Thumbnail, ResJpgReducedTo320WideRemadeWhenOlderAndGoneWithIt) {
     TestFolder folder("section_batch_thumbnail");
     const fs::path scan = folder.path() / "a.jpg";
     fs::create_directories(scan);
-    const std::vector<ScanResult> results{measuredScan("a.jpg")};
     for (const cv::Size size : {cv::Size(1000, 600), cv::Size(3300, 1650), cv::Size(200, 90)}) {
         ASSERT_TRUE(cv::imwrite((scan / "res.jpg").string(),
                                 cv::Mat(size, CV_8UC3, cv::Scalar(0, 90, 200))));
-        ASSERT_TRUE(makeThumbnail(scan));
+        ASSERT_TRUE(makeThumbnail(scan, "res.jpg"));
         const cv::Mat thumbnail = cv::imread((scan / THUMBNAIL_FILE).string());
         const int width = std::min(size.width, THUMBNAIL_WIDTH);
         EXPECT_EQ(thumbnail.size(), cv::Size(width, size.height * width / size.width)) << size;
@@ -188,13 +213,17 @@ TEST(Thumbnail, ResJpgReducedTo320WideRemadeWhenOlderAndGoneWithIt) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_TRUE(
         cv::imwrite((scan / "res.jpg").string(), cv::Mat(400, 800, CV_8UC3, cv::Scalar::all(90))));
-    makeMissingThumbnails(folder.path(), results);
+    const auto thumbnailsOf = [&] {
+        return withThumbnails(folder.path(), {readScanFolder(scan, "a.jpg", LAYOUT)}, LAYOUT);
+    };
+    EXPECT_TRUE(thumbnailsOf()[0].holds(THUMBNAIL_FILE));
     EXPECT_EQ(cv::imread((scan / THUMBNAIL_FILE).string()).size(), cv::Size(320, 160));
     const auto made = fs::last_write_time(scan / THUMBNAIL_FILE);
-    makeMissingThumbnails(folder.path(), results);
+    EXPECT_TRUE(thumbnailsOf()[0].holds(THUMBNAIL_FILE));
     EXPECT_EQ(fs::last_write_time(scan / THUMBNAIL_FILE), made);
-    // No res.jpg (a failed rerun): no thumbnail of the earlier one either.
+    // No res.jpg: a thumbnail left over is not shown, and none is made.
     fs::remove(scan / "res.jpg");
-    EXPECT_FALSE(makeThumbnail(scan));
+    EXPECT_FALSE(thumbnailsOf()[0].holds(THUMBNAIL_FILE));
+    EXPECT_FALSE(makeThumbnail(scan, "res.jpg"));
     EXPECT_FALSE(fs::exists(scan / THUMBNAIL_FILE));
 }

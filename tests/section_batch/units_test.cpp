@@ -1,9 +1,12 @@
 #include "section_batch/command_line.h"
+#include "section_batch/french_text.h"
 #include "section_batch/processes.h"
 #include "section_batch/progress.h"
-#include "section_batch/results.h"
+#include "section_batch/scan_folder.h"
 #include "section_batch/scans.h"
 #include "section_batch/scheduler.h"
+#include "section_batch/table.h"
+#include "section_measure/report_layout.h"
 #include "support/example_report.h"
 #include "test_folder.h"
 
@@ -19,6 +22,17 @@ namespace {
 
 // The example report of "mesures.csv", byte for byte.
 const std::string exampleReport = test_support::EXAMPLE_REPORT;
+
+const FolderLayout LAYOUT = sectionMeasureLayout();
+
+ScanResult row(const std::string& name, std::optional<int> status,
+               std::optional<std::vector<std::string>> cells) {
+    ScanResult result;
+    result.scanName = name;
+    result.exitStatus = status;
+    result.cells = std::move(cells);
+    return result;
+}
 
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
     text.replace(text.find(from), from.size(), to);
@@ -102,24 +116,24 @@ TEST(StatusFile, CompleteOnlyForStatusZeroOnTheSameScanWithItsReport) {
 
     const fs::path result = folder.path() / "result";
     fs::create_directories(result);
-    EXPECT_FALSE(holdsCompleteResult(result, fingerprint));  // nothing yet
-    writeBytes(result / REPORT_FILE, exampleReport);
-    EXPECT_FALSE(holdsCompleteResult(result, fingerprint));  // no status: interrupted
+    EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));  // nothing yet
+    writeBytes(result / SECTION_MEASURE_REPORT, exampleReport);
+    EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));  // no status: interrupted
     ASSERT_TRUE(writeStatus(result, {1, fingerprint}));
-    EXPECT_FALSE(holdsCompleteResult(result, fingerprint));  // failed
+    EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));  // failed
     ASSERT_TRUE(writeStatus(result, {0, fingerprint}));
-    EXPECT_TRUE(holdsCompleteResult(result, fingerprint));
+    EXPECT_TRUE(holdsCompleteResult(result, fingerprint, LAYOUT));
 
     writeBytes(scan, "pixels, changed");
-    EXPECT_FALSE(holdsCompleteResult(result, *fingerprintScan(scan)));
+    EXPECT_FALSE(holdsCompleteResult(result, *fingerprintScan(scan), LAYOUT));
     const ScanFingerprint touched{fingerprint.size, fingerprint.modifiedNs + 1};
-    EXPECT_FALSE(holdsCompleteResult(result, touched));
+    EXPECT_FALSE(holdsCompleteResult(result, touched, LAYOUT));
 
     // A report cut short (a power loss before it reached the disk) is measured again.
-    writeBytes(result / REPORT_FILE, exampleReport.substr(0, exampleReport.size() / 2));
-    EXPECT_FALSE(holdsCompleteResult(result, fingerprint));
-    fs::remove(result / REPORT_FILE);
-    EXPECT_FALSE(holdsCompleteResult(result, fingerprint));
+    writeBytes(result / SECTION_MEASURE_REPORT, exampleReport.substr(0, exampleReport.size() / 2));
+    EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));
+    fs::remove(result / SECTION_MEASURE_REPORT);
+    EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));
     for (const fs::directory_entry& entry : fs::directory_iterator(result)) {
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos);
     }
@@ -152,7 +166,7 @@ TEST(Table, HeaderNamesEveryAngleAndHollowInTheReportsOrder) {
         names.push_back(line.substr(start, end - start));
     }
     names.push_back(line.substr(start));
-    ASSERT_EQ(names.size(), 2u + MEASUREMENT_CELLS);
+    ASSERT_EQ(names.size(), 2u + REPORT_CELLS);
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size());
     EXPECT_EQ(names[2], "Rayon de courbure de l'angle 1 (mm)");
     EXPECT_EQ(names[11], "Rayon de courbure du creux 5 (mm)");
@@ -166,15 +180,17 @@ TEST(Table, RowsCopyTheCellsAndKeepFailedScansWithEmptyCells) {
     const std::vector<std::string> cells = *parseMeasurementReport(exampleReport);
     std::string expected = "scan 1.jpg;0";
     for (const std::string& cell : cells) expected += ";" + cell;
-    EXPECT_EQ(tableRow({"scan 1.jpg", 0, cells}), expected + "\r\n");
+    EXPECT_EQ(tableRow(row("scan 1.jpg", 0, cells)), expected + "\r\n");
 
-    EXPECT_EQ(tableRow({"bad.png", 2, std::nullopt}), "bad.png;2" + std::string(28, ';') + "\r\n");
-    EXPECT_EQ(tableRow({"cut.png", std::nullopt, std::nullopt}),
+    EXPECT_EQ(tableRow(row("bad.png", 2, std::nullopt)),
+              "bad.png;2" + std::string(28, ';') + "\r\n");
+    EXPECT_EQ(tableRow(row("cut.png", std::nullopt, std::nullopt)),
               "cut.png;" + std::string(28, ';') + "\r\n");
     // Status 0 without a readable report is no measurement: the cells stay empty.
-    EXPECT_EQ(tableRow({"odd.png", 0, std::nullopt}), "odd.png;0" + std::string(28, ';') + "\r\n");
+    EXPECT_EQ(tableRow(row("odd.png", 0, std::nullopt)),
+              "odd.png;0" + std::string(28, ';') + "\r\n");
     // A name that would break the columns is quoted.
-    EXPECT_EQ(tableRow({"a;\"b\".jpg", 1, std::nullopt}),
+    EXPECT_EQ(tableRow(row("a;\"b\".jpg", 1, std::nullopt)),
               "\"a;\"\"b\"\".jpg\";1" + std::string(28, ';') + "\r\n");
 }
 
@@ -262,10 +278,10 @@ TEST(Processes, FindsTheMeasuringProgramBesideFirstThenAlongThePath) {
 }
 
 TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
-    EXPECT_EQ(formatDuration(0), "0 s");
-    EXPECT_EQ(formatDuration(59.4), "59 s");
-    EXPECT_EQ(formatDuration(185), "3 min 05 s");
-    EXPECT_EQ(formatDuration(3720), "1 h 02 min");
+    EXPECT_EQ(frenchDuration(0), "0 s");
+    EXPECT_EQ(frenchDuration(59.4), "59 s");
+    EXPECT_EQ(frenchDuration(185), "3 min 05 s");
+    EXPECT_EQ(frenchDuration(3720), "1 h 02 min");
 
     EXPECT_EQ(progressLine(0, 8, "a.jpg", 5), "0/8 · a.jpg · écoulé 5 s · reste ?");
     EXPECT_EQ(progressLine(2, 8, "c.jpg, d.jpg", 30),
@@ -275,4 +291,17 @@ TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
               "[4/8] b.jpg : échec, statut 2 (image absente ou illisible)");
     EXPECT_EQ(finishedLine(5, 8, "c.jpg", 137, false, 1),
               "[5/8] c.jpg : échec, statut 137 (arrêté par le signal 9)");
+}
+
+TEST(CommandLine, TheDocsCopyOfTheHelpIsTheProgramsOwn) {
+    const std::string docs = readBytes(fs::path(DOCS_FOLDER) / "batch.md");
+    const std::size_t heading = docs.find("## `section_batch --help`");
+    ASSERT_NE(heading, std::string::npos);
+    const std::string fence = "```text\n";
+    const std::size_t start = docs.find(fence, heading);
+    ASSERT_NE(start, std::string::npos);
+    const std::size_t end = docs.find("\n```", start + fence.size());
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_EQ(docs.substr(start + fence.size(), end + 1 - start - fence.size()), helpText())
+        << "copy `section_batch --help` into docs/batch.md";
 }

@@ -162,13 +162,15 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
         fail(124, "runProgram: exec failed\n");
     }
     int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) {
+    rusage usage{};
+    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) {
         ADD_FAILURE() << "cannot run " << program << ": " << std::strerror(errno);
         return run;
     }
     run.signalled = WIFSIGNALED(status);
     if (run.signalled) run.signal = WTERMSIG(status);
     if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+    run.peakBytes = static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
     run.out = readAll(out.get());
     run.err = readAll(err.get());
     return run;

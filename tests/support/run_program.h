@@ -13,6 +13,7 @@ struct RunResult {
     int status = -1;  // the exit status; -1 when a signal ended the run
     bool signalled = false;
     int signal = 0;
+    std::uint64_t peakBytes = 0;  // the largest resident memory the program reached
     std::string out;
     std::string err;
 };

@@ -1,5 +1,5 @@
-"""The Python module against section_measure on the same generated scans: wall time and peak
-memory per scan, each run in a process of its own.
+"""The Python module against section_measure on the same generated scans: wall and CPU time and
+peak memory per scan, each run in a process of its own (CPU time holds better on a busy machine).
 
     module_bench.py --section-measure PATH --generator PATH [--repeats N] [SIZE...]
 
@@ -25,7 +25,7 @@ print(time.perf_counter() - start, values["width"])
 
 
 def run(command, cwd):
-    """Wall seconds, peak resident MB and standard output of one process."""
+    """Wall seconds, CPU seconds, peak resident MB and standard output of one process."""
     start = time.perf_counter()
     child = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     out = child.stdout.read().decode()
@@ -34,7 +34,7 @@ def run(command, cwd):
     child.returncode = os.waitstatus_to_exitcode(status)
     if child.returncode != 0:
         sys.exit(f"{command[0]} failed with status {child.returncode}")
-    return seconds, usage.ru_maxrss / 1024, out
+    return seconds, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024, out
 
 
 def main():
@@ -47,20 +47,26 @@ def main():
 
     with tempfile.TemporaryDirectory() as work:
         work = Path(work)
-        _, python_alone, _ = run([sys.executable, "-c", "import numpy, plantscan"], work)
-        print(f"python alone (import numpy, plantscan): peak {python_alone:.0f} MB")
+        _, python_cpu, python_alone, _ = run([sys.executable, "-c", "import numpy, plantscan"],
+                                             work)
+        print(f"python alone (import numpy, plantscan): {python_cpu:.2f} s CPU, "
+              f"peak {python_alone:.0f} MB")
         print(f"{'scan':>11} {'program s':>10} {'module s':>9} {'(call s)':>9} "
-              f"{'program MB':>11} {'module MB':>10}  same width")
+              f"{'program CPU':>12} {'module CPU':>11} {'program MB':>11} {'module MB':>10}"
+              "  same width")
         for size in args.sizes:
             scan = work / f"scan_{size}.jpg"
             subprocess.run([args.generator, "section", str(scan), "--width", str(size),
                             "--height", str(size)], check=True, stdout=subprocess.DEVNULL)
-            program, module, call = [], [], []
+            program, module, call, program_cpu, module_cpu = [], [], [], [], []
             for _ in range(args.repeats):
-                seconds, program_mb, _ = run([args.section_measure, str(scan)], work)
+                seconds, cpu, program_mb, _ = run([args.section_measure, str(scan)], work)
                 program.append(seconds)
-                seconds, module_mb, out = run([sys.executable, "-c", MODULE_RUN, str(scan)], work)
+                program_cpu.append(cpu)
+                seconds, cpu, module_mb, out = run([sys.executable, "-c", MODULE_RUN, str(scan)],
+                                                   work)
                 module.append(seconds)
+                module_cpu.append(cpu)
                 call.append(float(out.split()[0]))
             width = float(out.split()[1])
             table = (work / "mesures.csv").read_text(encoding="utf-8")
@@ -68,6 +74,7 @@ def main():
             same = cell.split(";")[1] == f"{round(width, 2):g}".replace(".", ",")
             print(f"{size:>5}x{size:<5} {statistics.median(program):>10.2f} "
                   f"{statistics.median(module):>9.2f} {statistics.median(call):>9.2f} "
+                  f"{statistics.median(program_cpu):>12.2f} {statistics.median(module_cpu):>11.2f} "
                   f"{program_mb:>11.0f} {module_mb:>10.0f}  {'yes' if same else 'NO'}")
 
 

@@ -44,6 +44,9 @@ def main():
     parser.add_argument("--repeats", type=int, default=3)
     parser.add_argument("sizes", type=int, nargs="*", default=[1000, 2000])
     args = parser.parse_args()
+    # The processes run in a scratch folder.
+    section_measure = str(Path(args.section_measure).resolve())
+    generator = str(Path(args.generator).resolve())
 
     with tempfile.TemporaryDirectory() as work:
         work = Path(work)
@@ -56,11 +59,11 @@ def main():
               "  same width")
         for size in args.sizes:
             scan = work / f"scan_{size}.jpg"
-            subprocess.run([args.generator, "section", str(scan), "--width", str(size),
+            subprocess.run([generator, "section", str(scan), "--width", str(size),
                             "--height", str(size)], check=True, stdout=subprocess.DEVNULL)
             program, module, call, program_cpu, module_cpu = [], [], [], [], []
             for _ in range(args.repeats):
-                seconds, cpu, program_mb, _ = run([args.section_measure, str(scan)], work)
+                seconds, cpu, program_mb, _ = run([section_measure, str(scan)], work)
                 program.append(seconds)
                 program_cpu.append(cpu)
                 seconds, cpu, module_mb, out = run([sys.executable, "-c", MODULE_RUN, str(scan)],

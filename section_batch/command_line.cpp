@@ -2,6 +2,7 @@
 
 #include "plant_scan_tools/version.h"
 #include "resources/memory_need.h"
+#include "scan_input/image_header.h"
 #include "section_batch/french_text.h"
 #include "section_batch/processes.h"
 #include "section_batch/results_page.h"
@@ -190,14 +191,28 @@ absolu de l'image : ses images et )") +
            "statut 0 ;\nrien n'est marqué avec moins de " +
            std::to_string(FEWEST_FOR_MARKS) +
            " images mesurées. Les liens sont relatifs : le dossier\nSORTIE peut être copié ou "
-           "envoyé tel quel.\n\nChaque lancement (série, morceau ou --merge) écrit à la fin son "
+           "envoyé tel quel.\n\n" +
+           wrapped("Résolution : section_measure compte " + frenchNumber(layout.scanDpi, 6) +
+                       " dpi. Une image dont l'en-tête (JPEG : JFIF ou EXIF, qui l'emporte ; "
+                       "PNG : pHYs ; TIFF) déclare une résolution entre " +
+                       frenchNumber(CREDIBLE_DPI_LOW, 6) + " et " +
+                       frenchNumber(CREDIBLE_DPI_HIGH, 6) + " dpi qui s'en écarte de plus de " +
+                       frenchNumber(100 * RESOLUTION_TOLERANCE) +
+                       " % est signalée, ses longueurs et ses aires étant alors fausses : une "
+                       "ligne du bilan, une marque sur sa carte dans la page, et le compte rendu "
+                       "du lancement les compte. Les 72 ou 96 dpi que bien des scanners "
+                       "écrivent quelle que soit la numérisation ne sont pas signalés. La "
+                       "résolution déclarée est gardée dans " +
+                       RESOLUTION_FILE + ".",
+                   92) +
+           "\n\nChaque lancement (série, morceau ou --merge) écrit à la fin son "
            "compte rendu dans\nSORTIE/" +
            RUN_RECORD_FOLDER +
            R"(/, un fichier à lui nommé par l'heure de début, la machine et le numéro de
 processus : version de section_batch et d'OpenCV, heures de début et de fin (UTC), machine,
 ligne de commande, options (-j, --shard, --force), nombre d'images du dossier, puis celles
-que ce lancement a mesurées, sautées (déjà faites) et vues en échec. Un lancement
-interrompu n'en laisse pas.
+que ce lancement a mesurées, sautées (déjà faites) et vues en échec, et celles de sa liste
+qui déclarent une autre résolution. Un lancement interrompu n'en laisse pas.
 
 Reprise : relancée avec le même SORTIE, la commande saute les images dont le dossier contient
 déjà un résultat complet, c'est-à-dire un statut 0 enregistré pour la même image (même

@@ -69,3 +69,11 @@ std::string outcomeWords(const ScanResult& result) {
     if (status == 0) return std::string("statut 0 mais ") + REPORT_MISSING_WORDS;
     return exitStatusWords(status) + " (statut " + std::to_string(status) + ")";
 }
+
+std::string resolutionWords(const StatedResolution& stated, double usedDpi) {
+    std::string words = "résolution déclarée : " + frenchNumber(stated.x, 6) + " dpi";
+    if (std::fabs(stated.y - stated.x) > RESOLUTION_TOLERANCE * stated.x) {
+        words += " (" + frenchNumber(stated.y, 6) + " dpi en hauteur)";
+    }
+    return words + ", mesurée comme " + frenchNumber(usedDpi, 6) + " dpi";
+}

@@ -31,3 +31,6 @@ inline constexpr const char* REPORT_MISSING_WORDS = "« mesures.csv » absent ou
 // The outcome of a scan as its folder tells it: "mesure complète", "pas de section mesurable
 // (statut 1)", "pas de statut (mesure interrompue ou en cours)"...
 std::string outcomeWords(const ScanResult& result);
+
+// "résolution déclarée : 600 dpi, mesurée comme 1200 dpi", with the height's when it differs.
+std::string resolutionWords(const StatedResolution& stated, double usedDpi);

@@ -2,6 +2,7 @@
 // once, and gathers their values into OUT/toutes_mesures.csv (see helpText for the details).
 #include "section_batch/atomic_file.h"
 #include "section_batch/command_line.h"
+#include "section_batch/french_text.h"
 #include "section_batch/processes.h"
 #include "section_batch/results_page.h"
 #include "section_batch/run_record.h"
@@ -57,9 +58,22 @@ bool writePage(const fs::path& outFolder, const std::vector<ScanResult>& results
     return false;
 }
 
-// The summary line; ALL_MEASURED only when every scan holds a complete result.
-ExitStatus summarize(const std::vector<ScanResult>& results, int skipped,
-                     const std::string& tableNote) {
+int countOtherResolutions(const std::vector<ScanResult>& results, const FolderLayout& layout) {
+    return static_cast<int>(std::count_if(results.begin(), results.end(), [&](const ScanResult& r) {
+        return statesOtherResolution(r, layout);
+    }));
+}
+
+// A line for each scan stated at another resolution, then the summary line; ALL_MEASURED only
+// when every scan holds a complete result.
+ExitStatus summarize(const std::vector<ScanResult>& results, const FolderLayout& layout,
+                     int skipped, const std::string& tableNote) {
+    for (const ScanResult& result : results) {
+        if (!statesOtherResolution(result, layout)) continue;
+        std::cout << "section_batch : « " << result.scanName
+                  << " » : " << resolutionWords(*result.statedResolution, layout.scanDpi)
+                  << std::endl;
+    }
     std::string failed;
     int failures = 0;
     for (const ScanResult& result : results) {
@@ -98,7 +112,7 @@ int finishWithTableAndPage(const fs::path& outFolder, const std::vector<ScanResu
     const bool recorded = saveRunRecord(outFolder, record);
     const bool pageWritten = writePage(outFolder, results, layout);
     const ExitStatus status =
-        summarize(results, skipped,
+        summarize(results, layout, skipped,
                   " ; tableau : " + (outFolder / TABLE_FILE).string() +
                       " ; page : " + (outFolder / RESULTS_PAGE_FILE).string());
     return tableWritten && recorded && pageWritten ? status : SOME_FAILED;
@@ -139,6 +153,9 @@ int runBatch(const BatchOptions& options, const FolderLayout& layout, RunRecord 
         const ScanFingerprint fingerprint = fingerprintScan(path).value_or(ScanFingerprint{});
         if (options.force || !holdsCompleteResult(outFolder / name, fingerprint, layout)) {
             pending.push_back({name, path, fingerprint});
+        } else if (!fs::exists(outFolder / name / RESOLUTION_FILE, error)) {
+            // Measured by a version that kept no resolution: the unchanged scan still tells it.
+            keepStatedResolution(outFolder / name, path);
         }
     }
     const int skipped = static_cast<int>(names.size() - pending.size());
@@ -169,6 +186,7 @@ int runBatch(const BatchOptions& options, const FolderLayout& layout, RunRecord 
     const std::vector<ScanResult> results = readResults(outFolder, names, layout);
     // What this run measured, as its scans' folders now hold it.
     record.skipped = skipped;
+    record.otherResolution = countOtherResolutions(results, layout);
     std::set<std::string> measuredNow;
     for (const PendingScan& scan : pending) measuredNow.insert(scan.name);
     for (const ScanResult& result : results) {
@@ -178,7 +196,7 @@ int runBatch(const BatchOptions& options, const FolderLayout& layout, RunRecord 
     }
     if (options.shard) {
         const ExitStatus status =
-            summarize(results, skipped,
+            summarize(results, layout, skipped,
                       " ; tableau : lancez « section_batch --merge " + options.outFolder +
                           " » une fois tous les morceaux terminés");
         return saveRunRecord(outFolder, record) ? status : SOME_FAILED;
@@ -203,6 +221,7 @@ int runMerge(const BatchOptions& options, const FolderLayout& layout, RunRecord 
 
     record.images = static_cast<int>(names.size());
     const std::vector<ScanResult> results = readResults(outFolder, names, layout);
+    record.otherResolution = countOtherResolutions(results, layout);
     return finishWithTableAndPage(outFolder, results, layout, 0, record);
 }
 

@@ -136,6 +136,7 @@ table.valeurs tr:first-child th { text-align: right; }
 table.valeurs td { font-variant-numeric: tabular-nums; }
 table.valeurs td.marque, .principales .marque, .marque { background: #ffd0d0; color: #a00000; font-weight: bold; cursor: help; }
 .liens { font-size: .85em; color: #555; }
+.resolution { margin: 0 0 .4em; background: #ffd0d0; color: #a00000; font-weight: bold; }
 table.repartition td { padding: 0 8px 0 0; vertical-align: middle; font-size: .9em; }
 table.repartition td.nombre { text-align: right; font-variant-numeric: tabular-nums; }
 svg.bande { display: block; }
@@ -425,6 +426,11 @@ Html scanCard(const ScanResult& result, const FolderLayout& layout,
     Html details = "\n" + element("h3", Html::text(result.scanName)) + "\n" +
                    element("p", {{"class", "statut" + failed}}, Html::text(outcomeWords(result))) +
                    "\n";
+    if (statesOtherResolution(result, layout)) {
+        details += element("p", {{"class", "resolution"}},
+                           Html::text(resolutionWords(*result.statedResolution, layout.scanDpi))) +
+                   "\n";
+    }
     if (result.measured()) details += valuesTable(result, values, columns, scan);
     Html links;
     bool first = true;

@@ -24,10 +24,13 @@ const char* const KEYS[] = {"version",  "opencv",   "debut",   "fin",     "machi
                             "commande", "mode",     "jobs",    "morceau", "force",
                             "images",   "mesurees", "sautees", "echecs"};
 constexpr std::size_t KEY_COUNT = sizeof(KEYS) / sizeof(KEYS[0]);
+// Added later: after the first keys, so that every older line keeps its place.
+constexpr const char* OTHER_RESOLUTION_KEY = "autre_resolution";
 
 auto fields(const RunRecord& r) {
     return std::tie(r.version, r.opencv, r.start, r.end, r.host, r.command, r.mode, r.jobs, r.shard,
-                    r.shardCount, r.force, r.images, r.measured, r.skipped, r.failed);
+                    r.shardCount, r.force, r.images, r.measured, r.skipped, r.failed,
+                    r.otherResolution);
 }
 
 // A line break inside a value would cut the record; nothing we write holds one.
@@ -165,22 +168,36 @@ std::string formatRunRecord(const RunRecord& r) {
     for (std::size_t k = 0; k < KEY_COUNT; ++k) {
         text += std::string(KEYS[k]) + ": " + oneLine(values[k]) + "\r\n";
     }
+    if (r.otherResolution) {
+        text +=
+            std::string(OTHER_RESOLUTION_KEY) + ": " + std::to_string(*r.otherResolution) + "\r\n";
+    }
     return text;
 }
 
 std::optional<RunRecord> parseRunRecord(const std::string& text) {
     RunRecord record;
     std::size_t start = 0;
-    for (std::size_t k = 0; k < KEY_COUNT; ++k) {
+    // The value of the line at `start` if it holds `key`, moving past it.
+    const auto value = [&text, &start](const char* key) -> std::optional<std::string> {
         const std::size_t end = text.find("\r\n", start);
         if (end == std::string::npos) return std::nullopt;
         const std::string line = text.substr(start, end - start);
-        const std::string prefix = std::string(KEYS[k]) + ": ";
-        if (line.compare(0, prefix.size(), prefix) != 0 || line.find('\n') != std::string::npos ||
-            !setField(record, k, line.substr(prefix.size()))) {
+        const std::string prefix = std::string(key) + ": ";
+        if (line.compare(0, prefix.size(), prefix) != 0 || line.find('\n') != std::string::npos)
             return std::nullopt;
-        }
         start = end + 2;
+        return line.substr(prefix.size());
+    };
+    for (std::size_t k = 0; k < KEY_COUNT; ++k) {
+        const std::optional<std::string> found = value(KEYS[k]);
+        if (!found || !setField(record, k, *found)) return std::nullopt;
+    }
+    if (start < text.size()) {
+        const std::optional<std::string> found = value(OTHER_RESOLUTION_KEY);
+        int count = 0;
+        if (!found || !parseInt(*found, count)) return std::nullopt;
+        record.otherResolution = count;
     }
     if (start != text.size()) return std::nullopt;
     return record;

@@ -30,12 +30,17 @@ struct RunRecord {
     int measured = 0;
     int skipped = 0;  // already complete
     int failed = 0;   // measured by this run, and failed
+    // Scans of this run (of a merge: every subfolder) whose header states another resolution
+    // than the one measured at; none in a record written before it was counted.
+    std::optional<int> otherResolution;
     bool operator==(const RunRecord& other) const;
 };
 
-// "key: value" lines ending in CR LF, in a fixed order.
+// "key: value" lines ending in CR LF, in a fixed order; the keys added since the first version
+// come last.
 std::string formatRunRecord(const RunRecord& record);
-// Nothing unless the text has exactly the lines and the values formatRunRecord writes.
+// Nothing unless the text has exactly the lines and the values formatRunRecord writes; a record
+// written before a key was added reads without it.
 std::optional<RunRecord> parseRunRecord(const std::string& text);
 
 // "<start>_<host>_<pid>.txt", the start as 20261208T063005Z: runs on several machines or

@@ -2,11 +2,13 @@
 
 #include "resources/resources.h"
 #include "section_batch/atomic_file.h"
+#include "section_measure/constants.h"
 #include "section_measure/report_layout.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -69,13 +71,15 @@ std::optional<std::vector<std::string>> readReport(const fs::path& path) {
 FolderLayout sectionMeasureLayout() {
     return {{SECTION_MEASURE_FILES.begin(), SECTION_MEASURE_FILES.end()},
             SECTION_MEASURE_REPORT,
-            SECTION_MEASURE_OVERVIEW};
+            SECTION_MEASURE_OVERVIEW,
+            SCAN_DPI};
 }
 
 std::vector<std::string> ownedFiles(const FolderLayout& layout) {
     std::vector<std::string> files;
     for (const OutputFile& file : layout.programFiles) files.push_back(file.name);
-    for (const char* file : {THUMBNAIL_FILE, CONSOLE_FILE, ERRORS_FILE, STATUS_FILE})
+    for (const char* file :
+         {THUMBNAIL_FILE, CONSOLE_FILE, ERRORS_FILE, RESOLUTION_FILE, STATUS_FILE})
         files.push_back(file);
     return files;
 }
@@ -136,6 +140,30 @@ std::optional<ScanStatus> readStatus(const fs::path& folder) {
     return parseStatus(readSmallFile(folder / STATUS_FILE));
 }
 
+std::string formatStatedResolution(const StatedResolution& stated) {
+    std::ostringstream text;
+    text << "dpi_x " << stated.x << "\ndpi_y " << stated.y << "\n";
+    return text.str();
+}
+
+std::optional<StatedResolution> parseStatedResolution(const std::string& text) {
+    std::istringstream in(text);
+    std::string xKey, yKey, rest;
+    StatedResolution stated{};
+    if (!(in >> xKey >> stated.x >> yKey >> stated.y) || xKey != "dpi_x" || yKey != "dpi_y" ||
+        (in >> rest) || !(stated.x > 0) || !(stated.y > 0) || !std::isfinite(stated.x) ||
+        !std::isfinite(stated.y)) {
+        return std::nullopt;
+    }
+    return stated;
+}
+
+bool keepStatedResolution(const fs::path& folder, const fs::path& scan) {
+    const std::optional<StatedResolution> stated = readStatedResolution(scan);
+    return !stated ||
+           writeFileAtomically(folder / RESOLUTION_FILE, formatStatedResolution(*stated));
+}
+
 std::optional<std::vector<std::string>> parseMeasurementReport(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -170,9 +198,14 @@ bool ScanResult::holds(const std::string& file) const {
     return std::find(files.begin(), files.end(), file) != files.end();
 }
 
+bool statesOtherResolution(const ScanResult& result, const FolderLayout& layout) {
+    return result.statedResolution && resolutionDiffers(*result.statedResolution, layout.scanDpi);
+}
+
 ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
                           const FolderLayout& layout) {
-    ScanResult result{scanName, std::nullopt, std::nullopt, {}, {}};
+    ScanResult result;
+    result.scanName = scanName;
     if (const std::optional<ScanStatus> status = readStatus(folder)) {
         result.exitStatus = status->exitStatus;
         if (status->exitStatus == 0) result.cells = readReport(folder / layout.report);
@@ -193,6 +226,9 @@ ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
     }
     if (!result.measured()) {
         result.firstErrorLines = firstLines(readStart(folder / ERRORS_FILE, 4096));
+    }
+    if (result.holds(RESOLUTION_FILE)) {
+        result.statedResolution = parseStatedResolution(readSmallFile(folder / RESOLUTION_FILE));
     }
     return result;
 }

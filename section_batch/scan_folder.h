@@ -3,6 +3,7 @@
 // page and the thumbnails use.
 #pragma once
 
+#include "scan_input/image_header.h"
 #include "section_measure/output_files.h"
 
 #include <cstdint>
@@ -16,12 +17,15 @@ inline constexpr const char* CONSOLE_FILE = "console.txt";  // the program's sta
 inline constexpr const char* ERRORS_FILE = "erreurs.txt";   // its standard error
 inline constexpr const char* STATUS_FILE = "statut.txt";    // its exit status, written last
 inline constexpr const char* THUMBNAIL_FILE = "vignette.jpg";
+inline constexpr const char* RESOLUTION_FILE = "resolution.txt";  // as the scan's header states it
 
-// What the measuring program leaves in the folder, as the program's side declares it.
+// What the measuring program leaves in the folder, and the resolution it measures at, as the
+// program's side declares them.
 struct FolderLayout {
     std::vector<OutputFile> programFiles;  // in the order the page links them
     std::string report;                    // one of them: the values the table gathers
     std::string overview;                  // one of them: the picture the thumbnail shows
+    double scanDpi;                        // pixels are turned into millimetres at this
 };
 
 FolderLayout sectionMeasureLayout();
@@ -59,6 +63,12 @@ std::optional<ScanStatus> parseStatus(const std::string& text);
 bool writeStatus(const std::filesystem::path& folder, const ScanStatus& status);
 std::optional<ScanStatus> readStatus(const std::filesystem::path& folder);
 
+// resolution.txt: the resolution the scan's header states, when it states one.
+std::string formatStatedResolution(const StatedResolution& stated);
+std::optional<StatedResolution> parseStatedResolution(const std::string& text);
+// Kept from `scan`'s header, when it states one; false when it cannot be written.
+bool keepStatedResolution(const std::filesystem::path& folder, const std::filesystem::path& scan);
+
 // The value cells of a "mesures.csv" as written, line after line; nothing unless the text has
 // exactly the lines, labels and cells of that file.
 std::optional<std::vector<std::string>> parseMeasurementReport(const std::string& text);
@@ -71,9 +81,13 @@ struct ScanResult {
     // The owned files present; the thumbnail only when as new as the overview it shows.
     std::vector<std::string> files;
     std::string firstErrorLines;  // of erreurs.txt, for a scan not measured
+    std::optional<StatedResolution> statedResolution;
     bool measured() const { return exitStatus == 0 && cells.has_value(); }
     bool holds(const std::string& file) const;
 };
+
+// Its header states a credible resolution other than the one the scan was measured at.
+bool statesOtherResolution(const ScanResult& result, const FolderLayout& layout);
 
 ScanResult readScanFolder(const std::filesystem::path& folder, const std::string& scanName,
                           const FolderLayout& layout);

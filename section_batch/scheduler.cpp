@@ -118,6 +118,9 @@ int runScans(const fs::path& program, const fs::path& outFolder, const FolderLay
                 ++done;
                 continue;
             }
+            if (!keepStatedResolution(folder, scan.path)) {
+                printError("impossible d'écrire « " + (folder / RESOLUTION_FILE).string() + " »");
+            }
             const pid_t pid = startMeasurement(program, scan.path, folder, plan.share);
             if (pid < 0) {
                 printError("impossible de lancer section_measure pour « " + scan.name + " »");

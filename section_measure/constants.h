@@ -8,6 +8,9 @@
 constexpr int LOBE_COUNT = 5;
 // Millimetres per pixel of a 1200 dpi scan (25.4 / 1200).
 constexpr double PIXEL_TO_MM = 0.021166666666666667;
+// That resolution, in dots per inch, for those who compare it with a scan's own.
+constexpr double SCAN_DPI = 1200;
+static_assert(25.4 / SCAN_DPI - PIXEL_TO_MM < 1e-15 && PIXEL_TO_MM - 25.4 / SCAN_DPI < 1e-15);
 
 // Segmentation.
 // Gray level at or below which a pixel starts as probable section.

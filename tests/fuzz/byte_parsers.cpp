@@ -7,6 +7,7 @@
 #include "section_measure/report_layout.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,6 +48,18 @@ void fuzzImageHeader(const std::uint8_t* data, std::size_t size) {
     };
     if (const std::optional<cv::Size> found = readImageSizeFromHeader(read)) {
         require(found->width > 0 && found->height > 0, "positive size");
+    }
+}
+
+void fuzzImageResolution(const std::uint8_t* data, std::size_t size) {
+    const auto read = [data, size](std::uint64_t offset, std::size_t count) {
+        if (offset >= size) return std::vector<unsigned char>();
+        const std::size_t end = offset + std::min<std::uint64_t>(count, size - offset);
+        return std::vector<unsigned char>(data + offset, data + end);
+    };
+    if (const std::optional<StatedResolution> stated = readStatedResolution(read)) {
+        require(std::isfinite(stated->x) && stated->x > 0, "a positive, finite x");
+        require(std::isfinite(stated->y) && stated->y > 0, "a positive, finite y");
     }
 }
 

@@ -11,6 +11,8 @@
 void fuzzJpegMarkers(const std::uint8_t* data, std::size_t size);
 // The image-header reader: a size found is positive.
 void fuzzImageHeader(const std::uint8_t* data, std::size_t size);
+// The resolution stated in an image header: positive and finite when found.
+void fuzzImageResolution(const std::uint8_t* data, std::size_t size);
 // "statut.txt": what parses writes back to text that parses the same.
 void fuzzStatusFile(const std::uint8_t* data, std::size_t size);
 // "mesures.csv": what parses gives 28 cells, none empty and none that would break the table.

@@ -34,6 +34,7 @@ TEST(FuzzCorpora, EveryByteParserSeedKeepsItsProperties) {
          std::vector<std::pair<std::string, void (*)(const std::uint8_t*, std::size_t)>>{
              {"jpeg_markers", fuzzJpegMarkers},
              {"image_header", fuzzImageHeader},
+             {"image_resolution", fuzzImageResolution},
              {"status_file", fuzzStatusFile},
              {"measurement_report", fuzzMeasurementReport},
              {"results_page", fuzzResultsPage}}) {

@@ -509,14 +509,16 @@ TEST(BatchOfARealScan, AScanThatFailsOnItsRerunKeepsNoPictureOfTheEarlierRun) {
     options.folder = folder.path();
     ASSERT_EQ(runProgram(batch, {"scans"}, options).status, 0);
 
-    // A measured scan's folder holds the files the batch knows, and no other.
-    const FolderLayout layout = sectionMeasureLayout();
+    // A measured scan's folder holds the files the batch knows (the resolution only when the
+    // scan states one), and no other.
     std::map<std::string, std::string> before;
     for (const fs::directory_entry& entry : fs::directory_iterator(out / "coupe.png")) {
         before[entry.path().filename().string()] = readBytes(entry.path());
     }
-    const std::vector<std::string> owned = ownedFiles(layout);
-    EXPECT_EQ(std::set<std::string>(owned.begin(), owned.end()).size(), before.size());
+    std::set<std::string> owned;
+    for (const std::string& file : ownedFiles(sectionMeasureLayout())) owned.insert(file);
+    for (const auto& [file, bytes] : before) EXPECT_EQ(owned.count(file), 1u) << file;
+    owned.erase(RESOLUTION_FILE);
     for (const std::string& file : owned) EXPECT_EQ(before.count(file), 1u) << file;
 
     // The same name, now a scan with nothing to measure (all light).
@@ -531,4 +533,67 @@ TEST(BatchOfARealScan, AScanThatFailsOnItsRerunKeepsNoPictureOfTheEarlierRun) {
     const std::string page = readBytes(out / "rapport.html");
     EXPECT_EQ(page.find("<img "), std::string::npos);
     EXPECT_EQ(page.find("coupe.png/res.jpg"), std::string::npos);
+}
+
+TEST(BatchWithStandIn, AScanStatedAtAnotherResolutionIsFlaggedInTheSummaryPageAndRecord) {
+    Batch b("resolution");
+    // A JPEG whose JFIF segment states `density` dots per inch (units 1) or per centimetre (2).
+    const auto stamped = [](int units, int density) {
+        std::vector<uchar> bytes;
+        EXPECT_TRUE(cv::imencode(".jpg", cv::Mat(8, 8, CV_8UC3, cv::Scalar::all(99)), bytes));
+        bytes[13] = static_cast<uchar>(units);
+        for (const std::size_t at : {14, 16}) {
+            bytes[at] = static_cast<uchar>(density >> 8);
+            bytes[at + 1] = static_cast<uchar>(density & 0xFF);
+        }
+        return std::string(bytes.begin(), bytes.end());
+    };
+    writeBytes(b.scans / "a_600.jpg", stamped(1, 600));
+    writeBytes(b.scans / "b_1200.jpg", stamped(1, 1200));
+    writeBytes(b.scans / "c_96.jpg", stamped(1, 96));
+    writeBytes(b.scans / "d_236_par_cm.jpg", stamped(2, 236));  // 599.44 dpi
+    writeBytes(b.scans / "e_472_par_cm.jpg", stamped(2, 472));  // 1198.88 dpi: within 1 %
+    const fs::path out = b.folder.path() / "out";
+    const RunResult result = b.run({"scans", "out"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(calledScans(b.callLog).size(), 5u);
+
+    const std::string flagged[] = {
+        "section_batch : « a_600.jpg » : résolution déclarée : 600 dpi, mesurée comme 1200 dpi\n",
+        "section_batch : « d_236_par_cm.jpg » : résolution déclarée : 599,44 dpi, mesurée comme "
+        "1200 dpi\n"};
+    for (const std::string& line : flagged) EXPECT_NE(result.out.find(line), std::string::npos);
+    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 3) << result.out;
+
+    const auto pageMarks = [&out] {
+        const std::string page = readBytes(out / "rapport.html");
+        std::vector<std::string> scans;  // the card each mark lies in
+        for (std::size_t at = page.find("<p class=\"resolution\">"); at != std::string::npos;
+             at = page.find("<p class=\"resolution\">", at + 1)) {
+            const std::size_t name = page.rfind("<h3>", at) + 4;
+            scans.push_back(page.substr(name, page.find("</h3>", name) - name));
+        }
+        return scans;
+    };
+    const std::vector<std::string> marked{"a_600.jpg", "d_236_par_cm.jpg"};
+    EXPECT_EQ(pageMarks(), marked);
+    EXPECT_NE(readBytes(out / "rapport.html")
+                  .find("<p class=\"resolution\">résolution déclarée : 600 dpi, mesurée comme "
+                        "1200 dpi</p>"),
+              std::string::npos);
+    std::set<fs::path> known;
+    EXPECT_EQ(newRecord(out, known).otherResolution, 2);
+
+    // A folder from a version that kept no resolution: resumed, its unchanged scan tells it.
+    fs::remove(out / "a_600.jpg" / RESOLUTION_FILE);
+    EXPECT_NE(b.run({"scans", "out"}).out.find(flagged[0]), std::string::npos);
+    EXPECT_TRUE(calledScans(b.callLog).empty());
+    EXPECT_TRUE(fs::exists(out / "a_600.jpg" / RESOLUTION_FILE));
+    EXPECT_EQ(newRecord(out, known).otherResolution, 2);
+
+    // A merge, from the folders alone, tells the same.
+    fs::remove_all(b.scans);
+    EXPECT_EQ(b.run({"--merge", "out"}).status, 0);
+    EXPECT_EQ(pageMarks(), marked);
+    EXPECT_EQ(newRecord(out, known).otherResolution, 2);
 }

@@ -43,6 +43,13 @@ TEST(RunRecord, WritesTheAgreedLinesAndReadsThemBack) {
         "sautees: 2\r\nechecs: 0\r\n";
     EXPECT_EQ(formatRunRecord(shardRecord()), expected);
     EXPECT_EQ(parseRunRecord(expected), shardRecord());
+    // The key added since: after every older line, which keep their place; a record from
+    // before it still reads, the count unknown.
+    RunRecord counted = shardRecord();
+    counted.otherResolution = 2;
+    EXPECT_EQ(formatRunRecord(counted), expected + "autre_resolution: 2\r\n");
+    EXPECT_EQ(parseRunRecord(expected + "autre_resolution: 2\r\n"), counted);
+    EXPECT_FALSE(parseRunRecord(expected)->otherResolution);
 
     RunRecord merge = shardRecord();
     merge.mode = RunMode::MERGE;
@@ -65,7 +72,9 @@ TEST(RunRecord, WritesTheAgreedLinesAndReadsThemBack) {
           replaced(expected, "force: non", "force: peut-etre"),
           replaced(expected, "mode: mesure", "mode: autre"),
           replaced(expected, "06:31:10Z", "06:31:10"),
-          replaced(expected, "opencv: 4.6.0\r\ndebut", "debut"), expected + "extra: 1\r\n"}) {
+          replaced(expected, "opencv: 4.6.0\r\ndebut", "debut"), expected + "extra: 1\r\n",
+          expected + "autre_resolution: deux\r\n",
+          expected + "autre_resolution: 2\r\nautre_resolution: 2\r\n"}) {
         EXPECT_FALSE(parseRunRecord(damaged)) << damaged;
     }
 }

@@ -1,5 +1,7 @@
-# The Debian package: `cpack -G DEB` in a build folder, or `bash tools/package.sh`; on Windows
-# the zip, `cpack -G ZIP` (tools/build_windows.sh).
+# The Debian packages: `cpack -G DEB` in a build folder, or `bash tools/package.sh`.
+# plant-scan-tools: the programs, this documentation and the samples; plant-scan-tools-dev: the
+# library, its headers, CMake package and pkg-config file; python3-plantscan: the Python module.
+# On Windows the zip of the programs, `cpack -G ZIP` (tools/build_windows.sh).
 set(CPACK_PACKAGE_NAME plant-scan-tools)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Plant scan tools")
@@ -23,4 +25,38 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The OpenCV libraries the binaries were linked against, found by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL programs dev)
+set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME plant-scan-tools)
+# Each description follows the one summary line, CPACK_PACKAGE_DESCRIPTION_SUMMARY.
+set(CPACK_COMPONENT_PROGRAMS_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME plant-scan-tools-dev)
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+# The static library needs OpenCV's headers and link libraries in the consumer's build.
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS libopencv-dev)
+set(CPACK_COMPONENT_DEV_DESCRIPTION
+    "The measurements of section_measure and leaflet_crop as a static C++ library (namespace
+plantscan): a cane section's width, radii of curvature, hollow depths and circles, the
+leaflets of a scan with their upright crops. For CMake, find_package(PlantScanTools) and
+PlantScanTools::plantscan; otherwise pkg-config plantscan.")
+
+if(TARGET plantscan_python)
+  list(APPEND CPACK_COMPONENTS_ALL python)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-plantscan)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  # The module is built for one Python minor version; numpy is imported when it returns arrays.
+  math(EXPR PLANT_PYTHON_NEXT_MINOR "${Python_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+      "python3 (>= ${Python_VERSION_MAJOR}.${Python_VERSION_MINOR}), python3 (<< ${Python_VERSION_MAJOR}.${PLANT_PYTHON_NEXT_MINOR}), python3-numpy")
+  set(CPACK_COMPONENT_PYTHON_DESCRIPTION
+      "The Python module plantscan: measure_section(image) gives a cane section's width, radii
+of curvature, hollow depths and circles as plain numbers, crop_leaflets(image) the upright
+crop of every leaflet as NumPy arrays: the numbers of the programs section_measure and
+leaflet_crop, without their files.")
+endif()
+
+if(WIN32)
+  set(CPACK_COMPONENTS_ALL programs)
+endif()
 include(CPack)

@@ -61,6 +61,7 @@ LeafletBoxes findLeafletBoxes(const cv::Mat& blackAndWhite) {
             cv::line(found.drawing, cv::Point(corners[k]), cv::Point(corners[(k + 1) % 4]),
                      cv::Scalar(0, 0, 255), 3, cv::LINE_8, 0);
         found.boxes.push_back(box);
+        found.outlines.push_back(outlines[i]);
     }
     return found;
 }

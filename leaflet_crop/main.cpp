@@ -3,7 +3,7 @@
 #include "plant_scan_tools/version.h"
 #include "platform/console.h"
 #include "platform/paths.h"
-#include "scan_input/scan_input.h"
+#include "scan_input/scan_memory.h"
 #include "upright_crop.h"
 
 #include <opencv2/core.hpp>

@@ -1,7 +1,6 @@
 #include "scan_input/scan_input.h"
 
 #include "platform/paths.h"
-#include "scan_input/image_header.h"
 #include "scan_input/jpeg_markers.h"
 
 #include <opencv2/imgcodecs.hpp>
@@ -36,14 +35,4 @@ bool isTruncatedJpeg(const std::string& path) {
 cv::Mat readScan(const std::string& path) {
     if (isTruncatedJpeg(path)) return cv::Mat();
     return cv::imread(path, cv::IMREAD_COLOR);
-}
-
-bool refuseScanTooLarge(const std::string& path, const MemoryNeed& need, Language language,
-                        std::ostream& errors) {
-    const std::optional<cv::Size> size = readImageSizeFromHeader(pathFromUtf8(path));
-    if (!size) return false;
-    const MemoryVerdict verdict = checkMemoryOfThisProcess(pixelCount(*size), need);
-    if (verdict.fits) return false;
-    errors << memoryShortageMessage(verdict, path, language) << std::endl;
-    return true;
 }

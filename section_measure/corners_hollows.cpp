@@ -138,8 +138,8 @@ HollowDepth measureHollowDepth(const std::vector<cv::Point>& outline,
     return {chord, Segment(nearer, hollow)};
 }
 
-Hollows detectCornersAndHollows(const std::vector<cv::Point>& outline, cv::Mat annotated,
-                                const ImageWriter& writeImage, std::ostream& console) {
+CornersAndHollows detectCornersAndHollows(const std::vector<cv::Point>& outline, cv::Mat annotated,
+                                          const ImageWriter& writeImage, std::ostream& console) {
     const cv::Point centroid = getCentroid(outline);
     geometry::printPoint(centroid, console);
     geometry::drawCross(annotated, centroid, RED);
@@ -148,7 +148,10 @@ Hollows detectCornersAndHollows(const std::vector<cv::Point>& outline, cv::Mat a
     for (int index : cornerIndices) geometry::drawCross(annotated, outline[index], RED);
 
     const std::vector<int> hollowIndices = findHollowIndices(outline, centroid, cornerIndices);
-    Hollows hollows;
+    CornersAndHollows found;
+    std::copy(cornerIndices.begin(), cornerIndices.end(), found.cornerIndices.begin());
+    std::sort(found.cornerIndices.begin(), found.cornerIndices.end());
+    Hollows& hollows = found.hollows;
     for (int k = 0; k < LOBE_COUNT; ++k) {
         hollows[k].index = hollowIndices[k];
         hollows[k].point = outline[hollowIndices[k]];
@@ -164,5 +167,5 @@ Hollows detectCornersAndHollows(const std::vector<cv::Point>& outline, cv::Mat a
         hollow.depth = depth.depthSegment.getLength() * PIXEL_TO_MM;
     }
     writeImage("res.jpg", annotated);
-    return hollows;
+    return found;
 }

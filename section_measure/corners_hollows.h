@@ -20,6 +20,11 @@ struct Hollow {
 // corners k - 1 and k.
 using Hollows = std::array<Hollow, LOBE_COUNT>;
 
+struct CornersAndHollows {
+    std::array<int, LOBE_COUNT> cornerIndices{};  // in the outline, in outline order
+    Hollows hollows;
+};
+
 // The hull chord spanning a hollow and the segment along which its depth is measured.
 struct HollowDepth {
     geometry::Segment chord;
@@ -47,5 +52,5 @@ HollowDepth measureHollowDepth(const std::vector<cv::Point>& outline,
 
 // Corners, hollows and hollow depths, drawn into `annotated`, which is then written as "res.jpg";
 // the centroid and "delta " lines go to `console`.
-Hollows detectCornersAndHollows(const std::vector<cv::Point>& outline, cv::Mat annotated,
-                                const ImageWriter& writeImage, std::ostream& console);
+CornersAndHollows detectCornersAndHollows(const std::vector<cv::Point>& outline, cv::Mat annotated,
+                                          const ImageWriter& writeImage, std::ostream& console);

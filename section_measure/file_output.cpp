@@ -1,9 +1,8 @@
 #include "section_measure/file_output.h"
 
 #include "plant_scan_tools/version.h"
+#include "plantscan/outputs.h"
 #include "section_measure/report.h"
-
-#include <opencv2/imgcodecs.hpp>
 
 #include <cerrno>
 
@@ -31,16 +30,9 @@ void reportWriteFailure(const std::string& name, int error, bool& failed, std::o
 }
 
 ImageWriter imageFileWriter(bool& failed, std::ostream& errors) {
-    return [&failed, &errors](const std::string& name, const cv::Mat& image) {
-        errno = 0;
-        bool written = false;
-        try {
-            written = cv::imwrite(name, image);
-        } catch (const cv::Exception&) {
-            written = false;
-        }
-        if (!written) reportWriteFailure(name, errno, failed, errors);
-    };
+    return plantscan::folderWriter("", [&failed, &errors](const std::string& name, int error) {
+        reportWriteFailure(name, error, failed, errors);
+    });
 }
 
 void writeReportFile(const SectionMeasurements& measurements, bool& failed, std::ostream& errors) {

@@ -1,7 +1,7 @@
 // section_measure [INPUT]: measures INPUT (default "section.jpg") into the current folder.
 #include "platform/console.h"
 #include "platform/paths.h"
-#include "scan_input/scan_input.h"
+#include "scan_input/scan_memory.h"
 #include "section_measure/file_output.h"
 #include "section_measure/pipeline.h"
 
@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
                       << std::endl;
             return BAD_INPUT;
         }
-        const SectionMeasurements measurements = measureScan(image, outputs);
+        const SectionMeasurements measurements = measureScan(image, outputs).measurements;
         stage = "rapport";
         writeReportFile(measurements, writeFailed, std::cerr);
     } catch (const SectionError& error) {

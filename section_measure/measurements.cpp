@@ -78,6 +78,7 @@ SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
         const Circle circle =
             fitCurvatureCircle(arc, CORNER_FIT_THRESHOLD, "l'angle " + std::to_string(k), console);
         const double r = circle.getRadius() * PIXEL_TO_MM;
+        m.angleCircles[k - 1] = circle;
         m.angleRadii[k - 1] = r;
         console << "rayon de courbure de l'angle " << k << " : " << r << " mm" << std::endl;
         drawCircle(circle, angleDrawing);
@@ -98,6 +99,7 @@ SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
             fitCurvatureCircle(arc, HOLLOW_FIT_THRESHOLD, "creux " + std::to_string(k), console);
         drawCircle(circle, hollowDrawing);
         const double r = circle.getRadius() * PIXEL_TO_MM;
+        m.hollowCircles[k - 1] = circle;
         m.hollowRadii[k - 1] = r;
         console << "rayon de courbure du creux " << k << " : " << r << " mm" << std::endl;
     }
@@ -107,6 +109,7 @@ SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
     printCircle(outer, console);
     cv::Mat outerDrawing = image.clone();
     drawCircle(outer, outerDrawing);
+    m.circumscribedCircle = outer;
     m.circumscribedDiameter = (2 * outer.getRadius()) * PIXEL_TO_MM;
     console << "diametre du cercle circonscrit : " << m.circumscribedDiameter << " mm" << std::endl;
     for (int k = 1; k <= LOBE_COUNT; ++k) {
@@ -131,6 +134,7 @@ SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
     cv::Mat innerDrawing = image.clone();
     drawCircle(inner, innerDrawing);
     writeImage("cercleInscrit.jpg", innerDrawing);
+    m.inscribedCircle = inner;
     m.inscribedDiameter = (2 * inner.getRadius()) * PIXEL_TO_MM;
     return m;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "geometry/circle.h"
 #include "section_measure/corners_hollows.h"
 #include "section_measure/section.h"
 
@@ -21,6 +22,12 @@ struct SectionMeasurements {
     PerLobe hollowRatios{};  // percent of the circumscribed radius
     double circumscribedDiameter = 0.0;
     double inscribedDiameter = 0.0;
+
+    // The circles those values come from, in pixels.
+    std::array<geometry::Circle, LOBE_COUNT> angleCircles{};
+    std::array<geometry::Circle, LOBE_COUNT> hollowCircles{};
+    geometry::Circle circumscribedCircle;
+    geometry::Circle inscribedCircle;
 };
 
 // The outline points from index a to index b the shorter way round, the far bound excluded.

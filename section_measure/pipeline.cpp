@@ -3,8 +3,6 @@
 #include "section_measure/corners_hollows.h"
 #include "section_measure/outline.h"
 
-#include <vector>
-
 namespace {
 
 void begin(const RunOutputs& outputs, const char* stage) {
@@ -13,23 +11,27 @@ void begin(const RunOutputs& outputs, const char* stage) {
 
 }  // namespace
 
-SectionMeasurements measureForeground(const cv::Mat& foreground, const cv::Mat& image,
-                                      cv::Size size, const RunOutputs& outputs) {
+MeasuredSection measureForeground(const cv::Mat& foreground, const cv::Mat& image, cv::Size size,
+                                  const RunOutputs& outputs) {
+    MeasuredSection section;
     begin(outputs, STAGE_OUTLINE);
     // Collects the contours, then the corners, hollows and chords, for "res.jpg".
     cv::Mat annotated = image.clone();
-    const std::vector<cv::Point> outline = extractOutline(foreground, annotated, size);
+    section.outline = extractOutline(foreground, annotated, size);
 
     begin(outputs, STAGE_CORNERS_HOLLOWS);
-    const Hollows hollows =
-        detectCornersAndHollows(outline, annotated, outputs.writeImage, outputs.console);
+    section.cornersAndHollows =
+        detectCornersAndHollows(section.outline, annotated, outputs.writeImage, outputs.console);
 
     begin(outputs, STAGE_MEASUREMENTS);
-    return measureFeatures(image, size, outline, hollows, outputs.writeImage, outputs.console);
+    section.measurements =
+        measureFeatures(image, size, section.outline, section.cornersAndHollows.hollows,
+                        outputs.writeImage, outputs.console);
+    return section;
 }
 
-SectionMeasurements measureScan(const cv::Mat& image, const RunOutputs& outputs,
-                                const GrabCutStep& grabCut) {
+MeasuredSection measureScan(const cv::Mat& image, const RunOutputs& outputs,
+                            const GrabCutStep& grabCut) {
     begin(outputs, STAGE_SEGMENTATION);
     const Segmentation segmentation =
         segmentSection(image, outputs.writeImage, outputs.console, grabCut);

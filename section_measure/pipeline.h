@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <ostream>
+#include <vector>
 
 // The stages' names, as the error messages give them.
 inline constexpr const char* STAGE_SEGMENTATION = "segmentation";
@@ -23,11 +24,18 @@ struct RunOutputs {
     std::function<void(const char* stage)> beginStage;  // may be empty
 };
 
+// What the stages found on their way to the measurements, and the measurements.
+struct MeasuredSection {
+    std::vector<cv::Point> outline;
+    CornersAndHollows cornersAndHollows;
+    SectionMeasurements measurements;
+};
+
 // Outline, corners and hollows, then the measurements of the section in `foreground` (255 on
 // 0) of `image`, a scan of `size`.
-SectionMeasurements measureForeground(const cv::Mat& foreground, const cv::Mat& image,
-                                      cv::Size size, const RunOutputs& outputs);
+MeasuredSection measureForeground(const cv::Mat& foreground, const cv::Mat& image, cv::Size size,
+                                  const RunOutputs& outputs);
 
 // Segments `image` with `grabCut` as the segmentation's grabCut step, then measureForeground.
-SectionMeasurements measureScan(const cv::Mat& image, const RunOutputs& outputs,
-                                const GrabCutStep& grabCut = runGrabCut);
+MeasuredSection measureScan(const cv::Mat& image, const RunOutputs& outputs,
+                            const GrabCutStep& grabCut = runGrabCut);

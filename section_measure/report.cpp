@@ -60,9 +60,9 @@ std::string formatMeasurementReport(const SectionMeasurements& m) {
     return replaceDotsWithCommas(text);
 }
 
-bool writeMeasurementReport(const SectionMeasurements& measurements) {
+bool writeMeasurementReport(const SectionMeasurements& measurements, const std::string& path) {
     const std::string text = formatMeasurementReport(measurements);
-    std::ofstream file("mesures.csv", std::ios::out | std::ios::binary | std::ios::trunc);
+    std::ofstream file(path, std::ios::out | std::ios::binary | std::ios::trunc);
     if (!file) return false;
     file.write(text.data(), static_cast<std::streamsize>(text.size()));
     file.close();

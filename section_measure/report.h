@@ -13,6 +13,7 @@ std::string replaceDotsWithCommas(std::string text);
 // The whole table of "mesures.csv": semicolons, comma decimals, CR LF line ends.
 std::string formatMeasurementReport(const SectionMeasurements& measurements);
 
-// Writes "mesures.csv" in the current directory; false when it could not be opened, written or
-// closed (a file that could not be opened keeps its old content).
-bool writeMeasurementReport(const SectionMeasurements& measurements);
+// Writes the table into `path`, "mesures.csv" in the current directory by default; false when it
+// could not be opened, written or closed (a file that could not be opened keeps its old content).
+bool writeMeasurementReport(const SectionMeasurements& measurements,
+                            const std::string& path = "mesures.csv");

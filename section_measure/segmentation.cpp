@@ -20,6 +20,20 @@ void requireBothClasses(const cv::Mat& grabCutMask) {
     }
 }
 
+// grabCut's k-means draws from this thread's cv::theRNG(). A segmentation starts it as every
+// new thread has it, so a scan gets the same labels whatever ran before on the thread, and gives
+// the caller's state back (OpenCV's Python module shares the generator).
+class FreshThreadRng {
+public:
+    FreshThreadRng() : saved_(cv::theRNG()) { cv::theRNG() = cv::RNG(); }
+    ~FreshThreadRng() { cv::theRNG() = saved_; }
+    FreshThreadRng(const FreshThreadRng&) = delete;
+    FreshThreadRng& operator=(const FreshThreadRng&) = delete;
+
+private:
+    cv::RNG saved_;
+};
+
 }  // namespace
 
 void runGrabCut(const cv::Mat& image, cv::Mat& mask) {
@@ -74,7 +88,10 @@ Segmentation segmentSection(const cv::Mat& image, const ImageWriter& writeImage,
     cv::Mat grabCutMask = seedGrabCutMask(thresholded);
     console << "bb" << std::endl;
     requireBothClasses(grabCutMask);
-    grabCut(image, grabCutMask);
+    {
+        const FreshThreadRng rng;
+        grabCut(image, grabCutMask);
+    }
 
     Segmentation result;
     result.foreground = takeForeground(grabCutMask);

@@ -28,7 +28,8 @@ cv::Mat seedGrabCutMask(const cv::Mat& thresholded);
 cv::Mat takeForeground(const cv::Mat& grabCutMask);
 
 // Threshold, grabCut and opening; writes "gray.bmp", "bw.jpg", "bw2.jpg", "grabcut.jpg", "bw.jpg"
-// and prints "bb" and "cc" on `console`. Throws SectionError when the threshold leaves grabCut a
-// single class.
+// and prints "bb" and "cc" on `console`. grabCut runs with this thread's cv::theRNG() in the
+// state of a new thread, and the caller's state is restored. Throws SectionError when the
+// threshold leaves grabCut a single class.
 Segmentation segmentSection(const cv::Mat& image, const ImageWriter& writeImage,
                             std::ostream& console, const GrabCutStep& grabCut = runGrabCut);

@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
-# One command for every test: installs what is missing, builds, runs the plain suite, then the
-# slow tests (whole samples, thread counts, a browser), then the plain suite again built with
+# One command for every test: installs what is missing, builds, runs the plain suite (the Python
+# module's tests included), then the slow tests (whole samples, thread counts, a browser, the
+# installed library, pip, the example), then the plain suite again built with
 # AddressSanitizer and UndefinedBehaviorSanitizer (any report fails), then fuzzes each target
 # (the section pipeline and the byte parsers) for 15 s, then cross-builds the Windows programs and
 # runs their tests under wine (tools/build_windows.sh; the first build of OpenCV for Windows
 # takes about ten minutes). `--quick` stops after the plain suite.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/install_missing.sh"
+# Before the build, which skips the Python module without pybind11: the module, its tests
+# (pytest, and pip in a venv) and the example's pandas and matplotlib.
+install_missing python3-dev pybind11-dev python3-numpy python3-pytest python3-venv \
+    python3-setuptools python3-wheel python3-pandas python3-matplotlib
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 # The results page is checked in a real browser (a slow test).
 install_missing chromium

@@ -111,7 +111,7 @@ std::vector<StageTime> timeRun(const std::string& input, const GrabCutStep& grab
 
     beginStage("lecture (imread)");
     const cv::Mat image = cv::imread(input, cv::IMREAD_COLOR);
-    const SectionMeasurements measurements = measureScan(image, outputs, grabCut);
+    const SectionMeasurements measurements = measureScan(image, outputs, grabCut).measurements;
     beginStage("rapport");
     writeMeasurementReport(measurements);
     endStage();

@@ -63,5 +63,5 @@ std::string measureMask(const cv::Mat& foreground) {
     const RunOutputs outputs{silent, [](const std::string&, const cv::Mat&) {}, {}};
     const cv::Mat image = cv::Mat::zeros(foreground.size(), CV_8UC3);
     return formatMeasurementReport(
-        measureForeground(foreground, image, foreground.size(), outputs));
+        measureForeground(foreground, image, foreground.size(), outputs).measurements);
 }

@@ -35,7 +35,7 @@ TEST(MeasureScan, SegmentsWithTheGivenGrabCutStepAndNamesEachStageAsItBegins) {
     // A step that keeps the threshold's labels: the section is measured on the threshold alone.
     int calls = 0;
     const SectionMeasurements kept =
-        measureScan(scan, outputs, [&calls](const cv::Mat&, cv::Mat&) { ++calls; });
+        measureScan(scan, outputs, [&calls](const cv::Mat&, cv::Mat&) { ++calls; }).measurements;
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(stages, (std::vector<std::string>{STAGE_SEGMENTATION, STAGE_OUTLINE,
                                                 STAGE_CORNERS_HOLLOWS, STAGE_MEASUREMENTS}));
@@ -80,7 +80,7 @@ TEST(MeasureScan, OddSectionsAreStillMeasured) {
         std::ostringstream console;
         const RunOutputs outputs{console, [](const std::string&, const cv::Mat&) {}, {}};
         try {
-            const SectionMeasurements m = measureScan(scan, outputs);
+            const SectionMeasurements m = measureScan(scan, outputs).measurements;
             EXPECT_GT(m.sectionWidth, 2.0) << name;
             for (const double radius : m.angleRadii) EXPECT_GT(radius, 0.0) << name;
         } catch (const std::exception& error) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -100,4 +101,20 @@ TEST(SegmentSection, AScanWithoutBothClassesIsNotMeasurable) {
         EXPECT_EQ(console.str(), "bb\n");
         EXPECT_EQ(writes.size(), 3u);
     }
+}
+
+TEST(SegmentSection, GrabCutDrawsFromANewThreadsGeneratorAndTheCallersStateComesBack) {
+    const std::uint64_t callers = 0x2545F4914F6CDD1DULL;
+    std::uint64_t seen = 0;
+    const GrabCutStep step = [&seen](const cv::Mat& image, cv::Mat& mask) {
+        seen = cv::theRNG().state;
+        cv::theRNG().next();
+        runGrabCut(image, mask);
+    };
+    Writes writes;
+    std::ostringstream console;
+    cv::theRNG().state = callers;
+    segmentSection(discScan(), recordInto(writes), console, step);
+    EXPECT_EQ(seen, cv::RNG().state);
+    EXPECT_EQ(cv::theRNG().state, callers);
 }

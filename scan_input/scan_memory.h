@@ -1,0 +1,14 @@
+// Refusing a scan too large for the memory this process may use, before it is decoded.
+#pragma once
+
+#include "resources/memory_need.h"
+#include "scan_input/scan_input.h"
+
+#include <ostream>
+#include <string>
+
+// Refuses, before it is decoded, a scan whose header tells it will not fit in the memory this
+// process may use (so that a memory limit does not kill the run midway): says why on `errors`
+// and returns true. A scan whose header tells no size is not refused here.
+bool refuseScanTooLarge(const std::string& path, const MemoryNeed& need, Language language,
+                        std::ostream& errors);

@@ -6,8 +6,11 @@ set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
-# The libraries tools/build_windows.sh builds: PLANT_WINDOWS_CACHE, or its default.
-if(DEFINED ENV{PLANT_WINDOWS_CACHE})
+# The libraries tools/build_windows.sh builds: PLANT_WINDOWS_CACHE, or its default; while it
+# builds them, the new folder they go into.
+if(DEFINED ENV{PLANT_WINDOWS_DEPS})
+  set(PLANT_WINDOWS_DEPS "$ENV{PLANT_WINDOWS_DEPS}")
+elseif(DEFINED ENV{PLANT_WINDOWS_CACHE})
   set(PLANT_WINDOWS_DEPS "$ENV{PLANT_WINDOWS_CACHE}/deps")
 elseif(DEFINED ENV{XDG_CACHE_HOME})
   set(PLANT_WINDOWS_DEPS "$ENV{XDG_CACHE_HOME}/plant-scan-tools/windows/deps")

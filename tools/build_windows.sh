@@ -153,14 +153,15 @@ build_cmake() {  # folder, then its CMake options; BUILD_TARGET: one target alon
     local source=$1
     shift
     rm -rf "$cache/work"
-    # Messages name the sources as Debian's build does ("./modules/..."), not this cache.
-    cmake -S "$source" -B "$cache/work" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/windows-toolchain.cmake" \
+    # Messages name the sources as Debian's build does ("./modules/..."), not this cache. Each
+    # library finds those built before it in the new folder.
+    PLANT_WINDOWS_DEPS=$deps cmake -S "$source" -B "$cache/work" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/windows-toolchain.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" -DCMAKE_PREFIX_PATH="$deps" \
         -DBUILD_SHARED_LIBS=OFF -DCMAKE_C_FLAGS="-ffile-prefix-map=$source=." \
         -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$source=." -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" \
         -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" "$@" >"$cache/work.log" 2>&1 ||
         { tail -n 30 "$cache/work.log"; exit 1; }
-    cmake --build "$cache/work" -j"$jobs" ${BUILD_TARGET:+--target "$BUILD_TARGET"} \
+    PLANT_WINDOWS_DEPS=$deps cmake --build "$cache/work" -j"$jobs" ${BUILD_TARGET:+--target "$BUILD_TARGET"} \
         >>"$cache/work.log" 2>&1 || { tail -n 30 "$cache/work.log"; exit 1; }
     [ -n "${BUILD_TARGET:-}" ] || { cmake --install "$cache/work" >>"$cache/work.log" 2>&1; rm -rf "$cache/work"; }
 }

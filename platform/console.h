@@ -5,3 +5,8 @@
 // the console's output code page is switched to UTF-8, and back at exit or on Ctrl-C).
 // Output to a file or a pipe is left alone: the same bytes as on Linux.
 void showUtf8OnConsole();
+
+// Whether standard error is a terminal that can redraw a line in place ("\r", then "\x1b[K" to
+// clear it), as the batch's progress line does; on Windows the console is told to read those
+// escapes, until the program ends.
+bool errorOutputRedrawsLines();

@@ -64,7 +64,7 @@ std::vector<wchar_t> environmentBlock(const std::vector<std::string>& variables)
 
 }  // namespace
 
-std::optional<PROCESS_INFORMATION> startChild(const ChildSetup& setup) {
+std::optional<StartedChild> startChild(const ChildSetup& setup) {
     std::wstring commandLine = quotedArgument(setup.program.wstring());
     for (const std::string& argument : setup.arguments) {
         commandLine += L' ' + quotedArgument(wideFromUtf8(argument));
@@ -90,8 +90,9 @@ std::optional<PROCESS_INFORMATION> startChild(const ChildSetup& setup) {
 
     const std::wstring folder = setup.folder.wstring();
     PROCESS_INFORMATION process{};
-    const DWORD flags =
-        CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    const DWORD flags = CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED |
+                        (listed ? EXTENDED_STARTUPINFO_PRESENT : 0) |
+                        (setup.withoutConsole ? CREATE_NO_WINDOW : 0);
     const BOOL started =
         ::CreateProcessW(setup.program.wstring().c_str(), commandLine.data(), nullptr, nullptr,
                          TRUE, flags, environment.data(), folder.empty() ? nullptr : folder.c_str(),
@@ -103,16 +104,10 @@ std::optional<PROCESS_INFORMATION> startChild(const ChildSetup& setup) {
         return std::nullopt;
     }
     // In its job before it runs a single instruction, so that nothing it starts escapes it.
-    if (setup.job != nullptr && !::AssignProcessToJobObject(setup.job, process.hProcess)) {
-        const DWORD refused = ::GetLastError();
-        ::TerminateProcess(process.hProcess, 1);
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-        ::SetLastError(refused);
-        return std::nullopt;
-    }
+    const bool inJob =
+        setup.job == nullptr || ::AssignProcessToJobObject(setup.job, process.hProcess);
     ::ResumeThread(process.hThread);
-    return process;
+    return StartedChild{process, inJob};
 }
 
 HANDLE openInheritable(const std::filesystem::path& file, bool forWriting) {

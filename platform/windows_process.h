@@ -28,12 +28,18 @@ struct ChildSetup {
     HANDLE input = nullptr;
     HANDLE output = nullptr;
     HANDLE errors = nullptr;
-    HANDLE job = nullptr;  // a job object to put it in before it runs, or none
+    HANDLE job = nullptr;         // a job object to put it in before it runs, or none
+    bool withoutConsole = false;  // a console of its own, hidden, rather than ours
 };
 
-// Its process and thread handles, for the caller to close; nothing when it could not be
-// started (GetLastError says why).
-std::optional<PROCESS_INFORMATION> startChild(const ChildSetup& setup);
+struct StartedChild {
+    PROCESS_INFORMATION process;  // its process and thread handles, for the caller to close
+    bool inJob;                   // false: the system refused to put it in setup.job
+};
+
+// Nothing when it could not be started (GetLastError says why). A child the system refuses to
+// put in the job runs all the same.
+std::optional<StartedChild> startChild(const ChildSetup& setup);
 
 // A handle to a file opened for the child to write (created or emptied) or read, inheritable.
 HANDLE openInheritable(const std::filesystem::path& file, bool forWriting);

@@ -4,8 +4,5 @@
 #include <filesystem>
 #include <string>
 
-// Temporary file in the same folder, then renamed over `path`.
+// Temporary file in the same folder, then put in the place of `path`.
 bool writeFileAtomically(const std::filesystem::path& path, const std::string& text);
-
-// Flushes a file written by another process to disk; false if it cannot be opened or synced.
-bool syncToDisk(const std::filesystem::path& path);

@@ -1,5 +1,7 @@
 // section_batch SCANS [OUT]: measures every scan of a folder with section_measure, several at
 // once, and gathers their values into OUT/toutes_mesures.csv (see helpText for the details).
+#include "platform/console.h"
+#include "platform/paths.h"
 #include "section_batch/atomic_file.h"
 #include "section_batch/command_line.h"
 #include "section_batch/french_text.h"
@@ -14,7 +16,6 @@
 #include "section_batch/utc_time.h"
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
@@ -35,7 +36,7 @@ std::vector<ScanResult> readResults(const fs::path& outFolder,
                                     const FolderLayout& layout) {
     std::vector<ScanResult> results;
     for (const std::string& name : names)
-        results.push_back(readScanFolder(outFolder / name, name, layout));
+        results.push_back(readScanFolder(outFolder / pathFromUtf8(name), name, layout));
     return results;
 }
 
@@ -43,7 +44,7 @@ bool writeTable(const fs::path& outFolder, const std::vector<ScanResult>& result
     std::string table = tableHeader();
     for (const ScanResult& result : results) table += tableRow(result);
     if (writeFileAtomically(outFolder / TABLE_FILE, table)) return true;
-    printError("impossible d'écrire « " + (outFolder / TABLE_FILE).string() + " »");
+    printError("impossible d'écrire « " + utf8FromPath(outFolder / TABLE_FILE) + " »");
     return false;
 }
 
@@ -54,7 +55,7 @@ bool writePage(const fs::path& outFolder, const std::vector<ScanResult>& results
         runs.push_back({record.start, record.end});
     if (writeResultsPage(outFolder, withThumbnails(outFolder, results, layout), layout, runs))
         return true;
-    printError("impossible d'écrire « " + (outFolder / RESULTS_PAGE_FILE).string() + " »");
+    printError("impossible d'écrire « " + utf8FromPath(outFolder / RESULTS_PAGE_FILE) + " »");
     return false;
 }
 
@@ -101,7 +102,7 @@ bool saveRunRecord(const fs::path& outFolder, RunRecord record) {
     record.end = utcTime(std::time(nullptr));
     if (writeRunRecord(outFolder, record)) return true;
     printError("impossible d'écrire le compte rendu du lancement dans « " +
-               (outFolder / RUN_RECORD_FOLDER).string() + " »");
+               utf8FromPath(outFolder / RUN_RECORD_FOLDER) + " »");
     return false;
 }
 
@@ -113,23 +114,21 @@ int finishWithTableAndPage(const fs::path& outFolder, const std::vector<ScanResu
     const bool pageWritten = writePage(outFolder, results, layout);
     const ExitStatus status =
         summarize(results, layout, skipped,
-                  " ; tableau : " + (outFolder / TABLE_FILE).string() +
-                      " ; page : " + (outFolder / RESULTS_PAGE_FILE).string());
+                  " ; tableau : " + utf8FromPath(outFolder / TABLE_FILE) +
+                      " ; page : " + utf8FromPath(outFolder / RESULTS_PAGE_FILE));
     return tableWritten && recorded && pageWritten ? status : SOME_FAILED;
 }
 
 int runBatch(const BatchOptions& options, const FolderLayout& layout, RunRecord record) {
-    // An ignored SIGCHLD, inherited from whoever started us, would make the children's
-    // statuses vanish.
-    std::signal(SIGCHLD, SIG_DFL);
+    const fs::path scansFolder = pathFromUtf8(options.scansFolder);
     std::error_code error;
-    if (!fs::is_directory(options.scansFolder, error)) {
+    if (!fs::is_directory(scansFolder, error)) {
         printError("« " + options.scansFolder + " » n'est pas un dossier");
         return BAD_COMMAND_LINE;
     }
     std::vector<std::string> names;
     try {
-        names = listScans(options.scansFolder);
+        names = listScans(scansFolder);
     } catch (const fs::filesystem_error& failure) {
         printError("impossible de lire le dossier « " + options.scansFolder +
                    " » : " + failure.code().message());
@@ -139,7 +138,7 @@ int runBatch(const BatchOptions& options, const FolderLayout& layout, RunRecord 
     record.images = static_cast<int>(names.size());
     if (options.shard) names = selectShard(names, *options.shard, options.shardCount);
 
-    const fs::path outFolder = options.outFolder;
+    const fs::path outFolder = pathFromUtf8(options.outFolder);
     fs::create_directories(outFolder, error);
     if (error) {
         printError("impossible de créer le dossier « " + options.outFolder +
@@ -149,13 +148,14 @@ int runBatch(const BatchOptions& options, const FolderLayout& layout, RunRecord 
 
     std::vector<PendingScan> pending;
     for (const std::string& name : names) {
-        const fs::path path = fs::absolute(fs::path(options.scansFolder) / name);
+        const fs::path path = fs::absolute(scansFolder / pathFromUtf8(name));
+        const fs::path folder = outFolder / pathFromUtf8(name);
         const ScanFingerprint fingerprint = fingerprintScan(path).value_or(ScanFingerprint{});
-        if (options.force || !holdsCompleteResult(outFolder / name, fingerprint, layout)) {
+        if (options.force || !holdsCompleteResult(folder, fingerprint, layout)) {
             pending.push_back({name, path, fingerprint});
-        } else if (!fs::exists(outFolder / name / RESOLUTION_FILE, error)) {
+        } else if (!fs::exists(folder / RESOLUTION_FILE, error)) {
             // Measured by a version that kept no resolution: the unchanged scan still tells it.
-            keepStatedResolution(outFolder / name, path);
+            keepStatedResolution(folder, path);
         }
     }
     const int skipped = static_cast<int>(names.size() - pending.size());
@@ -171,10 +171,10 @@ int runBatch(const BatchOptions& options, const FolderLayout& layout, RunRecord 
             printError("section_measure introuvable, ni à côté de section_batch ni dans le PATH");
             return SOME_FAILED;
         }
-        holdStopSignals();
+        Measurements measurements;
         const JobPlan plan = chooseJobs(options.jobs, pending);
         record.jobs = plan.jobs;
-        const int stopSignal = runScans(*program, outFolder, layout, pending, plan);
+        const int stopSignal = runScans(measurements, *program, outFolder, layout, pending, plan);
         if (stopSignal != 0) {
             printError("arrêté par le signal " + std::to_string(stopSignal) +
                        " ; les mesures en cours ont été arrêtées, relancez la même commande pour "
@@ -205,7 +205,7 @@ int runBatch(const BatchOptions& options, const FolderLayout& layout, RunRecord 
 }
 
 int runMerge(const BatchOptions& options, const FolderLayout& layout, RunRecord record) {
-    const fs::path outFolder = options.outFolder;
+    const fs::path outFolder = pathFromUtf8(options.outFolder);
     std::error_code error;
     if (!fs::is_directory(outFolder, error)) {
         printError("« " + options.outFolder + " » n'est pas un dossier");
@@ -213,7 +213,7 @@ int runMerge(const BatchOptions& options, const FolderLayout& layout, RunRecord 
     }
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator(outFolder, error)) {
-        const std::string name = entry.path().filename().string();
+        const std::string name = utf8FromPath(entry.path().filename());
         if (entry.is_directory(error) && isScanName(name)) names.push_back(name);
     }
     sortNaturally(names);
@@ -250,9 +250,10 @@ int run(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    showUtf8OnConsole();
     // Whatever goes wrong ends the batch with a status and a message, never with an abort.
     try {
-        return run(std::vector<std::string>(argv, argv + argc));
+        return run(commandLineArguments(argc, argv));
     } catch (const std::exception& failure) {
         printError(std::string("erreur inattendue : ") + failure.what());
     } catch (...) {

@@ -1,16 +1,16 @@
-// Running section_measure as child processes.
+// Running section_measure as child processes: processes_posix.cpp and processes_windows.cpp are
+// each system's way.
 #pragma once
-
-#include <sys/types.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
-// Beside section_batch first, then along the PATH (colon-separated, an empty entry being the
-// current folder); the path returned is absolute.
+// Beside section_batch first, then along the PATH (an empty entry being the current folder);
+// the path returned is absolute. The program's name is the system's: "section_measure", or
+// "section_measure.exe" on Windows, whose PATH is separated by ";" rather than ":".
 std::optional<std::filesystem::path> findMeasureProgram(const std::filesystem::path& ownFolder,
                                                         const std::string& pathVariable);
 
@@ -26,29 +26,46 @@ struct ChildShare {
 // OpenCV reads it once the program calls cv::setNumThreads(-1).
 inline constexpr const char* THREADS_VARIABLE = "OPENCV_FOR_THREADS_NUM";
 
-// Starts `program scan` in `folder`, its standard output going to console.txt and its
-// standard error to erreurs.txt there, standard input from /dev/null, with its share in its
-// environment. -1 if fork failed. A program that cannot be executed ends with NOT_STARTED.
-// The child ends with SIGTERM if section_batch dies first.
-pid_t startMeasurement(const std::filesystem::path& program, const std::filesystem::path& scan,
-                       const std::filesystem::path& folder, const ChildShare& share = {});
-
 inline constexpr int NOT_STARTED = 127;
 
+// A child's process id.
+using ChildId = std::int64_t;
+
 struct FinishedChild {
-    pid_t pid = 0;       // 0: no child is left to wait for
+    ChildId id = 0;      // 0: no child is left to wait for
     int exitStatus = 0;  // 128 + the signal for a child killed by a signal, as shells do
-    int stopSignal = 0;  // not 0: section_batch was asked to stop by this signal (pid is 0)
+    int stopSignal = 0;  // not 0: section_batch was asked to stop by this signal (id is 0)
 };
 
-// The signals that end a batch (SIGINT, SIGTERM, SIGHUP) are held back from now on, so that
-// waitForChild reports them and the batch can end its children before it ends. Children
-// started later get them back.
-void holdStopSignals();
+// The measurements of a batch. From its making, what asks the batch to stop is held back and
+// reported by waitForChild, so that the batch ends its children before it ends: on Linux
+// SIGINT, SIGTERM and SIGHUP (children get them back); on Windows Ctrl-C, Ctrl-Break and a
+// closed console, reported as SIGINT, SIGBREAK (21) and SIGHUP. Children end with the batch,
+// whatever ends it: on Linux each gets SIGTERM when the batch dies; on Windows they run in a
+// job object that ends them when the batch's last handle to it closes, and without the console,
+// whose events reach the batch alone.
+class Measurements {
+public:
+    Measurements();
+    ~Measurements();
+    Measurements(const Measurements&) = delete;
+    Measurements& operator=(const Measurements&) = delete;
 
-// Waits for any child up to timeoutMs (forever when negative); nothing if none ended and no
-// stop signal came in time.
-std::optional<FinishedChild> waitForChild(int timeoutMs);
+    // Starts `program scan` in `folder`, its standard output going to console.txt and its
+    // standard error to erreurs.txt there, standard input from the null device, with its share
+    // in its environment; -1 when no process could be made. A program that cannot be executed
+    // ends with NOT_STARTED, saying why in erreurs.txt.
+    ChildId start(const std::filesystem::path& program, const std::filesystem::path& scan,
+                  const std::filesystem::path& folder, const ChildShare& share = {});
 
-// Sends `signal` to each of `pids`, then waits for them all to end.
-void stopChildren(const std::vector<pid_t>& pids, int signal);
+    // Waits for any child up to timeoutMs (forever when negative); nothing if none ended and no
+    // stop came in time.
+    std::optional<FinishedChild> waitForChild(int timeoutMs);
+
+    // Ends every child still running (on Linux with `signal`), then waits for them all.
+    void stopAll(int signal);
+
+private:
+    struct Children;  // the system's record of the running children
+    std::unique_ptr<Children> children_;
+};

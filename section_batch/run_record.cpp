@@ -1,14 +1,13 @@
 #include "section_batch/run_record.h"
 
 #include "plant_scan_tools/version.h"
+#include "platform/machine.h"
 #include "resources/resources.h"
 #include "section_batch/atomic_file.h"
 #include "section_batch/processes.h"
 #include "section_batch/utc_time.h"
 
 #include <opencv2/core/utility.hpp>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -222,7 +221,7 @@ bool writeRunRecord(const fs::path& outFolder, const RunRecord& record) {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) return false;
-    return writeFileAtomically(folder / runRecordFileName(record, ::getpid()),
+    return writeFileAtomically(folder / runRecordFileName(record, processId()),
                                formatRunRecord(record));
 }
 
@@ -261,12 +260,6 @@ RunRecord startRunRecord(const BatchOptions& options, const std::string& command
     record.shardCount = options.shardCount;
     record.force = options.force;
     return record;
-}
-
-std::string hostName() {
-    char name[256] = "";
-    if (::gethostname(name, sizeof name - 1) != 0) return "";
-    return name;
 }
 
 std::string opencvVersion() { return cv::getVersionString(); }

@@ -55,7 +55,6 @@ std::vector<RunRecord> readRunRecords(const std::filesystem::path& outFolder);
 // The fields known when a run starts: versions, start time, host, command and options.
 RunRecord startRunRecord(const BatchOptions& options, const std::string& command);
 
-std::string hostName();
 std::string opencvVersion();
 // The arguments joined by spaces, each quoted when the shell would split or expand it.
 std::string commandLineText(const std::vector<std::string>& arguments);

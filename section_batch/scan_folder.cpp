@@ -1,11 +1,11 @@
 #include "section_batch/scan_folder.h"
 
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "resources/resources.h"
 #include "section_batch/atomic_file.h"
 #include "section_measure/constants.h"
 #include "section_measure/report_layout.h"
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -88,23 +88,23 @@ std::optional<std::string> clearScanFolder(const fs::path& folder, const FolderL
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
-        return "impossible de créer le dossier « " + folder.string() + " » : " + error.message();
+        return "impossible de créer le dossier « " + utf8FromPath(folder) +
+               " » : " + error.message();
     }
     for (const std::string& file : ownedFiles(layout)) {
         fs::remove(folder / file, error);
         if (error) {
-            return "impossible d'effacer « " + (folder / file).string() + " » : " + error.message();
+            return "impossible d'effacer « " + utf8FromPath(folder / file) +
+                   " » : " + error.message();
         }
     }
     return std::nullopt;
 }
 
 std::optional<ScanFingerprint> fingerprintScan(const fs::path& scan) {
-    struct stat info {};
-    if (::stat(scan.c_str(), &info) != 0) return std::nullopt;
-    return ScanFingerprint{
-        static_cast<std::uintmax_t>(info.st_size),
-        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    const std::optional<FileStamp> stamp = fileStamp(scan);
+    if (!stamp) return std::nullopt;
+    return ScanFingerprint{stamp->size, stamp->modifiedNs};
 }
 
 std::string formatStatus(const ScanStatus& status) {

@@ -1,5 +1,7 @@
 #include "section_batch/scans.h"
 
+#include "platform/paths.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -64,7 +66,7 @@ std::vector<std::string> listScans(const fs::path& folder) {
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
         std::error_code error;
-        const std::string name = entry.path().filename().string();
+        const std::string name = utf8FromPath(entry.path().filename());
         if (entry.is_regular_file(error) && isScanName(name)) names.push_back(name);
     }
     sortNaturally(names);

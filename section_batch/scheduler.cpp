@@ -1,5 +1,8 @@
 #include "section_batch/scheduler.h"
 
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "resources/memory_need.h"
 #include "resources/resources.h"
 #include "scan_input/image_header.h"
@@ -9,8 +12,6 @@
 #include "section_batch/thumbnail.h"
 
 #include <opencv2/imgcodecs.hpp>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -28,7 +29,7 @@ double secondsSince(Clock::time_point start) {
 }
 
 struct RunningScan {
-    pid_t pid;
+    ChildId id;
     PendingScan scan;
     Clock::time_point start;
 };
@@ -58,7 +59,7 @@ std::uint64_t largestPixelCount(const std::vector<PendingScan>& scans) {
         if (!size) {
             // The decoder may refuse a size by throwing; section_measure will say why.
             try {
-                const cv::Mat decoded = cv::imread(scan.path.string(), cv::IMREAD_GRAYSCALE);
+                const cv::Mat decoded = cv::imread(utf8FromPath(scan.path), cv::IMREAD_GRAYSCALE);
                 if (!decoded.empty()) size = decoded.size();
             } catch (const cv::Exception&) {
             }
@@ -90,9 +91,10 @@ JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>&
     return {jobs, {*available / static_cast<std::uint64_t>(jobs), threadsPerJob(cores, jobs)}};
 }
 
-int runScans(const fs::path& program, const fs::path& outFolder, const FolderLayout& layout,
-             const std::vector<PendingScan>& scans, const JobPlan& plan) {
-    const bool terminal = ::isatty(STDERR_FILENO) != 0;
+int runScans(Measurements& measurements, const fs::path& program, const fs::path& outFolder,
+             const FolderLayout& layout, const std::vector<PendingScan>& scans,
+             const JobPlan& plan) {
+    const bool terminal = errorOutputRedrawsLines();
     const Clock::time_point batchStart = Clock::now();
     const int total = static_cast<int>(scans.size());
     std::vector<RunningScan> running;
@@ -112,37 +114,36 @@ int runScans(const fs::path& program, const fs::path& outFolder, const FolderLay
     while (next < scans.size() || !running.empty()) {
         while (static_cast<int>(running.size()) < plan.jobs && next < scans.size()) {
             const PendingScan& scan = scans[next++];
-            const fs::path folder = outFolder / scan.name;
+            const fs::path folder = outFolder / pathFromUtf8(scan.name);
             if (const std::optional<std::string> failure = clearScanFolder(folder, layout)) {
                 printError(*failure);
                 ++done;
                 continue;
             }
             if (!keepStatedResolution(folder, scan.path)) {
-                printError("impossible d'écrire « " + (folder / RESOLUTION_FILE).string() + " »");
+                printError("impossible d'écrire « " + utf8FromPath(folder / RESOLUTION_FILE) +
+                           " »");
             }
-            const pid_t pid = startMeasurement(program, scan.path, folder, plan.share);
-            if (pid < 0) {
+            const ChildId id = measurements.start(program, scan.path, folder, plan.share);
+            if (id < 0) {
                 printError("impossible de lancer section_measure pour « " + scan.name + " »");
                 ++done;
                 continue;
             }
-            running.push_back({pid, scan, Clock::now()});
+            running.push_back({id, scan, Clock::now()});
         }
         // The last scans may all have failed to start: nothing left to wait for.
         if (running.empty()) continue;
         if (terminal) report("", false);
 
-        const std::optional<FinishedChild> child = waitForChild(terminal ? 1000 : -1);
+        const std::optional<FinishedChild> child = measurements.waitForChild(terminal ? 1000 : -1);
         if (!child) continue;
         if (child->stopSignal != 0) {
-            std::vector<pid_t> pids;
-            for (const RunningScan& scan : running) pids.push_back(scan.pid);
-            stopChildren(pids, child->stopSignal);
+            measurements.stopAll(child->stopSignal);
             if (terminal) std::cerr << "\r\x1b[K" << std::flush;
             return child->stopSignal;
         }
-        if (child->pid == 0) {
+        if (child->id == 0) {
             // Children reaped behind our back: their scans keep no status, so they count as failed.
             printError(std::to_string(running.size()) +
                        " mesure(s) perdue(s) : " + runningNames(running));
@@ -150,24 +151,24 @@ int runScans(const fs::path& program, const fs::path& outFolder, const FolderLay
             continue;
         }
         const auto it = std::find_if(running.begin(), running.end(),
-                                     [&](const RunningScan& r) { return r.pid == child->pid; });
+                                     [&](const RunningScan& r) { return r.id == child->id; });
         if (it == running.end()) continue;
         const RunningScan finished = *it;
         running.erase(it);
         ++done;
 
-        const fs::path folder = outFolder / finished.scan.name;
+        const fs::path folder = outFolder / pathFromUtf8(finished.scan.name);
         // On disk before the status that vouches for it.
         syncToDisk(folder / layout.report);
         // Made while the other scans are still measured, not in a pass at the end.
         makeThumbnail(folder, layout.overview);
         if (!writeStatus(folder, {child->exitStatus, finished.scan.fingerprint})) {
-            printError("impossible d'écrire « " + (folder / STATUS_FILE).string() + " »");
+            printError("impossible d'écrire « " + utf8FromPath(folder / STATUS_FILE) + " »");
         }
         const bool measured = readScanFolder(folder, finished.scan.name, layout).measured();
         std::string line = finishedLine(done, total, finished.scan.name, child->exitStatus,
                                         measured, secondsSince(finished.start));
-        if (!measured) line += ", voir « " + (folder / ERRORS_FILE).string() + " »";
+        if (!measured) line += ", voir « " + utf8FromPath(folder / ERRORS_FILE) + " »";
         report(line, !measured);
     }
     if (terminal) std::cerr << "\r\x1b[K" << std::flush;

@@ -35,12 +35,13 @@ struct JobPlan {
 // of the memory the batch may use (MemAvailable and the cgroup limits) and of the cores.
 JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>& scans);
 
-// Measures every scan with `program`, plan.jobs at a time, each in outFolder/<name>/ cleared
-// of every file of `layout` first, and records each one's status there once it ends. Returns
-// the signal that stopped the batch (its children then ended too, without a status), or 0.
-int runScans(const std::filesystem::path& program, const std::filesystem::path& outFolder,
-             const FolderLayout& layout, const std::vector<PendingScan>& scans,
-             const JobPlan& plan);
+// Measures every scan with `program`, plan.jobs at a time, as `measurements`, each in
+// outFolder/<name>/ cleared of every file of `layout` first, and records each one's status there
+// once it ends. Returns the signal that stopped the batch (its children then ended too, without
+// a status), or 0.
+int runScans(Measurements& measurements, const std::filesystem::path& program,
+             const std::filesystem::path& outFolder, const FolderLayout& layout,
+             const std::vector<PendingScan>& scans, const JobPlan& plan);
 
 // "section_batch : message" on standard error.
 void printError(const std::string& message);

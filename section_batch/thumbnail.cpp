@@ -1,13 +1,13 @@
 #include "section_batch/thumbnail.h"
 
+#include "platform/files.h"
+#include "platform/machine.h"
+#include "platform/paths.h"
 #include "scan_input/image_header.h"
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <string>
 #include <system_error>
 
@@ -31,7 +31,7 @@ cv::Mat readReducedImage(const fs::path& path) {
     std::error_code error;
     if (!fs::is_regular_file(path, error)) return {};
     try {
-        return cv::imread(path.string(), decodeMode(readImageSizeFromHeader(path)));
+        return cv::imread(utf8FromPath(path), decodeMode(readImageSizeFromHeader(path)));
     } catch (const cv::Exception&) {
         return {};
     }
@@ -53,14 +53,15 @@ bool makeThumbnail(const fs::path& scanFolder, const std::string& overview) {
         cv::resize(image, small, cv::Size(THUMBNAIL_WIDTH, height), 0, 0, cv::INTER_AREA);
     }
     // Renamed into place, so the page never links a half-written thumbnail.
-    const fs::path temporary = scanFolder / ("vignette.tmp-" + std::to_string(::getpid()) + ".jpg");
+    const fs::path temporary =
+        scanFolder / ("vignette.tmp-" + std::to_string(processId()) + ".jpg");
     bool written = false;
     try {
-        written = cv::imwrite(temporary.string(), small, {cv::IMWRITE_JPEG_QUALITY, 85});
+        written = cv::imwrite(utf8FromPath(temporary), small, {cv::IMWRITE_JPEG_QUALITY, 85});
     } catch (const cv::Exception&) {
         written = false;
     }
-    if (!written || std::rename(temporary.c_str(), thumbnail.c_str()) != 0) {
+    if (!written || !replaceFile(temporary, thumbnail)) {
         fs::remove(temporary, error);
         return false;
     }
@@ -71,7 +72,7 @@ std::vector<ScanResult> withThumbnails(const fs::path& outFolder, std::vector<Sc
                                        const FolderLayout& layout) {
     for (ScanResult& result : results) {
         if (!result.holds(layout.overview) || result.holds(THUMBNAIL_FILE)) continue;
-        if (makeThumbnail(outFolder / result.scanName, layout.overview))
+        if (makeThumbnail(outFolder / pathFromUtf8(result.scanName), layout.overview))
             result.files.push_back(THUMBNAIL_FILE);
     }
     return results;

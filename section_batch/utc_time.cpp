@@ -1,9 +1,11 @@
 #include "section_batch/utc_time.h"
 
+#include "platform/machine.h"
+
 std::string utcTime(std::time_t time) {
     std::tm utc{};
     char text[32] = "";
-    if (::gmtime_r(&time, &utc) == nullptr) return "";
+    if (!utcFields(time, utc)) return "";
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
 }

@@ -117,12 +117,13 @@ bool runInto(const std::string& program, const std::vector<std::string>& argumen
     setup.output = output.value;
     setup.errors = errors.value;
     setup.job = job.value;
-    const std::optional<PROCESS_INFORMATION> child = startChild(setup);
+    const std::optional<StartedChild> child = startChild(setup);
     if (!child) {
         ADD_FAILURE() << "cannot run " << program << ": error " << ::GetLastError();
         return false;
     }
-    const Handle process{child->hProcess}, thread{child->hThread};
+    const Handle process{child->process.hProcess}, thread{child->process.hThread};
+    if (!child->inJob) ADD_FAILURE() << "the memory limit's job object was refused";
     ::WaitForSingleObject(process.value, INFINITE);
     DWORD code = 0;
     ::GetExitCodeProcess(process.value, &code);

@@ -86,8 +86,6 @@ std::vector<std::string> childEnvironment(const ChildShare& share) {
     return variables;
 }
 
-}  // namespace
-
 pid_t startMeasurement(const fs::path& program, const fs::path& scan, const fs::path& folder,
                        const ChildShare& share) {
     // Everything the child needs is prepared before fork.
@@ -138,22 +136,47 @@ pid_t startMeasurement(const fs::path& program, const fs::path& scan, const fs::
     ::_exit(NOT_STARTED);
 }
 
-void holdStopSignals() {
+}  // namespace
+
+struct Measurements::Children {
+    std::vector<pid_t> running;
+};
+
+Measurements::Measurements() : children_(std::make_unique<Children>()) {
+    // An ignored SIGCHLD, inherited from whoever started us, would make the children's
+    // statuses vanish.
+    std::signal(SIGCHLD, SIG_DFL);
     sigset_t held = stopSignals();
     sigaddset(&held, SIGCHLD);
     ::sigprocmask(SIG_BLOCK, &held, nullptr);
 }
 
-std::optional<FinishedChild> waitForChild(int timeoutMs) {
+Measurements::~Measurements() = default;
+
+ChildId Measurements::start(const fs::path& program, const fs::path& scan, const fs::path& folder,
+                            const ChildShare& share) {
+    const pid_t pid = startMeasurement(program, scan, folder, share);
+    if (pid > 0) children_->running.push_back(pid);
+    return pid;
+}
+
+std::optional<FinishedChild> Measurements::waitForChild(int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     sigset_t awaited = stopSignals();
     sigaddset(&awaited, SIGCHLD);
+    std::vector<pid_t>& running = children_->running;
     for (;;) {
         int waitStatus = 0;
         const pid_t pid = ::waitpid(-1, &waitStatus, WNOHANG);
-        if (pid > 0) return FinishedChild{pid, toExitStatus(waitStatus), 0};
+        if (pid > 0) {
+            running.erase(std::remove(running.begin(), running.end(), pid), running.end());
+            return FinishedChild{pid, toExitStatus(waitStatus), 0};
+        }
         if (pid < 0 && errno == EINTR) continue;
-        if (pid < 0) return FinishedChild{0, NOT_STARTED, 0};
+        if (pid < 0) {
+            running.clear();
+            return FinishedChild{0, NOT_STARTED, 0};
+        }
         // A held SIGCHLD stays pending until taken here, so no child's end slips between.
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
@@ -165,11 +188,12 @@ std::optional<FinishedChild> waitForChild(int timeoutMs) {
     }
 }
 
-void stopChildren(const std::vector<pid_t>& pids, int signal) {
-    for (const pid_t pid : pids) ::kill(pid, signal);
-    for (const pid_t pid : pids) {
+void Measurements::stopAll(int signal) {
+    for (const pid_t pid : children_->running) ::kill(pid, signal);
+    for (const pid_t pid : children_->running) {
         int waitStatus = 0;
         while (::waitpid(pid, &waitStatus, 0) < 0 && errno == EINTR) {
         }
     }
+    children_->running.clear();
 }

@@ -1,0 +1,14 @@
+// This machine and this process, as records and file names show them.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+// The machine's name ("node12"); empty when the system does not say.
+std::string hostName();
+
+// This process's id.
+long processId();
+
+// `time` as UTC calendar fields; false when it cannot be converted.
+bool utcFields(std::time_t time, std::tm& fields);

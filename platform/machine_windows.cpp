@@ -1,0 +1,16 @@
+#include "platform/machine.h"
+
+#include "platform/windows_text.h"
+
+#include <windows.h>
+
+std::string hostName() {
+    wchar_t name[256] = L"";
+    DWORD size = 256;
+    if (!::GetComputerNameExW(ComputerNameDnsHostname, name, &size)) return "";
+    return utf8FromWide(name);
+}
+
+long processId() { return static_cast<long>(::GetCurrentProcessId()); }
+
+bool utcFields(std::time_t time, std::tm& fields) { return ::gmtime_s(&fields, &time) == 0; }

@@ -65,7 +65,8 @@ std::vector<wchar_t> environmentBlock(const std::vector<std::string>& variables)
 }  // namespace
 
 std::optional<StartedChild> startChild(const ChildSetup& setup) {
-    std::wstring commandLine = quotedArgument(setup.program.wstring());
+    std::wstring commandLine = quotedArgument(
+        setup.commandName.empty() ? setup.program.wstring() : wideFromUtf8(setup.commandName));
     for (const std::string& argument : setup.arguments) {
         commandLine += L' ' + quotedArgument(wideFromUtf8(argument));
     }

@@ -22,6 +22,7 @@ bool setsVariable(const std::string& entry, const std::string& name);
 // What a child is started with. The handles are inherited, and only they; none may be null.
 struct ChildSetup {
     std::filesystem::path program;
+    std::string commandName;             // its name in the command line; empty: the program's path
     std::vector<std::string> arguments;  // after the program's name, UTF-8
     std::filesystem::path folder;        // where it runs; empty: here
     std::vector<std::string> environment;

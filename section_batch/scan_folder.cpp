@@ -215,11 +215,11 @@ ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
         if (fs::is_regular_file(folder / file, error)) result.files.push_back(file);
     }
     // A thumbnail older than its picture, or without it, shows something else.
+    // (The system's own stamps: libstdc++ tells Windows' modification times to the second only.)
     if (result.holds(THUMBNAIL_FILE)) {
-        const fs::file_time_type picture = fs::last_write_time(folder / layout.overview, error);
-        const bool pictureFound = !error;
-        const fs::file_time_type thumbnail = fs::last_write_time(folder / THUMBNAIL_FILE, error);
-        if (!pictureFound || error || thumbnail < picture) {
+        const std::optional<FileStamp> picture = fileStamp(folder / layout.overview);
+        const std::optional<FileStamp> thumbnail = fileStamp(folder / THUMBNAIL_FILE);
+        if (!picture || !thumbnail || thumbnail->modifiedNs < picture->modifiedNs) {
             result.files.erase(
                 std::find(result.files.begin(), result.files.end(), std::string(THUMBNAIL_FILE)));
         }

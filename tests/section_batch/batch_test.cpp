@@ -1,109 +1,28 @@
-// The batch driven end to end with a stand-in for section_measure: a small script that
+// The batch driven end to end with a stand-in for section_measure: a small program that
 // records how it was called, writes a report in the exact format, and fails on demand.
 #include "section_batch/run_record.h"
 #include "section_batch/scan_folder.h"
-#include "test_folder.h"
+#include "stand_in_batch.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <fstream>
 #include <map>
 #include <opencv2/core/version.hpp>
 #include <regex>
 #include <set>
+#include <thread>
 
 namespace fs = std::filesystem;
+using namespace test_support;
 
 namespace {
 
 const std::string batch = SECTION_BATCH_BINARY;
-
-// Scans named "echec..." fail with status 1, "tue..." are killed, "lent..." sleep; "fd..." list
-// their open descriptors and keep their memory share; the others get a report whose first value
-// is the length of their name, so rows can be told apart.
-void writeStandIn(const fs::path& folder, const fs::path& callLog) {
-    fs::create_directories(folder);
-    const fs::path script = folder / "section_measure";
-    writeBytes(script,
-               "#!/bin/sh\n"
-               "printf '%s\\n' \"$1\" >> '" +
-                   callLog.string() +
-                   "'\n"
-                   "echo \"argument=$1\"\n"
-                   "echo \"dossier=$(pwd -P)\"\n"
-                   "case \"$(basename \"$1\")\" in\n"
-                   "  echec*) echo 'pas de section ici' >&2; exit 1 ;;\n"
-                   "  tue*) kill -9 $$ ;;\n"
-                   "  lent*) echo $$ > pid.txt; exec sleep 60 ;;\n"
-                   "  fd*) ls /proc/$$/fd > fds.txt; printf %s \"$SECTION_BATCH_MEMORY_SHARE\" > "
-                   "part.txt; printf %s \"$OPENCV_FOR_THREADS_NUM\" > threads.txt ;;\n"
-                   "esac\n"
-                   "n=$(basename \"$1\" | wc -c)\n"
-                   "{\n"
-                   "printf '%s\\r\\n' 'Mesure;Angle/creux 1;Angle/creux 2;Angle/creux "
-                   "3;Angle/creux 4;Angle/creux 5'\n"
-                   "printf '%s\\r\\n' \"Rayon de courbure de l'angle (mm);$n,5;1;2;3;4;\"\n"
-                   "printf '%s\\r\\n' 'Rayon de courbure du creux (mm);5;6;7;8;9;'\n"
-                   "printf '%s\\r\\n' 'Profondeur du creux (mm);0,1;0,2;0,3;0,4;0,5;'\n"
-                   "printf '%s\\r\\n' 'Distance du creux avec le cercle circonscrit "
-                   "(mm);1,1;1,2;1,3;1,4;1,5;'\n"
-                   "printf '%s\\r\\n' 'Ratio de la  distance du creux  avec le cercle circonscrit "
-                   "avec le rayon du cercle (%);10;20;30;40;-0;'\n"
-                   "printf '%s\\r\\n' 'Largeur primocanne  (mm) : ;9,87'\n"
-                   "printf '%s\\r\\n' 'Diam\xC3\xA8tre cercle circonscrit  (mm) : ;10,46'\n"
-                   "printf '%s\\r\\n' 'Diam\xC3\xA8tre cercle inscrit  (mm) : ;1,23457e+06'\n"
-                   "} > mesures.csv\n");
-    ::chmod(script.c_str(), 0755);
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        result.push_back(text.substr(start, end - start));
-    }
-    return result;
-}
-
-std::vector<std::string> calledScans(const fs::path& callLog) {
-    std::vector<std::string> names;
-    for (const std::string& path : lines(readBytes(callLog))) {
-        names.push_back(fs::path(path).filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    fs::remove(callLog);
-    return names;
-}
-
-// section_batch copied beside the stand-in, where it looks first.
-struct Batch {
-    TestFolder folder;
-    fs::path scans = folder.path() / "scans";
-    fs::path bin = folder.path() / "bin";
-    fs::path callLog = folder.path() / "calls.txt";
-
-    explicit Batch(const std::string& name) : folder("section_batch_" + name) {
-        fs::create_directories(scans);
-        writeStandIn(bin, callLog);
-        fs::copy_file(batch, bin / "section_batch");
-    }
-    RunResult run(const std::vector<std::string>& arguments) {
-        RunOptions options;
-        options.folder = folder.path();
-        return runProgram("bin/section_batch", arguments, options);
-    }
-};
 
 }  // namespace
 
@@ -121,7 +40,7 @@ TEST(BatchWithStandIn, RunsEachScanInItsFolderAndGathersRowsStatusesAndStreams) 
 
     std::vector<std::string> folders;
     for (const fs::directory_entry& entry : fs::directory_iterator(out)) {
-        if (entry.is_directory()) folders.push_back(entry.path().filename().string());
+        if (entry.is_directory()) folders.push_back(entry.path().filename().u8string());
     }
     std::sort(folders.begin(), folders.end());
     const std::vector<std::string> scans{"a.jpg", "b c.png", "echec.jpg", "tue.TIF"};
@@ -129,16 +48,16 @@ TEST(BatchWithStandIn, RunsEachScanInItsFolderAndGathersRowsStatusesAndStreams) 
     EXPECT_EQ(folders, scans);
 
     // The child ran in its own folder, given the scan's absolute path, streams split.
-    const std::string console = readBytes(out / "b c.png" / "console.txt");
-    EXPECT_EQ(console, "argument=" + fs::canonical(b.scans / "b c.png").string() +
-                           "\ndossier=" + fs::canonical(out / "b c.png").string() + "\n");
-    EXPECT_EQ(readBytes(out / "echec.jpg" / "erreurs.txt"), "pas de section ici\n");
+    const std::string console = consoleText(out / "b c.png" / "console.txt");
+    EXPECT_EQ(console, "argument=" + fs::canonical(b.scans / "b c.png").u8string() +
+                           "\ndossier=" + fs::canonical(out / "b c.png").u8string() + "\n");
+    EXPECT_EQ(consoleText(out / "echec.jpg" / "erreurs.txt"), "pas de section ici\n");
     EXPECT_EQ(readBytes(out / "a.jpg" / "erreurs.txt"), "");
 
     const std::vector<std::vector<std::string>> rows = readCells(out / "toutes_mesures.csv");
     ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0].size(), 30u);
-    const std::vector<std::string> statuses{"0", "0", "1", "137"};
+    const std::vector<std::string> statuses{"0", "0", "1", std::to_string(crashedStatus())};
     for (std::size_t i = 0; i < scans.size(); ++i) {
         ASSERT_EQ(rows[i + 1].size(), 30u) << scans[i];
         EXPECT_EQ(rows[i + 1][0], scans[i]);
@@ -159,7 +78,8 @@ TEST(BatchWithStandIn, RunsEachScanInItsFolderAndGathersRowsStatusesAndStreams) 
     EXPECT_EQ(finishedLines, 4);
     EXPECT_NE(result.out.find("2 image(s) sur 4 en échec"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("echec.jpg (statut 1)"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("tue.TIF (statut 137)"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("tue.TIF (statut " + statuses[3] + ")"), std::string::npos)
+        << result.out;
     EXPECT_EQ(calledScans(b.callLog), scans);
 }
 
@@ -195,7 +115,7 @@ TEST(BatchWithStandIn, AFailedRerunLeavesNoEarlierReportBehind) {
     writeBytes(b.scans / "a.jpg", "x");
     ASSERT_EQ(b.run({"scans"}).status, 0);
     // The same name now fails: the old values must not come back in the table.
-    writeBytes(b.bin / "section_measure", "#!/bin/sh\nexit 4\n");
+    writeBytes(b.bin / "replacement.txt", "\n4\n");
     ASSERT_EQ(b.run({"--force", "scans"}).status, 1);
     const fs::path out = b.folder.path() / "resultats";
     EXPECT_FALSE(fs::exists(out / "a.jpg" / "mesures.csv"));
@@ -208,24 +128,23 @@ TEST(BatchWithStandIn, LooksForTheProgramAlongThePathWhenNoneIsBeside) {
     writeBytes(b.scans / "a.jpg", "x");
     const fs::path alone = b.folder.path() / "alone";
     fs::create_directories(alone);
-    fs::copy_file(batch, alone / "section_batch");
+    fs::copy_file(batch, alone / programFile("section_batch"));
 
-    RunOptions options;
-    options.folder = b.folder.path();
-    options.pathPrefix = b.bin.string();
+    RunOptions options = b.options();
+    options.pathPrefix = b.bin.u8string();
     EXPECT_EQ(runProgram("alone/section_batch", {"scans"}, options).status, 0);
     EXPECT_EQ(calledScans(b.callLog), std::vector<std::string>{"a.jpg"});
 
-    writeBytes(alone / "section_measure", "#!/bin/sh\necho beside\nexit 3\n");
-    ::chmod((alone / "section_measure").c_str(), 0755);
+    writeStandIn(alone);
+    writeBytes(alone / "replacement.txt", "beside\n3\n");
     EXPECT_EQ(runProgram("alone/section_batch", {"--force", "scans"}, options).status, 1);
-    EXPECT_EQ(readBytes(b.folder.path() / "resultats" / "a.jpg" / "console.txt"), "beside\n");
+    EXPECT_EQ(consoleText(b.folder.path() / "resultats" / "a.jpg" / "console.txt"), "beside\n");
     EXPECT_FALSE(fs::exists(b.callLog));
 
     // Without the program anywhere nothing can be measured.
-    fs::remove(alone / "section_measure");
+    fs::remove(alone / programFile("section_measure"));
     options.pathPrefix.clear();
-    options.environment = {{"PATH", "/nonexistent"}};
+    options.environment = {{"PATH", (b.folder.path() / "nonexistent").u8string()}};
     const RunResult missing = runProgram("alone/section_batch", {"scans"}, options);
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("section_measure introuvable"), std::string::npos) << missing.err;
@@ -297,21 +216,6 @@ TEST(BatchWithStandIn, MergeReadsSubfoldersAloneAndShowsInterruptedScans) {
     EXPECT_LT(page.find(">b.jpg<"), page.find(">a.jpg<"));
 }
 
-TEST(BatchWithStandIn, StatusesSurviveAnIgnoredChildSignalInheritedFromTheLauncher) {
-    Batch b("sigchld");
-    for (const char* name : {"a.jpg", "echec.jpg"}) writeBytes(b.scans / name, "x");
-    RunOptions options;
-    options.folder = b.folder.path();
-    const RunResult result =
-        runProgram("bash", {"-c", "trap '' CHLD; exec bin/section_batch scans"}, options);
-    EXPECT_EQ(result.status, 1);
-    const std::vector<std::vector<std::string>> rows =
-        readCells(b.folder.path() / "resultats" / "toutes_mesures.csv");
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[1][1], "0");
-    EXPECT_EQ(rows[2][1], "1");
-}
-
 TEST(BatchWithStandIn, ScansThatCannotStartAreNotWaitedFor) {
     Batch b("not_started");
     for (const char* name : {"a.jpg", "b.jpg"}) writeBytes(b.scans / name, "x");
@@ -329,14 +233,8 @@ TEST(BatchWithStandIn, ChildrenGetTheirThreeStreamsAloneAndTheirShareOfMemoryAnd
     writeBytes(b.scans / "fd.jpg", "x");
     ASSERT_EQ(b.run({"scans", "out"}).status, 0);
     const fs::path folder = b.folder.path() / "out" / "fd.jpg";
-    const std::vector<std::string> descriptors =
-        test_support::splitLines(readBytes(folder / "fds.txt"));
-    EXPECT_GE(descriptors.size(), 3u);
-    // The shell keeps its script at 10 or above.
-    for (const std::string& fd : descriptors) {
-        EXPECT_TRUE(std::stoi(fd) <= 2 || std::stoi(fd) >= 10)
-            << "descriptor " << fd << " inherited";
-    }
+    // Nothing beyond its three streams (listed on Linux only).
+    EXPECT_EQ(readBytes(folder / "fds.txt"), "");
     const std::string share = readBytes(folder / "part.txt");
     ASSERT_FALSE(share.empty());
     EXPECT_GT(std::stoull(share), 0u);
@@ -344,62 +242,34 @@ TEST(BatchWithStandIn, ChildrenGetTheirThreeStreamsAloneAndTheirShareOfMemoryAnd
     EXPECT_EQ(readBytes(folder / "threads.txt"), "1");
 }
 
-namespace {
-
-// Gone, or a zombie nobody waits for.
-bool ended(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return true;
-    const std::size_t close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
-}
-
-}  // namespace
-
 TEST(BatchWithStandIn, ChildrenEndWithTheBatchWhateverEndsIt) {
-    for (const int signal : {SIGTERM, SIGINT, SIGKILL}) {
-        SCOPED_TRACE("signal " + std::to_string(signal));
-        Batch b("stopped_" + std::to_string(signal));
+    for (const Ending& ending : endingsFromOutside()) {
+        SCOPED_TRACE(ending.name);
+        Batch b("stopped_" + ending.name);
         writeBytes(b.scans / "lent.jpg", "x");
         const fs::path pidFile = b.folder.path() / "out" / "lent.jpg" / "pid.txt";
-        const std::string program = (b.bin / "section_batch").string();
-        const std::string scans = b.scans.string();
-        const std::string out = (b.folder.path() / "out").string();
-        char* const arguments[] = {const_cast<char*>(program.c_str()),
-                                   const_cast<char*>(scans.c_str()), const_cast<char*>(out.c_str()),
-                                   nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        pid_t batchPid = 0;
-        ASSERT_EQ(posix_spawn(&batchPid, program.c_str(), &actions, nullptr, arguments, environ),
-                  0);
-        posix_spawn_file_actions_destroy(&actions);
+        BackgroundProgram started =
+            startInBackground("bin/section_batch", {b.scans.u8string(), "out"}, b.options());
+        ASSERT_NE(started.id, 0) << "the batch did not start";
 
-        pid_t sleeper = 0;
+        long sleeper = 0;
         for (int i = 0; i < 200 && sleeper == 0; ++i) {
             std::ifstream(pidFile) >> sleeper;
-            if (sleeper == 0) usleep(50000);
+            if (sleeper == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         ASSERT_GT(sleeper, 0) << "the stand-in never started";
         const auto stopped = std::chrono::steady_clock::now();
-        ::kill(batchPid, signal);
-        int waitStatus = 0;
-        ASSERT_EQ(::waitpid(batchPid, &waitStatus, 0), batchPid);
+        endFromOutside(started, ending);
+        const int status = waitForEnd(started);
         // The child, asleep for a minute, was stopped, not waited for to the end.
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - stopped;
-        EXPECT_LT(took.count(), 10.0) << "seconds from the signal to the batch's end";
-        if (signal == SIGKILL) {
-            EXPECT_TRUE(WIFSIGNALED(waitStatus));
-        } else {
-            ASSERT_TRUE(WIFEXITED(waitStatus)) << "killed by " << WTERMSIG(waitStatus);
-            EXPECT_EQ(WEXITSTATUS(waitStatus), 128 + signal);
+        EXPECT_LT(took.count(), 10.0) << "seconds from the ending to the batch's end";
+        if (ending.handled) {
+            EXPECT_EQ(status, 128 + ending.code);
         }
-        for (int i = 0; i < 100 && !ended(sleeper); ++i) usleep(50000);
-        EXPECT_TRUE(ended(sleeper)) << "the child outlived the batch";
-        ::kill(sleeper, SIGKILL);
+        for (int i = 0; i < 100 && !processHasEnded(sleeper); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_TRUE(processHasEnded(sleeper)) << "the child outlived the batch";
     }
 }
 
@@ -426,7 +296,7 @@ RunRecord newRecord(const fs::path& out, std::set<fs::path>& known) {
     EXPECT_TRUE(record) << added;
     if (!record) return {};
     // Named by the start, the host and a process id.
-    const std::string name = added.filename().string();
+    const std::string name = added.filename().u8string();
     EXPECT_TRUE(
         std::regex_match(name, std::regex("[0-9]{8}T[0-9]{6}Z_[A-Za-z0-9._-]*_[0-9]+\\.txt")))
         << name;
@@ -513,7 +383,7 @@ TEST(BatchOfARealScan, AScanThatFailsOnItsRerunKeepsNoPictureOfTheEarlierRun) {
     // scan states one), and no other.
     std::map<std::string, std::string> before;
     for (const fs::directory_entry& entry : fs::directory_iterator(out / "coupe.png")) {
-        before[entry.path().filename().string()] = readBytes(entry.path());
+        before[entry.path().filename().u8string()] = readBytes(entry.path());
     }
     std::set<std::string> owned;
     for (const std::string& file : ownedFiles(sectionMeasureLayout())) owned.insert(file);

@@ -53,7 +53,7 @@ TEST(NaturalOrder, DigitsCompareAsNumbersAndBytesBreakTies) {
 
 TEST(NaturalOrder, TheFolderListAndItsShardsFollowItAndCoverEveryScanOnce) {
     TestFolder folder("section_batch_natural");
-    for (const std::string& name : EXPECTED) writeBytes(folder.path() / name, "x");
+    for (const std::string& name : EXPECTED) writeBytes(folder.path() / fs::u8path(name), "x");
     const std::vector<std::string> listed = listScans(folder.path());
     EXPECT_EQ(listed, EXPECTED);
 

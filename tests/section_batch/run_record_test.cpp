@@ -1,9 +1,8 @@
 #include "section_batch/run_record.h"
+#include "platform/machine.h"
 #include "test_folder.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -91,7 +90,7 @@ TEST(RunRecord, OneFilePerRunNamedByStartHostAndProcessReadBackOldestFirst) {
     ASSERT_TRUE(writeRunRecord(folder.path(), later));
     ASSERT_TRUE(writeRunRecord(folder.path(), record));
     const fs::path records = folder.path() / RUN_RECORD_FOLDER;
-    EXPECT_TRUE(fs::exists(records / runRecordFileName(record, ::getpid())));
+    EXPECT_TRUE(fs::exists(records / runRecordFileName(record, processId())));
     // A damaged record and a temporary file left by a crash are passed over.
     writeBytes(records / "20261207T000000Z_x_1.txt", "version: 1.0.0\r\n");
     writeBytes(records / "20261207T000000Z_x_2.txt.tmp-2", formatRunRecord(record));

@@ -15,6 +15,13 @@ using test_support::RunResult;
 using test_support::TestFolder;
 using test_support::writeBytes;
 
+// A console text with its line ends as on Linux, "\n" alone (a Windows program writes CR LF).
+inline std::string consoleText(const std::filesystem::path& path) {
+    std::string text = readBytes(path);
+    for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) text.erase(at, 1);
+    return text;
+}
+
 // The lines of a CR LF text, each split at ";".
 inline std::vector<std::vector<std::string>> readCells(const std::filesystem::path& path) {
     std::vector<std::vector<std::string>> rows;

@@ -1,3 +1,4 @@
+#include "platform/machine.h"
 #include "section_batch/command_line.h"
 #include "section_batch/french_text.h"
 #include "section_batch/processes.h"
@@ -11,8 +12,6 @@
 #include "test_folder.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 #include <set>
 
@@ -144,7 +143,7 @@ TEST(StatusFile, ATemporaryFileOfTheSamePidOnAnotherHostIsLeftAlone) {
     TestFolder folder("section_batch_hosts");
     const fs::path status = folder.path() / STATUS_FILE;
     const fs::path theirs =
-        folder.path() / (std::string(STATUS_FILE) + ".tmp-" + std::to_string(::getpid()));
+        folder.path() / (std::string(STATUS_FILE) + ".tmp-" + std::to_string(processId()));
     fs::create_directories(theirs);
     writeBytes(theirs / "in use", "");
     ASSERT_TRUE(writeStatus(folder.path(), {0, {1, 2}}));
@@ -262,19 +261,21 @@ TEST(Processes, FindsTheMeasuringProgramBesideFirstThenAlongThePath) {
     const fs::path first = folder.path() / "first";
     const fs::path second = folder.path() / "second";
     for (const fs::path& dir : {beside, first, second}) fs::create_directories(dir);
-    const auto makeProgram = [](const fs::path& dir, bool executable) {
-        writeBytes(dir / "section_measure", "#!/bin/sh\n");
-        ::chmod((dir / "section_measure").c_str(), executable ? 0755 : 0644);
+    const std::string program = std::string("section_measure") + EXECUTABLE_SUFFIX;
+    const auto makeProgram = [&program](const fs::path& dir) {
+        writeBytes(dir / program, "#!/bin/sh\n");
+        fs::permissions(dir / program, fs::perms::owner_all);
     };
-    const std::string path = first.string() + "::" + second.string();
+    const std::string separator(1, test_support::pathListSeparator());
+    const std::string path = first.u8string() + separator + separator + second.u8string();
 
     EXPECT_FALSE(findMeasureProgram(beside, path));
-    makeProgram(second, true);
-    EXPECT_EQ(findMeasureProgram(beside, path), second / "section_measure");
-    makeProgram(first, false);  // not executable: passed over
-    EXPECT_EQ(findMeasureProgram(beside, path), second / "section_measure");
-    makeProgram(beside, true);
-    EXPECT_EQ(findMeasureProgram(beside, path), beside / "section_measure");
+    makeProgram(second);
+    EXPECT_EQ(findMeasureProgram(beside, path), second / program);
+    fs::create_directories(first / program);  // a folder of that name: passed over
+    EXPECT_EQ(findMeasureProgram(beside, path), second / program);
+    makeProgram(beside);
+    EXPECT_EQ(findMeasureProgram(beside, path), beside / program);
 }
 
 TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {

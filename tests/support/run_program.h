@@ -43,6 +43,45 @@ int exitStatusFor(int returned);
 // tests can set (a read-only attribute, or wine run as root).
 bool readOnlyFoldersHoldBack();
 
+// A program started and left to run, its streams going nowhere, until ended from outside.
+struct BackgroundProgram {
+    long id = 0;             // its process id; 0 when it could not be started
+    void* handle = nullptr;  // Windows: its process handle
+};
+BackgroundProgram startInBackground(const std::string& program,
+                                    const std::vector<std::string>& arguments,
+                                    const RunOptions& options = {});
+
+// A way to end a program from outside. POSIX: SIGTERM and SIGINT, which it may handle (its
+// status is then expected to be 128 + the signal), and SIGKILL, which it cannot. Windows:
+// TerminateProcess, which it cannot handle; the console's events cannot be sent where the tests
+// run (under wine, without a console).
+struct Ending {
+    std::string name;
+    int code = 0;          // the signal, or the exit code given
+    bool handled = false;  // the program may see it and end in its own way
+};
+std::vector<Ending> endingsFromOutside();
+void endFromOutside(const BackgroundProgram& program, const Ending& ending);
+
+// Waits for it to end: its exit status, or -1 when it was ended without a say.
+int waitForEnd(BackgroundProgram& program);
+
+// Whether the process of that id has ended (or lives on only as a zombie nobody waits for).
+bool processHasEnded(long id);
+
+// For a stand-in program: ends this process as a crash would, and the status the batch gives a
+// child ended so (POSIX: SIGKILL's 137; Windows: an access violation's, 128 + SIGSEGV).
+[[noreturn]] void endAsCrashed();
+int crashedStatus();
+
+// The files this process holds open beyond its three standard streams: POSIX, its descriptors
+// above 2; Windows lists none.
+std::vector<int> openFilesBeyondStandardStreams();
+
+// What separates the folders of the PATH: ':' on POSIX, ';' on Windows.
+char pathListSeparator();
+
 // Whether a program run with RunOptions::addressSpaceLimit sees that limit. POSIX: yes. Windows:
 // where the system reports a job object's limits to the processes in it (wine does not).
 bool memoryLimitsAreSeen();

@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <system_error>
 
@@ -181,5 +183,67 @@ int exitStatusFor(int returned) { return returned & 0xff; }
 bool readOnlyFoldersHoldBack() { return true; }
 
 bool memoryLimitsAreSeen() { return true; }
+
+BackgroundProgram startInBackground(const std::string& program,
+                                    const std::vector<std::string>& arguments,
+                                    const RunOptions& options) {
+    std::vector<std::string> argStrings{program};
+    argStrings.insert(argStrings.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> envStrings = childEnvironment(options);
+    const std::vector<char*> argv = pointers(argStrings), envp = pointers(envStrings);
+    const std::string executable = resolve(program);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int nowhere = ::open("/dev/null", O_RDWR);
+        if (nowhere < 0 || ::dup2(nowhere, 0) < 0 || ::dup2(nowhere, 1) < 0 ||
+            ::dup2(nowhere, 2) < 0) {
+            ::_exit(120);
+        }
+        if (!options.folder.empty() && ::chdir(options.folder.c_str()) != 0) ::_exit(121);
+        ::execve(executable.c_str(), argv.data(), envp.data());
+        ::_exit(124);
+    }
+    return {pid > 0 ? static_cast<long>(pid) : 0, nullptr};
+}
+
+std::vector<Ending> endingsFromOutside() {
+    return {{"SIGTERM", SIGTERM, true}, {"SIGINT", SIGINT, true}, {"SIGKILL", SIGKILL, false}};
+}
+
+void endFromOutside(const BackgroundProgram& program, const Ending& ending) {
+    ::kill(static_cast<pid_t>(program.id), ending.code);
+}
+
+int waitForEnd(BackgroundProgram& program) {
+    int status = 0;
+    while (::waitpid(static_cast<pid_t>(program.id), &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool processHasEnded(long id) {
+    std::ifstream stat("/proc/" + std::to_string(id) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return true;
+    const std::size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
+}
+
+void endAsCrashed() {
+    ::kill(::getpid(), SIGKILL);
+    ::_exit(128 + SIGKILL);
+}
+
+int crashedStatus() { return 128 + SIGKILL; }
+
+std::vector<int> openFilesBeyondStandardStreams() {
+    std::vector<int> open;
+    for (int fd = 3; fd < 1024; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1) open.push_back(fd);
+    }
+    return open;
+}
+
+char pathListSeparator() { return ':'; }
 
 }  // namespace test_support

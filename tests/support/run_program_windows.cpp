@@ -7,6 +7,7 @@
 // After windows.h, whose types it takes.
 #include <psapi.h>
 
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -46,13 +47,22 @@ std::vector<std::string> childEnvironment(const RunOptions& options) {
     return entries;
 }
 
-fs::path resolve(const std::string& program) {
-    if (program.find_first_of("/\\") != std::string::npos) return program;
-    wchar_t found[MAX_PATH];
-    const std::wstring name(program.begin(), program.end());
-    if (::SearchPathW(nullptr, name.c_str(), L".exe", MAX_PATH, found, nullptr) == 0)
-        return program;
-    return found;
+// As execve after chdir would find it: a relative path from the program's folder, with the
+// ".exe" a Windows program's name has; a bare name along the PATH.
+fs::path resolve(const std::string& program, const RunOptions& options) {
+    if (program.find_first_of("/\\") == std::string::npos) {
+        wchar_t found[MAX_PATH];
+        const std::wstring name(program.begin(), program.end());
+        if (::SearchPathW(nullptr, name.c_str(), L".exe", MAX_PATH, found, nullptr) == 0) {
+            return program;
+        }
+        return found;
+    }
+    fs::path path = fs::u8path(program);
+    if (!path.has_root_directory() && !options.folder.empty()) path = options.folder / path;
+    std::error_code error;
+    if (!fs::exists(path, error) && !path.has_extension()) path += ".exe";
+    return path;
 }
 
 // The capture files, in a folder of their own that the program never sees.
@@ -109,7 +119,8 @@ bool runInto(const std::string& program, const std::vector<std::string>& argumen
                                   sizeof limits);
     }
     ChildSetup setup;
-    setup.program = resolve(program);
+    setup.program = resolve(program, options);
+    setup.commandName = program;
     setup.arguments = arguments;
     setup.folder = options.folder;
     setup.environment = childEnvironment(options);
@@ -189,5 +200,59 @@ bool memoryLimitsAreSeen() {
     }();
     return seen;
 }
+
+BackgroundProgram startInBackground(const std::string& program,
+                                    const std::vector<std::string>& arguments,
+                                    const RunOptions& options) {
+    const Handle input{openInheritable("NUL", false)};
+    const Handle output{openInheritable("NUL", true)};
+    ChildSetup setup;
+    setup.program = resolve(program, options);
+    setup.commandName = program;
+    setup.arguments = arguments;
+    setup.folder = options.folder;
+    setup.environment = childEnvironment(options);
+    setup.input = input.value;
+    setup.output = output.value;
+    setup.errors = output.value;
+    const std::optional<StartedChild> child = startChild(setup);
+    if (!child) return {};
+    ::CloseHandle(child->process.hThread);
+    return {static_cast<long>(child->process.dwProcessId), child->process.hProcess};
+}
+
+std::vector<Ending> endingsFromOutside() { return {{"TerminateProcess", 1, false}}; }
+
+void endFromOutside(const BackgroundProgram& program, const Ending& ending) {
+    ::TerminateProcess(program.handle, static_cast<UINT>(ending.code));
+}
+
+int waitForEnd(BackgroundProgram& program) {
+    ::WaitForSingleObject(program.handle, INFINITE);
+    DWORD code = 0;
+    ::GetExitCodeProcess(program.handle, &code);
+    ::CloseHandle(program.handle);
+    program.handle = nullptr;
+    return static_cast<int>(code);
+}
+
+bool processHasEnded(long id) {
+    const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+    if (process == nullptr) return true;
+    const bool ended = ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    ::CloseHandle(process);
+    return ended;
+}
+
+void endAsCrashed() {
+    ::TerminateProcess(::GetCurrentProcess(), EXCEPTION_ACCESS_VIOLATION);
+    ::ExitProcess(EXCEPTION_ACCESS_VIOLATION);
+}
+
+int crashedStatus() { return 128 + SIGSEGV; }
+
+std::vector<int> openFilesBeyondStandardStreams() { return {}; }
+
+char pathListSeparator() { return ';'; }
 
 }  // namespace test_support

@@ -1,7 +1,8 @@
 # The Debian packages: `cpack -G DEB` in a build folder, or `bash tools/package.sh`.
 # plant-scan-tools: the programs, this documentation and the samples; plant-scan-tools-dev: the
 # library, its headers, CMake package and pkg-config file; python3-plantscan: the Python module.
-# On Windows the zip of the programs, `cpack -G ZIP` (tools/build_windows.sh).
+# On Windows the zip of the programs and their installer, `cpack -G ZIP` and `cpack -G NSIS`
+# (tools/build_windows.sh), from installer/NSIS.template.in.
 set(CPACK_PACKAGE_NAME plant-scan-tools)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Plant scan tools")
@@ -57,6 +58,14 @@ leaflet_crop, without their files.")
 endif()
 
 if(WIN32)
-  set(CPACK_COMPONENTS_ALL programs)
+  # The programs are all the Windows build installs: one piece.
+  set(CPACK_MONOLITHIC_INSTALL ON)
+  list(APPEND CMAKE_MODULE_PATH ${CMAKE_SOURCE_DIR}/installer)
+  set(CPACK_NSIS_PACKAGE_NAME "Plant scan tools")
+  set(CPACK_NSIS_DISPLAY_NAME "Plant scan tools ${PROJECT_VERSION}")
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY plant-scan-tools)
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY plant-scan-tools)
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  set(CPACK_NSIS_PATH_ENTRY_PROGRAM ${CMAKE_BINARY_DIR}/installer/path_entry.exe)
 endif()
 include(CPack)

@@ -2,7 +2,8 @@
 # Cross-builds the Windows programs on Debian 12: installs what is missing, builds OpenCV and the
 # image libraries once from the Debian source packages of the versions installed here (the ones
 # the Linux build uses) into a cache outside the clone, then the programs and their tests into
-# build-windows/ (the `windows` preset), and packs build-windows/plant-scan-tools-<version>-win64.zip.
+# build-windows/ (the `windows` preset), and packs build-windows/plant-scan-tools-<version>-win64.zip
+# and the installer build-windows/plant-scan-tools-<version>-win64.exe.
 #
 #   PLANT_WINDOWS_CACHE  where the libraries are built and kept
 #                        (default ~/.cache/plant-scan-tools/windows, or under $XDG_CACHE_HOME)
@@ -279,8 +280,8 @@ echo "== The Windows programs and tests"
 cd "$repo"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
-(cd build-windows && cpack -G ZIP >/dev/null)
-ls build-windows/plant-scan-tools-*-win64.zip
+(cd build-windows && cpack -G ZIP >/dev/null && cpack -G NSIS >/dev/null)
+ls build-windows/plant-scan-tools-*-win64.zip build-windows/plant-scan-tools-*-win64.exe
 # The wine prefix the tests run in, made now: its first start takes longer than ctest gives a
 # test program to list its tests.
 tools/wine_run.sh cmd.exe /c exit

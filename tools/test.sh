@@ -5,7 +5,8 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer (any report fails), then fuzzes each target
 # (the section pipeline and the byte parsers) for 15 s, then cross-builds the Windows programs and
 # runs their tests under wine (tools/build_windows.sh; the first build of OpenCV for Windows
-# takes about ten minutes). `--quick` stops after the plain suite.
+# takes about ten minutes), compares the Windows batch's files with the Linux batch's and tries
+# the installer. `--quick` stops after the plain suite.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/install_missing.sh"
 # Before the build, which skips the Python module without pybind11: the module, its tests
@@ -36,3 +37,6 @@ install_missing clang libclang-rt-14-dev
 echo "== The Windows programs, cross-built, and their tests under wine"
 bash "$repo/tools/build_windows.sh"
 ctest --preset windows -j"$(nproc)"
+echo "== The Windows batch against the Linux batch, and the installer"
+bash "$repo/tools/compare_batches.sh"
+bash "$repo/tools/test_installer.sh"

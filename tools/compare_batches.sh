@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# compare_batches.sh [FOLDER]: the Linux batch and the Windows batch (under wine) measure the same
+# scans, in a folder named "mesures été ł", and their outputs are compared file by file. Every
+# image, every mesures.csv and the table must be the same bytes, the consoles the same but for
+# CR LF; what may differ (the page, statut.txt, the run records) is listed with the reason.
+# Needs both builds (bash tools/test.sh --quick, bash tools/build_windows.sh). Exit status 1 when
+# a file that must be the same is not.
+set -euo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+work=${1:-$(mktemp -d)}
+scans="$work/mesures été ł"
+mkdir -p "$scans"
+
+# A plain scan, a colour-rich one, one in TIFF, one with nothing to measure, named as people do.
+generator="$repo/build/tools/scan_generator"
+"$generator" section "$scans/coupe ł_1.jpg" --width 600 --height 600 --seed 1 >/dev/null
+"$generator" section "$scans/coupe été_2.png" --width 700 --height 600 --seed 2 --rotation 20 \
+    --sensor-noise 3 --colour-cast 6 >/dev/null
+"$generator" section "$scans/coupe_10.tif" --width 500 --height 500 --seed 3 --hollow-depth 0.3 >/dev/null
+"$generator" leaflet "$scans/vide_3.jpg" --width 400 --height 300 --specks 0 >/dev/null
+
+(cd "$work" && "$repo/build/section_batch/section_batch" -j 2 "mesures été ł" linux >/dev/null 2>&1) || true
+(cd "$work" && "$repo/tools/wine_run.sh" "$repo/build-windows/section_batch/section_batch.exe" -j 2 \
+    "mesures été ł" windows >/dev/null 2>&1) || true
+
+same=0
+different=0
+while IFS= read -r -d '' file; do
+    relative=${file#"$work/linux/"}
+    other="$work/windows/$relative"
+    case "$relative" in
+        lancements/*) continue ;;  # named by the host and process: compared below
+        */console.txt | */erreurs.txt)
+            cmp -s <(tr -d '\r' < "$file") <(tr -d '\r' < "$other") && ok=1 || ok=0 ;;
+        *) cmp -s "$file" "$other" && ok=1 || ok=0 ;;
+    esac
+    if [ "$ok" = 1 ]; then
+        same=$((same + 1))
+        continue
+    fi
+    case "$relative" in
+        rapport.html) echo "differs, as it may: $relative (the times of the runs it shows)" ;;
+        */statut.txt) echo "differs, as it may: $relative ($(diff <(cat "$file") <(tr -d '\r' < "$other") | grep '^[<>]' | tr '\n' ' '))" ;;
+        *)
+            echo "DIFFERS: $relative"
+            different=$((different + 1)) ;;
+    esac
+done < <(find "$work/linux" -type f -print0 | sort -z)
+for side in linux windows; do
+    echo "run record ($side): $(tr -d '\r' < "$work/$side"/lancements/*.txt | grep -E '^(machine|commande|debut|fin):' | tr '\n' ' ')"
+done
+echo "$same files the same, $different that must be the same differ (in $work)"
+[ "$different" = 0 ]

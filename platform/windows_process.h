@@ -1,5 +1,5 @@
 // Starting a program on Windows: its command line, its environment, the handles it inherits
-// (Windows only; the test support's run_program_windows.cpp uses it).
+// (Windows only; section_batch's processes_windows.cpp and the test support use it).
 #pragma once
 
 #include <windows.h>

@@ -85,12 +85,12 @@ private_apt() {
 
 # Unpacks each source package once, into src/<package>-<version>.
 fetch_sources() {
-    local spec name version folder
+    local entry name version folder
     mkdir -p "$cache/src"
-    for spec in "${sources[@]}"; do
-        name=${spec%%=*}
-        version=${spec#*=}
-        folder=$(folder_of "$spec")
+    for entry in "${sources[@]}"; do
+        name=${entry%%=*}
+        version=${entry#*=}
+        folder=$(folder_of "$entry")
         [ -f "$folder/.unpacked" ] && continue
         [ -n "${apt_options+x}" ] || private_apt
         echo "== Fetching the source of $name $version"
@@ -125,8 +125,8 @@ fetch_sources() {
     done
     # Sources of versions no longer asked for.
     for folder in "$cache"/src/*; do
-        for spec in "${sources[@]}"; do
-            [ "$folder" = "$(folder_of "$spec")" ] && continue 2
+        for entry in "${sources[@]}"; do
+            [ "$folder" = "$(folder_of "$entry")" ] && continue 2
         done
         rm -rf "$folder"
     done
@@ -143,9 +143,9 @@ folder_of() {
 
 # The folder of a source package, by its name.
 src_of() {
-    local spec
-    for spec in "${sources[@]}"; do
-        [ "${spec%%=*}" = "$1" ] && { folder_of "$spec"; return; }
+    local entry
+    for entry in "${sources[@]}"; do
+        [ "${entry%%=*}" = "$1" ] && { folder_of "$entry"; return; }
     done
 }
 

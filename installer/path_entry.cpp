@@ -52,9 +52,9 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring changed =
         action == L"add" ? withFolder(path, argv[2]) : withoutFolder(path, argv[2]);
     if (changed != path) {
-        error = ::RegSetValueExW(key, L"Path", 0, type,
-                                 reinterpret_cast<const BYTE*>(changed.c_str()),
-                                 static_cast<DWORD>((changed.size() + 1) * sizeof(wchar_t)));
+        error =
+            ::RegSetValueExW(key, L"Path", 0, type, reinterpret_cast<const BYTE*>(changed.c_str()),
+                             static_cast<DWORD>((changed.size() + 1) * sizeof(wchar_t)));
     }
     ::RegCloseKey(key);
     if (error != ERROR_SUCCESS) return fail("cannot write the PATH", error);

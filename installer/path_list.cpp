@@ -54,9 +54,8 @@ std::wstring withFolder(const std::wstring& path, const std::wstring& folder) {
 
 std::wstring withoutFolder(const std::wstring& path, const std::wstring& folder) {
     std::vector<std::wstring> parts = entries(path);
-    const auto kept = std::remove_if(parts.begin(), parts.end(), [&folder](const std::wstring& e) {
-        return names(e, folder);
-    });
+    const auto kept = std::remove_if(parts.begin(), parts.end(),
+                                     [&folder](const std::wstring& e) { return names(e, folder); });
     if (kept == parts.end()) return path;
     parts.erase(kept, parts.end());
     return joined(parts);

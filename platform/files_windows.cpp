@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include "platform/windows_text.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -9,35 +11,29 @@ namespace {
 // 100 ns intervals from 1601-01-01 to 1970-01-01.
 constexpr std::int64_t WINDOWS_TO_UNIX_EPOCH = 116444736000000000;
 
-struct File {
-    HANDLE handle;
-    ~File() {
-        if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
-    }
-};
-
 }  // namespace
 
 bool writeToDisk(const std::filesystem::path& path, const std::string& text) {
-    File file{::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.handle == INVALID_HANDLE_VALUE) return false;
+    const OwnedHandle file{::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (file.value == INVALID_HANDLE_VALUE) return false;
     std::size_t written = 0;
     while (written < text.size()) {
         DWORD n = 0;
         const DWORD chunk =
             static_cast<DWORD>(std::min<std::size_t>(text.size() - written, 1u << 30));
-        if (!::WriteFile(file.handle, text.data() + written, chunk, &n, nullptr) || n == 0) break;
+        if (!::WriteFile(file.value, text.data() + written, chunk, &n, nullptr) || n == 0) break;
         written += n;
     }
-    return written == text.size() && ::FlushFileBuffers(file.handle);
+    return written == text.size() && ::FlushFileBuffers(file.value);
 }
 
 bool syncToDisk(const std::filesystem::path& path) {
     // Flushing needs a handle that may write.
-    File file{::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    return file.handle != INVALID_HANDLE_VALUE && ::FlushFileBuffers(file.handle);
+    const OwnedHandle file{::CreateFileW(path.c_str(), GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr)};
+    return file.value != INVALID_HANDLE_VALUE && ::FlushFileBuffers(file.value);
 }
 
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {

@@ -102,13 +102,6 @@ std::vector<std::string> childEnvironment(const ChildShare& share) {
     return variables;
 }
 
-struct Handle {
-    HANDLE value;
-    ~Handle() {
-        if (value != nullptr && value != INVALID_HANDLE_VALUE) ::CloseHandle(value);
-    }
-};
-
 }  // namespace
 
 std::optional<fs::path> findMeasureProgram(const fs::path& ownFolder,
@@ -172,9 +165,9 @@ Measurements::~Measurements() {
 
 ChildId Measurements::start(const fs::path& program, const fs::path& scan, const fs::path& folder,
                             const ChildShare& share) {
-    const Handle input{openInheritable("NUL", false)};
-    const Handle console{openInheritable(folder / CONSOLE_FILE, true)};
-    const Handle errors{openInheritable(folder / ERRORS_FILE, true)};
+    const OwnedHandle input{openInheritable("NUL", false)};
+    const OwnedHandle console{openInheritable(folder / CONSOLE_FILE, true)};
+    const OwnedHandle errors{openInheritable(folder / ERRORS_FILE, true)};
     // As a program that cannot be executed on Linux: its status says so, and why where it can.
     const auto notStarted = [this](HANDLE errorFile, const std::string& message) {
         DWORD written = 0;

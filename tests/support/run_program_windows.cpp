@@ -1,6 +1,7 @@
 #include "support/run_program.h"
 
 #include "platform/windows_process.h"
+#include "platform/windows_text.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -89,27 +90,20 @@ private:
     fs::path folder_;
 };
 
-struct Handle {
-    HANDLE value;
-    ~Handle() {
-        if (value != nullptr && value != INVALID_HANDLE_VALUE) ::CloseHandle(value);
-    }
-};
-
 // Runs the program with its streams going to "out" and "err" in `capture`, and waits for it.
 bool runInto(const std::string& program, const std::vector<std::string>& arguments,
              const RunOptions& options, const fs::path& capture, RunResult& run) {
-    const Handle input{openInheritable("NUL", false)};
-    const Handle output{openInheritable(capture / "out", true)};
-    const Handle errors{openInheritable(capture / "err", true)};
+    const OwnedHandle input{openInheritable("NUL", false)};
+    const OwnedHandle output{openInheritable(capture / "out", true)};
+    const OwnedHandle errors{openInheritable(capture / "err", true)};
     if (input.value == INVALID_HANDLE_VALUE || output.value == INVALID_HANDLE_VALUE ||
         errors.value == INVALID_HANDLE_VALUE) {
         ADD_FAILURE() << "cannot open the capture files: error " << ::GetLastError();
         return false;
     }
     // A memory limit is a job object's limit on each of its processes.
-    const Handle job{options.addressSpaceLimit != 0 ? ::CreateJobObjectW(nullptr, nullptr)
-                                                    : nullptr};
+    const OwnedHandle job{options.addressSpaceLimit != 0 ? ::CreateJobObjectW(nullptr, nullptr)
+                                                         : nullptr};
     if (job.value != nullptr) {
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
         limits.BasicLimitInformation.LimitFlags =
@@ -133,7 +127,7 @@ bool runInto(const std::string& program, const std::vector<std::string>& argumen
         ADD_FAILURE() << "cannot run " << program << ": error " << ::GetLastError();
         return false;
     }
-    const Handle process{child->process.hProcess}, thread{child->process.hThread};
+    const OwnedHandle process{child->process.hProcess}, thread{child->process.hThread};
     if (!child->inJob) ADD_FAILURE() << "the memory limit's job object was refused";
     ::WaitForSingleObject(process.value, INFINITE);
     DWORD code = 0;
@@ -204,8 +198,8 @@ bool memoryLimitsAreSeen() {
 BackgroundProgram startInBackground(const std::string& program,
                                     const std::vector<std::string>& arguments,
                                     const RunOptions& options) {
-    const Handle input{openInheritable("NUL", false)};
-    const Handle output{openInheritable("NUL", true)};
+    const OwnedHandle input{openInheritable("NUL", false)};
+    const OwnedHandle output{openInheritable("NUL", true)};
     ChildSetup setup;
     setup.program = resolve(program, options);
     setup.commandName = program;

@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # compare_batches.sh [FOLDER]: the Linux batch and the Windows batch (under wine) measure the same
-# scans, in a folder named "mesures été ł", and their outputs are compared file by file. Every
+# scans, in a folder named "mesures été ł" (in FOLDER, kept; by default a temporary one), and
+# their outputs are compared file by file. Every
 # image, every mesures.csv and the table must be the same bytes, the consoles the same but for
 # CR LF; what may differ (the page, statut.txt, the run records) is listed with the reason.
 # Needs both builds (bash tools/test.sh --quick, bash tools/build_windows.sh). Exit status 1 when
 # a file that must be the same is not.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-work=${1:-$(mktemp -d)}
+if [ -n "${1:-}" ]; then
+    work=$1
+else
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+fi
 scans="$work/mesures été ł"
 mkdir -p "$scans"
 
@@ -49,5 +55,5 @@ done < <(find "$work/linux" -type f -print0 | sort -z)
 for side in linux windows; do
     echo "run record ($side): $(tr -d '\r' < "$work/$side"/lancements/*.txt | grep -E '^(machine|commande|debut|fin):' | tr '\n' ' ')"
 done
-echo "$same files the same, $different that must be the same differ (in $work)"
+echo "$same files the same, $different that must be the same differ"
 [ "$different" = 0 ]

@@ -1,4 +1,4 @@
-#include "section_batch/atomic_file.h"
+#include "batch/atomic_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

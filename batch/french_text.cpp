@@ -1,7 +1,7 @@
-#include "section_batch/french_text.h"
+#include "batch/french_text.h"
 
-#include "section_batch/processes.h"
-#include "section_batch/utc_time.h"
+#include "batch/processes.h"
+#include "batch/utc_time.h"
 
 #include <algorithm>
 #include <charconv>

@@ -2,7 +2,7 @@
 // words for a scan's outcome. The progress line, the summary and the page all take them here.
 #pragma once
 
-#include "section_batch/scan_folder.h"
+#include "batch/scan_folder.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "section_batch/html.h"
+#include "batch/html.h"
 
 namespace {
 

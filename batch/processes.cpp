@@ -1,7 +1,7 @@
-#include "section_batch/processes.h"
+#include "batch/processes.h"
 
+#include "batch/scan_folder.h"
 #include "resources/memory_need.h"
-#include "section_batch/scan_folder.h"
 
 #include <fcntl.h>
 #include <sys/prctl.h>

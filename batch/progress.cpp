@@ -1,6 +1,6 @@
-#include "section_batch/progress.h"
+#include "batch/progress.h"
 
-#include "section_batch/french_text.h"
+#include "batch/french_text.h"
 
 std::string progressLine(int done, int total, const std::string& currentScan,
                          double elapsedSeconds) {

@@ -1,11 +1,11 @@
-#include "section_batch/results_page.h"
+#include "batch/results_page.h"
 
-#include "section_batch/atomic_file.h"
-#include "section_batch/french_text.h"
-#include "section_batch/html.h"
-#include "section_batch/statistics.h"
-#include "section_batch/table.h"
-#include "section_batch/utc_time.h"
+#include "batch/atomic_file.h"
+#include "batch/french_text.h"
+#include "batch/html.h"
+#include "batch/statistics.h"
+#include "batch/table.h"
+#include "batch/utc_time.h"
 #include "section_measure/report_layout.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // and sent.
 #pragma once
 
-#include "section_batch/scan_folder.h"
+#include "batch/scan_folder.h"
 
 #include <filesystem>
 #include <string>

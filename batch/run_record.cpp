@@ -1,10 +1,10 @@
-#include "section_batch/run_record.h"
+#include "batch/run_record.h"
 
+#include "batch/atomic_file.h"
+#include "batch/processes.h"
+#include "batch/utc_time.h"
 #include "plant_scan_tools/version.h"
 #include "resources/resources.h"
-#include "section_batch/atomic_file.h"
-#include "section_batch/processes.h"
-#include "section_batch/utc_time.h"
 
 #include <opencv2/core/utility.hpp>
 

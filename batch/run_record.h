@@ -2,7 +2,7 @@
 // SORTIE/lancements/: which version, library, machine and options made the results.
 #pragma once
 
-#include "section_batch/command_line.h"
+#include "batch/command_line.h"
 
 #include <ctime>
 #include <filesystem>

@@ -1,7 +1,7 @@
-#include "section_batch/scan_folder.h"
+#include "batch/scan_folder.h"
 
+#include "batch/atomic_file.h"
 #include "resources/resources.h"
-#include "section_batch/atomic_file.h"
 #include "section_measure/constants.h"
 #include "section_measure/report_layout.h"
 

@@ -1,12 +1,12 @@
-#include "section_batch/scheduler.h"
+#include "batch/scheduler.h"
 
+#include "batch/atomic_file.h"
+#include "batch/processes.h"
+#include "batch/progress.h"
+#include "batch/thumbnail.h"
 #include "resources/memory_need.h"
 #include "resources/resources.h"
 #include "scan_input/image_header.h"
-#include "section_batch/atomic_file.h"
-#include "section_batch/processes.h"
-#include "section_batch/progress.h"
-#include "section_batch/thumbnail.h"
 
 #include <opencv2/imgcodecs.hpp>
 

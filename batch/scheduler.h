@@ -1,8 +1,8 @@
 // How many scans run at once, and running them: start, wait, record, report progress.
 #pragma once
 
-#include "section_batch/processes.h"
-#include "section_batch/scan_folder.h"
+#include "batch/processes.h"
+#include "batch/scan_folder.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "section_batch/statistics.h"
+#include "batch/statistics.h"
 
 #include <algorithm>
 #include <cmath>

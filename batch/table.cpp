@@ -1,4 +1,4 @@
-#include "section_batch/table.h"
+#include "batch/table.h"
 
 #include "section_measure/report_layout.h"
 

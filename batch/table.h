@@ -2,7 +2,7 @@
 // columns the report's layout names.
 #pragma once
 
-#include "section_batch/scan_folder.h"
+#include "batch/scan_folder.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "section_batch/thumbnail.h"
+#include "batch/thumbnail.h"
 
 #include "scan_input/image_header.h"
 

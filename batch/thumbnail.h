@@ -2,7 +2,7 @@
 // wide, for the results page.
 #pragma once
 
-#include "section_batch/scan_folder.h"
+#include "batch/scan_folder.h"
 
 #include <filesystem>
 #include <string>

@@ -1,4 +1,4 @@
-#include "section_batch/utc_time.h"
+#include "batch/utc_time.h"
 
 std::string utcTime(std::time_t time) {
     std::tm utc{};

@@ -1,17 +1,17 @@
 // section_batch SCANS [OUT]: measures every scan of a folder with section_measure, several at
 // once, and gathers their values into OUT/toutes_mesures.csv (see helpText for the details).
-#include "section_batch/atomic_file.h"
-#include "section_batch/command_line.h"
-#include "section_batch/french_text.h"
-#include "section_batch/processes.h"
-#include "section_batch/results_page.h"
-#include "section_batch/run_record.h"
-#include "section_batch/scan_folder.h"
-#include "section_batch/scans.h"
-#include "section_batch/scheduler.h"
-#include "section_batch/table.h"
-#include "section_batch/thumbnail.h"
-#include "section_batch/utc_time.h"
+#include "batch/atomic_file.h"
+#include "batch/command_line.h"
+#include "batch/french_text.h"
+#include "batch/processes.h"
+#include "batch/results_page.h"
+#include "batch/run_record.h"
+#include "batch/scan_folder.h"
+#include "batch/scans.h"
+#include "batch/scheduler.h"
+#include "batch/table.h"
+#include "batch/thumbnail.h"
+#include "batch/utc_time.h"
 
 #include <algorithm>
 #include <csignal>

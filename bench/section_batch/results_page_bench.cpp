@@ -1,9 +1,9 @@
 // The CPU time section_batch adds per scan for the results page (one thumbnail, and a share of
 // the page) against the CPU time of measuring that scan with section_measure.
 //   results_page_bench [SIZE...]   generated scans of SIZE x SIZE pixels (default 1000 2000)
-#include "section_batch/results_page.h"
-#include "section_batch/scan_folder.h"
-#include "section_batch/thumbnail.h"
+#include "batch/results_page.h"
+#include "batch/scan_folder.h"
+#include "batch/thumbnail.h"
 #include "tools/scan_synth.h"
 
 #include <opencv2/imgcodecs.hpp>

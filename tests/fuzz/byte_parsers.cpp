@@ -1,9 +1,9 @@
 #include "byte_parsers.h"
 
+#include "batch/results_page.h"
+#include "batch/scan_folder.h"
 #include "scan_input/image_header.h"
 #include "scan_input/jpeg_markers.h"
-#include "section_batch/results_page.h"
-#include "section_batch/scan_folder.h"
 #include "section_measure/report_layout.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // The batch driven end to end with a stand-in for section_measure: a small script that
 // records how it was called, writes a report in the exact format, and fails on demand.
-#include "section_batch/run_record.h"
-#include "section_batch/scan_folder.h"
+#include "batch/run_record.h"
+#include "batch/scan_folder.h"
 #include "test_folder.h"
 #include "tools/scan_synth.h"
 

@@ -1,7 +1,7 @@
-#include "section_batch/results_page.h"
-#include "section_batch/french_text.h"
-#include "section_batch/statistics.h"
-#include "section_batch/thumbnail.h"
+#include "batch/results_page.h"
+#include "batch/french_text.h"
+#include "batch/statistics.h"
+#include "batch/thumbnail.h"
 #include "section_measure/report_layout.h"
 #include "test_folder.h"
 

@@ -1,4 +1,4 @@
-#include "section_batch/run_record.h"
+#include "batch/run_record.h"
 #include "test_folder.h"
 
 #include <gtest/gtest.h>

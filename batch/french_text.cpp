@@ -48,26 +48,24 @@ std::string frenchTime(const std::string& utc) {
            utc.substr(11, 8);
 }
 
-std::string exitStatusWords(int exitStatus) {
-    switch (exitStatus) {
-        case 0: return "mesure complète";
-        case 1: return "pas de section mesurable";
-        case 2: return "image absente ou illisible";
-        case 3: return "un fichier n'a pas pu être écrit";
-        case 4: return "erreur d'OpenCV ou mémoire épuisée";
-        case NOT_STARTED: return "section_measure n'a pas pu être lancé";
-        default: break;
-    }
+std::string exitStatusWords(int exitStatus, const FolderLayout& layout) {
+    const auto own = layout.statusWords.find(exitStatus);
+    if (own != layout.statusWords.end()) return own->second;
+    if (exitStatus == NOT_STARTED) return layout.program + " n'a pas pu être lancé";
     if (exitStatus > 128) return "arrêté par le signal " + std::to_string(exitStatus - 128);
     return "statut inconnu";
 }
 
-std::string outcomeWords(const ScanResult& result) {
+std::string reportMissingWords(const FolderLayout& layout) {
+    return "« " + layout.report + " » absent ou incomplet";
+}
+
+std::string outcomeWords(const ScanResult& result, const FolderLayout& layout) {
     if (!result.exitStatus) return "pas de statut (mesure interrompue ou en cours)";
     const int status = *result.exitStatus;
-    if (result.measured()) return exitStatusWords(status);
-    if (status == 0) return std::string("statut 0 mais ") + REPORT_MISSING_WORDS;
-    return exitStatusWords(status) + " (statut " + std::to_string(status) + ")";
+    if (result.measured()) return exitStatusWords(status, layout);
+    if (status == 0) return "statut 0 mais " + reportMissingWords(layout);
+    return exitStatusWords(status, layout) + " (statut " + std::to_string(status) + ")";
 }
 
 std::string resolutionWords(const StatedResolution& stated, double usedDpi) {

@@ -21,16 +21,16 @@ std::string frenchDuration(double seconds);
 // as it is.
 std::string frenchTime(const std::string& utc);
 
-// What a status of the measuring program means: "pas de section mesurable", "arrêté par le
-// signal 9"...
-std::string exitStatusWords(int exitStatus);
+// What a status of the measuring program means: its own words ("pas de section mesurable"),
+// then the batch's: "section_measure n'a pas pu être lancé", "arrêté par le signal 9"...
+std::string exitStatusWords(int exitStatus, const FolderLayout& layout);
 
-// A status 0 whose report does not read back whole.
-inline constexpr const char* REPORT_MISSING_WORDS = "« mesures.csv » absent ou incomplet";
+// A status 0 whose report does not read back whole: "« mesures.csv » absent ou incomplet".
+std::string reportMissingWords(const FolderLayout& layout);
 
 // The outcome of a scan as its folder tells it: "mesure complète", "pas de section mesurable
 // (statut 1)", "pas de statut (mesure interrompue ou en cours)"...
-std::string outcomeWords(const ScanResult& result);
+std::string outcomeWords(const ScanResult& result, const FolderLayout& layout);
 
 // "résolution déclarée : 600 dpi, mesurée comme 1200 dpi", with the height's when it differs.
 std::string resolutionWords(const StatedResolution& stated, double usedDpi);

@@ -67,5 +67,9 @@ std::string escapeHtml(const std::string& text) {
 }
 
 std::string folderFileUrl(const std::string& folder, const std::string& file) {
-    return percentEncode(folder) + "/" + file;
+    std::string url = percentEncode(folder);
+    std::size_t start = 0;
+    for (std::size_t slash; (slash = file.find('/', start)) != std::string::npos; start = slash + 1)
+        url += "/" + percentEncode(file.substr(start, slash - start));
+    return url + "/" + percentEncode(file.substr(start));
 }

@@ -47,6 +47,7 @@ Html element(const char* tag, const Html& content);
 // Text made safe for HTML content and for an attribute value between double quotes.
 std::string escapeHtml(const std::string& text);
 
-// A relative URL of a file in a folder named after a scan: the name percent-encoded, so that
-// "#", "%", "?" or a space in it stay part of the path.
+// A relative URL of a file (which may lie in a subfolder, "PETALES/a.jpg_0.jpg") in a folder
+// named after a scan: each name percent-encoded, so that "#", "%", "?" or a space in it stay
+// part of the path.
 std::string folderFileUrl(const std::string& folder, const std::string& file);

@@ -39,9 +39,8 @@ int toExitStatus(int waitStatus) {
 
 }  // namespace
 
-std::optional<fs::path> findMeasureProgram(const fs::path& ownFolder,
-                                           const std::string& pathVariable) {
-    const std::string name = "section_measure";
+std::optional<fs::path> findProgram(const std::string& name, const fs::path& ownFolder,
+                                    const std::string& pathVariable) {
     if (isExecutableFile(ownFolder / name)) return fs::absolute(ownFolder / name);
     std::size_t start = 0;
     for (;;) {
@@ -54,11 +53,13 @@ std::optional<fs::path> findMeasureProgram(const fs::path& ownFolder,
     }
 }
 
-fs::path ownFolder() {
+fs::path ownExecutable() {
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::path() : self.parent_path();
+    return error ? fs::path() : self;
 }
+
+fs::path ownFolder() { return ownExecutable().parent_path(); }
 
 namespace {
 
@@ -88,14 +89,15 @@ std::vector<std::string> childEnvironment(const ChildShare& share) {
 
 }  // namespace
 
-pid_t startMeasurement(const fs::path& program, const fs::path& scan, const fs::path& folder,
-                       const ChildShare& share) {
+pid_t startMeasurement(const fs::path& program, const std::vector<std::string>& arguments,
+                       const fs::path& folder, const ChildShare& share) {
     // Everything the child needs is prepared before fork.
     const std::string programText = program.string();
-    const std::string scanText = scan.string();
     const std::string folderText = folder.string();
-    char* const arguments[] = {const_cast<char*>(programText.c_str()),
-                               const_cast<char*>(scanText.c_str()), nullptr};
+    std::vector<char*> argumentList{const_cast<char*>(programText.c_str())};
+    for (const std::string& argument : arguments)
+        argumentList.push_back(const_cast<char*>(argument.c_str()));
+    argumentList.push_back(nullptr);
     const std::vector<std::string> variables = childEnvironment(share);
     std::vector<char*> environment;
     for (const std::string& variable : variables) {
@@ -114,7 +116,7 @@ pid_t startMeasurement(const fs::path& program, const fs::path& scan, const fs::
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
     if (::chdir(folderText.c_str()) != 0) {
-        writeRaw(STDERR_FILENO, "section_batch : impossible d'entrer dans le dossier du scan\n");
+        writeRaw(STDERR_FILENO, "impossible d'entrer dans le dossier du scan\n");
         ::_exit(NOT_STARTED);
     }
     // Close-on-exec: the program gets its three streams and no stray copies of them.
@@ -123,7 +125,7 @@ pid_t startMeasurement(const fs::path& program, const fs::path& scan, const fs::
     const int errors = ::open(ERRORS_FILE, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (input < 0 || console < 0 || errors < 0 || ::dup2(input, STDIN_FILENO) < 0 ||
         ::dup2(console, STDOUT_FILENO) < 0 || ::dup2(errors, STDERR_FILENO) < 0) {
-        writeRaw(STDERR_FILENO, "section_batch : impossible de créer console.txt ou erreurs.txt\n");
+        writeRaw(STDERR_FILENO, "impossible de créer console.txt ou erreurs.txt\n");
         ::_exit(NOT_STARTED);
     }
     // Nor any descriptor section_batch itself inherited without close-on-exec.
@@ -131,8 +133,8 @@ pid_t startMeasurement(const fs::path& program, const fs::path& scan, const fs::
         for (long fd = 3, last = ::sysconf(_SC_OPEN_MAX); fd < last; ++fd)
             ::close(static_cast<int>(fd));
     }
-    ::execve(programText.c_str(), arguments, environment.data());
-    writeRaw(STDERR_FILENO, "section_batch : impossible de lancer section_measure : ");
+    ::execve(programText.c_str(), argumentList.data(), environment.data());
+    writeRaw(STDERR_FILENO, "impossible de lancer ");
     writeRaw(STDERR_FILENO, programText.c_str());
     writeRaw(STDERR_FILENO, "\n");
     ::_exit(NOT_STARTED);

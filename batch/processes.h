@@ -1,4 +1,4 @@
-// Running section_measure as child processes.
+// Running the measuring program as child processes.
 #pragma once
 
 #include <sys/types.h>
@@ -9,10 +9,14 @@
 #include <string>
 #include <vector>
 
-// Beside section_batch first, then along the PATH (colon-separated, an empty entry being the
-// current folder); the path returned is absolute.
-std::optional<std::filesystem::path> findMeasureProgram(const std::filesystem::path& ownFolder,
-                                                        const std::string& pathVariable);
+// The program `name` beside the batch first, then along the PATH (colon-separated, an empty
+// entry being the current folder); the path returned is absolute.
+std::optional<std::filesystem::path> findProgram(const std::string& name,
+                                                 const std::filesystem::path& ownFolder,
+                                                 const std::string& pathVariable);
+
+// The running executable; empty when it cannot be told.
+std::filesystem::path ownExecutable();
 
 // Folder of the running executable.
 std::filesystem::path ownFolder();
@@ -26,11 +30,12 @@ struct ChildShare {
 // OpenCV reads it once the program calls cv::setNumThreads(-1).
 inline constexpr const char* THREADS_VARIABLE = "OPENCV_FOR_THREADS_NUM";
 
-// Starts `program scan` in `folder`, its standard output going to console.txt and its
+// Starts `program arguments...` in `folder`, its standard output going to console.txt and its
 // standard error to erreurs.txt there, standard input from /dev/null, with its share in its
 // environment. -1 if fork failed. A program that cannot be executed ends with NOT_STARTED.
-// The child ends with SIGTERM if section_batch dies first.
-pid_t startMeasurement(const std::filesystem::path& program, const std::filesystem::path& scan,
+// The child ends with SIGTERM if the batch dies first.
+pid_t startMeasurement(const std::filesystem::path& program,
+                       const std::vector<std::string>& arguments,
                        const std::filesystem::path& folder, const ChildShare& share = {});
 
 inline constexpr int NOT_STARTED = 127;

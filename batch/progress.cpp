@@ -11,11 +11,11 @@ std::string progressLine(int done, int total, const std::string& currentScan,
 }
 
 std::string finishedLine(int done, int total, const std::string& scanName, int exitStatus,
-                         bool measured, double seconds) {
+                         bool measured, double seconds, const FolderLayout& layout) {
     std::string line =
         "[" + std::to_string(done) + "/" + std::to_string(total) + "] " + scanName + " : ";
     if (measured) return line + "mesuré en " + frenchDuration(seconds);
     line += "échec, statut " + std::to_string(exitStatus) + " (";
-    line += exitStatus == 0 ? REPORT_MISSING_WORDS : exitStatusWords(exitStatus);
+    line += exitStatus == 0 ? reportMissingWords(layout) : exitStatusWords(exitStatus, layout);
     return line + ")";
 }

@@ -1,6 +1,8 @@
 // The lines that tell how far a batch has got.
 #pragma once
 
+#include "batch/scan_folder.h"
+
 #include <string>
 
 // done/total, current scan, elapsed time, and the time left estimated from the pace so far
@@ -10,4 +12,4 @@ std::string progressLine(int done, int total, const std::string& currentScan,
 
 // One finished scan, for a log: its rank, name, outcome and duration.
 std::string finishedLine(int done, int total, const std::string& scanName, int exitStatus,
-                         bool measured, double seconds);
+                         bool measured, double seconds, const FolderLayout& layout);

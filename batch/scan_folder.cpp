@@ -2,14 +2,14 @@
 
 #include "batch/atomic_file.h"
 #include "resources/resources.h"
-#include "section_measure/constants.h"
-#include "section_measure/report_layout.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <iomanip>
+#include <map>
 #include <sstream>
 #include <system_error>
 
@@ -19,17 +19,6 @@ namespace {
 
 constexpr int ERROR_LINES_SHOWN = 5;
 constexpr std::size_t ERROR_LINE_BYTES = 300;
-
-std::vector<std::string> splitCells(const std::string& line) {
-    std::vector<std::string> cells;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = line.find(';', start);
-        cells.push_back(line.substr(start, end - start));
-        if (end == std::string::npos) return cells;
-        start = end + 1;
-    }
-}
 
 // At most a few lines, each cut short at a character boundary.
 std::string firstLines(const std::string& text) {
@@ -60,40 +49,89 @@ std::string readStart(const fs::path& path, std::size_t bytes) {
     return text;
 }
 
-std::optional<std::vector<std::string>> readReport(const fs::path& path) {
+std::optional<std::vector<std::string>> readReport(const fs::path& path,
+                                                   const FolderLayout& layout) {
     std::error_code error;
     if (!fs::is_regular_file(path, error)) return std::nullopt;
-    return parseMeasurementReport(readSmallFile(path));
+    return layout.parseReport(readSmallFile(path));
+}
+
+// The number n of a file named <prefix><n><suffix>, n written as the programs write an int.
+std::optional<int> numberBetween(const std::string& name, const std::string& prefix,
+                                 const std::string& suffix) {
+    if (name.size() <= prefix.size() + suffix.size() ||
+        name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return std::nullopt;
+    const std::string digits =
+        name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    if (digits.size() > 9 || (digits.size() > 1 && digits[0] == '0') ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoi(digits);
+}
+
+// The numbered files of `subfolder` named <prefix><n><suffix>, as paths relative to `folder`,
+// in the order of their numbers.
+std::vector<std::string> numberedFiles(const fs::path& folder, const std::string& subfolder,
+                                       const std::string& prefix, const std::string& suffix) {
+    std::map<int, std::string> found;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder / subfolder, error)) {
+        const std::string name = entry.path().filename().string();
+        const std::optional<int> n = numberBetween(name, prefix, suffix);
+        if (n && entry.is_regular_file(error)) found[*n] = subfolder + "/" + name;
+    }
+    std::vector<std::string> files;
+    for (const auto& [n, file] : found) files.push_back(file);
+    return files;
 }
 
 }  // namespace
 
-FolderLayout sectionMeasureLayout() {
-    return {{SECTION_MEASURE_FILES.begin(), SECTION_MEASURE_FILES.end()},
-            SECTION_MEASURE_REPORT,
-            SECTION_MEASURE_OVERVIEW,
-            SCAN_DPI};
+std::string pieceFile(const FolderLayout& layout, const std::string& scanName, int n) {
+    return layout.piecesFolder + "/" + scanName + "_" + std::to_string(n) + ".jpg";
 }
 
-std::vector<std::string> ownedFiles(const FolderLayout& layout) {
+std::string pieceThumbnailFile(int n) {
+    return std::string(PIECE_THUMBNAILS) + "/" + std::to_string(n) + ".jpg";
+}
+
+std::vector<std::string> ownedFiles(const fs::path& folder, const std::string& scanName,
+                                    const FolderLayout& layout) {
     std::vector<std::string> files;
-    for (const OutputFile& file : layout.programFiles) files.push_back(file.name);
+    for (const ProgramFile& file : layout.programFiles) files.push_back(file.name);
+    if (!layout.dpiFile.empty()) files.push_back(layout.dpiFile);
     for (const char* file :
          {THUMBNAIL_FILE, CONSOLE_FILE, ERRORS_FILE, RESOLUTION_FILE, STATUS_FILE})
         files.push_back(file);
+    if (layout.piecesFolder.empty()) return files;
+    for (const std::string& piece :
+         numberedFiles(folder, layout.piecesFolder, scanName + "_", ".jpg"))
+        files.push_back(piece);
+    for (const std::string& thumbnail : numberedFiles(folder, PIECE_THUMBNAILS, "", ".jpg"))
+        files.push_back(thumbnail);
     return files;
 }
 
-std::optional<std::string> clearScanFolder(const fs::path& folder, const FolderLayout& layout) {
+std::optional<std::string> clearScanFolder(const fs::path& folder, const std::string& scanName,
+                                           const FolderLayout& layout) {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
         return "impossible de créer le dossier « " + folder.string() + " » : " + error.message();
     }
-    for (const std::string& file : ownedFiles(layout)) {
+    for (const std::string& file : ownedFiles(folder, scanName, layout)) {
         fs::remove(folder / file, error);
         if (error) {
             return "impossible d'effacer « " + (folder / file).string() + " » : " + error.message();
+        }
+    }
+    // As a lone run leaves them: no folder of pieces for a scan without any. Files of your own
+    // there keep theirs.
+    if (!layout.piecesFolder.empty()) {
+        for (const std::string& subfolder : {layout.piecesFolder, std::string(PIECE_THUMBNAILS)}) {
+            if (fs::is_empty(folder / subfolder, error)) fs::remove(folder / subfolder, error);
         }
     }
     return std::nullopt;
@@ -158,40 +196,25 @@ std::optional<StatedResolution> parseStatedResolution(const std::string& text) {
     return stated;
 }
 
+std::string formatDpi(double dpi) {
+    std::ostringstream text;
+    text << std::setprecision(17) << "dpi " << dpi << "\n";
+    return text.str();
+}
+
+std::optional<double> parseDpi(const std::string& text) {
+    std::istringstream in(text);
+    std::string key, rest;
+    double dpi = 0;
+    if (!(in >> key >> dpi) || key != "dpi" || (in >> rest) || !(dpi > 0) || !std::isfinite(dpi))
+        return std::nullopt;
+    return dpi;
+}
+
 bool keepStatedResolution(const fs::path& folder, const fs::path& scan) {
     const std::optional<StatedResolution> stated = readStatedResolution(scan);
     return !stated ||
            writeFileAtomically(folder / RESOLUTION_FILE, formatStatedResolution(*stated));
-}
-
-std::optional<std::vector<std::string>> parseMeasurementReport(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) return std::nullopt;  // last line cut short
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    if (lines.size() != REPORT_LINES.size() + 1 || lines[0] != REPORT_HEADER) return std::nullopt;
-
-    std::vector<std::string> values;
-    for (std::size_t i = 0; i < REPORT_LINES.size(); ++i) {
-        const std::vector<std::string> cells = splitCells(lines[i + 1]);
-        const ReportLine& expected = REPORT_LINES[i];
-        // Rows of several values end with ";", hence one more (empty) cell.
-        const std::size_t cellCount = expected.values > 1 ? expected.values + 2 : 2;
-        if (cells.size() != cellCount || cells[0] != expected.label) return std::nullopt;
-        if (expected.values > 1 && !cells.back().empty()) return std::nullopt;
-        for (int v = 1; v <= expected.values; ++v) {
-            // A line break or a quote in a value would break the table's row.
-            if (cells[v].empty() || cells[v].find_first_of("\r\n\"") != std::string::npos) {
-                return std::nullopt;
-            }
-            values.push_back(cells[v]);
-        }
-    }
-    return values;
 }
 
 bool ScanResult::holds(const std::string& file) const {
@@ -199,7 +222,8 @@ bool ScanResult::holds(const std::string& file) const {
 }
 
 bool statesOtherResolution(const ScanResult& result, const FolderLayout& layout) {
-    return result.statedResolution && resolutionDiffers(*result.statedResolution, layout.scanDpi);
+    return result.statedResolution &&
+           resolutionDiffers(*result.statedResolution, result.measuredDpi.value_or(layout.scanDpi));
 }
 
 ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
@@ -208,21 +232,26 @@ ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
     result.scanName = scanName;
     if (const std::optional<ScanStatus> status = readStatus(folder)) {
         result.exitStatus = status->exitStatus;
-        if (status->exitStatus == 0) result.cells = readReport(folder / layout.report);
+        if (status->exitStatus == 0) result.cells = readReport(folder / layout.report, layout);
     }
     std::error_code error;
-    for (const std::string& file : ownedFiles(layout)) {
+    for (const std::string& file : ownedFiles(folder, scanName, layout)) {
         if (fs::is_regular_file(folder / file, error)) result.files.push_back(file);
     }
     // A thumbnail older than its picture, or without it, shows something else.
-    if (result.holds(THUMBNAIL_FILE)) {
-        const fs::file_time_type picture = fs::last_write_time(folder / layout.overview, error);
-        const bool pictureFound = !error;
-        const fs::file_time_type thumbnail = fs::last_write_time(folder / THUMBNAIL_FILE, error);
-        if (!pictureFound || error || thumbnail < picture) {
-            result.files.erase(
-                std::find(result.files.begin(), result.files.end(), std::string(THUMBNAIL_FILE)));
-        }
+    const auto dropStale = [&](const std::string& thumbnail, const std::string& picture) {
+        if (!result.holds(thumbnail) || isThumbnailOf(folder / thumbnail, folder / picture)) return;
+        result.files.erase(std::find(result.files.begin(), result.files.end(), thumbnail));
+    };
+    dropStale(THUMBNAIL_FILE, layout.overview);
+    const std::vector<std::string> present = result.files;
+    for (const std::string& file : present) {
+        if (const std::optional<int> n =
+                numberBetween(file, std::string(PIECE_THUMBNAILS) + "/", ".jpg"))
+            dropStale(file, pieceFile(layout, scanName, *n));
+    }
+    if (!layout.dpiFile.empty() && result.holds(layout.dpiFile)) {
+        result.measuredDpi = parseDpi(readSmallFile(folder / layout.dpiFile));
     }
     if (!result.measured()) {
         result.firstErrorLines = firstLines(readStart(folder / ERRORS_FILE, 4096));
@@ -236,6 +265,19 @@ ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
 bool holdsCompleteResult(const fs::path& folder, const ScanFingerprint& scan,
                          const FolderLayout& layout) {
     const std::optional<ScanStatus> status = readStatus(folder);
-    return status && status->exitStatus == 0 && status->scan == scan &&
-           readReport(folder / layout.report);
+    if (!status || status->exitStatus != 0 || !(status->scan == scan) ||
+        !readReport(folder / layout.report, layout))
+        return false;
+    std::error_code error;
+    return layout.dpiFile.empty() ||
+           (fs::is_regular_file(folder / layout.dpiFile, error) &&
+            parseDpi(readSmallFile(folder / layout.dpiFile)) == layout.scanDpi);
+}
+
+bool isThumbnailOf(const fs::path& thumbnail, const fs::path& picture) {
+    std::error_code error;
+    const fs::file_time_type pictureTime = fs::last_write_time(picture, error);
+    if (error) return false;
+    const fs::file_time_type thumbnailTime = fs::last_write_time(thumbnail, error);
+    return !error && thumbnailTime >= pictureTime;
 }

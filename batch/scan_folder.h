@@ -4,10 +4,10 @@
 #pragma once
 
 #include "scan_input/image_header.h"
-#include "section_measure/output_files.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,26 +18,49 @@ inline constexpr const char* ERRORS_FILE = "erreurs.txt";   // its standard erro
 inline constexpr const char* STATUS_FILE = "statut.txt";    // its exit status, written last
 inline constexpr const char* THUMBNAIL_FILE = "vignette.jpg";
 inline constexpr const char* RESOLUTION_FILE = "resolution.txt";  // as the scan's header states it
+// Small pictures of the pieces, for the page: PIECE_THUMBNAILS/<n>.jpg.
+inline constexpr const char* PIECE_THUMBNAILS = "vignettes";
 
-// What the measuring program leaves in the folder, and the resolution it measures at, as the
-// program's side declares them.
-struct FolderLayout {
-    std::vector<OutputFile> programFiles;  // in the order the page links them
-    std::string report;                    // one of them: the values the table gathers
-    std::string overview;                  // one of them: the picture the thumbnail shows
-    double scanDpi;                        // pixels are turned into millimetres at this
+// A file the measuring program leaves, with what it shows.
+struct ProgramFile {
+    const char* name;
+    const char* shows;  // French, as the batch speaks
 };
 
-FolderLayout sectionMeasureLayout();
+// What the measuring program leaves in the folder, how its report reads and the resolution it
+// measures at, as the program's side declares them.
+struct FolderLayout {
+    std::string program;                    // its name, as messages give it
+    std::vector<ProgramFile> programFiles;  // in the order the page links them
+    std::string report;                     // one of them: the values the table gathers
+    // The report's value cells, line after line; nothing unless the text is a whole report.
+    std::optional<std::vector<std::string>> (*parseReport)(const std::string& text);
+    std::string overview;  // one of them: the picture the thumbnail shows
+    double scanDpi;        // pixels are turned into millimetres at this
+    // The program's exit statuses in words ("pas de section mesurable"); 0 among them.
+    std::map<int, std::string> statusWords;
+    // Where the program puts the pieces it cuts out of a scan, numbered from 0:
+    // <piecesFolder>/<scan>_<n>.jpg; empty when it cuts none.
+    std::string piecesFolder;
+    // Where the program records the resolution it measured at; empty when it is always scanDpi.
+    std::string dpiFile;
+};
 
 // Every file of the folder that a measurement or the batch writes: the program's, the
-// thumbnail, the batch's texts. Nothing else in the folder is ever touched.
-std::vector<std::string> ownedFiles(const FolderLayout& layout);
+// thumbnail, the batch's texts, and `scanName`'s pieces and their thumbnails present in the
+// folder. Nothing else in the folder is ever touched.
+std::vector<std::string> ownedFiles(const std::filesystem::path& folder,
+                                    const std::string& scanName, const FolderLayout& layout);
+
+// The piece numbered `n` of `scanName`, and its thumbnail, relative to the scan's folder.
+std::string pieceFile(const FolderLayout& layout, const std::string& scanName, int n);
+std::string pieceThumbnailFile(int n);
 
 // Creates the folder and removes every owned file, so that nothing of an earlier run can be
-// taken for this one's; what went wrong, in French, when it cannot.
+// taken for this one's (the folders of the pieces go too once empty); what went wrong, in
+// French, when it cannot.
 std::optional<std::string> clearScanFolder(const std::filesystem::path& folder,
-                                           const FolderLayout& layout);
+                                           const std::string& scanName, const FolderLayout& layout);
 
 // Size and modification time tell whether a scan changed since it was measured.
 struct ScanFingerprint {
@@ -69,9 +92,9 @@ std::optional<StatedResolution> parseStatedResolution(const std::string& text);
 // Kept from `scan`'s header, when it states one; false when it cannot be written.
 bool keepStatedResolution(const std::filesystem::path& folder, const std::filesystem::path& scan);
 
-// The value cells of a "mesures.csv" as written, line after line; nothing unless the text has
-// exactly the lines, labels and cells of that file.
-std::optional<std::vector<std::string>> parseMeasurementReport(const std::string& text);
+// The resolution the program records having measured at.
+std::string formatDpi(double dpi);
+std::optional<double> parseDpi(const std::string& text);
 
 // One scan's folder as read.
 struct ScanResult {
@@ -82,6 +105,7 @@ struct ScanResult {
     std::vector<std::string> files;
     std::string firstErrorLines;  // of erreurs.txt, for a scan not measured
     std::optional<StatedResolution> statedResolution;
+    std::optional<double> measuredDpi;  // as recorded, for a program that records it
     bool measured() const { return exitStatus == 0 && cells.has_value(); }
     bool holds(const std::string& file) const;
 };
@@ -92,6 +116,10 @@ bool statesOtherResolution(const ScanResult& result, const FolderLayout& layout)
 ScanResult readScanFolder(const std::filesystem::path& folder, const std::string& scanName,
                           const FolderLayout& layout);
 
-// Status 0 recorded for this very scan, with its report still there and whole.
+// The thumbnail exists and is at least as new as its picture.
+bool isThumbnailOf(const std::filesystem::path& thumbnail, const std::filesystem::path& picture);
+
+// Status 0 recorded for this very scan, with its report still there and whole, measured at the
+// layout's resolution.
 bool holdsCompleteResult(const std::filesystem::path& folder, const ScanFingerprint& scan,
                          const FolderLayout& layout);

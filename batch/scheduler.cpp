@@ -41,8 +41,8 @@ std::string runningNames(const std::vector<RunningScan>& running) {
 
 }  // namespace
 
-void printError(const std::string& message) {
-    std::cerr << "section_batch : " << message << std::endl;
+void printError(const std::string& batchName, const std::string& message) {
+    std::cerr << batchName << " : " << message << std::endl;
 }
 
 int jobsThatFit(int wanted, std::uint64_t bytesPerJob, std::uint64_t available) {
@@ -70,7 +70,8 @@ std::uint64_t largestPixelCount(const std::vector<PendingScan>& scans) {
 
 int threadsPerJob(int cores, int jobs) { return std::max(1, cores / std::max(1, jobs)); }
 
-JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>& scans) {
+JobPlan chooseJobs(const std::string& batchName, std::optional<int> requested,
+                   const std::vector<PendingScan>& scans, const MemoryNeed& need) {
     const int cores = availableCores();
     const int wanted = requested.value_or(cores);
     // The children share these; the address space is each one's own.
@@ -78,11 +79,11 @@ JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>&
     room.addressSpace.reset();
     const std::optional<std::uint64_t> available = tightest(room);
     if (!available || scans.empty()) return {wanted, {std::nullopt, threadsPerJob(cores, wanted)}};
-    const std::uint64_t bytesPerJob = SECTION_MEASURE_NEED.bytesFor(largestPixelCount(scans));
+    const std::uint64_t bytesPerJob = need.bytesFor(largestPixelCount(scans));
     const int jobs = jobsThatFit(wanted, bytesPerJob, *available);
     if (jobs < wanted) {
         constexpr std::uint64_t MEGABYTE = 1024 * 1024;
-        std::cerr << "section_batch : " << jobs << " mesure(s) à la fois au lieu de " << wanted
+        std::cerr << batchName << " : " << jobs << " mesure(s) à la fois au lieu de " << wanted
                   << " : la plus grande image demande environ "
                   << (bytesPerJob + MEGABYTE - 1) / MEGABYTE << " Mo et " << *available / MEGABYTE
                   << " Mo sont disponibles" << std::endl;
@@ -90,8 +91,9 @@ JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>&
     return {jobs, {*available / static_cast<std::uint64_t>(jobs), threadsPerJob(cores, jobs)}};
 }
 
-int runScans(const fs::path& program, const fs::path& outFolder, const FolderLayout& layout,
-             const std::vector<PendingScan>& scans, const JobPlan& plan) {
+int runScans(const std::string& batchName, const MeasuringChild& child, const fs::path& outFolder,
+             const FolderLayout& layout, const std::vector<PendingScan>& scans,
+             const JobPlan& plan) {
     const bool terminal = ::isatty(STDERR_FILENO) != 0;
     const Clock::time_point batchStart = Clock::now();
     const int total = static_cast<int>(scans.size());
@@ -113,17 +115,21 @@ int runScans(const fs::path& program, const fs::path& outFolder, const FolderLay
         while (static_cast<int>(running.size()) < plan.jobs && next < scans.size()) {
             const PendingScan& scan = scans[next++];
             const fs::path folder = outFolder / scan.name;
-            if (const std::optional<std::string> failure = clearScanFolder(folder, layout)) {
-                printError(*failure);
+            if (const std::optional<std::string> failure =
+                    clearScanFolder(folder, scan.name, layout)) {
+                printError(batchName, *failure);
                 ++done;
                 continue;
             }
             if (!keepStatedResolution(folder, scan.path)) {
-                printError("impossible d'écrire « " + (folder / RESOLUTION_FILE).string() + " »");
+                printError(batchName,
+                           "impossible d'écrire « " + (folder / RESOLUTION_FILE).string() + " »");
             }
-            const pid_t pid = startMeasurement(program, scan.path, folder, plan.share);
+            const pid_t pid = startMeasurement(child.program, child.arguments(scan.path, child.dpi),
+                                               folder, plan.share);
             if (pid < 0) {
-                printError("impossible de lancer section_measure pour « " + scan.name + " »");
+                printError(batchName, "impossible de lancer " + layout.program + " pour « " +
+                                          scan.name + " »");
                 ++done;
                 continue;
             }
@@ -133,24 +139,24 @@ int runScans(const fs::path& program, const fs::path& outFolder, const FolderLay
         if (running.empty()) continue;
         if (terminal) report("", false);
 
-        const std::optional<FinishedChild> child = waitForChild(terminal ? 1000 : -1);
-        if (!child) continue;
-        if (child->stopSignal != 0) {
+        const std::optional<FinishedChild> ended = waitForChild(terminal ? 1000 : -1);
+        if (!ended) continue;
+        if (ended->stopSignal != 0) {
             std::vector<pid_t> pids;
             for (const RunningScan& scan : running) pids.push_back(scan.pid);
-            stopChildren(pids, child->stopSignal);
+            stopChildren(pids, ended->stopSignal);
             if (terminal) std::cerr << "\r\x1b[K" << std::flush;
-            return child->stopSignal;
+            return ended->stopSignal;
         }
-        if (child->pid == 0) {
+        if (ended->pid == 0) {
             // Children reaped behind our back: their scans keep no status, so they count as failed.
-            printError(std::to_string(running.size()) +
-                       " mesure(s) perdue(s) : " + runningNames(running));
+            printError(batchName, std::to_string(running.size()) +
+                                      " mesure(s) perdue(s) : " + runningNames(running));
             running.clear();
             continue;
         }
         const auto it = std::find_if(running.begin(), running.end(),
-                                     [&](const RunningScan& r) { return r.pid == child->pid; });
+                                     [&](const RunningScan& r) { return r.pid == ended->pid; });
         if (it == running.end()) continue;
         const RunningScan finished = *it;
         running.erase(it);
@@ -161,12 +167,14 @@ int runScans(const fs::path& program, const fs::path& outFolder, const FolderLay
         syncToDisk(folder / layout.report);
         // Made while the other scans are still measured, not in a pass at the end.
         makeThumbnail(folder, layout.overview);
-        if (!writeStatus(folder, {child->exitStatus, finished.scan.fingerprint})) {
-            printError("impossible d'écrire « " + (folder / STATUS_FILE).string() + " »");
+        makePieceThumbnails(folder, finished.scan.name, layout);
+        if (!writeStatus(folder, {ended->exitStatus, finished.scan.fingerprint})) {
+            printError(batchName,
+                       "impossible d'écrire « " + (folder / STATUS_FILE).string() + " »");
         }
         const bool measured = readScanFolder(folder, finished.scan.name, layout).measured();
-        std::string line = finishedLine(done, total, finished.scan.name, child->exitStatus,
-                                        measured, secondsSince(finished.start));
+        std::string line = finishedLine(done, total, finished.scan.name, ended->exitStatus,
+                                        measured, secondsSince(finished.start), layout);
         if (!measured) line += ", voir « " + (folder / ERRORS_FILE).string() + " »";
         report(line, !measured);
     }

@@ -3,6 +3,7 @@
 
 #include "batch/processes.h"
 #include "batch/scan_folder.h"
+#include "resources/memory_need.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -31,16 +32,26 @@ struct JobPlan {
     ChildShare share;  // each child's memory and threads
 };
 
-// As many as asked (or cores), lowered, and said so, when memory holds fewer; each child's share
-// of the memory the batch may use (MemAvailable and the cgroup limits) and of the cores.
-JobPlan chooseJobs(std::optional<int> requested, const std::vector<PendingScan>& scans);
+// As many as asked (or cores), lowered, and said so, when memory holds fewer children that each
+// `need`; each child's share of the memory the batch may use (MemAvailable and the cgroup
+// limits) and of the cores.
+JobPlan chooseJobs(const std::string& batchName, std::optional<int> requested,
+                   const std::vector<PendingScan>& scans, const MemoryNeed& need);
 
-// Measures every scan with `program`, plan.jobs at a time, each in outFolder/<name>/ cleared
-// of every file of `layout` first, and records each one's status there once it ends. Returns
-// the signal that stopped the batch (its children then ended too, without a status), or 0.
-int runScans(const std::filesystem::path& program, const std::filesystem::path& outFolder,
-             const FolderLayout& layout, const std::vector<PendingScan>& scans,
-             const JobPlan& plan);
+// The program a batch runs on each scan, and its arguments for a scan (an absolute path).
+struct MeasuringChild {
+    std::filesystem::path program;
+    std::vector<std::string> (*arguments)(const std::filesystem::path& scan, double dpi);
+    double dpi;
+};
+
+// Measures every scan with `child`, plan.jobs at a time, each in outFolder/<name>/ cleared
+// of every file of `layout` first, and records each one's status there once it ends, beside the
+// thumbnails of its pictures. Returns the signal that stopped the batch (its children then
+// ended too, without a status), or 0.
+int runScans(const std::string& batchName, const MeasuringChild& child,
+             const std::filesystem::path& outFolder, const FolderLayout& layout,
+             const std::vector<PendingScan>& scans, const JobPlan& plan);
 
 // "section_batch : message" on standard error.
-void printError(const std::string& message);
+void printError(const std::string& batchName, const std::string& message);

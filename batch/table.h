@@ -1,12 +1,8 @@
-// SORTIE/toutes_mesures.csv: one row per scan, its status and the values of its report, in the
-// columns the report's layout names.
+// The tables a batch writes, with the conventions of "mesures.csv": ";" between cells, comma
+// decimals, UTF-8, CR LF.
 #pragma once
-
-#include "batch/scan_folder.h"
 
 #include <string>
 
-inline constexpr const char* TABLE_FILE = "toutes_mesures.csv";
-
-std::string tableHeader();
-std::string tableRow(const ScanResult& result);
+// The cell as it is, or quoted when a ";", a quote or a line break in it would break the row.
+std::string quoteCell(const std::string& cell);

@@ -16,44 +16,47 @@ namespace fs = std::filesystem;
 namespace {
 
 // The JPEG decoder can scale by 1/2, 1/4 or 1/8 for a fraction of the work; the thumbnail is
-// still resampled from at least its own width.
-cv::ImreadModes decodeMode(const std::optional<cv::Size>& size) {
-    const int width = size ? size->width : 0;
-    if (width >= 8 * THUMBNAIL_WIDTH) return cv::IMREAD_REDUCED_COLOR_8;
-    if (width >= 4 * THUMBNAIL_WIDTH) return cv::IMREAD_REDUCED_COLOR_4;
-    if (width >= 2 * THUMBNAIL_WIDTH) return cv::IMREAD_REDUCED_COLOR_2;
+// still resampled from at least `side` pixels across the picture's narrower side.
+cv::ImreadModes decodeMode(const std::optional<cv::Size>& size, int side) {
+    const int across = size ? std::min(size->width, size->height) : 0;
+    if (across >= 8 * side) return cv::IMREAD_REDUCED_COLOR_8;
+    if (across >= 4 * side) return cv::IMREAD_REDUCED_COLOR_4;
+    if (across >= 2 * side) return cv::IMREAD_REDUCED_COLOR_2;
     return cv::IMREAD_COLOR;
 }
 
 // Empty when missing or unreadable. Checked first, since OpenCV warns on standard error about
 // a missing file.
-cv::Mat readReducedImage(const fs::path& path) {
+cv::Mat readReducedImage(const fs::path& path, int side) {
     std::error_code error;
     if (!fs::is_regular_file(path, error)) return {};
     try {
-        return cv::imread(path.string(), decodeMode(readImageSizeFromHeader(path)));
+        return cv::imread(path.string(), decodeMode(readImageSizeFromHeader(path), side));
     } catch (const cv::Exception&) {
         return {};
     }
 }
 
-}  // namespace
-
-bool makeThumbnail(const fs::path& scanFolder, const std::string& overview) {
-    const fs::path thumbnail = scanFolder / THUMBNAIL_FILE;
+// `picture` reduced to fit within `side` x `side`, or to `side` wide when `widthOnly`, into
+// `thumbnail`; an earlier thumbnail is removed when the picture cannot be read.
+bool makeReduced(const fs::path& picture, const fs::path& thumbnail, int side, bool widthOnly) {
     std::error_code error;
-    const cv::Mat image = readReducedImage(scanFolder / overview);
+    const cv::Mat image = readReducedImage(picture, side);
     if (image.empty()) {
         fs::remove(thumbnail, error);
         return false;
     }
     cv::Mat small = image;
-    if (image.cols > THUMBNAIL_WIDTH) {
-        const int height = std::max(1, image.rows * THUMBNAIL_WIDTH / image.cols);
-        cv::resize(image, small, cv::Size(THUMBNAIL_WIDTH, height), 0, 0, cv::INTER_AREA);
+    const double scale = widthOnly ? static_cast<double>(side) / image.cols
+                                   : static_cast<double>(side) / std::max(image.cols, image.rows);
+    if (scale < 1) {
+        const cv::Size size(std::max(1, static_cast<int>(image.cols * scale)),
+                            std::max(1, static_cast<int>(image.rows * scale)));
+        cv::resize(image, small, size, 0, 0, cv::INTER_AREA);
     }
     // Renamed into place, so the page never links a half-written thumbnail.
-    const fs::path temporary = scanFolder / ("vignette.tmp-" + std::to_string(::getpid()) + ".jpg");
+    fs::path temporary = thumbnail;
+    temporary += ".tmp-" + std::to_string(::getpid()) + ".jpg";
     bool written = false;
     try {
         written = cv::imwrite(temporary.string(), small, {cv::IMWRITE_JPEG_QUALITY, 85});
@@ -67,12 +70,41 @@ bool makeThumbnail(const fs::path& scanFolder, const std::string& overview) {
     return true;
 }
 
+}  // namespace
+
+bool makeThumbnail(const fs::path& scanFolder, const std::string& overview) {
+    return makeReduced(scanFolder / overview, scanFolder / THUMBNAIL_FILE, THUMBNAIL_WIDTH, true);
+}
+
+void makePieceThumbnails(const fs::path& scanFolder, const std::string& scanName,
+                         const FolderLayout& layout) {
+    if (layout.piecesFolder.empty()) return;
+    std::error_code error;
+    for (int n = 0;; ++n) {
+        const fs::path piece = scanFolder / pieceFile(layout, scanName, n);
+        if (!fs::is_regular_file(piece, error)) break;
+        fs::create_directories(scanFolder / PIECE_THUMBNAILS, error);
+        makeReduced(piece, scanFolder / pieceThumbnailFile(n), PIECE_THUMBNAIL_SIDE, false);
+    }
+}
+
 std::vector<ScanResult> withThumbnails(const fs::path& outFolder, std::vector<ScanResult> results,
                                        const FolderLayout& layout) {
     for (ScanResult& result : results) {
-        if (!result.holds(layout.overview) || result.holds(THUMBNAIL_FILE)) continue;
-        if (makeThumbnail(outFolder / result.scanName, layout.overview))
+        const fs::path folder = outFolder / result.scanName;
+        if (result.holds(layout.overview) && !result.holds(THUMBNAIL_FILE) &&
+            makeThumbnail(folder, layout.overview))
             result.files.push_back(THUMBNAIL_FILE);
+        for (int n = 0; !layout.piecesFolder.empty(); ++n) {
+            const std::string piece = pieceFile(layout, result.scanName, n);
+            if (!result.holds(piece)) break;
+            const std::string thumbnail = pieceThumbnailFile(n);
+            if (result.holds(thumbnail)) continue;
+            std::error_code error;
+            fs::create_directories(folder / PIECE_THUMBNAILS, error);
+            if (makeReduced(folder / piece, folder / thumbnail, PIECE_THUMBNAIL_SIDE, false))
+                result.files.push_back(thumbnail);
+        }
     }
     return results;
 }

@@ -4,6 +4,7 @@
 #include "batch/scan_folder.h"
 #include "scan_input/image_header.h"
 #include "scan_input/jpeg_markers.h"
+#include "section_batch/section_kind.h"
 #include "section_measure/report_layout.h"
 
 #include <algorithm>
@@ -135,7 +136,7 @@ void fuzzResultsPage(const std::uint8_t* data, std::size_t size) {
         const auto kind = static_cast<unsigned char>(kinds[i]);
         ScanResult result;
         result.scanName = text();
-        result.files = ownedFiles(layout);
+        result.files = ownedFiles({}, result.scanName, layout);
         if (kind % 4 < 2) {
             result.exitStatus = 0;
             result.cells = std::vector<std::string>(REPORT_CELLS, "1");
@@ -149,5 +150,6 @@ void fuzzResultsPage(const std::uint8_t* data, std::size_t size) {
     }
     std::vector<RunTimes> runs;
     while (next + 1 < pieces.size()) runs.push_back({text(), text()});
-    requireEveryPieceEscaped(resultsPage(results, layout, kinds.size() % 2 == 0, runs));
+    const PageContext context{"section_batch", TABLE_FILE, kinds.size() % 2 == 0, runs};
+    requireEveryPieceEscaped(sectionResultsPage(results, layout, context));
 }

@@ -5,7 +5,8 @@
 #include "batch/scan_folder.h"
 #include "batch/scans.h"
 #include "batch/scheduler.h"
-#include "batch/table.h"
+#include "section_batch/section_kind.h"
+#include "section_measure/output_files.h"
 #include "section_measure/report_layout.h"
 #include "support/example_report.h"
 #include "test_folder.h"
@@ -268,13 +269,13 @@ TEST(Processes, FindsTheMeasuringProgramBesideFirstThenAlongThePath) {
     };
     const std::string path = first.string() + "::" + second.string();
 
-    EXPECT_FALSE(findMeasureProgram(beside, path));
+    EXPECT_FALSE(findProgram("section_measure", beside, path));
     makeProgram(second, true);
-    EXPECT_EQ(findMeasureProgram(beside, path), second / "section_measure");
+    EXPECT_EQ(findProgram("section_measure", beside, path), second / "section_measure");
     makeProgram(first, false);  // not executable: passed over
-    EXPECT_EQ(findMeasureProgram(beside, path), second / "section_measure");
+    EXPECT_EQ(findProgram("section_measure", beside, path), second / "section_measure");
     makeProgram(beside, true);
-    EXPECT_EQ(findMeasureProgram(beside, path), beside / "section_measure");
+    EXPECT_EQ(findProgram("section_measure", beside, path), beside / "section_measure");
 }
 
 TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
@@ -286,10 +287,10 @@ TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
     EXPECT_EQ(progressLine(0, 8, "a.jpg", 5), "0/8 · a.jpg · écoulé 5 s · reste ?");
     EXPECT_EQ(progressLine(2, 8, "c.jpg, d.jpg", 30),
               "2/8 · c.jpg, d.jpg · écoulé 30 s · reste 1 min 30 s");
-    EXPECT_EQ(finishedLine(3, 8, "a.jpg", 0, true, 12), "[3/8] a.jpg : mesuré en 12 s");
-    EXPECT_EQ(finishedLine(4, 8, "b.jpg", 2, false, 1),
+    EXPECT_EQ(finishedLine(3, 8, "a.jpg", 0, true, 12, LAYOUT), "[3/8] a.jpg : mesuré en 12 s");
+    EXPECT_EQ(finishedLine(4, 8, "b.jpg", 2, false, 1, LAYOUT),
               "[4/8] b.jpg : échec, statut 2 (image absente ou illisible)");
-    EXPECT_EQ(finishedLine(5, 8, "c.jpg", 137, false, 1),
+    EXPECT_EQ(finishedLine(5, 8, "c.jpg", 137, false, 1, LAYOUT),
               "[5/8] c.jpg : échec, statut 137 (arrêté par le signal 9)");
 }
 

@@ -66,6 +66,12 @@ table.valeurs td.marque, .principales .marque, .marque { background: #ffd0d0; co
 table.repartition td { padding: 0 8px 0 0; vertical-align: middle; font-size: .9em; }
 table.repartition td.nombre { text-align: right; font-variant-numeric: tabular-nums; }
 svg.bande { display: block; }
+.petales.aucun { background: #fff3cd; padding: 0 3px; }
+.planche { display: flex; flex-wrap: wrap; gap: 6px; align-items: flex-end; margin: 0 0 .4em; }
+.planche figure { margin: 0; padding: 2px; text-align: center; font-size: .8em; }
+.planche img { display: block; max-width: 80px; max-height: 80px; margin: 0 auto;
+               background: #eee; }
+.planche figure.marque { outline: 3px solid #c62828; cursor: help; }
 )";
 
 Html runsParagraph(const std::vector<RunTimes>& runs) {

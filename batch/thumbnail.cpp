@@ -16,22 +16,24 @@ namespace fs = std::filesystem;
 namespace {
 
 // The JPEG decoder can scale by 1/2, 1/4 or 1/8 for a fraction of the work; the thumbnail is
-// still resampled from at least `side` pixels across the picture's narrower side.
-cv::ImreadModes decodeMode(const std::optional<cv::Size>& size, int side) {
-    const int across = size ? std::min(size->width, size->height) : 0;
-    if (across >= 8 * side) return cv::IMREAD_REDUCED_COLOR_8;
-    if (across >= 4 * side) return cv::IMREAD_REDUCED_COLOR_4;
-    if (across >= 2 * side) return cv::IMREAD_REDUCED_COLOR_2;
+// still resampled from at least `side` pixels along the side it is fitted to (the width, or
+// the longer side).
+cv::ImreadModes decodeMode(const std::optional<cv::Size>& size, int side, bool widthOnly) {
+    const int along = !size ? 0 : widthOnly ? size->width : std::max(size->width, size->height);
+    if (along >= 8 * side) return cv::IMREAD_REDUCED_COLOR_8;
+    if (along >= 4 * side) return cv::IMREAD_REDUCED_COLOR_4;
+    if (along >= 2 * side) return cv::IMREAD_REDUCED_COLOR_2;
     return cv::IMREAD_COLOR;
 }
 
 // Empty when missing or unreadable. Checked first, since OpenCV warns on standard error about
 // a missing file.
-cv::Mat readReducedImage(const fs::path& path, int side) {
+cv::Mat readReducedImage(const fs::path& path, int side, bool widthOnly) {
     std::error_code error;
     if (!fs::is_regular_file(path, error)) return {};
     try {
-        return cv::imread(path.string(), decodeMode(readImageSizeFromHeader(path), side));
+        return cv::imread(path.string(),
+                          decodeMode(readImageSizeFromHeader(path), side, widthOnly));
     } catch (const cv::Exception&) {
         return {};
     }
@@ -41,7 +43,7 @@ cv::Mat readReducedImage(const fs::path& path, int side) {
 // `thumbnail`; an earlier thumbnail is removed when the picture cannot be read.
 bool makeReduced(const fs::path& picture, const fs::path& thumbnail, int side, bool widthOnly) {
     std::error_code error;
-    const cv::Mat image = readReducedImage(picture, side);
+    const cv::Mat image = readReducedImage(picture, side, widthOnly);
     if (image.empty()) {
         fs::remove(thumbnail, error);
         return false;

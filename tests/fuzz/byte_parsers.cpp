@@ -2,6 +2,7 @@
 
 #include "batch/results_page.h"
 #include "batch/scan_folder.h"
+#include "leaflet_batch/leaflet_report.h"
 #include "scan_input/image_header.h"
 #include "scan_input/jpeg_markers.h"
 #include "section_batch/section_kind.h"
@@ -78,6 +79,17 @@ void fuzzMeasurementReport(const std::uint8_t* data, std::size_t size) {
         parseMeasurementReport(std::string(reinterpret_cast<const char*>(data), size));
     if (!cells) return;
     require(cells->size() == REPORT_CELLS, "every cell of the report");
+    for (const std::string& cell : *cells) {
+        require(!cell.empty(), "no empty cell");
+        require(cell.find_first_of(";\r\n\"") == std::string::npos, "no separator in a cell");
+    }
+}
+
+void fuzzLeafletReport(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::optional<std::vector<std::string>> cells = parseLeafletReport(text);
+    if (!cells) return;
+    require(cells->size() % LEAFLET_CELLS == 0, "whole leaflets");
     for (const std::string& cell : *cells) {
         require(!cell.empty(), "no empty cell");
         require(cell.find_first_of(";\r\n\"") == std::string::npos, "no separator in a cell");

@@ -51,13 +51,13 @@ TEST(LeafletReport, TwoDecimalsWithACommaReadBackAndNothingButAWholeReport) {
               "P\xC3\xA9tale;Aire (mm\xC2\xB2);Longueur (mm);Largeur (mm);P\xC3\xA9rim\xC3\xA8tre "
               "(mm)\r\n0;107,27;19,06;8,06;45,4\r\n1;75,37;16,95;6,37;39,35\r\n");
     EXPECT_EQ(parseLeafletReport(report),
-              (std::vector<std::string>{"107,27", "19,06", "8,06", "45,4", "75,37", "16,95",
-                                        "6,37", "39,35"}));
+              (std::vector<std::string>{"107,27", "19,06", "8,06", "45,4", "75,37", "16,95", "6,37",
+                                        "39,35"}));
     // A scan without a leaflet: the header alone.
     EXPECT_EQ(parseLeafletReport(formatLeafletReport({})), std::vector<std::string>{});
 
     EXPECT_FALSE(parseLeafletReport(""));
-    EXPECT_FALSE(parseLeafletReport(report.substr(0, report.size() - 1)));  // cut short
+    EXPECT_FALSE(parseLeafletReport(report.substr(0, report.size() - 1)));   // cut short
     EXPECT_FALSE(parseLeafletReport(replaced(report, "\r\n1;", "\r\n2;")));  // renumbered
     EXPECT_FALSE(parseLeafletReport(replaced(report, ";45,4", ";45,4;1")));
     EXPECT_FALSE(parseLeafletReport(replaced(report, ";8,06", ";")));
@@ -99,9 +99,9 @@ TEST(LeafletFolder, ClearedOfEveryCropAndThumbnailOfItsScanAndOfNothingElse) {
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder))
         left.push_back(fs::relative(entry.path(), folder).generic_string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"PETALES", "PETALES/a.jpg_01.jpg",
-                                              "PETALES/a.jpg_x.jpg", "PETALES/b.jpg_0.jpg",
-                                              "notes.txt"}));
+    EXPECT_EQ(left,
+              (std::vector<std::string>{"PETALES", "PETALES/a.jpg_01.jpg", "PETALES/a.jpg_x.jpg",
+                                        "PETALES/b.jpg_0.jpg", "notes.txt"}));
 
     // With nothing of the user's there, no folder of crops is left, as after a lone run that
     // found no leaflet.
@@ -148,9 +148,23 @@ TEST(LeafletPage, ContactSheetLinksEachCropByItsEncodedPathAndFramesTheLeafletTh
     const std::string folder = "%3Ci%3E%26%23%25%201.jpg";
     EXPECT_NE(page.find("href=\"" + folder + "/PETALES/" + folder + "_5.jpg\""), std::string::npos);
     EXPECT_NE(page.find("src=\"" + folder + "/vignettes/5.jpg\""), std::string::npos);
-    const std::size_t marked = page.find("<figure id=\"scan-0-petale-5\" class=\"marque\" title=\"");
+    const std::size_t marked =
+        page.find("<figure id=\"scan-0-petale-5\" class=\"marque\" title=\"");
     ASSERT_NE(marked, std::string::npos);
     EXPECT_NE(page.find("Longueur — Hors série : 41 mm", marked), std::string::npos);
     EXPECT_EQ(page.find("<figure id=\"scan-0-petale-4\" class"), std::string::npos);
     EXPECT_NE(page.find("Aucun pétale trouvé à 1200 dpi."), std::string::npos);
+}
+
+TEST(LeafletHelp, TheDocsCopyIsTheProgramsOwn) {
+    const std::string docs = readBytes(fs::path(DOCS_FOLDER) / "leaflet_batch.md");
+    const std::size_t heading = docs.find("## `leaflet_batch --help`");
+    ASSERT_NE(heading, std::string::npos);
+    const std::string fence = "```text\n";
+    const std::size_t start = docs.find(fence, heading);
+    ASSERT_NE(start, std::string::npos);
+    const std::size_t end = docs.find("\n```", start + fence.size());
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_EQ(docs.substr(start + fence.size(), end + 1 - start - fence.size()), leafletHelpText())
+        << "copy `leaflet_batch --help` into docs/leaflet_batch.md";
 }

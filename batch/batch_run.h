@@ -18,21 +18,24 @@ struct BatchKind {
     std::string name;              // "section_batch", in messages, --help and --version
     std::string defaultOutFolder;  // SORTIE when not given
     FolderLayout layout;           // its scanDpi is replaced by --dpi, when the kind takes it
-    MemoryNeed need;               // of one child
+    MemoryNeed need{};             // of one child
     bool takesDpi = false;
     // "update.bat" through the command interpreter, once, before the scans are listed, as a
     // lone run of the program does; not for a shard (it could rename scans under the others).
     bool runsUpdateHook = false;
-    std::string (*help)();
+    std::string (*help)() = nullptr;
     // The program to run on each scan, and its arguments; nothing when it cannot be found.
-    std::optional<std::filesystem::path> (*findChild)();
-    std::vector<std::string> (*childArguments)(const std::filesystem::path& scan, double dpi);
+    std::optional<std::filesystem::path> (*findChild)() = nullptr;
+    std::vector<std::string> (*childArguments)(const std::filesystem::path& scan,
+                                               double dpi) = nullptr;
     std::string tableFile;
-    std::string (*table)(const std::vector<ScanResult>& results, const FolderLayout& layout);
+    std::string (*table)(const std::vector<ScanResult>& results,
+                         const FolderLayout& layout) = nullptr;
     std::string (*page)(const std::vector<ScanResult>& results, const FolderLayout& layout,
-                        const PageContext& context);
+                        const PageContext& context) = nullptr;
     // Said after the summary line, when not empty ("12 pétales ; sans pétale : a.jpg").
-    std::string (*summaryNote)(const std::vector<ScanResult>& results, const FolderLayout& layout);
+    std::string (*summaryNote)(const std::vector<ScanResult>& results,
+                               const FolderLayout& layout) = nullptr;
 };
 
 enum BatchExitStatus { ALL_MEASURED = 0, SOME_FAILED = 1, BAD_COMMAND_LINE = 2 };

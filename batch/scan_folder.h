@@ -34,9 +34,9 @@ struct FolderLayout {
     std::vector<ProgramFile> programFiles;  // in the order the page links them
     std::string report;                     // one of them: the values the table gathers
     // The report's value cells, line after line; nothing unless the text is a whole report.
-    std::optional<std::vector<std::string>> (*parseReport)(const std::string& text);
+    std::optional<std::vector<std::string>> (*parseReport)(const std::string& text) = nullptr;
     std::string overview;  // one of them: the picture the thumbnail shows
-    double scanDpi;        // pixels are turned into millimetres at this
+    double scanDpi = 0;    // pixels are turned into millimetres at this
     // The program's exit statuses in words ("pas de section mesurable"); 0 among them.
     std::map<int, std::string> statusWords;
     // Where the program puts the pieces it cuts out of a scan, numbered from 0:

@@ -122,6 +122,5 @@ BatchKind sectionBatch() {
     kind.tableFile = TABLE_FILE;
     kind.table = table;
     kind.page = sectionResultsPage;
-    kind.summaryNote = nullptr;
     return kind;
 }

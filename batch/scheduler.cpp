@@ -74,9 +74,9 @@ JobPlan chooseJobs(const std::string& batchName, std::optional<int> requested,
                    const std::vector<PendingScan>& scans, const MemoryNeed& need) {
     const int cores = availableCores();
     const int wanted = requested.value_or(cores);
-    // The children share these; the address space is each one's own.
+    // The children share these; the process limit is each one's own.
     MemoryRoom room = probeMemoryRoom();
-    room.addressSpace.reset();
+    room.processLeft.reset();
     const std::optional<std::uint64_t> available = tightest(room);
     if (!available || scans.empty()) return {wanted, {std::nullopt, threadsPerJob(cores, wanted)}};
     const std::uint64_t bytesPerJob = need.bytesFor(largestPixelCount(scans));

@@ -1,6 +1,7 @@
 # The Debian packages: `cpack -G DEB` in a build folder, or `bash tools/package.sh`.
 # plant-scan-tools: the programs, this documentation and the samples; plant-scan-tools-dev: the
 # library, its headers, CMake package and pkg-config file; python3-plantscan: the Python module.
+# On Windows the zip of the programs, `cpack -G ZIP` (tools/build_windows.sh).
 set(CPACK_PACKAGE_NAME plant-scan-tools)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Plant scan tools")
@@ -14,7 +15,9 @@ circles) into annotated images and a table; leaflet_crop cuts every leaflet out 
 an upright crop; leaflet_batch crops and measures (area, length, width) every leaflet of a
 folder of scans, and section_batch measures every section of one, on every core, or over
 several machines, into one table.")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+if(NOT WIN32)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+endif()
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
@@ -54,4 +57,7 @@ crop of every leaflet as NumPy arrays: the numbers of the programs section_measu
 leaflet_crop, without their files.")
 endif()
 
+if(WIN32)
+  set(CPACK_COMPONENTS_ALL programs)
+endif()
 include(CPack)

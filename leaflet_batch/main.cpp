@@ -2,12 +2,13 @@
 // once, measures each leaflet and gathers them into OUT/tous_petales.csv (see the help text).
 #include "leaflet_batch/leaflet_kind.h"
 #include "leaflet_batch/one_scan.h"
+#include "platform/paths.h"
 
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> words(argv, argv + argc);
+    const std::vector<std::string> words = commandLineArguments(argc, argv);
     if (words.size() > 1 && words[1] == SINGLE_SCAN_OPTION)
         return cropAndMeasureScan(std::vector<std::string>(words.begin() + 2, words.end()));
     return runBatchProgram(words, leafletBatch());

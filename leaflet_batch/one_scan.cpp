@@ -6,6 +6,7 @@
 #include "leaflet_batch/leaflet_report.h"
 #include "leaflet_crop/upright_crop.h"
 #include "plantscan/plantscan.h"
+#include "platform/paths.h"
 #include "resources/memory_need.h"
 #include "scan_input/image_header.h"
 #include "scan_input/scan_input.h"
@@ -31,11 +32,11 @@ void say(const std::string& message) { std::cerr << NAME << " : " << message << 
 // Into the current folder, its folder made first as leaflet_crop makes it; false, said, when
 // the file cannot be written.
 bool writeImage(const std::string& fileName, const cv::Mat& image) {
-    const fs::path folder = fs::path(fileName).parent_path();
+    const fs::path folder = pathFromUtf8(fileName).parent_path();
     std::error_code error;
     if (!folder.empty()) fs::create_directories(folder, error);
     if (error) {
-        say("impossible de créer le dossier « " + folder.string() + " » : " + error.message());
+        say("impossible de créer le dossier « " + utf8FromPath(folder) + " » : " + error.message());
         return false;
     }
     std::string cause = "l'encodeur d'image a échoué";
@@ -109,7 +110,7 @@ int cropAndMeasureScan(const std::vector<std::string>& arguments) {
         cropLeaflets(scan, *dpi, writeFailed);
     if (!leaflets) return FAILED;
     // Named as a lone leaflet_crop run in this folder on the scan's name names them.
-    const std::string name = fs::path(path).filename().string();
+    const std::string name = utf8FromPath(pathFromUtf8(path).filename());
     for (std::size_t n = 0; n < leaflets->size(); ++n) {
         if (!writeImage(cropFileName(name, static_cast<int>(n)), (*leaflets)[n].crop))
             writeFailed = true;

@@ -1,6 +1,8 @@
 // leaflet_crop: cuts every leaflet of a scan out as an upright crop into "PETALES/".
 #include "detection.h"
 #include "plant_scan_tools/version.h"
+#include "platform/console.h"
+#include "platform/paths.h"
 #include "scan_input/scan_memory.h"
 #include "upright_crop.h"
 
@@ -15,6 +17,7 @@
 #include <new>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -30,13 +33,13 @@ enum ExitStatus {
 
 // Creates the missing folders of the file's path first, so that no crop is lost to them.
 bool writeImage(const std::string& fileName, const cv::Mat& image) {
-    const std::filesystem::path folder = std::filesystem::path(fileName).parent_path();
+    const std::filesystem::path folder = pathFromUtf8(fileName).parent_path();
     if (!folder.empty()) {
         std::error_code error;
         std::filesystem::create_directories(folder, error);
         if (error) {
             std::cerr << "Cannot write \"" << fileName << "\": cannot create the folder \""
-                      << folder.string() << "\": " << error.message() << std::endl;
+                      << utf8FromPath(folder) << "\": " << error.message() << std::endl;
             return false;
         }
     }
@@ -70,7 +73,7 @@ int cropLeaflets(const std::string& inputPath) {
     const cv::Mat blackAndWhite = binarizeScan(source, write);
     const LeafletBoxes found = findLeafletBoxes(blackAndWhite);
     for (int m = 0; m < static_cast<int>(found.boxes.size()); ++m)
-        write(cropFileName(inputPath, m), cropUpright(source, found.boxes[m]));
+        write(cropFileName(nameUnderFolder(inputPath), m), cropUpright(source, found.boxes[m]));
     write("drawing.jpg", found.drawing);
     return writeFailed ? kWriteFailed : kComplete;
 }
@@ -81,9 +84,12 @@ int main(int argc, char** argv) {
     // The script's outcome changes nothing in the run.
     const int scriptStatus = std::system("update.bat");
     static_cast<void>(scriptStatus);
+    // After the script, which shows its own text in the console's own code page.
+    showUtf8OnConsole();
 
     std::cout << "opencv version : " << CV_MAJOR_VERSION << "." << CV_MINOR_VERSION << std::endl;
-    const std::string inputPath = argc > 1 ? argv[1] : "leaflet.jpg";
+    const std::vector<std::string> arguments = commandLineArguments(argc, argv);
+    const std::string inputPath = arguments.size() > 1 ? arguments[1] : "leaflet.jpg";
     try {
         return cropLeaflets(inputPath);
     } catch (const cv::Exception& e) {

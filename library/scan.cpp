@@ -2,6 +2,7 @@
 
 #include "library/boundary.h"
 #include "plantscan/errors.h"
+#include "platform/paths.h"
 #include "scan_input/scan_input.h"
 
 #include <filesystem>
@@ -13,8 +14,9 @@ cv::Mat readScan(const std::string& path) {
     using Cause = UnreadableScanError::Cause;
     // Settled before the decoder, which would log its own warning on standard error.
     std::error_code error;
-    if (!std::filesystem::exists(path, error)) throw UnreadableScanError(path, Cause::MISSING);
-    if (!std::filesystem::is_regular_file(path, error))
+    const std::filesystem::path file = pathFromUtf8(path);
+    if (!std::filesystem::exists(file, error)) throw UnreadableScanError(path, Cause::MISSING);
+    if (!std::filesystem::is_regular_file(file, error))
         throw UnreadableScanError(path, Cause::NOT_AN_IMAGE);
     cv::Mat image;
     try {

@@ -19,9 +19,8 @@ std::string megabytesDown(std::uint64_t bytes) { return std::to_string(bytes / M
 const char* frenchLimit(MemoryLimit limit) {
     switch (limit) {
         case MemoryLimit::AVAILABLE: return "mémoire disponible de la machine";
-        case MemoryLimit::CGROUP:
-            return "limite mémoire du groupe de contrôle (cgroup, tâche de grappe)";
-        case MemoryLimit::ADDRESS_SPACE: return "limite d'espace d'adressage (ulimit -v)";
+        case MemoryLimit::GROUP: return groupLimitName().french;
+        case MemoryLimit::PROCESS: return processLimitName().french;
         case MemoryLimit::SHARE: return "part de mémoire accordée par section_batch";
         case MemoryLimit::NONE: break;
     }
@@ -31,8 +30,8 @@ const char* frenchLimit(MemoryLimit limit) {
 const char* englishLimit(MemoryLimit limit) {
     switch (limit) {
         case MemoryLimit::AVAILABLE: return "memory available on the machine";
-        case MemoryLimit::CGROUP: return "memory limit of the cgroup (cluster job)";
-        case MemoryLimit::ADDRESS_SPACE: return "address-space limit (ulimit -v)";
+        case MemoryLimit::GROUP: return groupLimitName().english;
+        case MemoryLimit::PROCESS: return processLimitName().english;
         case MemoryLimit::SHARE: return "memory share granted by the batch";
         case MemoryLimit::NONE: break;
     }
@@ -70,9 +69,9 @@ MemoryVerdict checkMemory(std::uint64_t pixels, const MemoryNeed& need, const Me
         consider(share, MemoryLimit::SHARE);
     } else {
         consider(withHeld(room.available), MemoryLimit::AVAILABLE);
-        consider(withHeld(room.cgroupLeft), MemoryLimit::CGROUP);
+        consider(withHeld(room.groupLeft), MemoryLimit::GROUP);
     }
-    consider(room.addressSpace, MemoryLimit::ADDRESS_SPACE);
+    consider(room.processLeft, MemoryLimit::PROCESS);
     verdict.fits = verdict.limit == MemoryLimit::NONE || verdict.needed <= verdict.available;
     return verdict;
 }

@@ -34,7 +34,7 @@ inline constexpr MemoryNeed LEAFLET_CROP_NEED{10, 60 * 1024 * 1024};
 inline constexpr const char* MEMORY_SHARE_VARIABLE = "SECTION_BATCH_MEMORY_SHARE";
 
 // Which limit is the tightest.
-enum class MemoryLimit { NONE, AVAILABLE, CGROUP, ADDRESS_SPACE, SHARE };
+enum class MemoryLimit { NONE, AVAILABLE, GROUP, PROCESS, SHARE };
 
 struct MemoryVerdict {
     bool fits = true;
@@ -46,9 +46,10 @@ struct MemoryVerdict {
 // A decimal byte count, as the batch writes it; nothing for anything else.
 std::optional<std::uint64_t> parseMemoryShare(const char* text);
 
-// The share, when given, stands for MemAvailable and the cgroup limits, which the batch's
-// children share; the address space is each process's own. Under MemAvailable and a cgroup
-// limit, the memory the process already holds (room.held) is room for it: the need counts it.
+// The share, when given, stands for the machine's free memory and the group's limit, which the
+// batch's children share; the process's own limit is each one's own. Under the free memory and
+// the group's limit, the memory the process already holds (room.held) is room for it: the need
+// counts it.
 MemoryVerdict checkMemory(std::uint64_t pixels, const MemoryNeed& need, const MemoryRoom& room,
                           std::optional<std::uint64_t> share);
 

@@ -1,5 +1,6 @@
 #include "scan_input/scan_input.h"
 
+#include "platform/paths.h"
 #include "scan_input/jpeg_markers.h"
 
 #include <opencv2/imgcodecs.hpp>
@@ -12,13 +13,14 @@
 #include <vector>
 
 bool isTruncatedJpeg(const std::string& path) {
+    const std::filesystem::path filePath = pathFromUtf8(path);
     // A folder or a device is not a scan; the decoder refuses it on its own.
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return false;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!std::filesystem::is_regular_file(filePath, error)) return false;
+    const std::uintmax_t size = std::filesystem::file_size(filePath, error);
     if (error || size < 2) return false;
     // istream::read turns a read error into a state, where a stream buffer iterator throws.
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(filePath, std::ios::binary);
     // Only a JPEG is read whole: the first two bytes tell.
     std::vector<unsigned char> bytes(2);
     file.read(reinterpret_cast<char*>(bytes.data()), 2);

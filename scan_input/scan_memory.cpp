@@ -1,10 +1,11 @@
 #include "scan_input/scan_memory.h"
 
+#include "platform/paths.h"
 #include "scan_input/image_header.h"
 
 bool refuseScanTooLarge(const std::string& path, const MemoryNeed& need, Language language,
                         std::ostream& errors) {
-    const std::optional<cv::Size> size = readImageSizeFromHeader(path);
+    const std::optional<cv::Size> size = readImageSizeFromHeader(pathFromUtf8(path));
     if (!size) return false;
     const MemoryVerdict verdict = checkMemoryOfThisProcess(pixelCount(*size), need);
     if (verdict.fits) return false;

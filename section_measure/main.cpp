@@ -1,4 +1,6 @@
 // section_measure [INPUT]: measures INPUT (default "section.jpg") into the current folder.
+#include "platform/console.h"
+#include "platform/paths.h"
 #include "scan_input/scan_memory.h"
 #include "section_measure/file_output.h"
 #include "section_measure/pipeline.h"
@@ -7,13 +9,16 @@
 #include <new>
 #include <opencv2/core/utility.hpp>
 #include <string>
+#include <vector>
 
 enum ExitStatus { COMPLETE = 0, NOT_MEASURABLE = 1, BAD_INPUT = 2, WRITE_FAILED = 3, FAILED = 4 };
 
 int main(int argc, char** argv) {
+    showUtf8OnConsole();
     cv::setNumThreads(-1);  // only then does OpenCV read OPENCV_FOR_THREADS_NUM, set by the batch
     std::cout << "opencv version : " << CV_VERSION_MAJOR << "." << CV_VERSION_MINOR << std::endl;
-    const std::string path = argc > 1 ? argv[1] : "section.jpg";
+    const std::vector<std::string> arguments = commandLineArguments(argc, argv);
+    const std::string path = arguments.size() > 1 ? arguments[1] : "section.jpg";
     const char* stage = "lecture de l'image";
     bool writeFailed = false;
     const RunOutputs outputs{std::cout, imageFileWriter(writeFailed, std::cerr),

@@ -12,3 +12,17 @@ install_missing() {
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 }
+
+# install_commands COMMAND:PACKAGE...: installs the package of each command that cannot be
+# found, again when the package counts as installed (its file was removed since).
+install_commands() {
+    local pair missing=() sudo=""
+    for pair in "$@"; do
+        command -v "${pair%%:*}" >/dev/null || missing+=("${pair#*:}")
+    done
+    ((${#missing[@]})) || return 0
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install --reinstall -y -qq "${missing[@]}" >/dev/null
+}

@@ -3,7 +3,9 @@
 # module's tests included), then the slow tests (whole samples, thread counts, a browser, the
 # installed library, pip, the example), then the plain suite again built with
 # AddressSanitizer and UndefinedBehaviorSanitizer (any report fails), then fuzzes each target
-# (the section pipeline and the byte parsers) for 15 s. `--quick` stops after the plain suite.
+# (the section pipeline and the byte parsers) for 15 s, then cross-builds the Windows programs and
+# runs their tests under wine (tools/build_windows.sh; the first build of OpenCV for Windows
+# takes about ten minutes). `--quick` stops after the plain suite.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/install_missing.sh"
 # Before the build, which skips the Python module without pybind11: the module, its tests
@@ -30,3 +32,7 @@ UBSAN_OPTIONS=exitcode=87:print_stacktrace=1 \
 echo "== Fuzz smoke run of every fuzz target"
 install_missing clang libclang-rt-14-dev
 "$repo/tools/fuzz.sh" 15
+
+echo "== The Windows programs, cross-built, and their tests under wine"
+bash "$repo/tools/build_windows.sh"
+ctest --preset windows -j"$(nproc)"

@@ -16,7 +16,7 @@ using geometry::Segment;
 std::vector<cv::Point> contour(int count) {
     std::vector<cv::Point> points;
     for (int i = 0; i <= count; ++i) {
-        const double t = 2 * M_PI * i / count;
+        const double t = 2 * CV_PI * i / count;
         const double r = 1500 * (1 - 0.15 * (1 + std::cos(5 * t)));
         points.emplace_back(static_cast<int>(2000 + r * std::cos(t)),
                             static_cast<int>(2000 + r * std::sin(t)));

@@ -21,7 +21,7 @@ double degrees(cv::Point v, cv::Point a, cv::Point b) { return radiansToDegrees(
 
 TEST(Angle3Points, RightAngleIsNotQuiteNinetyDegrees) {
     const double r = angle({0, 0}, {10, 0}, {0, 10});
-    EXPECT_DOUBLE_EQ(r, M_PI / 2);
+    EXPECT_DOUBLE_EQ(r, CV_PI / 2);
     // The divisor is the literal 3.14159265359, not pi.
     EXPECT_NEAR(radiansToDegrees(r), 89.99999999999407, 1e-13);
     EXPECT_NE(radiansToDegrees(r), 90.0);
@@ -29,14 +29,14 @@ TEST(Angle3Points, RightAngleIsNotQuiteNinetyDegrees) {
 
 TEST(Angle3Points, OppositeArmsGiveExactPi) {
     const double r = angle({0, 0}, {-10, 0}, {10, 0});
-    EXPECT_EQ(r, M_PI);
+    EXPECT_EQ(r, CV_PI);
     EXPECT_NEAR(radiansToDegrees(r), 179.99999999998815, 1e-12);
 }
 
 TEST(Angle3Points, CosineRoundedPastMinusOneGivesTheStraightAngleLiteralNotPi) {
     // sqrt(18) * sqrt(18) rounds below 18, so the cosine comes out below -1.
     EXPECT_EQ(angle({0, 0}, {-3, -3}, {3, 3}), STRAIGHT_ANGLE);
-    EXPECT_NE(STRAIGHT_ANGLE, M_PI);
+    EXPECT_NE(STRAIGHT_ANGLE, CV_PI);
 }
 
 TEST(Angle3Points, CosineRoundedPastOneGivesZeroWithoutError) {

@@ -37,7 +37,7 @@ Points randomOutline(std::mt19937& rng, cv::Size size) {
     Points outline;
     const int steps = 400;
     for (int i = 0; i < steps; ++i) {
-        const double t = 2 * M_PI * i / steps;
+        const double t = 2 * CV_PI * i / steps;
         const double r = radius * (1 - depth * 0.5 * (1 + std::cos(lobes * t)));
         cv::Point p(static_cast<int>(c.x + r * std::cos(t)),
                     static_cast<int>(c.y + r * std::sin(t)));

@@ -26,7 +26,7 @@ TEST(StraightLine, SlopeAndInterceptFromTwoPoints) {
     EXPECT_FALSE(line.vertical);
     EXPECT_EQ(line.slope, 2.0);
     EXPECT_EQ(line.intercept, 1.0);
-    EXPECT_DOUBLE_EQ(StraightLine({0, 0}, {1, 1}).getAngle(), M_PI / 4);
+    EXPECT_DOUBLE_EQ(StraightLine({0, 0}, {1, 1}).getAngle(), CV_PI / 4);
 }
 
 TEST(StraightLine, ParallelOrVerticalPairsHaveNoIntersection) {

@@ -1,4 +1,5 @@
 // The program run as a child process in a fresh folder, as a user runs it.
+#include "platform/paths.h"
 #include "support/run_program.h"
 #include "support/test_files.h"
 #include "tools/scan_synth.h"
@@ -36,9 +37,11 @@ protected:
         return runProgram(LEAFLET_CROP_BINARY, arguments, options);
     }
 
+    // Read by sh on Linux (which takes a file without "#!" as its own script, and says on
+    // standard error that it has no "@echo") and by cmd.exe on Windows alike.
     void writeScript(const std::string& body) const {
         const fs::path script = scripts_ / "update.bat";
-        std::ofstream(script) << "#!/bin/sh\n" << body << "\n";
+        std::ofstream(script, std::ios::binary) << "@echo off\n" << body << "\n";
         fs::permissions(script, fs::perms::owner_all);
     }
 
@@ -139,7 +142,7 @@ TEST_F(LeafletCropProgram, UnreadableInputPrintsTheMessageAndReturnsMinusOne) {
     for (const std::string& path :
          {std::string("x.png"), std::string("not_an_image.jpg"), std::string()}) {
         const RunResult result = run({path});
-        EXPECT_EQ(result.status, 255) << path;
+        EXPECT_EQ(result.status, exitStatusFor(-1)) << path;
         EXPECT_EQ(result.out, kVersionLine + "Cannot read the image: " + path + "\n");
     }
     EXPECT_EQ(filesInWork(), std::vector<std::string>{"not_an_image.jpg"});
@@ -180,6 +183,23 @@ TEST_F(LeafletCropProgram, InputInAFolderGetsItsFolderUnderPetales) {
         EXPECT_TRUE(
             fs::is_regular_file(work_ / ("PETALES/scans/a.jpg_" + std::to_string(i) + ".jpg")))
             << i;
+}
+
+TEST_F(LeafletCropProgram, AFullPathWithAnyCharactersGetsItsCropsUnderPetales) {
+    const fs::path scans = root_.path() / fs::u8path("feuilles été ł");
+    fs::create_directories(scans);
+    const fs::path scan = scans / fs::u8path("scan ł.png");
+    std::vector<uchar> png;
+    ASSERT_TRUE(cv::imencode(".png", makeLeafletScan(kThreeLeaves), png));
+    writeBytes(scan, std::string(png.begin(), png.end()));
+    const RunResult result = run({scan.u8string()});
+    EXPECT_EQ(result.status, 0) << result.err;
+    // The path as typed, a Windows drive without its colon.
+    for (int i = 0; i < 3; ++i) {
+        const std::string crop =
+            "PETALES/" + nameUnderFolder(scan.u8string()) + "_" + std::to_string(i) + ".jpg";
+        EXPECT_TRUE(fs::is_regular_file(work_ / fs::u8path(crop))) << crop;
+    }
 }
 
 TEST_F(LeafletCropProgram, FailedWritesAreNamedInOrderTheRunGoesOnAndEndsWith3) {

@@ -15,7 +15,7 @@ template <typename Radius>
 Points roundOutline(int n, Radius radius) {
     Points outline;
     for (int i = 0; i < n; ++i) {
-        const double t = 2 * M_PI * i / n;
+        const double t = 2 * CV_PI * i / n;
         outline.emplace_back(static_cast<int>(500 + radius(i) * std::cos(t)),
                              static_cast<int>(500 + radius(i) * std::sin(t)));
     }

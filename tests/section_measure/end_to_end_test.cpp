@@ -294,3 +294,31 @@ TEST_F(SectionMeasureRun, AnImageThatCannotBeWrittenIsNamedAndTheRunGoesOn) {
     EXPECT_TRUE(exists("cercleInscrit.jpg"));
     EXPECT_TRUE(exists("mesures.csv"));
 }
+
+// Any name, from the command line to every file read: a full path through a folder with
+// characters outside every Windows code page but UTF-8.
+TEST_F(SectionMeasureRun, AScanUnderAFolderWithAnyCharactersIsReadThroughItsFullPath) {
+    const fs::path scans = folder_ / fs::u8path("mesures été ł");
+    fs::create_directory(scans);
+    std::vector<uchar> jpeg;
+    ASSERT_TRUE(cv::imencode(".jpg", makeSectionScan(smallScan()), jpeg));
+    const std::string bytes(jpeg.begin(), jpeg.end());
+    writeBytes(scans / fs::u8path("coupe ł.jpg"), bytes);
+    const RunResult measured = run({(scans / fs::u8path("coupe ł.jpg")).u8string()});
+    EXPECT_EQ(measured.status, 0) << measured.err;
+    EXPECT_TRUE(exists("mesures.csv"));
+
+    // The checks made before decoding read the same file: a JPEG cut short is refused, not
+    // measured with its missing half in gray, and its header's size is weighed against memory.
+    writeBytes(scans / fs::u8path("coupée ł.jpg"), bytes.substr(0, bytes.size() / 2));
+    const RunResult cut = run({(scans / fs::u8path("coupée ł.jpg")).u8string()});
+    EXPECT_EQ(cut.status, 2);
+    EXPECT_NE(cut.err.find("« " + (scans / fs::u8path("coupée ł.jpg")).u8string() +
+                           " » : fichier JPEG tronqué"),
+              std::string::npos)
+        << cut.err;
+    RunOptions tooLittle;
+    tooLittle.environment = {{"SECTION_BATCH_MEMORY_SHARE", "1000"}};
+    const RunResult refused = run({(scans / fs::u8path("coupe ł.jpg")).u8string()}, tooLittle);
+    EXPECT_EQ(refused.status, 4) << refused.err;
+}

@@ -69,7 +69,7 @@ TEST(GetSectionWidth, EqualsTheAllPairsMaximumOnRandomOutlines) {
                 std::normal_distribution<double> noise(0.0, 3.0);
                 const double lobes = std::uniform_int_distribution<int>(2, 7)(random);
                 for (int i = 0; i < n; ++i) {
-                    const double t = 2 * M_PI * i / n;
+                    const double t = 2 * CV_PI * i / n;
                     const double r = 400 + 60 * std::cos(lobes * t) + noise(random);
                     outline.emplace_back(static_cast<int>(1000 + r * std::cos(t)),
                                          static_cast<int>(1000 + r * std::sin(t)));
@@ -97,7 +97,7 @@ TEST(GetSectionWidth, DegenerateOutlines) {
 TEST(MeasureFeatures, AnArcTooShortForACircleFitEndsTheRun) {
     Points outline;
     for (int i = 0; i < 120; ++i) {
-        const double t = 2 * M_PI * i / 120;
+        const double t = 2 * CV_PI * i / 120;
         outline.emplace_back(static_cast<int>(100 + 80 * std::cos(t)),
                              static_cast<int>(100 + 80 * std::sin(t)));
     }

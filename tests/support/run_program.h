@@ -29,7 +29,22 @@ struct RunOptions {
 // Arguments go to the program as they are: no shell reads them. A program named without a
 // slash is looked up along PATH. The streams are captured outside every folder the program
 // sees. When the child cannot be set up it ends with 120 to 124 and says why on standard error.
+// On Windows the lines of both streams come back with "\n" alone, as on Linux, and an exception
+// that ends the program (0xC0000005...) counts as a signal.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
                      const RunOptions& options = {});
+
+// The status a program's `return returned;` from main gives: its low 8 bits on POSIX (-1 is
+// 255), the whole value on Windows.
+int exitStatusFor(int returned);
+
+// Whether a folder without write permission keeps the programs run by runProgram from writing
+// into it. POSIX: yes (as root, they run as nobody). Windows: not with the permissions the
+// tests can set (a read-only attribute, or wine run as root).
+bool readOnlyFoldersHoldBack();
+
+// Whether a program run with RunOptions::addressSpaceLimit sees that limit. POSIX: yes. Windows:
+// where the system reports a job object's limits to the processes in it (wine does not).
+bool memoryLimitsAreSeen();
 
 }  // namespace test_support

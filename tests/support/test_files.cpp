@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -12,13 +12,19 @@ namespace fs = std::filesystem;
 namespace test_support {
 
 TestFolder::TestFolder(const std::string& name) {
-    std::string pattern = (fs::temp_directory_path() / (name + "_XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        ADD_FAILURE() << "cannot create a folder like " << pattern;
+    std::random_device entropy;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const fs::path candidate =
+            fs::temp_directory_path() / (name + "_" + std::to_string(entropy()));
+        std::error_code error;
+        if (fs::create_directory(candidate, error)) path_ = candidate;
+    }
+    if (path_.empty()) {
+        ADD_FAILURE() << "cannot create a folder for " << name << " in "
+                      << fs::temp_directory_path();
         return;
     }
-    path_ = pattern;
-    // mkdtemp leaves it to its owner alone; a run as another user must still get in.
+    // A run as another user must get in.
     fs::permissions(path_,
                     fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
                         fs::perms::others_exec,

@@ -176,4 +176,10 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     return run;
 }
 
+int exitStatusFor(int returned) { return returned & 0xff; }
+
+bool readOnlyFoldersHoldBack() { return true; }
+
+bool memoryLimitsAreSeen() { return true; }
+
 }  // namespace test_support

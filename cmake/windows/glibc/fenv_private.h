@@ -1,0 +1,1 @@
+/* Nothing beyond glibc_shim.h. */

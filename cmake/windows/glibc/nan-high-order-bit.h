@@ -1,0 +1,1 @@
+#define HIGH_ORDER_BIT_IS_SET_FOR_SNAN 0

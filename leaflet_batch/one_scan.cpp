@@ -87,7 +87,7 @@ int cropAndMeasureScan(const std::vector<std::string>& arguments) {
         say(std::string("usage : ") + NAME + " " + SINGLE_SCAN_OPTION + " IMAGE [--dpi N]");
         return FAILED;
     }
-    const std::string path = arguments[0];
+    const std::string& path = arguments[0];
     if (const std::optional<cv::Size> size = readImageSizeFromHeader(path)) {
         const MemoryVerdict verdict =
             checkMemoryOfThisProcess(pixelCount(*size), LEAFLET_CROP_NEED);

@@ -9,11 +9,12 @@ set(CPACK_PACKAGE_VENDOR "Plant scan tools")
 set(CPACK_PACKAGE_CONTACT "Plant scan tools <plant-scan-tools@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "measurements of cane sections and leaflets on flat-bed scans")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Three command-line programs for plant scientists who scan plant material on a flat-bed
+    "Four command-line programs for plant scientists who scan plant material on a flat-bed
 scanner: section_measure measures the cross-section of a cane scanned at 1200 dpi (width,
 radii of curvature of its corners and hollows, hollow depths, circumscribed and inscribed
 circles) into annotated images and a table; leaflet_crop cuts every leaflet out of a scan as
-an upright crop; section_batch measures a whole folder of scans on every core, or over
+an upright crop; leaflet_batch crops and measures (area, length, width) every leaflet of a
+folder of scans, and section_batch measures every section of one, on every core, or over
 several machines, into one table.")
 if(NOT WIN32)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

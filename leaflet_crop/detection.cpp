@@ -51,7 +51,8 @@ LeafletBoxes findLeafletBoxes(const cv::Mat& blackAndWhite) {
         cv::drawContours(found.drawing, outlines, i, cv::Scalar(blue, green, red, 0), 2, cv::LINE_8,
                          hierarchy, 0, cv::Point(0, 0));
 
-        cv::RotatedRect box = toNegativeAngle(cv::minAreaRect(outlines[i]));
+        const cv::RotatedRect fitted = toNegativeAngle(cv::minAreaRect(outlines[i]));
+        cv::RotatedRect box = fitted;
         box.size.width += kBoxMargin;
         box.size.height += kBoxMargin;
 
@@ -61,6 +62,7 @@ LeafletBoxes findLeafletBoxes(const cv::Mat& blackAndWhite) {
             cv::line(found.drawing, cv::Point(corners[k]), cv::Point(corners[(k + 1) % 4]),
                      cv::Scalar(0, 0, 255), 3, cv::LINE_8, 0);
         found.boxes.push_back(box);
+        found.fitted.push_back(fitted);
         found.outlines.push_back(outlines[i]);
     }
     return found;

@@ -17,6 +17,8 @@ cv::Mat binarizeScan(const cv::Mat& source, const ImageWriter& writeImage);
 struct LeafletBoxes {
     // One enlarged box per leaflet, in outline order; angles in [-90, 0).
     std::vector<cv::RotatedRect> boxes;
+    // The same boxes before they were enlarged: the outline's minimum-area rectangle.
+    std::vector<cv::RotatedRect> fitted;
     // The outline each box was made from.
     std::vector<std::vector<cv::Point>> outlines;
     // The black-and-white image in colour, with each leaflet's outline and red box drawn on it.

@@ -1,23 +1,38 @@
 #include "plantscan/leaflets.h"
 
 #include "leaflet_crop/detection.h"
+#include "leaflet_crop/leaflet_size.h"
 #include "leaflet_crop/upright_crop.h"
 #include "library/boundary.h"
 
+#include <cmath>
+#include <stdexcept>
+
 namespace plantscan {
 
-std::vector<Leaflet> findLeaflets(const cv::Mat& scan, const Outputs& outputs) {
+std::vector<Leaflet> findLeaflets(const cv::Mat& scan, const Outputs& outputs, double dpi) {
+    if (!(dpi > 0) || !std::isfinite(dpi))
+        throw std::invalid_argument("the resolution must be a positive number of dots per inch");
     const cv::Mat image = detail::colourScan(scan);
     const ImageWriter write =
         outputs.writeImage ? outputs.writeImage : [](const std::string&, const cv::Mat&) {};
+    const double millimetres = 25.4 / dpi;
     const char* stage = "leaflet detection";
     try {
-        const LeafletBoxes found = findLeafletBoxes(binarizeScan(image, write));
-        stage = "cropping";
+        const cv::Mat blackAndWhite = binarizeScan(image, write);
+        const LeafletBoxes found = findLeafletBoxes(blackAndWhite);
         std::vector<Leaflet> leaflets;
-        for (std::size_t i = 0; i < found.boxes.size(); ++i)
-            leaflets.push_back(
-                {found.outlines[i], found.boxes[i], cropUpright(image, found.boxes[i])});
+        for (std::size_t i = 0; i < found.boxes.size(); ++i) {
+            stage = "measuring";
+            const LeafletSize size =
+                measureLeaflet(blackAndWhite, found.outlines[i], found.fitted[i]);
+            stage = "cropping";
+            leaflets.push_back({found.outlines[i], found.boxes[i],
+                                cropUpright(image, found.boxes[i]),
+                                static_cast<double>(size.area) * millimetres * millimetres,
+                                size.length * millimetres, size.width * millimetres,
+                                size.perimeter * millimetres});
+        }
         write("drawing.jpg", found.drawing);
         return leaflets;
     } catch (...) {

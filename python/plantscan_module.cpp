@@ -11,6 +11,7 @@
 #include <opencv2/core.hpp>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -127,12 +128,14 @@ py::dict measureSection(const py::object& image, bool withMask, bool withAnnotat
     return values;
 }
 
-py::list cropLeaflets(const py::object& image) {
+py::list cropLeaflets(const py::object& image, double dpi) {
+    if (!(dpi > 0) || !std::isfinite(dpi))
+        throw py::value_error("dpi must be a positive number, not " + std::to_string(dpi));
     const Scan scan = toScan(image, LEAFLET_CROP_NEED);
     std::vector<plantscan::Leaflet> leaflets;
     {
         py::gil_scoped_release release;
-        leaflets = plantscan::findLeaflets(scan.image);
+        leaflets = plantscan::findLeaflets(scan.image, {}, dpi);
     }
     py::list found;
     for (const plantscan::Leaflet& leaflet : leaflets) {
@@ -142,6 +145,10 @@ py::list cropLeaflets(const py::object& image) {
         entry["rectangle"] = py::make_tuple(py::make_tuple(r.center.x, r.center.y),
                                             py::make_tuple(r.size.width, r.size.height), r.angle);
         entry["outline"] = toPoints(leaflet.outline);
+        entry["area"] = leaflet.area;
+        entry["length"] = leaflet.length;
+        entry["width"] = leaflet.width;
+        entry["perimeter"] = leaflet.perimeter;
         found.append(entry);
     }
     return found;
@@ -206,11 +213,17 @@ Raises NoSectionError when no section can be measured.)";
 
 constexpr const char* CROP_LEAFLETS_DOC =
     R"(Finds the light leaflets of a dark scan and cuts each out upright, as leaflet_crop does, in the
-order of its crops (PETALES/<scan>_0.jpg, _1.jpg, ...). Each dict holds:
+order of its crops (PETALES/<scan>_0.jpg, _1.jpg, ...), and measures each at `dpi` dots per
+inch (1200 unless given). Each dict holds:
   crop       the upright crop, H x W x 3 uint8 in B, G, R order,
   rectangle  ((cx, cy), (width, height), angle), the rotated rectangle cut out of the scan, in
              pixels and degrees, as cv2.minAreaRect gives one (cv2.boxPoints takes it),
-  outline    the leaflet's outline, N x 2 int32 (x, y).
+  outline    the leaflet's outline, N x 2 int32 (x, y),
+  area       mm2: the light pixels inside the outline (dark holes are not counted),
+  length     mm: the longer side of the outline's minimum-area rectangle (before the crop's
+             15 pixels of margin), width: its shorter side,
+  perimeter  mm: the outline's length, pixel step by pixel step, which runs 5 to 8 % above a
+             smooth edge's.
 An empty list when the scan has no leaflet.)";
 
 }  // namespace
@@ -221,5 +234,6 @@ PYBIND11_MODULE(plantscan, module) {
     translateErrors(module);
     module.def("measure_section", &measureSection, MEASURE_SECTION_DOC, py::arg("image"),
                py::kw_only(), py::arg("mask") = false, py::arg("annotated") = false);
-    module.def("crop_leaflets", &cropLeaflets, CROP_LEAFLETS_DOC, py::arg("image"));
+    module.def("crop_leaflets", &cropLeaflets, CROP_LEAFLETS_DOC, py::arg("image"), py::kw_only(),
+               py::arg("dpi") = plantscan::DEFAULT_DPI);
 }

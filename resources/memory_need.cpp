@@ -82,14 +82,16 @@ MemoryVerdict checkMemoryOfThisProcess(std::uint64_t pixels, const MemoryNeed& n
 }
 
 std::string memoryShortageMessage(const MemoryVerdict& verdict, const std::string& scanPath,
-                                  Language language) {
+                                  Language language, const std::string& program,
+                                  const std::string& batch) {
     if (language == Language::FRENCH) {
-        return "section_measure : mémoire insuffisante pour « " + scanPath +
+        return program + " : mémoire insuffisante pour « " + scanPath +
                " » : l'image demande environ " + megabytesUp(verdict.needed) + " Mo et " +
                megabytesDown(verdict.available) + " Mo sont disponibles (" +
                frenchLimit(verdict.limit) +
                ") ; mesurez une image plus petite, donnez plus de mémoire (par exemple --mem "
-               "d'une tâche SLURM) ou lancez moins de mesures à la fois (section_batch -j)";
+               "d'une tâche SLURM) ou lancez moins de mesures à la fois (" +
+               batch + " -j)";
     }
     return "Insufficient memory for \"" + scanPath + "\": the scan needs about " +
            megabytesUp(verdict.needed) + " MB and " + megabytesDown(verdict.available) +

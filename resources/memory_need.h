@@ -59,6 +59,8 @@ MemoryVerdict checkMemoryOfThisProcess(std::uint64_t pixels, const MemoryNeed& n
 // French is section_measure's, with its prefix; English is leaflet_crop's.
 enum class Language { FRENCH, ENGLISH };
 
-// Names the scan and says what it needs, what is available and what to do (no newline).
+// Names the scan and says what it needs, what is available and what to do (no newline). In
+// French, `program` speaks, run by `batch`.
 std::string memoryShortageMessage(const MemoryVerdict& verdict, const std::string& scanPath,
-                                  Language language);
+                                  Language language, const std::string& program = "section_measure",
+                                  const std::string& batch = "section_batch");

@@ -30,6 +30,14 @@ for seed in 1 2 3 4; do
 done
 run_in "$demo" "$build/section_batch/section_batch" batch/scans batch/resultats
 
+# And a folder of leaf scans, every leaflet cropped and measured.
+mkdir -p "$demo/leaflets/scans"
+for seed in 1 2 3; do
+    "$build/tools/scan_generator" leaflet "$demo/leaflets/scans/planche_$seed.jpg" --seed "$seed"
+done
+run_in "$demo" "$build/leaflet_batch/leaflet_batch" leaflets/scans leaflets/resultats_petales
+
 echo
 echo "Results are in $demo/: section/ (images and mesures.csv), leaflet/ (PETALES/ and drawing.jpg),"
-echo "batch/resultats/ (one folder per scan and toutes_mesures.csv)."
+echo "batch/resultats/ (one folder per scan and toutes_mesures.csv), leaflets/resultats_petales/"
+echo "(one folder per scan, tous_petales.csv and rapport.html)."

@@ -8,8 +8,8 @@
 #   bash tools/fuzz.sh [SECONDS | --runs N] [TARGET...]
 #
 # Targets: section (the measurement chain after segmentation), jpeg_markers, image_header,
-# image_resolution, status_file, measurement_report, results_page (the page fed hostile names);
-# all by default.
+# image_resolution, status_file, measurement_report, leaflet_report, results_page (the page fed
+# hostile names); all by default.
 set -euo pipefail
 limit="-max_total_time=${1:-60}"
 if [ "${1:-}" = "--runs" ]; then
@@ -21,7 +21,7 @@ fi
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] ||
     targets=(section jpeg_markers image_header image_resolution status_file measurement_report
-        results_page)
+        leaflet_report results_page)
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 fuzz="$repo/build-fuzz"
 

@@ -14,6 +14,6 @@ install_missing cmake g++ make pkg-config libopencv-dev dpkg-dev file python3-de
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DPLANT_BUILD_TESTS=OFF -DPLANT_BUILD_BENCH=OFF -DPLANT_REQUIRE_PYTHON=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target section_measure leaflet_crop section_batch \
-    plantscan plantscan_python
+    leaflet_batch plantscan plantscan_python
 (cd "$build" && cpack -G DEB)
 ls "$build"/*.deb

@@ -1,9 +1,10 @@
 // The CPU time section_batch adds per scan for the results page (one thumbnail, and a share of
 // the page) against the CPU time of measuring that scan with section_measure.
 //   results_page_bench [SIZE...]   generated scans of SIZE x SIZE pixels (default 1000 2000)
-#include "section_batch/results_page.h"
-#include "section_batch/scan_folder.h"
-#include "section_batch/thumbnail.h"
+#include "batch/results_page.h"
+#include "batch/scan_folder.h"
+#include "batch/thumbnail.h"
+#include "section_batch/section_kind.h"
 #include "tools/scan_synth.h"
 
 #include <opencv2/imgcodecs.hpp>
@@ -103,7 +104,9 @@ int main(int argc, char** argv) {
         std::vector<ScanResult> results;
         for (const std::string& name : names)
             results.push_back(readScanFolder(out / name, name, layout));
-        writeResultsPage(out, results, layout, {{"2026-12-08T06:30:05Z", "2026-12-08T07:30:05Z"}});
+        const PageContext context{
+            "section_batch", TABLE_FILE, true, {{"2026-12-08T06:30:05Z", "2026-12-08T07:30:05Z"}}};
+        writeResultsPage(out, sectionResultsPage(results, layout, context));
         const double pageSeconds = processCpuSeconds() - start;
         const double pagePerScan = pageSeconds / PAGE_SCANS;
 

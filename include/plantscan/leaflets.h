@@ -1,4 +1,4 @@
-// The leaflets of a scan, found and cut out as leaflet_crop does.
+// The leaflets of a scan, found and cut out as leaflet_crop does, and measured.
 #pragma once
 
 #include "plantscan/outputs.h"
@@ -9,15 +9,27 @@
 
 namespace plantscan {
 
+// The resolution a scan is taken to have unless the caller says otherwise.
+inline constexpr double DEFAULT_DPI = 1200;
+
 struct Leaflet {
     std::vector<cv::Point> outline;  // the light region's outer contour, in pixels of the scan
     cv::RotatedRect rectangle;       // its minimum-area rectangle grown by 15 pixels all round
     cv::Mat crop;                    // the scan inside `rectangle`, turned upright
+
+    // In millimetres (the area in mm²) at the resolution findLeaflets was given.
+    double area = 0.0;       // the light pixels inside the outline: dark holes are not counted
+    double length = 0.0;     // the longer side of the minimum-area rectangle, before it grows
+    double width = 0.0;      // its shorter side
+    double perimeter = 0.0;  // the outline's length: a few per cent above a smooth edge's
 };
 
 // Every light region of a dark scan (8-bit, B, G, R or gray) whose outline is longer than 450
-// pixels, in the order of leaflet_crop's crops. Outputs: "gray.bmp", "bw.jpg" and
-// "drawing.jpg"; the crops are yours to name. Throws OutOfMemoryError, ImageLibraryError.
-std::vector<Leaflet> findLeaflets(const cv::Mat& scan, const Outputs& outputs = {});
+// pixels, in the order of leaflet_crop's crops, measured at `dpi` dots per inch. Outputs:
+// "gray.bmp", "bw.jpg" and "drawing.jpg"; the crops are yours to name. Throws
+// std::invalid_argument for a dpi that is not a positive number, OutOfMemoryError,
+// ImageLibraryError.
+std::vector<Leaflet> findLeaflets(const cv::Mat& scan, const Outputs& outputs = {},
+                                  double dpi = DEFAULT_DPI);
 
 }  // namespace plantscan

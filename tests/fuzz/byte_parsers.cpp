@@ -1,9 +1,11 @@
 #include "byte_parsers.h"
 
+#include "batch/results_page.h"
+#include "batch/scan_folder.h"
+#include "leaflet_batch/leaflet_report.h"
 #include "scan_input/image_header.h"
 #include "scan_input/jpeg_markers.h"
-#include "section_batch/results_page.h"
-#include "section_batch/scan_folder.h"
+#include "section_batch/section_kind.h"
 #include "section_measure/report_layout.h"
 
 #include <algorithm>
@@ -83,6 +85,17 @@ void fuzzMeasurementReport(const std::uint8_t* data, std::size_t size) {
     }
 }
 
+void fuzzLeafletReport(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::optional<std::vector<std::string>> cells = parseLeafletReport(text);
+    if (!cells) return;
+    require(cells->size() % LEAFLET_CELLS == 0, "whole leaflets");
+    for (const std::string& cell : *cells) {
+        require(!cell.empty(), "no empty cell");
+        require(cell.find_first_of(";\r\n\"") == std::string::npos, "no separator in a cell");
+    }
+}
+
 namespace {
 
 // Text from outside the program (names, cells, messages, times) is marked at both ends with
@@ -135,7 +148,7 @@ void fuzzResultsPage(const std::uint8_t* data, std::size_t size) {
         const auto kind = static_cast<unsigned char>(kinds[i]);
         ScanResult result;
         result.scanName = text();
-        result.files = ownedFiles(layout);
+        result.files = ownedFiles({}, result.scanName, layout);
         if (kind % 4 < 2) {
             result.exitStatus = 0;
             result.cells = std::vector<std::string>(REPORT_CELLS, "1");
@@ -149,5 +162,6 @@ void fuzzResultsPage(const std::uint8_t* data, std::size_t size) {
     }
     std::vector<RunTimes> runs;
     while (next + 1 < pieces.size()) runs.push_back({text(), text()});
-    requireEveryPieceEscaped(resultsPage(results, layout, kinds.size() % 2 == 0, runs));
+    const PageContext context{"section_batch", TABLE_FILE, kinds.size() % 2 == 0, runs};
+    requireEveryPieceEscaped(sectionResultsPage(results, layout, context));
 }

@@ -17,5 +17,8 @@ void fuzzImageResolution(const std::uint8_t* data, std::size_t size);
 void fuzzStatusFile(const std::uint8_t* data, std::size_t size);
 // "mesures.csv": what parses gives 28 cells, none empty and none that would break the table.
 void fuzzMeasurementReport(const std::uint8_t* data, std::size_t size);
+// "petales.csv": what parses gives four cells per leaflet, none empty and none that would
+// break the table.
+void fuzzLeafletReport(const std::uint8_t* data, std::size_t size);
 // The results page: names, cells, error lines and run times never reach it as markup.
 void fuzzResultsPage(const std::uint8_t* data, std::size_t size);

@@ -37,6 +37,7 @@ TEST(FuzzCorpora, EveryByteParserSeedKeepsItsProperties) {
              {"image_resolution", fuzzImageResolution},
              {"status_file", fuzzStatusFile},
              {"measurement_report", fuzzMeasurementReport},
+             {"leaflet_report", fuzzLeafletReport},
              {"results_page", fuzzResultsPage}}) {
         for (const std::vector<std::uint8_t>& input : corpus(name))
             parser(input.data(), input.size());

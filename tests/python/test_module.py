@@ -104,4 +104,15 @@ def test_crop_leaflets_gives_each_crop_its_rectangle_and_outline():
         # The rectangle is the outline's, grown by 15 pixels all round.
         reach = np.hypot(width, height) / 2
         assert np.hypot(outline[:, 0] - cx, outline[:, 1] - cy).max() <= reach
+        # Measured inside that rectangle, before its margin, in mm at 1200 dpi.
+        mm = 25.4 / 1200
+        assert leaflet["width"] <= leaflet["length"]
+        assert sorted((leaflet["width"], leaflet["length"])) == pytest.approx(
+            sorted((width * mm - 30 * mm, height * mm - 30 * mm)))
+        assert 0 < leaflet["area"] < leaflet["length"] * leaflet["width"]
     assert plantscan.crop_leaflets(np.zeros((60, 60, 3), np.uint8)) == []
+    at_600 = plantscan.crop_leaflets(REPO / "samples/leaflet.jpg", dpi=600)
+    assert [leaflet["area"] for leaflet in at_600] == pytest.approx(
+        [4 * leaflet["area"] for leaflet in leaflets])
+    with pytest.raises(ValueError):
+        plantscan.crop_leaflets(REPO / "samples/leaflet.jpg", dpi=0)

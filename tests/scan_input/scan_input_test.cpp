@@ -100,7 +100,10 @@ TEST_F(ScanFile, OtherFilesAreLeftToTheDecoder) {
 TEST_F(ScanFile, OnlyAJpegIsReadWhole) {
     // 64 GiB of holes after a PNG signature: reading it all first would exhaust memory.
     const std::string path = write("\x89PNG\r\n\x1a\n");
-    fs::resize_file(path, std::uintmax_t{64} << 30);
+    std::error_code error;
+    fs::resize_file(path, std::uintmax_t{64} << 30, error);
+    // Wine on some file systems refuses a file that large; Linux runs the check everywhere.
+    if (error) GTEST_SKIP() << "no 64 GiB file here: " << error.message();
     EXPECT_FALSE(isTruncatedJpeg(path));
 }
 

@@ -1,5 +1,5 @@
 // The batch where only a POSIX system can put it.
-#include "section_batch/processes.h"
+#include "batch/processes.h"
 #include "stand_in_batch.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,8 @@
 // The batch driven end to end with a stand-in for section_measure: a small program that
 // records how it was called, writes a report in the exact format, and fails on demand.
-#include "section_batch/run_record.h"
-#include "section_batch/scan_folder.h"
+#include "batch/run_record.h"
+#include "batch/scan_folder.h"
+#include "section_batch/section_kind.h"
 #include "stand_in_batch.h"
 #include "tools/scan_synth.h"
 
@@ -386,7 +387,8 @@ TEST(BatchOfARealScan, AScanThatFailsOnItsRerunKeepsNoPictureOfTheEarlierRun) {
         before[entry.path().filename().u8string()] = readBytes(entry.path());
     }
     std::set<std::string> owned;
-    for (const std::string& file : ownedFiles(sectionMeasureLayout())) owned.insert(file);
+    for (const std::string& file : ownedFiles({}, "coupe.png", sectionMeasureLayout()))
+        owned.insert(file);
     for (const auto& [file, bytes] : before) EXPECT_EQ(owned.count(file), 1u) << file;
     owned.erase(RESOLUTION_FILE);
     for (const std::string& file : owned) EXPECT_EQ(before.count(file), 1u) << file;

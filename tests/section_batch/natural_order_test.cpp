@@ -1,4 +1,4 @@
-#include "section_batch/scans.h"
+#include "batch/scans.h"
 #include "test_folder.h"
 
 #include <gtest/gtest.h>

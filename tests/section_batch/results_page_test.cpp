@@ -1,7 +1,8 @@
-#include "section_batch/results_page.h"
-#include "section_batch/french_text.h"
-#include "section_batch/statistics.h"
-#include "section_batch/thumbnail.h"
+#include "batch/results_page.h"
+#include "batch/french_text.h"
+#include "batch/statistics.h"
+#include "batch/thumbnail.h"
+#include "section_batch/section_kind.h"
 #include "section_measure/report_layout.h"
 #include "test_folder.h"
 
@@ -46,7 +47,7 @@ std::size_t occurrences(const std::string& text, const std::string& piece) {
 }
 
 std::string page(const std::vector<ScanResult>& results, const std::vector<RunTimes>& runs = {}) {
-    return resultsPage(results, LAYOUT, true, runs);
+    return sectionResultsPage(results, LAYOUT, {"section_batch", TABLE_FILE, true, runs});
 }
 
 }  // namespace
@@ -183,7 +184,8 @@ TEST(ResultsPage, LinksOnlyTheFilesItsFolderHoldsAndShowsTheFirstErrorLines) {
     EXPECT_EQ(results[2].exitStatus, 1);
     EXPECT_EQ(results[2].firstErrorLines, "un\ndeux\ntrois\nquatre\ncinq");
 
-    ASSERT_TRUE(writeResultsPage(out, results, LAYOUT, {}));
+    ASSERT_TRUE(writeResultsPage(
+        out, sectionResultsPage(results, LAYOUT, {"section_batch", TABLE_FILE, false, {}})));
     const std::string html = readBytes(out / RESULTS_PAGE_FILE);
     EXPECT_EQ(occurrences(html, "<img "), 1u);
     EXPECT_NE(html.find("src=\"a.jpg/vignette.jpg\""), std::string::npos);

@@ -1,4 +1,4 @@
-#include "section_batch/run_record.h"
+#include "batch/run_record.h"
 #include "platform/machine.h"
 #include "test_folder.h"
 

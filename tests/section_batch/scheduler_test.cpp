@@ -1,4 +1,4 @@
-#include "section_batch/scheduler.h"
+#include "batch/scheduler.h"
 
 #include "resources/memory_need.h"
 #include "support/test_files.h"

@@ -1,12 +1,13 @@
+#include "batch/command_line.h"
+#include "batch/french_text.h"
+#include "batch/processes.h"
+#include "batch/progress.h"
+#include "batch/scan_folder.h"
+#include "batch/scans.h"
+#include "batch/scheduler.h"
 #include "platform/machine.h"
-#include "section_batch/command_line.h"
-#include "section_batch/french_text.h"
-#include "section_batch/processes.h"
-#include "section_batch/progress.h"
-#include "section_batch/scan_folder.h"
-#include "section_batch/scans.h"
-#include "section_batch/scheduler.h"
-#include "section_batch/table.h"
+#include "section_batch/section_kind.h"
+#include "section_measure/output_files.h"
 #include "section_measure/report_layout.h"
 #include "support/example_report.h"
 #include "test_folder.h"
@@ -269,13 +270,13 @@ TEST(Processes, FindsTheMeasuringProgramBesideFirstThenAlongThePath) {
     const std::string separator(1, test_support::pathListSeparator());
     const std::string path = first.u8string() + separator + separator + second.u8string();
 
-    EXPECT_FALSE(findMeasureProgram(beside, path));
+    EXPECT_FALSE(findProgram("section_measure", beside, path));
     makeProgram(second);
-    EXPECT_EQ(findMeasureProgram(beside, path), second / program);
+    EXPECT_EQ(findProgram("section_measure", beside, path), second / program);
     fs::create_directories(first / program);  // a folder of that name: passed over
-    EXPECT_EQ(findMeasureProgram(beside, path), second / program);
+    EXPECT_EQ(findProgram("section_measure", beside, path), second / program);
     makeProgram(beside);
-    EXPECT_EQ(findMeasureProgram(beside, path), beside / program);
+    EXPECT_EQ(findProgram("section_measure", beside, path), beside / program);
 }
 
 TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
@@ -287,10 +288,10 @@ TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
     EXPECT_EQ(progressLine(0, 8, "a.jpg", 5), "0/8 · a.jpg · écoulé 5 s · reste ?");
     EXPECT_EQ(progressLine(2, 8, "c.jpg, d.jpg", 30),
               "2/8 · c.jpg, d.jpg · écoulé 30 s · reste 1 min 30 s");
-    EXPECT_EQ(finishedLine(3, 8, "a.jpg", 0, true, 12), "[3/8] a.jpg : mesuré en 12 s");
-    EXPECT_EQ(finishedLine(4, 8, "b.jpg", 2, false, 1),
+    EXPECT_EQ(finishedLine(3, 8, "a.jpg", 0, true, 12, LAYOUT), "[3/8] a.jpg : mesuré en 12 s");
+    EXPECT_EQ(finishedLine(4, 8, "b.jpg", 2, false, 1, LAYOUT),
               "[4/8] b.jpg : échec, statut 2 (image absente ou illisible)");
-    EXPECT_EQ(finishedLine(5, 8, "c.jpg", 137, false, 1),
+    EXPECT_EQ(finishedLine(5, 8, "c.jpg", 137, false, 1, LAYOUT),
               "[5/8] c.jpg : échec, statut 137 (arrêté par le signal 9)");
 }
 

@@ -1,0 +1,40 @@
+// The command line of a batch program, and what its help text is built with.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct BatchOptions {
+    bool help = false;
+    bool version = false;
+    bool merge = false;  // rebuild the table of `outFolder` from its subfolders only
+    bool force = false;
+    std::string scansFolder;
+    std::string outFolder;
+    std::optional<int> jobs;
+    std::optional<long> shard;  // measure the positions equal to shard modulo shardCount
+    long shardCount = 1;
+    std::optional<double> dpi;  // the resolution lengths are measured at, for a batch that asks
+};
+
+struct ParsedCommandLine {
+    std::optional<BatchOptions> options;
+    std::string error;  // why there are no options, in French
+};
+
+// `arguments` without the program name; SORTIE is `defaultOutFolder` unless given; --dpi N only
+// when the batch `takesDpi`.
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments,
+                                   const std::string& defaultOutFolder = "resultats",
+                                   bool takesDpi = false);
+
+// "section_batch 1.0.0 (OpenCV 4.6.0)" and a line break.
+std::string versionText(const std::string& batchName);
+
+// Keeps two words on one line when wrapped.
+inline constexpr char GLUE = '\x1f';
+
+// Lines of at most `width` characters (not bytes: UTF-8), broken at spaces but not at GLUE.
+std::string wrapped(const std::string& text, std::size_t width);

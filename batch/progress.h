@@ -1,0 +1,15 @@
+// The lines that tell how far a batch has got.
+#pragma once
+
+#include "batch/scan_folder.h"
+
+#include <string>
+
+// done/total, current scan, elapsed time, and the time left estimated from the pace so far
+// ("?" before the first scan ends).
+std::string progressLine(int done, int total, const std::string& currentScan,
+                         double elapsedSeconds);
+
+// One finished scan, for a log: its rank, name, outcome and duration.
+std::string finishedLine(int done, int total, const std::string& scanName, int exitStatus,
+                         bool measured, double seconds, const FolderLayout& layout);

@@ -1,0 +1,8 @@
+// The tables a batch writes, with the conventions of "mesures.csv": ";" between cells, comma
+// decimals, UTF-8, CR LF.
+#pragma once
+
+#include <string>
+
+// The cell as it is, or quoted when a ";", a quote or a line break in it would break the row.
+std::string quoteCell(const std::string& cell);

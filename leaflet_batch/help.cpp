@@ -1,0 +1,216 @@
+#include "batch/command_line.h"
+#include "batch/french_text.h"
+#include "batch/processes.h"
+#include "batch/results_page.h"
+#include "batch/run_record.h"
+#include "batch/statistics.h"
+#include "batch/thumbnail.h"
+#include "leaflet_batch/leaflet_kind.h"
+#include "leaflet_batch/leaflet_report.h"
+#include "leaflet_batch/one_scan.h"
+#include "plantscan/leaflets.h"
+#include "resources/memory_need.h"
+#include "scan_input/image_header.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::size_t WIDTH = 92;
+constexpr std::size_t OPTION_COLUMN = 15;
+
+// A French ";" or ":" stays on the line of the word before it.
+std::string keptTogether(std::string text) {
+    for (const char* mark : {" ; ", " : "}) {
+        for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at))
+            text[at] = GLUE;
+    }
+    return text;
+}
+
+std::string lines(const std::string& text, std::size_t width) {
+    return wrapped(keptTogether(text), width);
+}
+
+std::string paragraph(const std::string& text) { return lines(text, WIDTH) + "\n\n"; }
+
+// "  -j N         text", the text wrapped and its later lines indented under its first, from
+// `column` on.
+std::string option(const std::string& flags, const std::string& text,
+                   std::size_t column = OPTION_COLUMN) {
+    const std::string indent(column, ' ');
+    std::string wrappedText = lines(text, WIDTH - column);
+    for (std::size_t at = wrappedText.find('\n'); at != std::string::npos;
+         at = wrappedText.find('\n', at + 1))
+        wrappedText.insert(at + 1, indent);
+    const std::size_t characters =
+        2 + static_cast<std::size_t>(std::count_if(flags.begin(), flags.end(),
+                                                   [](char c) { return (c & 0xC0) != 0x80; }));
+    return "  " + flags + std::string(characters < column ? column - characters : 1, ' ') +
+           wrappedText + "\n";
+}
+
+std::string quoted(const std::string& name) {
+    return "«" + std::string(1, GLUE) + name + GLUE + "»";
+}
+
+}  // namespace
+
+std::string leafletHelpText() {
+    const FolderLayout layout = leafletLayout();
+    const std::string dpi = frenchNumber(plantscan::DEFAULT_DPI, 6);
+    std::string statuses;
+    for (const int status : {0, 2, 3, 4, NOT_STARTED}) {
+        statuses += (statuses.empty() ? "" : " ; ") + std::to_string(status) + GLUE +
+                    exitStatusWords(status, layout);
+    }
+    return std::string(
+               "Usage : leaflet_batch [options] SCANS [SORTIE]\n"
+               "        leaflet_batch --merge SORTIE\n"
+               "        leaflet_batch ") +
+           SINGLE_SCAN_OPTION + " IMAGE [--dpi N]\n\n" +
+           paragraph(
+               "Découpe chaque pétale de chaque image du dossier SCANS (.jpg, .jpeg, .png, "
+               ".tif, .tiff, .bmp, en majuscules ou en minuscules ; les sous-dossiers ne "
+               "sont pas parcourus), comme leaflet_crop, et mesure chaque pétale, en "
+               "traitant les images dans l'ordre naturel des noms (les nombres comparés "
+               "par leur valeur : planche_2 avant planche_10), plusieurs à la fois. SORTIE "
+               "vaut " +
+               quoted("resultats_petales") + " (dans le dossier courant) par défaut.") +
+           paragraph(
+               "Avant de lister SCANS, la commande update.bat est lancée une fois, dans le "
+               "dossier courant, par l'interpréteur de commandes, et attendue, comme le "
+               "fait leaflet_crop ; son résultat ne change rien. Elle n'est lancée ni par "
+               "--merge, ni par --shard : renommer des images pendant que d'autres "
+               "morceaux listent le dossier fausserait leur partage.") +
+           paragraph("Pour chaque image NOM, leaflet_batch " + std::string(SINGLE_SCAN_OPTION) +
+                     " s'exécute dans le dossier SORTIE/NOM/ et y écrit exactement ce "
+                     "qu'écrirait " +
+                     quoted("leaflet_crop NOM") + " lancé dans ce dossier : gray.bmp, bw.jpg, " +
+                     CROPS_FOLDER +
+                     "/NOM_0.jpg, NOM_1.jpg... (une découpe par pétale) et "
+                     "drawing.jpg ; puis " +
+                     LEAFLET_REPORT + " (les mesures de chaque pétale) et " + DPI_FILE +
+                     " (la résolution utilisée). S'y ajoutent " + CONSOLE_FILE + ", " +
+                     ERRORS_FILE + ", " + STATUS_FILE +
+                     " (son statut de sortie, la taille et "
+                     "la date de l'image), " +
+                     THUMBNAIL_FILE + " (" + layout.overview + " réduite à " +
+                     std::to_string(THUMBNAIL_WIDTH) + " pixels de large au plus) et " +
+                     PIECE_THUMBNAILS + "/N.jpg (chaque découpe réduite à " +
+                     std::to_string(PIECE_THUMBNAIL_SIDE) +
+                     " pixels au plus), pour la page du rapport. Avant qu'une image soit "
+                     "traitée à nouveau, ces fichiers sont effacés : une image qui donne moins "
+                     "de pétales ne laisse aucune découpe d'avant.") +
+           lines("Mesures de chaque pétale, numéroté comme sa découpe, en mm et mm² à " + dpi +
+                     " dpi ou à la résolution donnée par --dpi :",
+                 WIDTH) +
+           "\n" +
+           option("aire",
+                  "les pixels plus clairs que le seuil (gris au-dessus de 50) à "
+                  "l'intérieur du contour du pétale ; ses trous sombres n'en sont pas.") +
+           option("longueur",
+                  "le grand côté du rectangle d'aire minimale qui entoure le contour "
+                  "(avant les 15 pixels de marge de la découpe) ; largeur : son "
+                  "petit côté.") +
+           option("périmètre",
+                  "la longueur du contour, de pixel en pixel : 5 à 8 % de plus que "
+                  "celle d'un bord lisse.") +
+           "\n" +
+           paragraph("Sur des formes dessinées de taille connue, à " + dpi +
+                     " dpi (rectangle, disque, ellipse trouée, sous plusieurs angles), l'aire "
+                     "est juste à 1 % près, la longueur et la largeur à 2 pixels près.") +
+           paragraph("Enfin SORTIE/" + std::string(LEAFLET_TABLE_FILE) +
+                     " réunit une ligne par pétale, dans l'ordre des images : le nom de "
+                     "l'image, son statut, le numéro du pétale, le chemin de sa découpe depuis "
+                     "SORTIE, son aire, sa longueur, sa largeur, son périmètre et la résolution "
+                     "; une image en échec ou sans pétale a une ligne, avec son statut et des "
+                     "cases vides. Même format que " +
+                     quoted("mesures.csv") + " : UTF-8, séparateur " + quoted(";") +
+                     ", virgule décimale, fins de ligne CR LF. Le tableau est écrit dans un "
+                     "fichier temporaire puis renommé.") +
+           paragraph("Puis SORTIE/" + std::string(RESULTS_PAGE_FILE) +
+                     ", une page à ouvrir dans un navigateur, sans réseau ni script : le nombre "
+                     "d'images par statut, les échecs en tête (statut en clair et début d'" +
+                     ERRORS_FILE +
+                     "), la répartition de l'aire, de la longueur et de la largeur sur tous les "
+                     "pétales, puis une carte par image (vignette de " +
+                     layout.overview +
+                     ", nombre de pétales, planche des découpes, chacune menant à sa découpe). "
+                     "Un pétale est marqué quand une de ces valeurs s'écarte de la médiane de "
+                     "plus de " +
+                     frenchNumber(OUTLIER_LIMIT) + " écarts robustes (" +
+                     frenchNumber(MEDIAN_DEVIATION_SCALE, 5) + " fois l'écart absolu médian, ou " +
+                     frenchNumber(MEAN_DEVIATION_SCALE, 5) +
+                     " fois l'écart absolu moyen quand le premier est nul), calculés sur tous "
+                     "les pétales ; rien n'est marqué avec moins de " +
+                     std::to_string(FEWEST_FOR_MARKS) + " pétales.") +
+           paragraph("Résolution : une image dont l'en-tête déclare une résolution entre " +
+                     frenchNumber(CREDIBLE_DPI_LOW, 6) + " et " +
+                     frenchNumber(CREDIBLE_DPI_HIGH, 6) + " dpi qui s'écarte de plus de " +
+                     frenchNumber(100 * RESOLUTION_TOLERANCE) +
+                     " % de celle de la mesure est signalée (une ligne du bilan, une marque sur "
+                     "sa carte, le compte rendu du lancement) : ses longueurs et ses aires sont "
+                     "alors fausses ; relancez avec --dpi. La résolution déclarée est gardée "
+                     "dans " +
+                     RESOLUTION_FILE + ".") +
+           paragraph(
+               "Chaque lancement (série, morceau ou --merge) écrit à la fin son compte "
+               "rendu dans SORTIE/" +
+               std::string(RUN_RECORD_FOLDER) +
+               "/, comme section_batch (voir section_batch --help). Un lancement "
+               "interrompu n'en laisse pas.") +
+           paragraph(
+               "Reprise : relancée avec le même SORTIE, la commande saute les images "
+               "dont le dossier contient déjà un résultat complet : un statut 0 "
+               "enregistré pour la même image (même taille, même date de modification), " +
+               std::string(LEAFLET_REPORT) + " présent et " + DPI_FILE +
+               " égal à la résolution demandée. Les images en échec, modifiées depuis, "
+               "interrompues ou mesurées à une autre résolution sont traitées à nouveau.") +
+           "Options :\n" +
+           option("-j N",
+                  "traiter N images à la fois (par défaut autant que de cœurs). Ce "
+                  "nombre est abaissé, avec un message, quand la mémoire disponible (ou "
+                  "la limite mémoire d'une tâche de grappe) ne suffit pas : une image "
+                  "demande environ " +
+                      std::to_string(LEAFLET_CROP_NEED.bytesPerPixel) +
+                      " octets par pixel de la plus grande image, plus " +
+                      std::to_string(LEAFLET_CROP_NEED.fixedBytes / (1024 * 1024)) + " Mo.") +
+           option("--dpi N", "la résolution des images, en points par pouce (" + dpi +
+                                 " par défaut), d'où viennent les longueurs et les aires.") +
+           option("--force", "tout traiter à nouveau, même les résultats complets.") +
+           option("--shard K/N",
+                  "ne traiter que les images dont la position dans la liste (à partir de 0) "
+                  "vaut K modulo N, pour répartir une série sur plusieurs machines qui "
+                  "partagent SCANS et SORTIE ; update.bat n'est pas lancé. Le tableau n'est "
+                  "alors pas écrit : lancez --merge une fois tous les morceaux terminés.") +
+           option("--merge", "reconstruire SORTIE/" + std::string(LEAFLET_TABLE_FILE) +
+                                 " et SORTIE/" + RESULTS_PAGE_FILE +
+                                 " à partir des seuls sous-dossiers de SORTIE nommés comme des "
+                                 "images, dans l'ordre naturel, sans rien mesurer (les vignettes "
+                                 "manquantes sont faites).") +
+           option(SINGLE_SCAN_OPTION,
+                  "IMAGE [--dpi N] : découper et mesurer la seule IMAGE dans le dossier "
+                  "courant, ce que la série lance pour chaque image (sans update.bat).") +
+           option("-h, --help", "afficher cette aide.") +
+           option("--version", "afficher la version de leaflet_batch et celle d'OpenCV.") + "\n" +
+           paragraph(
+               "Progression : sur un terminal, une ligne tenue à jour sur la sortie "
+               "d'erreur ; sinon une ligne par image terminée. Le bilan final, avec le "
+               "nombre de pétales et les images sans pétale, est affiché sur la sortie "
+               "standard.") +
+           paragraph("Statut d'une image (colonne Statut) : " + statuses +
+                     " ; 128 + N arrêté par le signal" + GLUE +
+                     "N. Une image sans pétale a le "
+                     "statut 0.") +
+           "Statut de sortie de leaflet_batch :\n" +
+           option("0", "toutes les images ont été traitées (même sans pétale)", 5) +
+           option("1",
+                  "au moins une image en échec (le bilan dit lesquelles), ou un dossier, le "
+                  "tableau, la page ou le compte rendu n'a pas pu être écrit",
+                  5) +
+           option("2",
+                  "ligne de commande incorrecte (option inconnue, SCANS n'est pas un "
+                  "dossier...)",
+                  5);
+}

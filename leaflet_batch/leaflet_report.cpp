@@ -1,0 +1,53 @@
+#include "leaflet_batch/leaflet_report.h"
+
+#include "section_measure/report.h"
+
+namespace {
+
+constexpr const char* LINE_END = "\r\n";
+
+std::vector<std::string> splitCells(const std::string& line) {
+    std::vector<std::string> cells;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = line.find(';', start);
+        cells.push_back(line.substr(start, end - start));
+        if (end == std::string::npos) return cells;
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+std::string formatLeafletReport(const std::vector<plantscan::Leaflet>& leaflets) {
+    std::string text = std::string("Pétale;") + LEAFLET_COLUMNS + LINE_END;
+    for (std::size_t n = 0; n < leaflets.size(); ++n) {
+        const plantscan::Leaflet& leaflet = leaflets[n];
+        text += std::to_string(n);
+        for (const double value : {leaflet.area, leaflet.length, leaflet.width, leaflet.perimeter})
+            text += ";" + formatDecimal(value, 2);
+        text += LINE_END;
+    }
+    return text;
+}
+
+std::optional<std::vector<std::string>> parseLeafletReport(const std::string& text) {
+    const std::string header = std::string("Pétale;") + LEAFLET_COLUMNS + LINE_END;
+    if (text.compare(0, header.size(), header) != 0) return std::nullopt;
+    std::vector<std::string> values;
+    std::size_t start = header.size();
+    for (std::size_t n = 0; start < text.size(); ++n) {
+        const std::size_t end = text.find(LINE_END, start);
+        if (end == std::string::npos) return std::nullopt;  // last line cut short
+        const std::vector<std::string> cells = splitCells(text.substr(start, end - start));
+        if (cells.size() != LEAFLET_CELLS + 1 || cells[0] != std::to_string(n)) return std::nullopt;
+        for (std::size_t v = 1; v < cells.size(); ++v) {
+            // A line break or a quote in a value would break the table's row.
+            if (cells[v].empty() || cells[v].find_first_of("\r\n\"") != std::string::npos)
+                return std::nullopt;
+            values.push_back(cells[v]);
+        }
+        start = end + 2;
+    }
+    return values;
+}

@@ -1,0 +1,131 @@
+#include "leaflet_batch/one_scan.h"
+
+#include "batch/atomic_file.h"
+#include "batch/french_text.h"
+#include "batch/scan_folder.h"
+#include "leaflet_batch/leaflet_report.h"
+#include "leaflet_crop/upright_crop.h"
+#include "plantscan/plantscan.h"
+#include "platform/paths.h"
+#include "resources/memory_need.h"
+#include "scan_input/image_header.h"
+#include "scan_input/scan_input.h"
+
+#include <opencv2/core/utility.hpp>
+#include <opencv2/imgcodecs.hpp>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <new>
+#include <optional>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* NAME = "leaflet_batch";
+
+void say(const std::string& message) { std::cerr << NAME << " : " << message << std::endl; }
+
+// Into the current folder, its folder made first as leaflet_crop makes it; false, said, when
+// the file cannot be written.
+bool writeImage(const std::string& fileName, const cv::Mat& image) {
+    const fs::path folder = pathFromUtf8(fileName).parent_path();
+    std::error_code error;
+    if (!folder.empty()) fs::create_directories(folder, error);
+    if (error) {
+        say("impossible de créer le dossier « " + utf8FromPath(folder) + " » : " + error.message());
+        return false;
+    }
+    std::string cause = "l'encodeur d'image a échoué";
+    try {
+        errno = 0;
+        if (cv::imwrite(fileName, image)) return true;
+        if (errno != 0) cause = std::strerror(errno);
+    } catch (const cv::Exception& e) {
+        cause = e.what();
+    }
+    say("impossible d'écrire « " + fileName + " » : " + cause);
+    return false;
+}
+
+// The leaflets of `scan`, their images written as they come; what a failure leaves is said.
+std::optional<std::vector<plantscan::Leaflet>> cropLeaflets(const cv::Mat& scan, double dpi,
+                                                            bool& writeFailed) {
+    plantscan::Outputs outputs;
+    outputs.writeImage = [&writeFailed](const std::string& name, const cv::Mat& image) {
+        if (!writeImage(name, image)) writeFailed = true;
+    };
+    try {
+        return plantscan::findLeaflets(scan, outputs, dpi);
+    } catch (const plantscan::OutOfMemoryError& e) {
+        say(std::string("mémoire insuffisante : ") + e.what());
+    } catch (const plantscan::Error& e) {
+        say(std::string("erreur d'OpenCV : ") + e.what());
+    } catch (const std::bad_alloc&) {
+        say("mémoire insuffisante");
+    }
+    return std::nullopt;
+}
+
+std::optional<double> parseDpiOption(const std::vector<std::string>& arguments) {
+    if (arguments.size() == 1) return plantscan::DEFAULT_DPI;
+    if (arguments.size() != 3 || arguments[1] != "--dpi") return std::nullopt;
+    const std::optional<double> dpi = parseCell(arguments[2]);
+    if (!dpi || !(*dpi > 0)) return std::nullopt;
+    return dpi;
+}
+
+}  // namespace
+
+int cropAndMeasureScan(const std::vector<std::string>& arguments) {
+    cv::setNumThreads(-1);  // only then does OpenCV read OPENCV_FOR_THREADS_NUM, set by the batch
+    const std::optional<double> dpi = arguments.empty() ? std::nullopt : parseDpiOption(arguments);
+    if (!dpi) {
+        say(std::string("usage : ") + NAME + " " + SINGLE_SCAN_OPTION + " IMAGE [--dpi N]");
+        return FAILED;
+    }
+    const std::string& path = arguments[0];
+    if (const std::optional<cv::Size> size = readImageSizeFromHeader(pathFromUtf8(path))) {
+        const MemoryVerdict verdict =
+            checkMemoryOfThisProcess(pixelCount(*size), LEAFLET_CROP_NEED);
+        if (!verdict.fits) {
+            std::cerr << memoryShortageMessage(verdict, path, Language::FRENCH, NAME, NAME)
+                      << std::endl;
+            return FAILED;
+        }
+    }
+    const cv::Mat scan = readScan(path);
+    if (scan.empty()) {
+        say("impossible de lire « " + path + " » : " +
+            (isTruncatedJpeg(path) ? "fichier JPEG tronqué (il s'arrête avant sa fin)"
+                                   : "fichier absent, illisible ou qui n'est pas une image"));
+        return UNREADABLE;
+    }
+
+    bool writeFailed = false;
+    const std::optional<std::vector<plantscan::Leaflet>> leaflets =
+        cropLeaflets(scan, *dpi, writeFailed);
+    if (!leaflets) return FAILED;
+    // Named as a lone leaflet_crop run in this folder on the scan's name names them.
+    const std::string name = utf8FromPath(pathFromUtf8(path).filename());
+    for (std::size_t n = 0; n < leaflets->size(); ++n) {
+        if (!writeImage(cropFileName(name, static_cast<int>(n)), (*leaflets)[n].crop))
+            writeFailed = true;
+        std::cout << "Pétale " << n << " : aire " << frenchNumber((*leaflets)[n].area) << " mm², "
+                  << "longueur " << frenchNumber((*leaflets)[n].length) << " mm, largeur "
+                  << frenchNumber((*leaflets)[n].width) << " mm" << std::endl;
+    }
+    std::cout << leaflets->size() << " pétale(s) à " << frenchNumber(*dpi, 6) << " dpi"
+              << std::endl;
+    for (const auto& [file, text] : {std::pair<std::string, std::string>{DPI_FILE, formatDpi(*dpi)},
+                                     {LEAFLET_REPORT, formatLeafletReport(*leaflets)}}) {
+        if (!writeFileAtomically(file, text)) {
+            say("impossible d'écrire « " + file + " » : " + std::strerror(errno));
+            writeFailed = true;
+        }
+    }
+    return writeFailed ? WRITE_FAILED : CROPPED;
+}

@@ -1,0 +1,17 @@
+// leaflet_batch --une-image SCAN [--dpi N]: one scan cropped and measured in the current folder,
+// as the batch runs it in each scan's folder. It writes, byte for byte, what a lone
+// `leaflet_crop <name of SCAN>` writes there (gray.bmp, bw.jpg, PETALES/<name>_<n>.jpg,
+// drawing.jpg), then petales.csv and dpi.txt; it does not run update.bat (the batch has).
+#pragma once
+
+#include <string>
+#include <vector>
+
+inline constexpr const char* SINGLE_SCAN_OPTION = "--une-image";
+inline constexpr const char* DPI_FILE = "dpi.txt";
+inline constexpr const char* CROPS_FOLDER = "PETALES";
+
+enum SingleScanStatus { CROPPED = 0, UNREADABLE = 2, WRITE_FAILED = 3, FAILED = 4 };
+
+// `arguments`: those after SINGLE_SCAN_OPTION. Messages go to standard error, in French.
+int cropAndMeasureScan(const std::vector<std::string>& arguments);

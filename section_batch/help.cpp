@@ -1,0 +1,141 @@
+#include "batch/command_line.h"
+#include "batch/french_text.h"
+#include "batch/processes.h"
+#include "batch/results_page.h"
+#include "batch/run_record.h"
+#include "batch/statistics.h"
+#include "batch/thumbnail.h"
+#include "resources/memory_need.h"
+#include "scan_input/image_header.h"
+#include "section_batch/section_kind.h"
+#include "section_measure/report_layout.h"
+
+std::string helpText() {
+    const FolderLayout layout = sectionMeasureLayout();
+    const std::string cells = std::to_string(REPORT_CELLS);
+    const std::string lobes = std::to_string(LOBE_COUNT);
+    const std::string report = "« " + layout.report + " »";
+    std::string statuses;
+    for (const int status : {0, 1, 2, 3, 4, NOT_STARTED}) {
+        statuses += (statuses.empty() ? "" : " ; ") + std::to_string(status) + GLUE +
+                    exitStatusWords(status, layout);
+    }
+    return std::string(R"(Usage : section_batch [options] SCANS [SORTIE]
+        section_batch --merge SORTIE
+
+Mesure chaque image du dossier SCANS (.jpg, .jpeg, .png, .tif, .tiff, .bmp, en majuscules
+ou en minuscules ; les sous-dossiers ne sont pas parcourus), dans l'ordre naturel des noms
+(les nombres comparés par leur valeur : coupe_2 avant coupe_10), en lançant
+section_measure une fois par image. SORTIE vaut « resultats » (dans le dossier courant) par
+défaut. section_measure est cherché à côté de section_batch, sinon dans le PATH.
+
+Pour chaque image NOM, section_measure s'exécute dans le dossier SORTIE/NOM/ avec le chemin
+absolu de l'image : ses images et )") +
+           report + " y sont exactement ceux d'une mesure seule.\nS'y ajoutent " + CONSOLE_FILE +
+           " (ce qu'il affiche), " + ERRORS_FILE + " (ses messages d'erreur), " + STATUS_FILE +
+           "\n(son statut de sortie, la taille et la date de l'image), écrit à la fin de la "
+           "mesure, puis\n" +
+           THUMBNAIL_FILE + ", " + layout.overview + " réduite à " +
+           std::to_string(THUMBNAIL_WIDTH) +
+           " pixels de large au plus, pour la page du rapport.\nAvant qu'une image soit "
+           "mesurée à nouveau, ces fichiers sont effacés : rien d'une mesure\nprécédente ne "
+           "reste.\n\nEnfin SORTIE/" +
+           TABLE_FILE +
+           " réunit une ligne par image, dans l'ordre des images : le nom\ndu fichier, le "
+           "statut de section_measure, puis les " +
+           cells + " valeurs de son " + report + " (rayons\ndes " + lobes + " angles, rayons des " +
+           lobes +
+           " creux, profondeurs, distances au cercle circonscrit, ratios,\nlargeur, diamètres "
+           "des cercles circonscrit et inscrit), recopiées telles quelles. Même format\nque " +
+           report +
+           " : UTF-8, séparateur « ; », virgule décimale, fins de ligne CR LF. Une\nimage en "
+           "échec garde sa ligne, avec son statut et des cases vides (un statut 0 sans\n" +
+           report +
+           " complet compte aussi comme un échec). Le tableau est écrit dans\nun fichier "
+           "temporaire puis renommé : une série interrompue ne laisse jamais un "
+           "demi-tableau.\n\nPuis SORTIE/" +
+           RESULTS_PAGE_FILE +
+           ", une page à ouvrir dans un navigateur, sans réseau ni script : le\nnombre "
+           "d'images par statut, les échecs en tête (statut en clair et début d'" +
+           ERRORS_FILE +
+           "), puis\nune carte par image dans l'ordre du tableau (vignette menant à " +
+           layout.overview +
+           ", liens vers les autres\nimages, largeur, diamètres, rayons des angles et des "
+           "creux, profondeurs) et, pour chacune de\nces valeurs, sa répartition sur la série. "
+           "Une valeur est marquée quand elle s'écarte de la\nmédiane de plus de " +
+           frenchNumber(OUTLIER_LIMIT) + " écarts robustes (" +
+           frenchNumber(MEDIAN_DEVIATION_SCALE, 5) + " fois l'écart absolu médian, ou " +
+           frenchNumber(MEAN_DEVIATION_SCALE, 5) +
+           " fois\nl'écart absolu moyen quand le premier est nul), calculés sur les images au "
+           "statut 0 ;\nrien n'est marqué avec moins de " +
+           std::to_string(FEWEST_FOR_MARKS) +
+           " images mesurées. Les liens sont relatifs : le dossier\nSORTIE peut être copié ou "
+           "envoyé tel quel.\n\n" +
+           wrapped("Résolution : section_measure compte " + frenchNumber(layout.scanDpi, 6) +
+                       " dpi. Une image dont l'en-tête (JPEG : JFIF ou EXIF, qui l'emporte ; "
+                       "PNG : pHYs ; TIFF) déclare une résolution entre " +
+                       frenchNumber(CREDIBLE_DPI_LOW, 6) + " et " +
+                       frenchNumber(CREDIBLE_DPI_HIGH, 6) + " dpi qui s'en écarte de plus de " +
+                       frenchNumber(100 * RESOLUTION_TOLERANCE) +
+                       " % est signalée, ses longueurs et ses aires étant alors fausses : une "
+                       "ligne du bilan, une marque sur sa carte dans la page, et le compte rendu "
+                       "du lancement les compte. Les 72 ou 96 dpi que bien des scanners "
+                       "écrivent quelle que soit la numérisation ne sont pas signalés. La "
+                       "résolution déclarée est gardée dans " +
+                       RESOLUTION_FILE + ".",
+                   92) +
+           "\n\nChaque lancement (série, morceau ou --merge) écrit à la fin son "
+           "compte rendu dans\nSORTIE/" +
+           RUN_RECORD_FOLDER +
+           R"(/, un fichier à lui nommé par l'heure de début, la machine et le numéro de
+processus : version de section_batch et d'OpenCV, heures de début et de fin (UTC), machine,
+ligne de commande, options (-j, --shard, --force), nombre d'images du dossier, puis celles
+que ce lancement a mesurées, sautées (déjà faites) et vues en échec, et celles de sa liste
+qui déclarent une autre résolution. Un lancement interrompu n'en laisse pas.
+
+Reprise : relancée avec le même SORTIE, la commande saute les images dont le dossier contient
+déjà un résultat complet, c'est-à-dire un statut 0 enregistré pour la même image (même
+taille, même date de modification) et )" +
+           report + R"( présent. Les images en échec,
+modifiées depuis ou interrompues sont mesurées à nouveau.
+
+Options :
+  -j N         mesurer N images à la fois (par défaut autant que de cœurs). Ce nombre est
+               abaissé, avec un message, quand la mémoire disponible (ou la limite mémoire
+               d'une tâche de grappe) ne suffit pas : une mesure demande environ )" +
+           std::to_string(SECTION_MEASURE_NEED.bytesPerPixel) +
+           " octets\n               par pixel de la plus grande image, plus " +
+           std::to_string(SECTION_MEASURE_NEED.fixedBytes / (1024 * 1024)) + R"( Mo.
+  --force      tout mesurer à nouveau, même les résultats complets.
+  --shard K/N  ne mesurer que les images dont la position dans la liste (à partir de 0)
+               vaut K modulo N, pour répartir une série sur plusieurs machines qui partagent
+               SCANS et SORTIE. Le tableau n'est alors pas écrit : lancez --merge une fois
+               tous les morceaux terminés.
+  --merge      reconstruire SORTIE/)" +
+           TABLE_FILE + " et SORTIE/" + RESULTS_PAGE_FILE +
+           R"( à partir des
+               seuls sous-dossiers de SORTIE nommés comme des images, dans l'ordre naturel,
+               sans rien mesurer (les vignettes manquantes sont faites). Un sous-dossier sans
+               )" +
+           STATUS_FILE + R"( (mesure interrompue ou en cours) donne une ligne au statut vide.
+  -h, --help   afficher cette aide.
+  --version    afficher la version de section_batch et celle d'OpenCV.
+
+Progression : sur un terminal, une ligne tenue à jour sur la sortie d'erreur (images faites
+sur le total, image en cours, temps écoulé, temps restant estimé) ; sinon une ligne par image
+terminée. Le bilan final est affiché sur la sortie standard.
+
+)" +
+           wrapped("Statut d'une image (colonne Statut) : " + statuses +
+                       " ; 128 + N arrêté par le signal" + GLUE + "N.",
+                   92) +
+           R"(
+
+Statut de sortie de section_batch :
+  0  toutes les images ont été mesurées
+  1  au moins une image en échec (le bilan dit combien et lesquelles), section_measure
+     introuvable, ou un dossier, le tableau, la page ou le compte rendu n'a pas pu être
+     écrit
+  2  ligne de commande incorrecte (option inconnue, SCANS n'est pas un dossier...)
+)";
+}

@@ -1,0 +1,126 @@
+#include "section_batch/section_kind.h"
+
+#include "batch/processes.h"
+#include "batch/table.h"
+#include "section_measure/constants.h"
+#include "section_measure/output_files.h"
+#include "section_measure/report_layout.h"
+
+#include <cstdlib>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> splitCells(const std::string& line) {
+    std::vector<std::string> cells;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = line.find(';', start);
+        cells.push_back(line.substr(start, end - start));
+        if (end == std::string::npos) return cells;
+        start = end + 1;
+    }
+}
+
+std::optional<fs::path> findSectionMeasure() {
+    const char* path = std::getenv("PATH");
+    return findProgram("section_measure", ownFolder(), path ? path : "");
+}
+
+std::vector<std::string> sectionMeasureArguments(const fs::path& scan, double) {
+    return {utf8FromPath(scan)};
+}
+
+std::string table(const std::vector<ScanResult>& results, const FolderLayout&) {
+    std::string text = tableHeader();
+    for (const ScanResult& result : results) text += tableRow(result);
+    return text;
+}
+
+}  // namespace
+
+FolderLayout sectionMeasureLayout() {
+    FolderLayout layout;
+    layout.program = "section_measure";
+    for (const OutputFile& file : SECTION_MEASURE_FILES)
+        layout.programFiles.push_back({file.name, file.shows});
+    layout.report = SECTION_MEASURE_REPORT;
+    layout.parseReport = parseMeasurementReport;
+    layout.overview = SECTION_MEASURE_OVERVIEW;
+    layout.scanDpi = SCAN_DPI;
+    layout.statusWords = {{0, "mesure complète"},
+                          {1, "pas de section mesurable"},
+                          {2, "image absente ou illisible"},
+                          {3, "un fichier n'a pas pu être écrit"},
+                          {4, "erreur d'OpenCV ou mémoire épuisée"}};
+    return layout;
+}
+
+std::optional<std::vector<std::string>> parseMeasurementReport(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) return std::nullopt;  // last line cut short
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    if (lines.size() != REPORT_LINES.size() + 1 || lines[0] != REPORT_HEADER) return std::nullopt;
+
+    std::vector<std::string> values;
+    for (std::size_t i = 0; i < REPORT_LINES.size(); ++i) {
+        const std::vector<std::string> cells = splitCells(lines[i + 1]);
+        const ReportLine& expected = REPORT_LINES[i];
+        // Rows of several values end with ";", hence one more (empty) cell.
+        const std::size_t cellCount = expected.values > 1 ? expected.values + 2 : 2;
+        if (cells.size() != cellCount || cells[0] != expected.label) return std::nullopt;
+        if (expected.values > 1 && !cells.back().empty()) return std::nullopt;
+        for (int v = 1; v <= expected.values; ++v) {
+            // A line break or a quote in a value would break the table's row.
+            if (cells[v].empty() || cells[v].find_first_of("\r\n\"") != std::string::npos) {
+                return std::nullopt;
+            }
+            values.push_back(cells[v]);
+        }
+    }
+    return values;
+}
+
+std::string tableHeader() {
+    std::string header = "Scan;Statut";
+    for (const ReportLine& line : REPORT_LINES) {
+        if (line.values == 1) {
+            header += std::string(";") + line.column;
+            continue;
+        }
+        for (int k = 1; k <= line.values; ++k)
+            header += ";" + (line.column + std::to_string(k)) + line.columnEnd;
+    }
+    return header + "\r\n";
+}
+
+std::string tableRow(const ScanResult& result) {
+    std::string row = quoteCell(result.scanName) + ";";
+    if (result.exitStatus) row += std::to_string(*result.exitStatus);
+    for (int i = 0; i < REPORT_CELLS; ++i) {
+        row += ";";
+        if (result.measured()) row += (*result.cells)[static_cast<std::size_t>(i)];
+    }
+    return row + "\r\n";
+}
+
+BatchKind sectionBatch() {
+    BatchKind kind;
+    kind.name = "section_batch";
+    kind.defaultOutFolder = "resultats";
+    kind.layout = sectionMeasureLayout();
+    kind.need = SECTION_MEASURE_NEED;
+    kind.help = helpText;
+    kind.findChild = findSectionMeasure;
+    kind.childArguments = sectionMeasureArguments;
+    kind.tableFile = TABLE_FILE;
+    kind.table = table;
+    kind.page = sectionResultsPage;
+    return kind;
+}

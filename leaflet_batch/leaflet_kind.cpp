@@ -5,6 +5,7 @@
 #include "leaflet_batch/leaflet_report.h"
 #include "leaflet_batch/one_scan.h"
 #include "plantscan/leaflets.h"
+#include "platform/paths.h"
 
 #include <iomanip>
 #include <sstream>

@@ -2,6 +2,7 @@
 
 #include "batch/processes.h"
 #include "batch/table.h"
+#include "platform/paths.h"
 #include "section_measure/constants.h"
 #include "section_measure/output_files.h"
 #include "section_measure/report_layout.h"

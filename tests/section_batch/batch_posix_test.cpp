@@ -27,5 +27,5 @@ TEST(Processes, AMeasuringProgramThatMayNotBeRunIsPassedOver) {
     }
     std::filesystem::permissions(beside / "section_measure", std::filesystem::perms::owner_read);
     std::filesystem::permissions(onPath / "section_measure", std::filesystem::perms::owner_all);
-    EXPECT_EQ(findMeasureProgram(beside, onPath.string()), onPath / "section_measure");
+    EXPECT_EQ(findProgram("section_measure", beside, onPath.string()), onPath / "section_measure");
 }

@@ -18,7 +18,7 @@ uninstallKey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\plant-sca
 machinePath() { run reg query "$environment" /v Path 2>/dev/null | tr -d '\r' | grep -i ' Path '; }
 
 run "$installer" /S || fail "the silent install ended with status $?"
-for file in section_measure.exe leaflet_crop.exe section_batch.exe README.txt README.md \
+for file in section_measure.exe leaflet_crop.exe section_batch.exe leaflet_batch.exe README.txt README.md \
     docs/windows.md samples/section.jpg Uninstall.exe; do
     [ -f "$folder/$file" ] || fail "$file was not installed"
 done

@@ -9,3 +9,14 @@ std::string quoteCell(const std::string& cell) {
     }
     return quoted + "\"";
 }
+
+std::vector<std::string> splitCells(const std::string& line) {
+    std::vector<std::string> cells;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = line.find(';', start);
+        cells.push_back(line.substr(start, end - start));
+        if (end == std::string::npos) return cells;
+        start = end + 1;
+    }
+}

@@ -1,21 +1,11 @@
 #include "leaflet_batch/leaflet_report.h"
 
+#include "batch/table.h"
 #include "section_measure/report.h"
 
 namespace {
 
 constexpr const char* LINE_END = "\r\n";
-
-std::vector<std::string> splitCells(const std::string& line) {
-    std::vector<std::string> cells;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = line.find(';', start);
-        cells.push_back(line.substr(start, end - start));
-        if (end == std::string::npos) return cells;
-        start = end + 1;
-    }
-}
 
 }  // namespace
 

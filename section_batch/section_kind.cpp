@@ -13,17 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> splitCells(const std::string& line) {
-    std::vector<std::string> cells;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = line.find(';', start);
-        cells.push_back(line.substr(start, end - start));
-        if (end == std::string::npos) return cells;
-        start = end + 1;
-    }
-}
-
 std::optional<fs::path> findSectionMeasure() {
     const char* path = std::getenv("PATH");
     return findProgram("section_measure", ownFolder(), path ? path : "");

@@ -4,24 +4,21 @@
 #include "batch/french_text.h"
 #include "batch/scan_folder.h"
 #include "leaflet_batch/leaflet_report.h"
+#include "leaflet_crop/image_file.h"
 #include "leaflet_crop/upright_crop.h"
 #include "plantscan/plantscan.h"
 #include "platform/paths.h"
 #include "resources/memory_need.h"
-#include "scan_input/image_header.h"
 #include "scan_input/scan_input.h"
+#include "scan_input/scan_memory.h"
 
 #include <opencv2/core/utility.hpp>
-#include <opencv2/imgcodecs.hpp>
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
 #include <new>
 #include <optional>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -32,22 +29,14 @@ void say(const std::string& message) { std::cerr << NAME << " : " << message << 
 // Into the current folder, its folder made first as leaflet_crop makes it; false, said, when
 // the file cannot be written.
 bool writeImage(const std::string& fileName, const cv::Mat& image) {
-    const fs::path folder = pathFromUtf8(fileName).parent_path();
-    std::error_code error;
-    if (!folder.empty()) fs::create_directories(folder, error);
-    if (error) {
-        say("impossible de créer le dossier « " + utf8FromPath(folder) + " » : " + error.message());
-        return false;
+    const std::optional<ImageWriteFailure> failure = writeImageFile(fileName, image);
+    if (!failure) return true;
+    if (!failure->folder.empty()) {
+        say("impossible de créer le dossier « " + failure->folder + " » : " + failure->cause);
+    } else {
+        say("impossible d'écrire « " + fileName + " » : " +
+            (failure->cause.empty() ? "l'encodeur d'image a échoué" : failure->cause));
     }
-    std::string cause = "l'encodeur d'image a échoué";
-    try {
-        errno = 0;
-        if (cv::imwrite(fileName, image)) return true;
-        if (errno != 0) cause = std::strerror(errno);
-    } catch (const cv::Exception& e) {
-        cause = e.what();
-    }
-    say("impossible d'écrire « " + fileName + " » : " + cause);
     return false;
 }
 
@@ -88,15 +77,8 @@ int cropAndMeasureScan(const std::vector<std::string>& arguments) {
         return FAILED;
     }
     const std::string& path = arguments[0];
-    if (const std::optional<cv::Size> size = readImageSizeFromHeader(pathFromUtf8(path))) {
-        const MemoryVerdict verdict =
-            checkMemoryOfThisProcess(pixelCount(*size), LEAFLET_CROP_NEED);
-        if (!verdict.fits) {
-            std::cerr << memoryShortageMessage(verdict, path, Language::FRENCH, NAME, NAME)
-                      << std::endl;
-            return FAILED;
-        }
-    }
+    if (refuseScanTooLarge(path, LEAFLET_CROP_NEED, Language::FRENCH, std::cerr, NAME, NAME))
+        return FAILED;
     const cv::Mat scan = readScan(path);
     if (scan.empty()) {
         say("impossible de lire « " + path + " » : " +

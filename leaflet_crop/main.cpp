@@ -1,5 +1,6 @@
 // leaflet_crop: cuts every leaflet of a scan out as an upright crop into "PETALES/".
 #include "detection.h"
+#include "image_file.h"
 #include "plant_scan_tools/version.h"
 #include "platform/console.h"
 #include "platform/paths.h"
@@ -7,16 +8,11 @@
 #include "upright_crop.h"
 
 #include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <iostream>
 #include <new>
 #include <string>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -31,27 +27,15 @@ enum ExitStatus {
     kProcessingFailed = 4,
 };
 
-// Creates the missing folders of the file's path first, so that no crop is lost to them.
+// Says at once what kept an image from being written.
 bool writeImage(const std::string& fileName, const cv::Mat& image) {
-    const std::filesystem::path folder = pathFromUtf8(fileName).parent_path();
-    if (!folder.empty()) {
-        std::error_code error;
-        std::filesystem::create_directories(folder, error);
-        if (error) {
-            std::cerr << "Cannot write \"" << fileName << "\": cannot create the folder \""
-                      << utf8FromPath(folder) << "\": " << error.message() << std::endl;
-            return false;
-        }
-    }
-    std::string cause = "the image encoder failed";
-    try {
-        errno = 0;
-        if (cv::imwrite(fileName, image)) return true;
-        if (errno != 0) cause = std::strerror(errno);
-    } catch (const cv::Exception& e) {
-        cause = e.what();
-    }
-    std::cerr << "Cannot write \"" << fileName << "\": " << cause << std::endl;
+    const std::optional<ImageWriteFailure> failure = writeImageFile(fileName, image);
+    if (!failure) return true;
+    std::cerr << "Cannot write \"" << fileName << "\": ";
+    if (!failure->folder.empty())
+        std::cerr << "cannot create the folder \"" << failure->folder << "\": ";
+    std::cerr << (failure->cause.empty() ? "the image encoder failed" : failure->cause)
+              << std::endl;
     return false;
 }
 

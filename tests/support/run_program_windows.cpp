@@ -66,6 +66,18 @@ fs::path resolve(const std::string& program, const RunOptions& options) {
     return path;
 }
 
+// The child `program arguments...` as `options` place it; its handles are the caller's to set.
+ChildSetup setupFor(const std::string& program, const std::vector<std::string>& arguments,
+                    const RunOptions& options) {
+    ChildSetup setup;
+    setup.program = resolve(program, options);
+    setup.commandName = program;
+    setup.arguments = arguments;
+    setup.folder = options.folder;
+    setup.environment = childEnvironment(options);
+    return setup;
+}
+
 // The capture files, in a folder of their own that the program never sees.
 class CaptureFolder {
 public:
@@ -112,12 +124,7 @@ bool runInto(const std::string& program, const std::vector<std::string>& argumen
         ::SetInformationJobObject(job.value, JobObjectExtendedLimitInformation, &limits,
                                   sizeof limits);
     }
-    ChildSetup setup;
-    setup.program = resolve(program, options);
-    setup.commandName = program;
-    setup.arguments = arguments;
-    setup.folder = options.folder;
-    setup.environment = childEnvironment(options);
+    ChildSetup setup = setupFor(program, arguments, options);
     setup.input = input.value;
     setup.output = output.value;
     setup.errors = errors.value;
@@ -200,12 +207,7 @@ BackgroundProgram startInBackground(const std::string& program,
                                     const RunOptions& options) {
     const OwnedHandle input{openInheritable("NUL", false)};
     const OwnedHandle output{openInheritable("NUL", true)};
-    ChildSetup setup;
-    setup.program = resolve(program, options);
-    setup.commandName = program;
-    setup.arguments = arguments;
-    setup.folder = options.folder;
-    setup.environment = childEnvironment(options);
+    ChildSetup setup = setupFor(program, arguments, options);
     setup.input = input.value;
     setup.output = output.value;
     setup.errors = output.value;

@@ -3,6 +3,7 @@
 //   leaflet_costs_bench [WIDTH HEIGHT]   a generated scan, five leaves (default 3000 x 2000)
 #include "batch/scan_folder.h"
 #include "batch/thumbnail.h"
+#include "bench/cpu_time.h"
 #include "leaflet_batch/leaflet_kind.h"
 #include "leaflet_crop/detection.h"
 #include "leaflet_crop/leaflet_size.h"
@@ -10,10 +11,6 @@
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -26,48 +23,6 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-
-namespace {
-
-double processCpuSeconds() {
-    timespec now{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-double childrenCpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_CHILDREN, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// `program arguments` run in `folder` with no update.bat to find; its CPU seconds.
-double run(const fs::path& folder, const std::vector<std::string>& words) {
-    const double before = childrenCpuSeconds();
-    std::cout.flush();  // or the child's stdout would print it again
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(folder.c_str()) != 0) ::_exit(127);
-        std::freopen("/dev/null", "w", stdout);
-        std::freopen("/dev/null", "w", stderr);
-        ::setenv("PATH", folder.c_str(), 1);
-        std::vector<char*> argv;
-        for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        std::cerr << "échec de " << words[0] << "\n";
-    return childrenCpuSeconds() - before;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const int width = argc > 2 ? std::stoi(argv[1]) : 3000;
@@ -92,9 +47,9 @@ int main(int argc, char** argv) {
     // The whole programs, the median of a few runs.
     std::vector<double> cropSeconds, singleScanSeconds;
     for (int i = 0; i < ROUNDS; ++i) {
-        cropSeconds.push_back(run(lone, {LEAFLET_CROP_BINARY, "planche_000.jpg"}));
+        cropSeconds.push_back(childCpuSeconds(lone, {LEAFLET_CROP_BINARY, "planche_000.jpg"}));
         singleScanSeconds.push_back(
-            run(folder, {LEAFLET_BATCH_BINARY, "--une-image", scanPath.string()}));
+            childCpuSeconds(folder, {LEAFLET_BATCH_BINARY, "--une-image", scanPath.string()}));
     }
     std::sort(cropSeconds.begin(), cropSeconds.end());
     std::sort(singleScanSeconds.begin(), singleScanSeconds.end());

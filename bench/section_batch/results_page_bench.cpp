@@ -4,14 +4,11 @@
 #include "batch/results_page.h"
 #include "batch/scan_folder.h"
 #include "batch/thumbnail.h"
+#include "bench/cpu_time.h"
 #include "section_batch/section_kind.h"
 #include "tools/scan_synth.h"
 
 #include <opencv2/imgcodecs.hpp>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <ctime>
 #include <filesystem>
@@ -21,42 +18,6 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-
-namespace {
-
-double processCpuSeconds() {
-    timespec now{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-double childrenCpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_CHILDREN, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// section_measure run in `folder` on `scan`, as section_batch runs it; its CPU seconds.
-double measure(const fs::path& folder, const fs::path& scan) {
-    const double before = childrenCpuSeconds();
-    std::cout.flush();  // or the child's stdout would print it again
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(folder.c_str()) != 0) ::_exit(127);
-        std::freopen("/dev/null", "w", stdout);
-        ::execl(SECTION_MEASURE_BINARY, "section_measure", scan.c_str(), nullptr);
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::cerr << "mesure en échec\n";
-    return childrenCpuSeconds() - before;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     std::vector<int> sizes;
@@ -80,7 +41,7 @@ int main(int argc, char** argv) {
         const fs::path scan = root / ("scan_" + std::to_string(size) + ".jpg");
         cv::imwrite(scan.string(), makeSectionScan(params));
 
-        const double measureSeconds = measure(scanFolder, scan);
+        const double measureSeconds = childCpuSeconds(scanFolder, {SECTION_MEASURE_BINARY, scan.string()});
         writeStatus(scanFolder, {0, fingerprintScan(scan).value_or(ScanFingerprint{})});
 
         double start = processCpuSeconds();

@@ -157,14 +157,7 @@ TEST(LeafletPage, ContactSheetLinksEachCropByItsEncodedPathAndFramesTheLeafletTh
 }
 
 TEST(LeafletHelp, TheDocsCopyIsTheProgramsOwn) {
-    const std::string docs = readBytes(fs::path(DOCS_FOLDER) / "leaflet_batch.md");
-    const std::size_t heading = docs.find("## `leaflet_batch --help`");
-    ASSERT_NE(heading, std::string::npos);
-    const std::string fence = "```text\n";
-    const std::size_t start = docs.find(fence, heading);
-    ASSERT_NE(start, std::string::npos);
-    const std::size_t end = docs.find("\n```", start + fence.size());
-    ASSERT_NE(end, std::string::npos);
-    EXPECT_EQ(docs.substr(start + fence.size(), end + 1 - start - fence.size()), leafletHelpText())
+    EXPECT_EQ(textBlockUnder(fs::path(DOCS_FOLDER) / "leaflet_batch.md", "## `leaflet_batch --help`"),
+              leafletHelpText())
         << "copy `leaflet_batch --help` into docs/leaflet_batch.md";
 }

@@ -296,14 +296,7 @@ TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
 }
 
 TEST(CommandLine, TheDocsCopyOfTheHelpIsTheProgramsOwn) {
-    const std::string docs = readBytes(fs::path(DOCS_FOLDER) / "batch.md");
-    const std::size_t heading = docs.find("## `section_batch --help`");
-    ASSERT_NE(heading, std::string::npos);
-    const std::string fence = "```text\n";
-    const std::size_t start = docs.find(fence, heading);
-    ASSERT_NE(start, std::string::npos);
-    const std::size_t end = docs.find("\n```", start + fence.size());
-    ASSERT_NE(end, std::string::npos);
-    EXPECT_EQ(docs.substr(start + fence.size(), end + 1 - start - fence.size()), helpText())
+    EXPECT_EQ(test_support::textBlockUnder(fs::path(DOCS_FOLDER) / "batch.md", "## `section_batch --help`"),
+              helpText())
         << "copy `section_batch --help` into docs/batch.md";
 }

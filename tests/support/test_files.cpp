@@ -63,4 +63,15 @@ std::vector<std::string> splitCells(const std::string& line) {
     return cells;
 }
 
+std::string textBlockUnder(const std::filesystem::path& markdown, const std::string& heading) {
+    const std::string text = readBytes(markdown);
+    const std::string fence = "```text\n";
+    const std::size_t at = text.find(heading);
+    const std::size_t start = at == std::string::npos ? at : text.find(fence, at);
+    if (start == std::string::npos) return "";
+    const std::size_t end = text.find("\n```", start + fence.size());
+    if (end == std::string::npos) return "";
+    return text.substr(start + fence.size(), end + 1 - start - fence.size());
+}
+
 }  // namespace test_support

@@ -32,4 +32,8 @@ std::vector<std::string> splitLines(const std::string& text);
 // The cells of a line split at ";" (no quoted cells in what the tests read).
 std::vector<std::string> splitCells(const std::string& line);
 
+// The text of the first ```text block after the line `heading` of a Markdown file, with its last
+// "\n"; empty when there is none.
+std::string textBlockUnder(const std::filesystem::path& markdown, const std::string& heading);
+
 }  // namespace test_support

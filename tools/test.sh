@@ -36,7 +36,9 @@ install_missing clang libclang-rt-14-dev
 
 echo "== The Windows programs, cross-built, and their tests under wine"
 bash "$repo/tools/build_windows.sh"
-ctest --preset windows -j"$(nproc)"
+# A test that fails under wine is run once more, and counts as failed only if it fails again:
+# about one run in six, one of the hundreds of wine processes misbehaves (the log keeps it).
+ctest --preset windows -j"$(nproc)" --repeat until-pass:2
 echo "== The Windows batch against the Linux batch, and the installer"
 bash "$repo/tools/compare_batches.sh"
 bash "$repo/tools/test_installer.sh"

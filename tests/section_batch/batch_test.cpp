@@ -88,8 +88,9 @@ TEST(BatchWithStandIn, ResumesOnlyWhatIsNotCompleteAndForceMeasuresAll) {
     Batch b("resume");
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "echec.jpg"})
         writeBytes(b.scans / name, "x");
-    ASSERT_EQ(b.run({"scans", "out"}).status, 1);
-    EXPECT_EQ(calledScans(b.callLog).size(), 4u);
+    const RunResult first = b.run({"scans", "out"});
+    ASSERT_EQ(first.status, 1) << first.err;
+    EXPECT_EQ(calledScans(b.callLog).size(), 4u) << first.out << first.err;
     const std::string firstTable = readBytes(b.folder.path() / "out" / "toutes_mesures.csv");
 
     // Failed again; "b.jpg" changed; "c.jpg" interrupted before its status was written.

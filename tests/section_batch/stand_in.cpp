@@ -12,6 +12,10 @@
 #include "support/run_program.h"
 #include "support/test_files.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -28,6 +32,23 @@ namespace {
 std::string variable(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
+}
+
+// Children running at once append to the same log: each line in one write, at the end whatever
+// the others wrote (msvcrt's append mode seeks, then writes, and may overwrite another's line).
+void appendLine(const fs::path& path, const std::string& text) {
+    const std::string line = text + "\n";
+#ifdef _WIN32
+    const HANDLE file =
+        ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    ::CloseHandle(file);
+#else
+    std::ofstream(path, std::ios::binary | std::ios::app) << line;
+#endif
 }
 
 void writeReport(const std::string& scanName) {
@@ -63,8 +84,7 @@ int main(int argc, char** argv) {
         return lines.size() > 1 ? std::stoi(lines[1]) : 0;
     }
     const std::string scan = arguments.size() > 1 ? arguments[1] : "";
-    std::ofstream(pathFromUtf8(variable("STAND_IN_CALLS")), std::ios::binary | std::ios::app)
-        << scan << "\n";
+    appendLine(pathFromUtf8(variable("STAND_IN_CALLS")), scan);
     std::cout << "argument=" << scan << std::endl;
     std::cout << "dossier=" << utf8FromPath(fs::canonical(fs::current_path())) << std::endl;
 

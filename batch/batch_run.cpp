@@ -7,6 +7,7 @@
 #include "batch/run_record.h"
 #include "batch/scans.h"
 #include "batch/scheduler.h"
+#include "batch/shell_quoting.h"
 #include "batch/thumbnail.h"
 #include "batch/utc_time.h"
 #include "platform/console.h"
@@ -37,7 +38,8 @@ std::vector<ScanResult> readResults(const fs::path& outFolder,
 bool writeTable(const BatchKind& kind, const fs::path& outFolder,
                 const std::vector<ScanResult>& results, const FolderLayout& layout) {
     if (writeFileAtomically(outFolder / kind.tableFile, kind.table(results, layout))) return true;
-    printError(kind.name, "impossible d'écrire « " + utf8FromPath(outFolder / kind.tableFile) + " »");
+    printError(kind.name,
+               "impossible d'écrire « " + utf8FromPath(outFolder / kind.tableFile) + " »");
     return false;
 }
 
@@ -67,9 +69,8 @@ BatchExitStatus summarize(const BatchKind& kind, const std::vector<ScanResult>& 
                           const FolderLayout& layout, int skipped, const std::string& tableNote) {
     for (const ScanResult& result : results) {
         if (!statesOtherResolution(result, layout)) continue;
-        std::cout << kind.name << " : « " << result.scanName << " » : "
-                  << resolutionWords(*result.statedResolution,
-                                     result.measuredDpi.value_or(layout.scanDpi))
+        std::cout << kind.name << " : « " << result.scanName
+                  << " » : " << resolutionWords(*result.statedResolution, usedDpi(result, layout))
                   << std::endl;
     }
     std::string failed;

@@ -27,7 +27,7 @@ struct BatchKind {
     // The program to run on each scan, and its arguments; nothing when it cannot be found.
     std::optional<std::filesystem::path> (*findChild)() = nullptr;
     std::vector<std::string> (*childArguments)(const std::filesystem::path& scan,
-                                               double dpi) = nullptr;
+                                               Dpi dpi) = nullptr;
     std::string tableFile;
     std::string (*table)(const std::vector<ScanResult>& results,
                          const FolderLayout& layout) = nullptr;

@@ -30,9 +30,11 @@ std::optional<std::string> applyJobs(BatchOptions& options, const std::string& v
 }
 
 std::optional<std::string> applyDpi(BatchOptions& options, const std::string& value) {
-    const std::optional<long> dpi = parseNumber(value, 1, 100000);
-    if (!dpi) return "--dpi attend une résolution entière entre 1 et 100000, pas « " + value + " »";
-    options.dpi = static_cast<double>(*dpi);
+    options.dpi = parseDpi(value);
+    if (!options.dpi) {
+        return "--dpi attend une résolution entière entre " + std::to_string(LOWEST_DPI) + " et " +
+               std::to_string(HIGHEST_DPI) + ", pas « " + value + " »";
+    }
     return std::nullopt;
 }
 

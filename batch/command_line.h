@@ -1,6 +1,8 @@
 // The command line of a batch program, and what its help text is built with.
 #pragma once
 
+#include "scan_input/resolution.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -16,7 +18,7 @@ struct BatchOptions {
     std::optional<int> jobs;
     std::optional<long> shard;  // measure the positions equal to shard modulo shardCount
     long shardCount = 1;
-    std::optional<double> dpi;  // the resolution lengths are measured at, for a batch that asks
+    std::optional<Dpi> dpi;  // the resolution lengths are measured at, for a batch that asks
 };
 
 struct ParsedCommandLine {

@@ -68,10 +68,10 @@ std::string outcomeWords(const ScanResult& result, const FolderLayout& layout) {
     return exitStatusWords(status, layout) + " (statut " + std::to_string(status) + ")";
 }
 
-std::string resolutionWords(const StatedResolution& stated, double usedDpi) {
+std::string resolutionWords(const StatedResolution& stated, Dpi used) {
     std::string words = "résolution déclarée : " + frenchNumber(stated.x, 6) + " dpi";
     if (std::fabs(stated.y - stated.x) > RESOLUTION_TOLERANCE * stated.x) {
         words += " (" + frenchNumber(stated.y, 6) + " dpi en hauteur)";
     }
-    return words + ", mesurée comme " + frenchNumber(usedDpi, 6) + " dpi";
+    return words + ", mesurée comme " + frenchNumber(used.value, 6) + " dpi";
 }

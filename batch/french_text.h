@@ -33,4 +33,4 @@ std::string reportMissingWords(const FolderLayout& layout);
 std::string outcomeWords(const ScanResult& result, const FolderLayout& layout);
 
 // "résolution déclarée : 600 dpi, mesurée comme 1200 dpi", with the height's when it differs.
-std::string resolutionWords(const StatedResolution& stated, double usedDpi);
+std::string resolutionWords(const StatedResolution& stated, Dpi used);

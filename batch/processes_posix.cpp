@@ -1,7 +1,7 @@
 #include "batch/processes.h"
 
 #include "batch/scan_folder.h"
-#include "resources/memory_need.h"
+#include "platform/programs.h"
 
 #include <fcntl.h>
 #include <sys/prctl.h>
@@ -20,11 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool isExecutableFile(const fs::path& path) {
-    std::error_code error;
-    return fs::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
-}
-
 // Only async-signal-safe calls between fork and exec.
 void writeRaw(int fd, const char* text) {
     ssize_t ignored = ::write(fd, text, std::strlen(text));
@@ -38,20 +33,6 @@ int toExitStatus(int waitStatus) {
 }
 
 }  // namespace
-
-std::optional<fs::path> findProgram(const std::string& name, const fs::path& ownFolder,
-                                    const std::string& pathVariable) {
-    if (isExecutableFile(ownFolder / name)) return fs::absolute(ownFolder / name);
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = pathVariable.find(':', start);
-        const std::string folder = pathVariable.substr(start, end - start);
-        const fs::path candidate = (folder.empty() ? fs::path(".") : fs::path(folder)) / name;
-        if (isExecutableFile(candidate)) return fs::absolute(candidate);
-        if (end == std::string::npos) return std::nullopt;
-        start = end + 1;
-    }
-}
 
 fs::path ownExecutable() {
     std::error_code error;
@@ -70,23 +51,6 @@ sigset_t stopSignals() {
     return signals;
 }
 
-// The environment of a child: ours, with its shares replaced. A memory share inherited from
-// elsewhere never reaches it; a thread count set by the user does, unless the batch sets one.
-std::vector<std::string> childEnvironment(const ChildShare& share) {
-    std::vector<std::string> variables;
-    const std::string memoryKey = std::string(MEMORY_SHARE_VARIABLE) + "=";
-    const std::string threadsKey = std::string(THREADS_VARIABLE) + "=";
-    for (char** variable = environ; *variable != nullptr; ++variable) {
-        const bool replaced =
-            std::strncmp(*variable, memoryKey.c_str(), memoryKey.size()) == 0 ||
-            (share.threads && std::strncmp(*variable, threadsKey.c_str(), threadsKey.size()) == 0);
-        if (!replaced) variables.emplace_back(*variable);
-    }
-    if (share.memory) variables.push_back(memoryKey + std::to_string(*share.memory));
-    if (share.threads) variables.push_back(threadsKey + std::to_string(*share.threads));
-    return variables;
-}
-
 pid_t startMeasurement(const fs::path& program, const std::vector<std::string>& arguments,
                        const fs::path& folder, const ChildShare& share) {
     // Everything the child needs is prepared before fork.
@@ -96,7 +60,7 @@ pid_t startMeasurement(const fs::path& program, const std::vector<std::string>& 
     for (const std::string& argument : arguments)
         argumentList.push_back(const_cast<char*>(argument.c_str()));
     argumentList.push_back(nullptr);
-    const std::vector<std::string> variables = childEnvironment(share);
+    const std::vector<std::string> variables = childEnvironment(environmentVariables(), share);
     std::vector<char*> environment;
     for (const std::string& variable : variables) {
         environment.push_back(const_cast<char*>(variable.c_str()));

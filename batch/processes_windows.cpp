@@ -1,9 +1,9 @@
 #include "batch/processes.h"
 
+#include "batch/scan_folder.h"
+#include "platform/programs.h"
 #include "platform/windows_process.h"
 #include "platform/windows_text.h"
-#include "batch/scan_folder.h"
-#include "resources/memory_need.h"
 
 #include <windows.h>
 
@@ -24,11 +24,6 @@ constexpr int BREAK_SIGNAL = 21;
 constexpr int HANGUP_SIGNAL = 1;
 // What a process ended by Ctrl-C or Ctrl-Break returns (STATUS_CONTROL_C_EXIT).
 constexpr DWORD ENDED_BY_CONSOLE_EVENT = 0xC000013A;
-
-bool isRegularFile(const fs::path& path) {
-    std::error_code error;
-    return fs::is_regular_file(path, error);
-}
 
 // A process ended by an exception, as a shell on Linux shows one ended by the matching signal:
 // 128 + its number. Any other exception counts as SIGABRT's, an abnormal end.
@@ -83,43 +78,7 @@ BOOL WINAPI askToStop(DWORD event) {
     return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
 }
 
-// The environment of a child: ours, with its shares replaced. A memory share inherited from
-// elsewhere never reaches it; a thread count set by the user does, unless the batch sets one.
-std::vector<std::string> childEnvironment(const ChildShare& share) {
-    std::vector<std::string> variables;
-    for (const std::string& variable : environmentVariables()) {
-        const bool replaced = setsVariable(variable, MEMORY_SHARE_VARIABLE) ||
-                              (share.threads && setsVariable(variable, THREADS_VARIABLE));
-        if (!replaced) variables.push_back(variable);
-    }
-    if (share.memory) {
-        variables.push_back(std::string(MEMORY_SHARE_VARIABLE) + "=" +
-                            std::to_string(*share.memory));
-    }
-    if (share.threads) {
-        variables.push_back(std::string(THREADS_VARIABLE) + "=" + std::to_string(*share.threads));
-    }
-    return variables;
-}
-
 }  // namespace
-
-std::optional<fs::path> findProgram(const std::string& name, const fs::path& ownFolder,
-                                    const std::string& pathVariable) {
-    const fs::path file = fs::u8path(name + ".exe");
-    if (isRegularFile(ownFolder / file)) return fs::absolute(ownFolder / file);
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = pathVariable.find(';', start);
-        std::string folder = pathVariable.substr(start, end - start);
-        // cmd's PATH may quote an entry holding a ';'.
-        folder.erase(std::remove(folder.begin(), folder.end(), '"'), folder.end());
-        const fs::path candidate = (folder.empty() ? fs::path(".") : fs::u8path(folder)) / file;
-        if (isRegularFile(candidate)) return fs::absolute(candidate);
-        if (end == std::string::npos) return std::nullopt;
-        start = end + 1;
-    }
-}
 
 fs::path ownExecutable() {
     std::wstring path(MAX_PATH, L'\0');
@@ -183,14 +142,13 @@ ChildId Measurements::start(const fs::path& program, const std::vector<std::stri
     };
     if (input.value == INVALID_HANDLE_VALUE || console.value == INVALID_HANDLE_VALUE ||
         errors.value == INVALID_HANDLE_VALUE) {
-        return notStarted(INVALID_HANDLE_VALUE,
-                          "impossible de créer console.txt ou erreurs.txt\n");
+        return notStarted(INVALID_HANDLE_VALUE, "impossible de créer console.txt ou erreurs.txt\n");
     }
     ChildSetup setup;
     setup.program = program;
     setup.arguments = arguments;
     setup.folder = folder;
-    setup.environment = childEnvironment(share);
+    setup.environment = childEnvironment(environmentVariables(), share);
     setup.input = input.value;
     setup.output = console.value;
     setup.errors = errors.value;
@@ -206,7 +164,8 @@ ChildId Measurements::start(const fs::path& program, const std::vector<std::stri
     ::CloseHandle(child->process.hThread);
     if (!child->inJob && !children_->jobRefusedSaid) {
         // Before Windows 8 a process already in a job cannot be put in another.
-        std::cerr << ownExecutable().stem().u8string() << " : le système refuse de mettre les mesures dans l'objet tâche "
+        std::cerr << ownExecutable().stem().u8string()
+                  << " : le système refuse de mettre les mesures dans l'objet tâche "
                      "de la série : arrêtée de force, la série les laisserait aller à leur fin"
                   << std::endl;
         children_->jobRefusedSaid = true;

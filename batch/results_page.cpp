@@ -350,10 +350,11 @@ Html scanCard(const ScanResult& result, const FolderLayout& layout, std::size_t 
         element("p", {{"class", "statut" + failed}}, Html::text(outcomeWords(result, layout))) +
         "\n";
     if (statesOtherResolution(result, layout)) {
-        const double used = result.measuredDpi.value_or(layout.scanDpi);
-        text += element("p", {{"class", "resolution"}},
-                        Html::text(resolutionWords(*result.statedResolution, used))) +
-                "\n";
+        text +=
+            element(
+                "p", {{"class", "resolution"}},
+                Html::text(resolutionWords(*result.statedResolution, usedDpi(result, layout)))) +
+            "\n";
     }
     text += details;
     Html links;

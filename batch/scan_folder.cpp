@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <iomanip>
 #include <map>
 #include <sstream>
 #include <system_error>
@@ -77,7 +76,8 @@ std::vector<std::string> numberedFiles(const fs::path& folder, const std::string
                                        const std::string& prefix, const std::string& suffix) {
     std::map<int, std::string> found;
     std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder / pathFromUtf8(subfolder), error)) {
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(folder / pathFromUtf8(subfolder), error)) {
         const std::string name = utf8FromPath(entry.path().filename());
         const std::optional<int> n = numberBetween(name, prefix, suffix);
         if (n && entry.is_regular_file(error)) found[*n] = subfolder + "/" + name;
@@ -196,19 +196,15 @@ std::optional<StatedResolution> parseStatedResolution(const std::string& text) {
     return stated;
 }
 
-std::string formatDpi(double dpi) {
-    std::ostringstream text;
-    text << std::setprecision(17) << "dpi " << dpi << "\n";
-    return text.str();
-}
+std::string formatDpiFile(Dpi dpi) { return "dpi " + dpiText(dpi) + "\n"; }
 
-std::optional<double> parseDpi(const std::string& text) {
+std::optional<Dpi> parseDpiFile(const std::string& text) {
     std::istringstream in(text);
     std::string key, rest;
     double dpi = 0;
     if (!(in >> key >> dpi) || key != "dpi" || (in >> rest) || !(dpi > 0) || !std::isfinite(dpi))
         return std::nullopt;
-    return dpi;
+    return Dpi{dpi};
 }
 
 bool keepStatedResolution(const fs::path& folder, const fs::path& scan) {
@@ -221,9 +217,13 @@ bool ScanResult::holds(const std::string& file) const {
     return std::find(files.begin(), files.end(), file) != files.end();
 }
 
+Dpi usedDpi(const ScanResult& result, const FolderLayout& layout) {
+    return result.measuredDpi.value_or(layout.scanDpi);
+}
+
 bool statesOtherResolution(const ScanResult& result, const FolderLayout& layout) {
     return result.statedResolution &&
-           resolutionDiffers(*result.statedResolution, result.measuredDpi.value_or(layout.scanDpi));
+           resolutionDiffers(*result.statedResolution, usedDpi(result, layout));
 }
 
 ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
@@ -240,7 +240,9 @@ ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
     }
     // A thumbnail older than its picture, or without it, shows something else.
     const auto dropStale = [&](const std::string& thumbnail, const std::string& picture) {
-        if (!result.holds(thumbnail) || isThumbnailOf(folder / pathFromUtf8(thumbnail), folder / pathFromUtf8(picture))) return;
+        if (!result.holds(thumbnail) ||
+            isThumbnailOf(folder / pathFromUtf8(thumbnail), folder / pathFromUtf8(picture)))
+            return;
         result.files.erase(std::find(result.files.begin(), result.files.end(), thumbnail));
     };
     dropStale(THUMBNAIL_FILE, layout.overview);
@@ -251,7 +253,7 @@ ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
             dropStale(file, pieceFile(layout, scanName, *n));
     }
     if (!layout.dpiFile.empty() && result.holds(layout.dpiFile)) {
-        result.measuredDpi = parseDpi(readSmallFile(folder / layout.dpiFile));
+        result.measuredDpi = parseDpiFile(readSmallFile(folder / layout.dpiFile));
     }
     if (!result.measured()) {
         result.firstErrorLines = firstLines(readStart(folder / ERRORS_FILE, 4096));
@@ -271,7 +273,7 @@ bool holdsCompleteResult(const fs::path& folder, const ScanFingerprint& scan,
     std::error_code error;
     return layout.dpiFile.empty() ||
            (fs::is_regular_file(folder / layout.dpiFile, error) &&
-            parseDpi(readSmallFile(folder / layout.dpiFile)) == layout.scanDpi);
+            parseDpiFile(readSmallFile(folder / layout.dpiFile)) == layout.scanDpi);
 }
 
 bool isThumbnailOf(const fs::path& thumbnail, const fs::path& picture) {

@@ -36,7 +36,7 @@ struct FolderLayout {
     // The report's value cells, line after line; nothing unless the text is a whole report.
     std::optional<std::vector<std::string>> (*parseReport)(const std::string& text) = nullptr;
     std::string overview;  // one of them: the picture the thumbnail shows
-    double scanDpi = 0;    // pixels are turned into millimetres at this
+    Dpi scanDpi;           // pixels are turned into millimetres at this
     // The program's exit statuses in words ("pas de section mesurable"); 0 among them.
     std::map<int, std::string> statusWords;
     // Where the program puts the pieces it cuts out of a scan, numbered from 0:
@@ -92,9 +92,10 @@ std::optional<StatedResolution> parseStatedResolution(const std::string& text);
 // Kept from `scan`'s header, when it states one; false when it cannot be written.
 bool keepStatedResolution(const std::filesystem::path& folder, const std::filesystem::path& scan);
 
-// The resolution the program records having measured at.
-std::string formatDpi(double dpi);
-std::optional<double> parseDpi(const std::string& text);
+// The resolution the program records having measured at ("dpi 1200"). Read as any positive
+// number, as older versions may have written one.
+std::string formatDpiFile(Dpi dpi);
+std::optional<Dpi> parseDpiFile(const std::string& text);
 
 // One scan's folder as read.
 struct ScanResult {
@@ -105,10 +106,13 @@ struct ScanResult {
     std::vector<std::string> files;
     std::string firstErrorLines;  // of erreurs.txt, for a scan not measured
     std::optional<StatedResolution> statedResolution;
-    std::optional<double> measuredDpi;  // as recorded, for a program that records it
+    std::optional<Dpi> measuredDpi;  // as recorded, for a program that records it
     bool measured() const { return exitStatus == 0 && cells.has_value(); }
     bool holds(const std::string& file) const;
 };
+
+// The resolution the scan was measured at: as its folder records it, or the layout's.
+Dpi usedDpi(const ScanResult& result, const FolderLayout& layout);
 
 // Its header states a credible resolution other than the one the scan was measured at.
 bool statesOtherResolution(const ScanResult& result, const FolderLayout& layout);

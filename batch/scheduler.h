@@ -41,8 +41,8 @@ JobPlan chooseJobs(const std::string& batchName, std::optional<int> requested,
 // The program a batch runs on each scan, and its arguments for a scan (an absolute path).
 struct MeasuringChild {
     std::filesystem::path program;
-    std::vector<std::string> (*arguments)(const std::filesystem::path& scan, double dpi);
-    double dpi;
+    std::vector<std::string> (*arguments)(const std::filesystem::path& scan, Dpi dpi);
+    Dpi dpi;
 };
 
 // Measures every scan with `child`, plan.jobs at a time, as `measurements`, each in

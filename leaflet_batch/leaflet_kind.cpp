@@ -7,9 +7,6 @@
 #include "plantscan/leaflets.h"
 #include "platform/paths.h"
 
-#include <iomanip>
-#include <sstream>
-
 namespace fs = std::filesystem;
 
 namespace {
@@ -21,13 +18,7 @@ std::optional<fs::path> findItself() {
     return self;
 }
 
-std::string dpiText(double dpi) {
-    std::ostringstream text;
-    text << std::setprecision(17) << dpi;
-    return text.str();
-}
-
-std::vector<std::string> singleScanArguments(const fs::path& scan, double dpi) {
+std::vector<std::string> singleScanArguments(const fs::path& scan, Dpi dpi) {
     return {SINGLE_SCAN_OPTION, utf8FromPath(scan), "--dpi", dpiText(dpi)};
 }
 
@@ -47,7 +38,7 @@ FolderLayout leafletLayout() {
     layout.report = LEAFLET_REPORT;
     layout.parseReport = parseLeafletReport;
     layout.overview = "drawing.jpg";
-    layout.scanDpi = plantscan::DEFAULT_DPI;
+    layout.scanDpi = Dpi{plantscan::DEFAULT_DPI};
     layout.statusWords = {{CROPPED, "découpe et mesure complètes"},
                           {UNREADABLE, "image absente ou illisible"},
                           {WRITE_FAILED, "un fichier n'a pas pu être écrit"},

@@ -106,8 +106,7 @@ std::string leafletResultsPage(const std::vector<ScanResult>& results, const Fol
         Html details;
         if (result.measured()) {
             const std::size_t count = result.cells->size() / LEAFLET_CELLS;
-            const std::string dpi =
-                " à " + frenchNumber(result.measuredDpi.value_or(layout.scanDpi), 6) + " dpi";
+            const std::string dpi = " à " + frenchNumber(usedDpi(result, layout).value, 6) + " dpi";
             details = count == 0 ? element("p", {{"class", "petales aucun"}},
                                            Html::text("Aucun pétale trouvé" + dpi + "."))
                                  : element("p", {{"class", "petales"}},

@@ -34,21 +34,21 @@ bool writeImage(const std::string& fileName, const cv::Mat& image) {
     if (!failure->folder.empty()) {
         say("impossible de créer le dossier « " + failure->folder + " » : " + failure->cause);
     } else {
-        say("impossible d'écrire « " + fileName + " » : " +
-            (failure->cause.empty() ? "l'encodeur d'image a échoué" : failure->cause));
+        say("impossible d'écrire « " + fileName +
+            " » : " + (failure->cause.empty() ? "l'encodeur d'image a échoué" : failure->cause));
     }
     return false;
 }
 
 // The leaflets of `scan`, their images written as they come; what a failure leaves is said.
-std::optional<std::vector<plantscan::Leaflet>> cropLeaflets(const cv::Mat& scan, double dpi,
+std::optional<std::vector<plantscan::Leaflet>> cropLeaflets(const cv::Mat& scan, Dpi dpi,
                                                             bool& writeFailed) {
     plantscan::Outputs outputs;
     outputs.writeImage = [&writeFailed](const std::string& name, const cv::Mat& image) {
         if (!writeImage(name, image)) writeFailed = true;
     };
     try {
-        return plantscan::findLeaflets(scan, outputs, dpi);
+        return plantscan::findLeaflets(scan, outputs, dpi.value);
     } catch (const plantscan::OutOfMemoryError& e) {
         say(std::string("mémoire insuffisante : ") + e.what());
     } catch (const plantscan::Error& e) {
@@ -59,19 +59,17 @@ std::optional<std::vector<plantscan::Leaflet>> cropLeaflets(const cv::Mat& scan,
     return std::nullopt;
 }
 
-std::optional<double> parseDpiOption(const std::vector<std::string>& arguments) {
-    if (arguments.size() == 1) return plantscan::DEFAULT_DPI;
+std::optional<Dpi> parseDpiOption(const std::vector<std::string>& arguments) {
+    if (arguments.size() == 1) return Dpi{plantscan::DEFAULT_DPI};
     if (arguments.size() != 3 || arguments[1] != "--dpi") return std::nullopt;
-    const std::optional<double> dpi = parseCell(arguments[2]);
-    if (!dpi || !(*dpi > 0)) return std::nullopt;
-    return dpi;
+    return parseDpi(arguments[2]);
 }
 
 }  // namespace
 
 int cropAndMeasureScan(const std::vector<std::string>& arguments) {
     cv::setNumThreads(-1);  // only then does OpenCV read OPENCV_FOR_THREADS_NUM, set by the batch
-    const std::optional<double> dpi = arguments.empty() ? std::nullopt : parseDpiOption(arguments);
+    const std::optional<Dpi> dpi = arguments.empty() ? std::nullopt : parseDpiOption(arguments);
     if (!dpi) {
         say(std::string("usage : ") + NAME + " " + SINGLE_SCAN_OPTION + " IMAGE [--dpi N]");
         return FAILED;
@@ -100,10 +98,11 @@ int cropAndMeasureScan(const std::vector<std::string>& arguments) {
                   << "longueur " << frenchNumber((*leaflets)[n].length) << " mm, largeur "
                   << frenchNumber((*leaflets)[n].width) << " mm" << std::endl;
     }
-    std::cout << leaflets->size() << " pétale(s) à " << frenchNumber(*dpi, 6) << " dpi"
+    std::cout << leaflets->size() << " pétale(s) à " << frenchNumber(dpi->value, 6) << " dpi"
               << std::endl;
-    for (const auto& [file, text] : {std::pair<std::string, std::string>{DPI_FILE, formatDpi(*dpi)},
-                                     {LEAFLET_REPORT, formatLeafletReport(*leaflets)}}) {
+    for (const auto& [file, text] :
+         {std::pair<std::string, std::string>{DPI_FILE, formatDpiFile(*dpi)},
+          {LEAFLET_REPORT, formatLeafletReport(*leaflets)}}) {
         if (!writeFileAtomically(file, text)) {
             say("impossible d'écrire « " + file + " » : " + std::strerror(errno));
             writeFailed = true;

@@ -13,12 +13,6 @@
 // exactly: spaces, quotes, backslashes before a quote.
 std::wstring quotedArgument(const std::wstring& argument);
 
-// This process's environment, "NAME=value" in UTF-8.
-std::vector<std::string> environmentVariables();
-
-// Whether the entry sets this variable; names compare without case, as Windows does.
-bool setsVariable(const std::string& entry, const std::string& name);
-
 // What a child is started with. The handles are inherited, and only they; none may be null.
 struct ChildSetup {
     std::filesystem::path program;

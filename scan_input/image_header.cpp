@@ -250,8 +250,3 @@ std::optional<StatedResolution> readStatedResolution(const ByteReader& read) {
 std::optional<StatedResolution> readStatedResolution(const fs::path& path) {
     return readFromFile<StatedResolution>(path, readStatedResolution);
 }
-
-bool resolutionDiffers(const StatedResolution& stated, double usedDpi) {
-    return stated.x >= CREDIBLE_DPI_LOW && stated.x <= CREDIBLE_DPI_HIGH &&
-           std::fabs(stated.x - usedDpi) > RESOLUTION_TOLERANCE * usedDpi;
-}

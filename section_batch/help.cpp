@@ -71,7 +71,7 @@ absolu de l'image : ses images et )") +
            std::to_string(FEWEST_FOR_MARKS) +
            " images mesurées. Les liens sont relatifs : le dossier\nSORTIE peut être copié ou "
            "envoyé tel quel.\n\n" +
-           wrapped("Résolution : section_measure compte " + frenchNumber(layout.scanDpi, 6) +
+           wrapped("Résolution : section_measure compte " + frenchNumber(layout.scanDpi.value, 6) +
                        " dpi. Une image dont l'en-tête (JPEG : JFIF ou EXIF, qui l'emporte ; "
                        "PNG : pHYs ; TIFF) déclare une résolution entre " +
                        frenchNumber(CREDIBLE_DPI_LOW, 6) + " et " +

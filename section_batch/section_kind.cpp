@@ -18,7 +18,7 @@ std::optional<fs::path> findSectionMeasure() {
     return findProgram("section_measure", ownFolder(), path ? path : "");
 }
 
-std::vector<std::string> sectionMeasureArguments(const fs::path& scan, double) {
+std::vector<std::string> sectionMeasureArguments(const fs::path& scan, Dpi) {
     return {utf8FromPath(scan)};
 }
 
@@ -38,7 +38,7 @@ FolderLayout sectionMeasureLayout() {
     layout.report = SECTION_MEASURE_REPORT;
     layout.parseReport = parseMeasurementReport;
     layout.overview = SECTION_MEASURE_OVERVIEW;
-    layout.scanDpi = SCAN_DPI;
+    layout.scanDpi = Dpi{SCAN_DPI};
     layout.statusWords = {{0, "mesure complète"},
                           {1, "pas de section mesurable"},
                           {2, "image absente ou illisible"},

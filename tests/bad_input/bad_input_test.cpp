@@ -415,10 +415,10 @@ std::vector<Case> makeCases() {
                   {}};
         huge.memoryLimit = MEMORY_LIMIT;
         cases.push_back(huge);
-        // The share section_batch grants a child stands for the machine's memory.
+        // The share a batch grants a child stands for the machine's memory.
         huge.name = prefix + "huge_scan_over_memory_share";
         huge.memoryLimit = 0;
-        huge.environment = {{"SECTION_BATCH_MEMORY_SHARE", std::to_string(MEMORY_LIMIT)}};
+        huge.environment = {{"PLANT_SCAN_MEMORY_SHARE", std::to_string(MEMORY_LIMIT)}};
         cases.push_back(huge);
     }
     return cases;

@@ -233,13 +233,18 @@ TEST(BatchWithStandIn, ScansThatCannotStartAreNotWaitedFor) {
 TEST(BatchWithStandIn, ChildrenGetTheirThreeStreamsAloneAndTheirShareOfMemoryAndCores) {
     Batch b("descriptors");
     writeBytes(b.scans / "fd.jpg", "x");
-    ASSERT_EQ(b.run({"scans", "out"}).status, 0);
+    // Shares the batch itself was given are not its children's.
+    RunOptions options = b.options();
+    options.environment.emplace_back("PLANT_SCAN_MEMORY_SHARE", "1000");
+    options.environment.emplace_back("SECTION_BATCH_MEMORY_SHARE", "1000");
+    ASSERT_EQ(runProgram("bin/section_batch", {"scans", "out"}, options).status, 0);
     const fs::path folder = b.folder.path() / "out" / "fd.jpg";
     // Nothing beyond its three streams (listed on Linux only).
     EXPECT_EQ(readBytes(folder / "fds.txt"), "");
     const std::string share = readBytes(folder / "part.txt");
     ASSERT_FALSE(share.empty());
-    EXPECT_GT(std::stoull(share), 0u);
+    EXPECT_GT(std::stoull(share), 1000u);
+    EXPECT_EQ(readBytes(folder / "ancienne_part.txt"), "");
     // As many at once as cores: one thread each.
     EXPECT_EQ(readBytes(folder / "threads.txt"), "1");
 }

@@ -279,6 +279,18 @@ TEST(Processes, FindsTheMeasuringProgramBesideFirstThenAlongThePath) {
     EXPECT_EQ(findProgram("section_measure", beside, path), beside / program);
 }
 
+TEST(Processes, AChildGetsTheBatchsSharesAndNoneItInherited) {
+    const std::vector<std::string> inherited{"HOME=/home/a", "PLANT_SCAN_MEMORY_SHARE=1000",
+                                             "SECTION_BATCH_MEMORY_SHARE=1000",
+                                             "OPENCV_FOR_THREADS_NUM=3"};
+    // Memory unknown to the batch: no share rather than one granted to the batch itself.
+    EXPECT_EQ(childEnvironment(inherited, {std::nullopt, std::nullopt}),
+              (std::vector<std::string>{"HOME=/home/a", "OPENCV_FOR_THREADS_NUM=3"}));
+    EXPECT_EQ(childEnvironment(inherited, {5000, 2}),
+              (std::vector<std::string>{"HOME=/home/a", "PLANT_SCAN_MEMORY_SHARE=5000",
+                                        "OPENCV_FOR_THREADS_NUM=2"}));
+}
+
 TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
     EXPECT_EQ(frenchDuration(0), "0 s");
     EXPECT_EQ(frenchDuration(59.4), "59 s");
@@ -296,7 +308,8 @@ TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
 }
 
 TEST(CommandLine, TheDocsCopyOfTheHelpIsTheProgramsOwn) {
-    EXPECT_EQ(test_support::textBlockUnder(fs::path(DOCS_FOLDER) / "batch.md", "## `section_batch --help`"),
+    EXPECT_EQ(test_support::textBlockUnder(fs::path(DOCS_FOLDER) / "batch.md",
+                                           "## `section_batch --help`"),
               helpText())
         << "copy `section_batch --help` into docs/batch.md";
 }

@@ -317,6 +317,7 @@ TEST_F(SectionMeasureRun, AScanUnderAFolderWithAnyCharactersIsReadThroughItsFull
                            " » : fichier JPEG tronqué"),
               std::string::npos)
         << cut.err;
+    // Under the share's older name too, which scripts written for section_batch set.
     RunOptions tooLittle;
     tooLittle.environment = {{"SECTION_BATCH_MEMORY_SHARE", "1000"}};
     const RunResult refused = run({(scans / fs::u8path("coupe ł.jpg")).u8string()}, tooLittle);

@@ -1,5 +1,6 @@
 #include "support/run_program.h"
 
+#include "platform/programs.h"
 #include "platform/windows_process.h"
 #include "platform/windows_text.h"
 

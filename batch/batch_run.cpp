@@ -1,17 +1,17 @@
 #include "batch/batch_run.h"
 
-#include "batch/atomic_file.h"
 #include "batch/command_line.h"
-#include "batch/french_text.h"
 #include "batch/processes.h"
 #include "batch/run_record.h"
 #include "batch/scans.h"
 #include "batch/scheduler.h"
 #include "batch/shell_quoting.h"
-#include "batch/thumbnail.h"
-#include "batch/utc_time.h"
+#include "page/french_text.h"
+#include "page/thumbnail.h"
 #include "platform/console.h"
 #include "platform/paths.h"
+#include "results/atomic_file.h"
+#include "results/utc_time.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -3,9 +3,9 @@
 // summary. Each batch program is a BatchKind and a call.
 #pragma once
 
-#include "batch/results_page.h"
-#include "batch/scan_folder.h"
+#include "page/results_page.h"
 #include "resources/memory_need.h"
+#include "results/scan_folder.h"
 
 #include <filesystem>
 #include <optional>

@@ -37,8 +37,6 @@ inline constexpr const char* THREADS_VARIABLE = "OPENCV_FOR_THREADS_NUM";
 std::vector<std::string> childEnvironment(const std::vector<std::string>& inherited,
                                           const ChildShare& share);
 
-inline constexpr int NOT_STARTED = 127;
-
 // A child's process id.
 using ChildId = std::int64_t;
 

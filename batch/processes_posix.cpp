@@ -1,7 +1,7 @@
 #include "batch/processes.h"
 
-#include "batch/scan_folder.h"
 #include "platform/programs.h"
+#include "results/scan_folder.h"
 
 #include <fcntl.h>
 #include <sys/prctl.h>

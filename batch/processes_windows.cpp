@@ -1,9 +1,9 @@
 #include "batch/processes.h"
 
-#include "batch/scan_folder.h"
 #include "platform/programs.h"
 #include "platform/windows_process.h"
 #include "platform/windows_text.h"
+#include "results/scan_folder.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include "batch/progress.h"
 
-#include "batch/french_text.h"
+#include "page/french_text.h"
 
 std::string progressLine(int done, int total, const std::string& currentScan,
                          double elapsedSeconds) {

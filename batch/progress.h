@@ -1,7 +1,7 @@
 // The lines that tell how far a batch has got.
 #pragma once
 
-#include "batch/scan_folder.h"
+#include "results/scan_folder.h"
 
 #include <string>
 

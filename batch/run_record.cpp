@@ -1,11 +1,11 @@
 #include "batch/run_record.h"
 
-#include "batch/atomic_file.h"
 #include "batch/processes.h"
-#include "batch/utc_time.h"
 #include "plant_scan_tools/version.h"
 #include "platform/machine.h"
 #include "resources/resources.h"
+#include "results/atomic_file.h"
+#include "results/utc_time.h"
 
 #include <opencv2/core/utility.hpp>
 

@@ -1,14 +1,14 @@
 #include "batch/scheduler.h"
 
-#include "batch/atomic_file.h"
 #include "batch/processes.h"
 #include "batch/progress.h"
-#include "batch/thumbnail.h"
+#include "page/thumbnail.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "resources/memory_need.h"
 #include "resources/resources.h"
+#include "results/atomic_file.h"
 #include "scan_input/image_header.h"
 
 #include <opencv2/imgcodecs.hpp>
@@ -123,8 +123,8 @@ int runScans(Measurements& measurements, const std::string& batchName, const Mea
                 continue;
             }
             if (!keepStatedResolution(folder, scan.path)) {
-                printError(batchName,
-                           "impossible d'écrire « " + utf8FromPath(folder / RESOLUTION_FILE) + " »");
+                printError(batchName, "impossible d'écrire « " +
+                                          utf8FromPath(folder / RESOLUTION_FILE) + " »");
             }
             const ChildId id = measurements.start(
                 child.program, child.arguments(scan.path, child.dpi), folder, plan.share);

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "batch/processes.h"
-#include "batch/scan_folder.h"
 #include "resources/memory_need.h"
+#include "results/scan_folder.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,11 +1,11 @@
 #include "leaflet_batch/leaflet_kind.h"
 
 #include "batch/processes.h"
-#include "batch/table.h"
 #include "leaflet_batch/leaflet_report.h"
 #include "leaflet_batch/one_scan.h"
 #include "plantscan/leaflets.h"
 #include "platform/paths.h"
+#include "results/table.h"
 
 namespace fs = std::filesystem;
 

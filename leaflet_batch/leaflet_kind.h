@@ -3,8 +3,8 @@
 #pragma once
 
 #include "batch/batch_run.h"
-#include "batch/results_page.h"
-#include "batch/scan_folder.h"
+#include "page/results_page.h"
+#include "results/scan_folder.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,9 @@
-#include "batch/french_text.h"
-#include "batch/html.h"
 #include "leaflet_batch/leaflet_kind.h"
 #include "leaflet_batch/leaflet_report.h"
+#include "page/cards.h"
+#include "page/french_text.h"
+#include "page/html.h"
+#include "page/strip_plot.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #include "leaflet_batch/leaflet_report.h"
 
-#include "batch/table.h"
+#include "results/table.h"
 #include "section_measure/report.h"
 
 namespace {

@@ -1,14 +1,14 @@
 #include "leaflet_batch/one_scan.h"
 
-#include "batch/atomic_file.h"
-#include "batch/french_text.h"
-#include "batch/scan_folder.h"
 #include "leaflet_batch/leaflet_report.h"
 #include "leaflet_crop/image_file.h"
 #include "leaflet_crop/upright_crop.h"
+#include "page/french_text.h"
 #include "plantscan/plantscan.h"
 #include "platform/paths.h"
 #include "resources/memory_need.h"
+#include "results/atomic_file.h"
+#include "results/scan_folder.h"
 #include "scan_input/scan_input.h"
 #include "scan_input/scan_memory.h"
 

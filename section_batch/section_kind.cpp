@@ -1,8 +1,8 @@
 #include "section_batch/section_kind.h"
 
 #include "batch/processes.h"
-#include "batch/table.h"
 #include "platform/paths.h"
+#include "results/table.h"
 #include "section_measure/constants.h"
 #include "section_measure/output_files.h"
 #include "section_measure/report_layout.h"

@@ -1,5 +1,7 @@
-#include "batch/french_text.h"
-#include "batch/html.h"
+#include "page/cards.h"
+#include "page/french_text.h"
+#include "page/html.h"
+#include "page/strip_plot.h"
 #include "section_batch/section_kind.h"
 #include "section_measure/report_layout.h"
 

@@ -1,8 +1,8 @@
 #include "byte_parsers.h"
 
-#include "batch/results_page.h"
-#include "batch/scan_folder.h"
 #include "leaflet_batch/leaflet_report.h"
+#include "page/results_page.h"
+#include "results/scan_folder.h"
 #include "scan_input/image_header.h"
 #include "scan_input/jpeg_markers.h"
 #include "section_batch/section_kind.h"

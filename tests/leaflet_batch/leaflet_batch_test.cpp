@@ -1,9 +1,9 @@
 // What leaflet_batch keeps in a scan's folder and gathers: petales.csv, the table, the crops
 // cleared before a scan is cropped again, a result complete only at the resolution asked.
-#include "batch/scan_folder.h"
 #include "leaflet_batch/leaflet_kind.h"
 #include "leaflet_batch/leaflet_report.h"
 #include "leaflet_batch/one_scan.h"
+#include "results/scan_folder.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>

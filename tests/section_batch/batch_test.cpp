@@ -1,7 +1,7 @@
 // The batch driven end to end with a stand-in for section_measure: a small program that
 // records how it was called, writes a report in the exact format, and fails on demand.
 #include "batch/run_record.h"
-#include "batch/scan_folder.h"
+#include "results/scan_folder.h"
 #include "section_batch/section_kind.h"
 #include "stand_in_batch.h"
 #include "tools/scan_synth.h"

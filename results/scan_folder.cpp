@@ -1,9 +1,9 @@
-#include "batch/scan_folder.h"
+#include "results/scan_folder.h"
 
-#include "batch/atomic_file.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "resources/resources.h"
+#include "results/atomic_file.h"
 
 #include <algorithm>
 #include <cmath>

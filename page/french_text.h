@@ -2,7 +2,7 @@
 // words for a scan's outcome. The progress line, the summary and the page all take them here.
 #pragma once
 
-#include "batch/scan_folder.h"
+#include "results/scan_folder.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,6 @@
-#include "batch/french_text.h"
+#include "page/french_text.h"
 
-#include "batch/processes.h"
-#include "batch/utc_time.h"
+#include "results/utc_time.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "batch/html.h"
+#include "page/html.h"
 
 namespace {
 

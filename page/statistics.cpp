@@ -1,4 +1,4 @@
-#include "batch/statistics.h"
+#include "page/statistics.h"
 
 #include <algorithm>
 #include <cmath>

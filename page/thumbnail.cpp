@@ -1,4 +1,4 @@
-#include "batch/thumbnail.h"
+#include "page/thumbnail.h"
 
 #include "platform/files.h"
 #include "platform/machine.h"
@@ -104,7 +104,8 @@ std::vector<ScanResult> withThumbnails(const fs::path& outFolder, std::vector<Sc
             if (result.holds(thumbnail)) continue;
             std::error_code error;
             fs::create_directories(folder / PIECE_THUMBNAILS, error);
-            if (makeReduced(folder / pathFromUtf8(piece), folder / thumbnail, PIECE_THUMBNAIL_SIDE, false))
+            if (makeReduced(folder / pathFromUtf8(piece), folder / thumbnail, PIECE_THUMBNAIL_SIDE,
+                            false))
                 result.files.push_back(thumbnail);
         }
     }

@@ -1,4 +1,4 @@
-#include "batch/atomic_file.h"
+#include "results/atomic_file.h"
 
 #include "platform/files.h"
 #include "platform/machine.h"

@@ -1,4 +1,4 @@
-#include "batch/utc_time.h"
+#include "results/utc_time.h"
 
 #include "platform/machine.h"
 
@@ -17,11 +17,11 @@ std::optional<std::int64_t> parseUtcTime(const std::string& text) {
         const bool digit = text[i] >= '0' && text[i] <= '9';
         if (shape[i] == 'd' ? !digit : text[i] != shape[i]) return std::nullopt;
     }
-    const auto number = [&text](std::size_t at, std::size_t digits) {
+    const auto field = [&text](std::size_t at, std::size_t digits) {
         return std::stoi(text.substr(at, digits));
     };
-    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
-    const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    const int year = field(0, 4), month = field(5, 2), day = field(8, 2);
+    const int hour = field(11, 2), minute = field(14, 2), second = field(17, 2);
     if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
         return std::nullopt;
     }

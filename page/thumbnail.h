@@ -2,7 +2,7 @@
 // wide, and small pictures of its pieces (a leaflet's crop), for the results page.
 #pragma once
 
-#include "batch/scan_folder.h"
+#include "results/scan_folder.h"
 
 #include <filesystem>
 #include <string>

@@ -21,6 +21,9 @@ inline constexpr const char* RESOLUTION_FILE = "resolution.txt";  // as the scan
 // Small pictures of the pieces, for the page: PIECE_THUMBNAILS/<n>.jpg.
 inline constexpr const char* PIECE_THUMBNAILS = "vignettes";
 
+// The status recorded for a program that could not be started, as shells give it.
+inline constexpr int NOT_STARTED = 127;
+
 // A file the measuring program leaves, with what it shows.
 struct ProgramFile {
     const char* name;

@@ -1,4 +1,4 @@
-#include "batch/table.h"
+#include "results/table.h"
 
 std::string quoteCell(const std::string& cell) {
     if (cell.find_first_of(";\"\r\n") == std::string::npos) return cell;

@@ -1,7 +1,7 @@
 #include "leaflet_batch/one_scan.h"
 
+#include "image_output/image_file.h"
 #include "leaflet_batch/leaflet_report.h"
-#include "leaflet_crop/image_file.h"
 #include "leaflet_crop/upright_crop.h"
 #include "page/french_text.h"
 #include "plantscan/plantscan.h"
@@ -29,7 +29,7 @@ void say(const std::string& message) { std::cerr << NAME << " : " << message << 
 // Into the current folder, its folder made first as leaflet_crop makes it; false, said, when
 // the file cannot be written.
 bool writeImage(const std::string& fileName, const cv::Mat& image) {
-    const std::optional<ImageWriteFailure> failure = writeImageFile(fileName, image);
+    const std::optional<ImageWriteFailure> failure = writeImageFile("", fileName, image);
     if (!failure) return true;
     if (!failure->folder.empty()) {
         say("impossible de créer le dossier « " + failure->folder + " » : " + failure->cause);

@@ -1,11 +1,11 @@
 // leaflet_crop: cuts every leaflet of a scan out as an upright crop into "PETALES/".
-#include "detection.h"
-#include "image_file.h"
+#include "image_output/image_file.h"
+#include "leaflet_crop/pipeline.h"
+#include "leaflet_crop/upright_crop.h"
 #include "plant_scan_tools/version.h"
 #include "platform/console.h"
 #include "platform/paths.h"
 #include "scan_input/scan_memory.h"
-#include "upright_crop.h"
 
 #include <opencv2/core.hpp>
 
@@ -29,7 +29,7 @@ enum ExitStatus {
 
 // Says at once what kept an image from being written.
 bool writeImage(const std::string& fileName, const cv::Mat& image) {
-    const std::optional<ImageWriteFailure> failure = writeImageFile(fileName, image);
+    const std::optional<ImageWriteFailure> failure = writeImageFile("", fileName, image);
     if (!failure) return true;
     std::cerr << "Cannot write \"" << fileName << "\": ";
     if (!failure->folder.empty())
@@ -54,11 +54,10 @@ int cropLeaflets(const std::string& inputPath) {
         if (!writeImage(fileName, image)) writeFailed = true;
     };
 
-    const cv::Mat blackAndWhite = binarizeScan(source, write);
-    const LeafletBoxes found = findLeafletBoxes(blackAndWhite);
-    for (int m = 0; m < static_cast<int>(found.boxes.size()); ++m)
-        write(cropFileName(nameUnderFolder(inputPath), m), cropUpright(source, found.boxes[m]));
-    write("drawing.jpg", found.drawing);
+    forEachLeaflet(source, write, [&](const FoundLeaflet& leaflet) {
+        write(cropFileName(nameUnderFolder(inputPath), leaflet.index),
+              cropUpright(source, leaflet.box));
+    });
     return writeFailed ? kWriteFailed : kComplete;
 }
 

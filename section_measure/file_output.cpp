@@ -1,7 +1,7 @@
 #include "section_measure/file_output.h"
 
+#include "image_output/image_file.h"
 #include "plant_scan_tools/version.h"
-#include "plantscan/outputs.h"
 #include "section_measure/report.h"
 
 #include <cerrno>
@@ -30,9 +30,10 @@ void reportWriteFailure(const std::string& name, int error, bool& failed, std::o
 }
 
 ImageWriter imageFileWriter(bool& failed, std::ostream& errors) {
-    return plantscan::folderWriter("", [&failed, &errors](const std::string& name, int error) {
-        reportWriteFailure(name, error, failed, errors);
-    });
+    return [&failed, &errors](const std::string& name, const cv::Mat& image) {
+        if (const std::optional<ImageWriteFailure> failure = writeImageFile("", name, image))
+            reportWriteFailure(name, failure->error, failed, errors);
+    };
 }
 
 void writeReportFile(const SectionMeasurements& measurements, bool& failed, std::ostream& errors) {

@@ -22,7 +22,8 @@ struct Outputs {
 using WriteFailure = std::function<void(const std::string& path, int error)>;
 
 // Writes each image with cv::imwrite into `folder` (the current folder when empty), which must
-// exist. A failed write does not throw: `onFailure` hears of it.
+// exist; the folders a name holds ("PETALES/a.jpg_0.jpg") are made. A failed write does not
+// throw: `onFailure` hears of it.
 ImageWriter folderWriter(const std::string& folder, WriteFailure onFailure = {});
 
 }  // namespace plantscan

@@ -1,0 +1,14 @@
+#include "leaflet_crop/pipeline.h"
+
+#include "leaflet_crop/detection.h"
+
+void forEachLeaflet(const cv::Mat& image, const ImageWriter& write,
+                    const std::function<void(const FoundLeaflet&)>& visit) {
+    const cv::Mat blackAndWhite = binarizeScan(image, write);
+    const LeafletBoxes found = findLeafletBoxes(blackAndWhite);
+    for (std::size_t i = 0; i < found.boxes.size(); ++i) {
+        visit({static_cast<int>(i), found.outlines[i], found.boxes[i], found.fitted[i],
+               blackAndWhite});
+    }
+    write("drawing.jpg", found.drawing);
+}

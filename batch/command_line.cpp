@@ -9,6 +9,8 @@
 #include <climits>
 #include <cstdlib>
 
+namespace plantscan::batch {
+
 namespace {
 
 // The whole text must be a number in [minimum, maximum].
@@ -30,10 +32,10 @@ std::optional<std::string> applyJobs(BatchOptions& options, const std::string& v
 }
 
 std::optional<std::string> applyDpi(BatchOptions& options, const std::string& value) {
-    options.dpi = parseDpi(value);
+    options.dpi = input::parseDpi(value);
     if (!options.dpi) {
-        return "--dpi attend une résolution entière entre " + std::to_string(LOWEST_DPI) + " et " +
-               std::to_string(HIGHEST_DPI) + ", pas « " + value + " »";
+        return "--dpi attend une résolution entière entre " + std::to_string(input::LOWEST_DPI) +
+               " et " + std::to_string(input::HIGHEST_DPI) + ", pas « " + value + " »";
     }
     return std::nullopt;
 }
@@ -133,3 +135,5 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments,
 std::string versionText(const std::string& batchName) {
     return batchName + " " PLANT_SCAN_TOOLS_VERSION " (OpenCV " + cv::getVersionString() + ")\n";
 }
+
+}  // namespace plantscan::batch

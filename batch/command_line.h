@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::batch {
+
 struct BatchOptions {
     bool help = false;
     bool version = false;
@@ -18,7 +20,7 @@ struct BatchOptions {
     std::optional<int> jobs;
     std::optional<long> shard;  // measure the positions equal to shard modulo shardCount
     long shardCount = 1;
-    std::optional<Dpi> dpi;  // the resolution lengths are measured at, for a batch that asks
+    std::optional<input::Dpi> dpi;  // the resolution lengths are measured at, for a batch that asks
 };
 
 struct ParsedCommandLine {
@@ -40,3 +42,5 @@ inline constexpr char GLUE = '\x1f';
 
 // Lines of at most `width` characters (not bytes: UTF-8), broken at spaces but not at GLUE.
 std::string wrapped(const std::string& text, std::size_t width);
+
+}  // namespace plantscan::batch

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::batch {
+
 // The program `name` beside the batch first, then along the PATH (an empty entry being the
 // current folder); the path returned is absolute. The system says how the PATH is separated
 // and what the program's file is (on Windows the name gains ".exe").
@@ -78,3 +80,5 @@ private:
     struct Children;  // the system's record of the running children
     std::unique_ptr<Children> children_;
 };
+
+}  // namespace plantscan::batch

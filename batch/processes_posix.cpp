@@ -1,7 +1,7 @@
 #include "batch/processes.h"
 
 #include "platform/programs.h"
-#include "results/scan_folder.h"
+#include "stored/scan_folder.h"
 
 #include <fcntl.h>
 #include <sys/prctl.h>
@@ -16,6 +16,8 @@
 #include <cstring>
 #include <system_error>
 
+namespace plantscan::batch {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -29,7 +31,7 @@ void writeRaw(int fd, const char* text) {
 int toExitStatus(int waitStatus) {
     if (WIFEXITED(waitStatus)) return WEXITSTATUS(waitStatus);
     if (WIFSIGNALED(waitStatus)) return 128 + WTERMSIG(waitStatus);
-    return NOT_STARTED;
+    return stored::NOT_STARTED;
 }
 
 }  // namespace
@@ -60,7 +62,8 @@ pid_t startMeasurement(const fs::path& program, const std::vector<std::string>& 
     for (const std::string& argument : arguments)
         argumentList.push_back(const_cast<char*>(argument.c_str()));
     argumentList.push_back(nullptr);
-    const std::vector<std::string> variables = childEnvironment(environmentVariables(), share);
+    const std::vector<std::string> variables =
+        childEnvironment(platform::environmentVariables(), share);
     std::vector<char*> environment;
     for (const std::string& variable : variables) {
         environment.push_back(const_cast<char*>(variable.c_str()));
@@ -73,22 +76,23 @@ pid_t startMeasurement(const fs::path& program, const std::vector<std::string>& 
 
     // Ends with the batch, even one killed outright; a batch already gone leaves nothing to do.
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (::getppid() != parent) ::_exit(NOT_STARTED);
+    if (::getppid() != parent) ::_exit(stored::NOT_STARTED);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
     if (::chdir(folderText.c_str()) != 0) {
         writeRaw(STDERR_FILENO, "impossible d'entrer dans le dossier du scan\n");
-        ::_exit(NOT_STARTED);
+        ::_exit(stored::NOT_STARTED);
     }
     // Close-on-exec: the program gets its three streams and no stray copies of them.
     const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const int console = ::open(CONSOLE_FILE, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int errors = ::open(ERRORS_FILE, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int console =
+        ::open(stored::CONSOLE_FILE, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int errors = ::open(stored::ERRORS_FILE, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (input < 0 || console < 0 || errors < 0 || ::dup2(input, STDIN_FILENO) < 0 ||
         ::dup2(console, STDOUT_FILENO) < 0 || ::dup2(errors, STDERR_FILENO) < 0) {
         writeRaw(STDERR_FILENO, "impossible de créer console.txt ou erreurs.txt\n");
-        ::_exit(NOT_STARTED);
+        ::_exit(stored::NOT_STARTED);
     }
     // Nor any descriptor the batch itself inherited without close-on-exec.
     if (::close_range(3, ~0U, 0) != 0) {
@@ -99,7 +103,7 @@ pid_t startMeasurement(const fs::path& program, const std::vector<std::string>& 
     writeRaw(STDERR_FILENO, "impossible de lancer ");
     writeRaw(STDERR_FILENO, programText.c_str());
     writeRaw(STDERR_FILENO, "\n");
-    ::_exit(NOT_STARTED);
+    ::_exit(stored::NOT_STARTED);
 }
 
 }  // namespace
@@ -141,7 +145,7 @@ std::optional<FinishedChild> Measurements::waitForChild(int timeoutMs) {
         if (pid < 0 && errno == EINTR) continue;
         if (pid < 0) {
             running.clear();
-            return FinishedChild{0, NOT_STARTED, 0};
+            return FinishedChild{0, stored::NOT_STARTED, 0};
         }
         // A held SIGCHLD stays pending until taken here, so no child's end slips between.
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -163,3 +167,5 @@ void Measurements::stopAll(int signal) {
     }
     children_->running.clear();
 }
+
+}  // namespace plantscan::batch

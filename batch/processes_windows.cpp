@@ -3,7 +3,7 @@
 #include "platform/programs.h"
 #include "platform/windows_process.h"
 #include "platform/windows_text.h"
-#include "results/scan_folder.h"
+#include "stored/scan_folder.h"
 
 #include <windows.h>
 
@@ -14,6 +14,8 @@
 #include <iostream>
 #include <system_error>
 #include <vector>
+
+namespace plantscan::batch {
 
 namespace fs = std::filesystem;
 
@@ -126,9 +128,11 @@ Measurements::~Measurements() {
 
 ChildId Measurements::start(const fs::path& program, const std::vector<std::string>& arguments,
                             const fs::path& folder, const ChildShare& share) {
-    const OwnedHandle input{openInheritable("NUL", false)};
-    const OwnedHandle console{openInheritable(folder / CONSOLE_FILE, true)};
-    const OwnedHandle errors{openInheritable(folder / ERRORS_FILE, true)};
+    const platform::OwnedHandle input{platform::openInheritable("NUL", false)};
+    const platform::OwnedHandle console{
+        platform::openInheritable(folder / stored::CONSOLE_FILE, true)};
+    const platform::OwnedHandle errors{
+        platform::openInheritable(folder / stored::ERRORS_FILE, true)};
     // As a program that cannot be executed on Linux: its status says so, and why where it can.
     const auto notStarted = [this](HANDLE errorFile, const std::string& message) {
         DWORD written = 0;
@@ -144,17 +148,17 @@ ChildId Measurements::start(const fs::path& program, const std::vector<std::stri
         errors.value == INVALID_HANDLE_VALUE) {
         return notStarted(INVALID_HANDLE_VALUE, "impossible de créer console.txt ou erreurs.txt\n");
     }
-    ChildSetup setup;
+    platform::ChildSetup setup;
     setup.program = program;
     setup.arguments = arguments;
     setup.folder = folder;
-    setup.environment = childEnvironment(environmentVariables(), share);
+    setup.environment = childEnvironment(platform::environmentVariables(), share);
     setup.input = input.value;
     setup.output = console.value;
     setup.errors = errors.value;
     setup.job = children_->job;
     setup.withoutConsole = true;
-    const std::optional<StartedChild> child = startChild(setup);
+    const std::optional<platform::StartedChild> child = platform::startChild(setup);
     if (!child) {
         const std::string cause =
             std::system_category().message(static_cast<int>(::GetLastError()));
@@ -178,11 +182,11 @@ std::optional<FinishedChild> Measurements::waitForChild(int timeoutMs) {
     if (!children_->notStarted.empty()) {
         const ChildId id = children_->notStarted.front();
         children_->notStarted.erase(children_->notStarted.begin());
-        return FinishedChild{id, NOT_STARTED, 0};
+        return FinishedChild{id, stored::NOT_STARTED, 0};
     }
     if (const int signal = stopAsked().load()) return FinishedChild{0, 0, signal};
     std::vector<PROCESS_INFORMATION>& running = children_->running;
-    if (running.empty()) return FinishedChild{0, NOT_STARTED, 0};
+    if (running.empty()) return FinishedChild{0, stored::NOT_STARTED, 0};
     // The stop first, then up to 63 children (MAXIMUM_WAIT_OBJECTS): never more run at once.
     std::vector<HANDLE> handles{stopEvent()};
     for (const PROCESS_INFORMATION& child : running) {
@@ -220,3 +224,5 @@ void Measurements::stopAll(int) {
     children_->running.clear();
     children_->notStarted.clear();
 }
+
+}  // namespace plantscan::batch

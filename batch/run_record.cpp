@@ -4,8 +4,8 @@
 #include "plant_scan_tools/version.h"
 #include "platform/machine.h"
 #include "resources/resources.h"
-#include "results/atomic_file.h"
-#include "results/utc_time.h"
+#include "stored/atomic_file.h"
+#include "stored/utc_time.h"
 
 #include <opencv2/core/utility.hpp>
 
@@ -13,6 +13,8 @@
 #include <cctype>
 #include <iterator>
 #include <system_error>
+
+namespace plantscan::batch {
 
 namespace fs = std::filesystem;
 
@@ -44,7 +46,7 @@ bool parseInt(const std::string& text, int& value) {
 
 bool parseTime(const std::string& text, std::string& value) {
     value = text;
-    return parseUtcTime(text).has_value();
+    return stored::parseUtcTime(text).has_value();
 }
 
 // One line of the record: its key, how its value is written (nothing: the line is left out)
@@ -204,8 +206,8 @@ bool writeRunRecord(const fs::path& outFolder, const RunRecord& record) {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) return false;
-    return writeFileAtomically(folder / runRecordFileName(record, processId()),
-                               formatRunRecord(record));
+    return stored::writeFileAtomically(folder / runRecordFileName(record, platform::processId()),
+                                       formatRunRecord(record));
 }
 
 std::vector<RunRecord> readRunRecords(const fs::path& outFolder) {
@@ -220,7 +222,7 @@ std::vector<RunRecord> readRunRecords(const fs::path& outFolder) {
     std::sort(files.begin(), files.end());
     std::vector<RunRecord> records;
     for (const fs::path& file : files) {
-        if (std::optional<RunRecord> record = parseRunRecord(readSmallFile(file))) {
+        if (std::optional<RunRecord> record = parseRunRecord(resources::readSmallFile(file))) {
             records.push_back(std::move(*record));
         }
     }
@@ -233,12 +235,12 @@ RunRecord startRunRecord(const BatchOptions& options, const std::string& command
     RunRecord record;
     record.version = PLANT_SCAN_TOOLS_VERSION;
     record.opencv = opencvVersion();
-    record.start = utcTime(std::time(nullptr));
-    record.host = hostName();
+    record.start = stored::utcTime(std::time(nullptr));
+    record.host = platform::hostName();
     record.command = command;
     record.mode = options.merge ? RunMode::MERGE : RunMode::MEASURE;
     // Those a measuring run would take; lowered for memory once its scans are known.
-    if (!options.merge) record.jobs = options.jobs.value_or(availableCores());
+    if (!options.merge) record.jobs = options.jobs.value_or(resources::availableCores());
     record.shard = options.shard;
     record.shardCount = options.shardCount;
     record.force = options.force;
@@ -246,3 +248,5 @@ RunRecord startRunRecord(const BatchOptions& options, const std::string& command
 }
 
 std::string opencvVersion() { return cv::getVersionString(); }
+
+}  // namespace plantscan::batch

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::batch {
+
 inline constexpr const char* RUN_RECORD_FOLDER = "lancements";
 
 enum class RunMode { MEASURE, MERGE };
@@ -58,3 +60,5 @@ std::vector<RunRecord> readRunRecords(const std::filesystem::path& outFolder);
 RunRecord startRunRecord(const BatchOptions& options, const std::string& command);
 
 std::string opencvVersion();
+
+}  // namespace plantscan::batch

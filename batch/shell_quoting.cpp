@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 
+namespace plantscan::batch {
+
 namespace {
 
 bool isSafeInShell(unsigned char c) {
@@ -58,3 +60,5 @@ std::string commandLineText(const std::vector<std::string>& arguments) {
     }
     return text;
 }
+
+}  // namespace plantscan::batch

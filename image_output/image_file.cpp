@@ -9,16 +9,20 @@
 #include <filesystem>
 #include <system_error>
 
+namespace plantscan::output {
+
 std::optional<ImageWriteFailure> writeImageFile(const std::string& folder, const std::string& name,
                                                 const cv::Mat& image) {
-    const std::filesystem::path base = pathFromUtf8(folder);
-    const std::filesystem::path own = pathFromUtf8(name).parent_path();
+    const std::filesystem::path base = platform::pathFromUtf8(folder);
+    const std::filesystem::path own = platform::pathFromUtf8(name).parent_path();
     if (!own.empty()) {
         std::error_code error;
         std::filesystem::create_directories(base / own, error);
-        if (error) return ImageWriteFailure{utf8FromPath(own), error.value(), error.message()};
+        if (error)
+            return ImageWriteFailure{platform::utf8FromPath(own), error.value(), error.message()};
     }
-    const std::string path = folder.empty() ? name : utf8FromPath(base / pathFromUtf8(name));
+    const std::string path =
+        folder.empty() ? name : platform::utf8FromPath(base / platform::pathFromUtf8(name));
     errno = 0;
     try {
         if (cv::imwrite(path, image)) return std::nullopt;
@@ -27,3 +31,5 @@ std::optional<ImageWriteFailure> writeImageFile(const std::string& folder, const
         return ImageWriteFailure{"", errno, e.what()};
     }
 }
+
+}  // namespace plantscan::output

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+namespace plantscan::output {
+
 // Receives each image a stage shows, under its file name ("res.jpg"); the caller decides how it
 // is written and what a failure means.
 using ImageWriter = std::function<void(const std::string& name, const cv::Mat& image)>;
@@ -22,3 +24,5 @@ struct ImageWriteFailure {
 // image is lost to a missing one; what failed, if any.
 std::optional<ImageWriteFailure> writeImageFile(const std::string& folder, const std::string& name,
                                                 const cv::Mat& image);
+
+}  // namespace plantscan::output

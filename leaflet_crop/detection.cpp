@@ -1,8 +1,10 @@
-#include "detection.h"
+#include "leaflet_crop/detection.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <utility>
+
+namespace plantscan::leaflet {
 
 namespace {
 
@@ -11,7 +13,7 @@ constexpr float kBoxMargin = 30;
 
 }  // namespace
 
-cv::Mat binarizeScan(const cv::Mat& source, const ImageWriter& writeImage) {
+cv::Mat binarizeScan(const cv::Mat& source, const output::ImageWriter& writeImage) {
     cv::Mat gray;
     cv::cvtColor(source, gray, cv::COLOR_BGR2GRAY, 0);
     writeImage("gray.bmp", gray);
@@ -67,3 +69,5 @@ LeafletBoxes findLeafletBoxes(const cv::Mat& blackAndWhite) {
     }
     return found;
 }
+
+}  // namespace plantscan::leaflet

@@ -7,8 +7,10 @@
 
 #include <vector>
 
+namespace plantscan::leaflet {
+
 // Leaflets white (255) on black (0). Hands "gray.bmp" and "bw.jpg" to the writer on the way.
-cv::Mat binarizeScan(const cv::Mat& source, const ImageWriter& writeImage);
+cv::Mat binarizeScan(const cv::Mat& source, const output::ImageWriter& writeImage);
 
 struct LeafletBoxes {
     // One enlarged box per leaflet, in outline order; angles in [-90, 0).
@@ -26,3 +28,5 @@ LeafletBoxes findLeafletBoxes(const cv::Mat& blackAndWhite);
 // The same rectangle with its angle brought into [-90, 0), the convention the cropping rule
 // expects.
 cv::RotatedRect toNegativeAngle(cv::RotatedRect box);
+
+}  // namespace plantscan::leaflet

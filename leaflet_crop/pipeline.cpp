@@ -2,7 +2,9 @@
 
 #include "leaflet_crop/detection.h"
 
-void forEachLeaflet(const cv::Mat& image, const ImageWriter& write,
+namespace plantscan::leaflet {
+
+void forEachLeaflet(const cv::Mat& image, const output::ImageWriter& write,
                     const std::function<void(const FoundLeaflet&)>& visit) {
     const cv::Mat blackAndWhite = binarizeScan(image, write);
     const LeafletBoxes found = findLeafletBoxes(blackAndWhite);
@@ -12,3 +14,5 @@ void forEachLeaflet(const cv::Mat& image, const ImageWriter& write,
     }
     write("drawing.jpg", found.drawing);
 }
+
+}  // namespace plantscan::leaflet

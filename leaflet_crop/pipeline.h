@@ -8,6 +8,8 @@
 #include <functional>
 #include <vector>
 
+namespace plantscan::leaflet {
+
 // One leaflet found, as its crop and its measurement take it.
 struct FoundLeaflet {
     int index;                              // its crop's number, from 0
@@ -19,5 +21,7 @@ struct FoundLeaflet {
 
 // Thresholds `image` (handing "gray.bmp" and "bw.jpg" to `write`), finds the leaflets and
 // hands each to `visit` in the order of the crops, then hands "drawing.jpg" to `write`.
-void forEachLeaflet(const cv::Mat& image, const ImageWriter& write,
+void forEachLeaflet(const cv::Mat& image, const output::ImageWriter& write,
                     const std::function<void(const FoundLeaflet&)>& visit);
+
+}  // namespace plantscan::leaflet

@@ -1,4 +1,4 @@
-#include "upright_crop.h"
+#include "leaflet_crop/upright_crop.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <sstream>
 #include <utility>
+
+namespace plantscan::leaflet {
 
 namespace {
 
@@ -110,3 +112,5 @@ std::string cropFileName(const std::string& inputPath, int index) {
     name << "PETALES/" << inputPath << "_" << index << ".jpg";
     return name.str();
 }
+
+}  // namespace plantscan::leaflet

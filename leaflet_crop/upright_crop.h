@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace plantscan::leaflet {
+
 // How a box is cut: the scan is turned by `rotation` about the box centre, then a patch of
 // `patchSize` centred on `center` is sampled out of the turned scan.
 struct UprightCut {
@@ -30,3 +32,5 @@ cv::Rect patchSourceRect(cv::Size imageSize, cv::Size patchSize, cv::Point2f cen
 // cv::warpAffine(source, warped, transform, warped.size(), INTER_CUBIC, BORDER_CONSTANT, 0) gives.
 void warpAffineRegion(const cv::Mat& source, const cv::Mat& transform, cv::Mat& warped,
                       const cv::Rect& region);
+
+}  // namespace plantscan::leaflet

@@ -20,12 +20,12 @@ std::vector<Leaflet> findLeaflets(const cv::Mat& scan, const Outputs& outputs, d
     const char* stage = "leaflet detection";
     try {
         std::vector<Leaflet> leaflets;
-        forEachLeaflet(image, write, [&](const FoundLeaflet& found) {
+        leaflet::forEachLeaflet(image, write, [&](const leaflet::FoundLeaflet& found) {
             stage = "measuring";
-            const LeafletSize size =
-                measureLeaflet(found.blackAndWhite, found.outline, found.fitted);
+            const leaflet::LeafletSize size =
+                leaflet::measureLeaflet(found.blackAndWhite, found.outline, found.fitted);
             stage = "cropping";
-            leaflets.push_back({found.outline, found.box, cropUpright(image, found.box),
+            leaflets.push_back({found.outline, found.box, leaflet::cropUpright(image, found.box),
                                 static_cast<double>(size.area) * millimetres * millimetres,
                                 size.length * millimetres, size.width * millimetres,
                                 size.perimeter * millimetres});

@@ -2,22 +2,24 @@
 
 #include "page/french_text.h"
 
+namespace plantscan::page {
+
 std::string cardId(std::size_t scan) { return "scan-" + std::to_string(scan); }
 
 Html number(std::size_t value) { return Html::text(std::to_string(value)); }
 
-Html folderLink(const ScanResult& result, const std::string& file, const Html& content) {
+Html folderLink(const stored::ScanResult& result, const std::string& file, const Html& content) {
     return element("a", {{"href", folderFileUrl(result.scanName, file)}}, content);
 }
 
-Html scanCard(const ScanResult& result, const FolderLayout& layout, std::size_t scan,
-              const Html& details) {
+Html scanCard(const stored::ScanResult& result, const stored::FolderLayout& layout,
+              std::size_t scan, const Html& details) {
     const std::string failed = result.measured() ? "" : " rate";
     Html picture;
-    if (result.holds(THUMBNAIL_FILE)) {
+    if (result.holds(stored::THUMBNAIL_FILE)) {
         picture = element(
             "a", {{"class", "vignette"}, {"href", folderFileUrl(result.scanName, layout.overview)}},
-            voidElement("img", {{"src", folderFileUrl(result.scanName, THUMBNAIL_FILE)},
+            voidElement("img", {{"src", folderFileUrl(result.scanName, stored::THUMBNAIL_FILE)},
                                 {"alt", layout.overview + " de " + result.scanName}}));
     } else {
         picture =
@@ -28,12 +30,11 @@ Html scanCard(const ScanResult& result, const FolderLayout& layout, std::size_t 
         "\n" + element("h3", Html::text(result.scanName)) + "\n" +
         element("p", {{"class", "statut" + failed}}, Html::text(outcomeWords(result, layout))) +
         "\n";
-    if (statesOtherResolution(result, layout)) {
-        text +=
-            element(
-                "p", {{"class", "resolution"}},
-                Html::text(resolutionWords(*result.statedResolution, usedDpi(result, layout)))) +
-            "\n";
+    if (stored::statesOtherResolution(result, layout)) {
+        text += element("p", {{"class", "resolution"}},
+                        Html::text(resolutionWords(*result.statedResolution,
+                                                   stored::usedDpi(result, layout)))) +
+                "\n";
     }
     text += details;
     Html links;
@@ -44,8 +45,8 @@ Html scanCard(const ScanResult& result, const FolderLayout& layout, std::size_t 
         links += folderLink(result, file, Html::text(shows));
         first = false;
     };
-    for (const ProgramFile& file : layout.programFiles) addLink(file.name, file.shows);
-    for (const char* file : {CONSOLE_FILE, ERRORS_FILE}) addLink(file, file);
+    for (const stored::ProgramFile& file : layout.programFiles) addLink(file.name, file.shows);
+    for (const char* file : {stored::CONSOLE_FILE, stored::ERRORS_FILE}) addLink(file, file);
     if (!first) text += element("p", {{"class", "liens"}}, links) + "\n";
     return element("article", {{"class", "scan" + failed}, {"id", cardId(scan)}},
                    "\n" + picture + "\n" + element("div", {{"class", "details"}}, text) + "\n") +
@@ -62,3 +63,5 @@ Html cardsSection(const std::vector<Html>& cards) {
                    "\n" + element("div", {{"class", "scans"}}, "\n" + all) + "\n") +
            "\n";
 }
+
+}  // namespace plantscan::page

@@ -1,12 +1,14 @@
 #include "page/french_text.h"
 
-#include "results/utc_time.h"
+#include "stored/utc_time.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <system_error>
+
+namespace plantscan::page {
 
 std::string frenchNumber(double value, int digits) {
     char text[64];
@@ -42,24 +44,24 @@ std::string frenchDuration(double seconds) {
 }
 
 std::string frenchTime(const std::string& utc) {
-    if (!parseUtcTime(utc)) return utc.empty() ? "?" : utc;
+    if (!stored::parseUtcTime(utc)) return utc.empty() ? "?" : utc;
     return utc.substr(8, 2) + "/" + utc.substr(5, 2) + "/" + utc.substr(0, 4) + " " +
            utc.substr(11, 8);
 }
 
-std::string exitStatusWords(int exitStatus, const FolderLayout& layout) {
+std::string exitStatusWords(int exitStatus, const stored::FolderLayout& layout) {
     const auto own = layout.statusWords.find(exitStatus);
     if (own != layout.statusWords.end()) return own->second;
-    if (exitStatus == NOT_STARTED) return layout.program + " n'a pas pu être lancé";
+    if (exitStatus == stored::NOT_STARTED) return layout.program + " n'a pas pu être lancé";
     if (exitStatus > 128) return "arrêté par le signal " + std::to_string(exitStatus - 128);
     return "statut inconnu";
 }
 
-std::string reportMissingWords(const FolderLayout& layout) {
+std::string reportMissingWords(const stored::FolderLayout& layout) {
     return "« " + layout.report + " » absent ou incomplet";
 }
 
-std::string outcomeWords(const ScanResult& result, const FolderLayout& layout) {
+std::string outcomeWords(const stored::ScanResult& result, const stored::FolderLayout& layout) {
     if (!result.exitStatus) return "pas de statut (mesure interrompue ou en cours)";
     const int status = *result.exitStatus;
     if (result.measured()) return exitStatusWords(status, layout);
@@ -67,10 +69,12 @@ std::string outcomeWords(const ScanResult& result, const FolderLayout& layout) {
     return exitStatusWords(status, layout) + " (statut " + std::to_string(status) + ")";
 }
 
-std::string resolutionWords(const StatedResolution& stated, Dpi used) {
+std::string resolutionWords(const input::StatedResolution& stated, input::Dpi used) {
     std::string words = "résolution déclarée : " + frenchNumber(stated.x, 6) + " dpi";
-    if (std::fabs(stated.y - stated.x) > RESOLUTION_TOLERANCE * stated.x) {
+    if (std::fabs(stated.y - stated.x) > input::RESOLUTION_TOLERANCE * stated.x) {
         words += " (" + frenchNumber(stated.y, 6) + " dpi en hauteur)";
     }
     return words + ", mesurée comme " + frenchNumber(used.value, 6) + " dpi";
 }
+
+}  // namespace plantscan::page

@@ -2,10 +2,12 @@
 // words for a scan's outcome. The progress line, the summary and the page all take them here.
 #pragma once
 
-#include "results/scan_folder.h"
+#include "stored/scan_folder.h"
 
 #include <optional>
 #include <string>
+
+namespace plantscan::page {
 
 // At most `digits` significant digits, a decimal comma ("9,87", "1,235e+06"); -0 as "0".
 std::string frenchNumber(double value, int digits = 4);
@@ -23,14 +25,16 @@ std::string frenchTime(const std::string& utc);
 
 // What a status of the measuring program means: its own words ("pas de section mesurable"),
 // then the batch's: "section_measure n'a pas pu être lancé", "arrêté par le signal 9"...
-std::string exitStatusWords(int exitStatus, const FolderLayout& layout);
+std::string exitStatusWords(int exitStatus, const stored::FolderLayout& layout);
 
 // A status 0 whose report does not read back whole: "« mesures.csv » absent ou incomplet".
-std::string reportMissingWords(const FolderLayout& layout);
+std::string reportMissingWords(const stored::FolderLayout& layout);
 
 // The outcome of a scan as its folder tells it: "mesure complète", "pas de section mesurable
 // (statut 1)", "pas de statut (mesure interrompue ou en cours)"...
-std::string outcomeWords(const ScanResult& result, const FolderLayout& layout);
+std::string outcomeWords(const stored::ScanResult& result, const stored::FolderLayout& layout);
 
 // "résolution déclarée : 600 dpi, mesurée comme 1200 dpi", with the height's when it differs.
-std::string resolutionWords(const StatedResolution& stated, Dpi used);
+std::string resolutionWords(const input::StatedResolution& stated, input::Dpi used);
+
+}  // namespace plantscan::page

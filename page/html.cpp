@@ -1,5 +1,7 @@
 #include "page/html.h"
 
+namespace plantscan::page {
+
 namespace {
 
 std::string percentEncode(const std::string& text) {
@@ -73,3 +75,5 @@ std::string folderFileUrl(const std::string& folder, const std::string& file) {
         url += "/" + percentEncode(file.substr(start, slash - start));
     return url + "/" + percentEncode(file.substr(start));
 }
+
+}  // namespace plantscan::page

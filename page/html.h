@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::page {
+
 struct Attribute {
     const char* name;
     std::string value;  // escaped when written
@@ -51,3 +53,5 @@ std::string escapeHtml(const std::string& text);
 // named after a scan: each name percent-encoded, so that "#", "%", "?" or a space in it stay
 // part of the path.
 std::string folderFileUrl(const std::string& folder, const std::string& file);
+
+}  // namespace plantscan::page

@@ -5,8 +5,8 @@
 #include "page/html.h"
 #include "page/statistics.h"
 #include "page/style.h"
-#include "results/atomic_file.h"
-#include "results/utc_time.h"
+#include "stored/atomic_file.h"
+#include "stored/utc_time.h"
 
 #include <algorithm>
 #include <array>
@@ -16,13 +16,15 @@
 #include <map>
 #include <system_error>
 
+namespace plantscan::page {
+
 namespace fs = std::filesystem;
 
 namespace {
 
 std::optional<std::int64_t> runSeconds(const RunTimes& run) {
-    const std::optional<std::int64_t> start = parseUtcTime(run.start);
-    const std::optional<std::int64_t> end = parseUtcTime(run.end);
+    const std::optional<std::int64_t> start = stored::parseUtcTime(run.start);
+    const std::optional<std::int64_t> end = stored::parseUtcTime(run.end);
     if (!start || !end || *end < *start) return std::nullopt;
     return *end - *start;
 }
@@ -65,11 +67,11 @@ std::string markRule(const std::string& items) {
            std::to_string(FEWEST_FOR_MARKS) + " " + items + " mesurés.";
 }
 
-Html pageHeader(const std::vector<ScanResult>& results, const FolderLayout& layout,
+Html pageHeader(const std::vector<stored::ScanResult>& results, const stored::FolderLayout& layout,
                 const PageContext& context, const std::string& title, const std::string& items) {
     std::map<std::string, int> failures;
     std::size_t measured = 0;
-    for (const ScanResult& result : results) {
+    for (const stored::ScanResult& result : results) {
         if (result.measured())
             ++measured;
         else
@@ -103,11 +105,12 @@ Html pageHeader(const std::vector<ScanResult>& results, const FolderLayout& layo
            "\n</header>\n";
 }
 
-Html failuresSection(const std::vector<ScanResult>& results, const FolderLayout& layout) {
+Html failuresSection(const std::vector<stored::ScanResult>& results,
+                     const stored::FolderLayout& layout) {
     Html articles;
     std::size_t count = 0;
     for (std::size_t i = 0; i < results.size(); ++i) {
-        const ScanResult& result = results[i];
+        const stored::ScanResult& result = results[i];
         if (result.measured()) continue;
         ++count;
         Html article =
@@ -119,11 +122,12 @@ Html failuresSection(const std::vector<ScanResult>& results, const FolderLayout&
         if (!result.firstErrorLines.empty()) {
             article += element("pre", Html::text(result.firstErrorLines)) + "\n";
         }
-        if (result.holds(ERRORS_FILE)) {
-            article += element("p", {{"class", "liens"}},
-                               folderLink(result, ERRORS_FILE, Html::text(ERRORS_FILE)) +
-                                   (result.firstErrorLines.empty() ? Html(" (vide)") : Html())) +
-                       "\n";
+        if (result.holds(stored::ERRORS_FILE)) {
+            article +=
+                element("p", {{"class", "liens"}},
+                        folderLink(result, stored::ERRORS_FILE, Html::text(stored::ERRORS_FILE)) +
+                            (result.firstErrorLines.empty() ? Html(" (vide)") : Html())) +
+                "\n";
         }
         articles += element("article", {{"class", "scan echec"}}, article) + "\n";
     }
@@ -135,9 +139,9 @@ Html failuresSection(const std::vector<ScanResult>& results, const FolderLayout&
 
 }  // namespace
 
-std::string resultsPage(const std::vector<ScanResult>& results, const FolderLayout& layout,
-                        const PageContext& context, const std::string& title,
-                        const std::string& items, const Html& sections) {
+std::string resultsPage(const std::vector<stored::ScanResult>& results,
+                        const stored::FolderLayout& layout, const PageContext& context,
+                        const std::string& title, const std::string& items, const Html& sections) {
     // The page promises no script: the browser holds it to that, whatever a name would hold.
     const Html head =
         "\n<meta charset=\"utf-8\">\n"
@@ -156,5 +160,7 @@ std::string resultsPage(const std::vector<ScanResult>& results, const FolderLayo
 }
 
 bool writeResultsPage(const fs::path& outFolder, const std::string& page) {
-    return writeFileAtomically(outFolder / RESULTS_PAGE_FILE, page);
+    return stored::writeFileAtomically(outFolder / RESULTS_PAGE_FILE, page);
 }
+
+}  // namespace plantscan::page

@@ -5,11 +5,13 @@
 #pragma once
 
 #include "page/html.h"
-#include "results/scan_folder.h"
+#include "stored/scan_folder.h"
 
 #include <filesystem>
 #include <string>
 #include <vector>
+
+namespace plantscan::page {
 
 inline constexpr const char* RESULTS_PAGE_FILE = "rapport.html";
 
@@ -29,9 +31,11 @@ struct PageContext {
 
 // The page: its head, the counts by status, the runs, the failures first, then `sections`
 // (the kind's distributions and cards). `items`: what a value is measured on ("scans").
-std::string resultsPage(const std::vector<ScanResult>& results, const FolderLayout& layout,
-                        const PageContext& context, const std::string& title,
-                        const std::string& items, const Html& sections);
+std::string resultsPage(const std::vector<stored::ScanResult>& results,
+                        const stored::FolderLayout& layout, const PageContext& context,
+                        const std::string& title, const std::string& items, const Html& sections);
 
 // Written to a temporary file then renamed, as the table is.
 bool writeResultsPage(const std::filesystem::path& outFolder, const std::string& page);
+
+}  // namespace plantscan::page

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace plantscan::page {
+
 namespace {
 
 double medianOf(std::vector<double> values) {
@@ -44,3 +46,5 @@ std::vector<bool> markOutliers(const std::vector<double>& values) {
     }
     return marks;
 }
+
+}  // namespace plantscan::page

@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+namespace plantscan::page {
+
 // A value is marked beyond this many robust deviations from the median.
 inline constexpr double OUTLIER_LIMIT = 3.5;
 // The median absolute deviation, and the mean absolute deviation, times these give a normal
@@ -29,3 +31,5 @@ bool standsOut(double value, const Spread& spread);
 
 // Which values lie further than OUTLIER_LIMIT robust deviations from the median.
 std::vector<bool> markOutliers(const std::vector<double>& values);
+
+}  // namespace plantscan::page

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace plantscan::page {
+
 namespace {
 
 // SVG wants a decimal point.
@@ -157,3 +159,5 @@ Html distributionsSection(const std::vector<ValueSeries>& series, const std::str
                        "\n" + element("table", {{"class", "repartition"}}, "\n" + rows) + "\n") +
            "\n";
 }
+
+}  // namespace plantscan::page

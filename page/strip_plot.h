@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::page {
+
 // One value over the batch: one number per item (a scan, a leaflet), with what names it on
 // hover and where a click on its dot goes; the median, the spread and the marks over them.
 struct ValueSeries {
@@ -33,3 +35,5 @@ std::string markTitle(const ValueSeries& series, std::size_t item);
 // The strip plots of `series`, one row each, under `heading`.
 Html distributionsSection(const std::vector<ValueSeries>& series, const std::string& heading,
                           const std::string& itemName);
+
+}  // namespace plantscan::page

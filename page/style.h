@@ -1,6 +1,8 @@
 // The results page's style sheet, the one rule set every kind of batch's page takes.
 #pragma once
 
+namespace plantscan::page {
+
 inline constexpr char PAGE_STYLE[] = R"(
 body { font-family: system-ui, sans-serif; margin: 1em; color: #222; background: #fafafa; }
 h1 { font-size: 1.5em; margin: 0 0 .4em; }
@@ -43,3 +45,5 @@ svg.bande { display: block; }
                background: #eee; }
 .planche figure.marque { outline: 3px solid #c62828; cursor: help; }
 )";
+
+}  // namespace plantscan::page

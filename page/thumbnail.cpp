@@ -11,6 +11,8 @@
 #include <string>
 #include <system_error>
 
+namespace plantscan::page {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -32,8 +34,8 @@ cv::Mat readReducedImage(const fs::path& path, int side, bool widthOnly) {
     std::error_code error;
     if (!fs::is_regular_file(path, error)) return {};
     try {
-        return cv::imread(utf8FromPath(path),
-                          decodeMode(readImageSizeFromHeader(path), side, widthOnly));
+        return cv::imread(platform::utf8FromPath(path),
+                          decodeMode(input::readImageSizeFromHeader(path), side, widthOnly));
     } catch (const cv::Exception&) {
         return {};
     }
@@ -58,14 +60,15 @@ bool makeReduced(const fs::path& picture, const fs::path& thumbnail, int side, b
     }
     // Renamed into place, so the page never links a half-written thumbnail.
     fs::path temporary = thumbnail;
-    temporary += ".tmp-" + std::to_string(processId()) + ".jpg";
+    temporary += ".tmp-" + std::to_string(platform::processId()) + ".jpg";
     bool written = false;
     try {
-        written = cv::imwrite(utf8FromPath(temporary), small, {cv::IMWRITE_JPEG_QUALITY, 85});
+        written =
+            cv::imwrite(platform::utf8FromPath(temporary), small, {cv::IMWRITE_JPEG_QUALITY, 85});
     } catch (const cv::Exception&) {
         written = false;
     }
-    if (!written || !replaceFile(temporary, thumbnail)) {
+    if (!written || !platform::replaceFile(temporary, thumbnail)) {
         fs::remove(temporary, error);
         return false;
     }
@@ -75,39 +78,44 @@ bool makeReduced(const fs::path& picture, const fs::path& thumbnail, int side, b
 }  // namespace
 
 bool makeThumbnail(const fs::path& scanFolder, const std::string& overview) {
-    return makeReduced(scanFolder / overview, scanFolder / THUMBNAIL_FILE, THUMBNAIL_WIDTH, true);
+    return makeReduced(scanFolder / overview, scanFolder / stored::THUMBNAIL_FILE, THUMBNAIL_WIDTH,
+                       true);
 }
 
 void makePieceThumbnails(const fs::path& scanFolder, const std::string& scanName,
-                         const FolderLayout& layout) {
+                         const stored::FolderLayout& layout) {
     if (layout.piecesFolder.empty()) return;
     std::error_code error;
     for (int n = 0;; ++n) {
-        const fs::path piece = scanFolder / pathFromUtf8(pieceFile(layout, scanName, n));
+        const fs::path piece =
+            scanFolder / platform::pathFromUtf8(stored::pieceFile(layout, scanName, n));
         if (!fs::is_regular_file(piece, error)) break;
-        fs::create_directories(scanFolder / PIECE_THUMBNAILS, error);
-        makeReduced(piece, scanFolder / pieceThumbnailFile(n), PIECE_THUMBNAIL_SIDE, false);
+        fs::create_directories(scanFolder / stored::PIECE_THUMBNAILS, error);
+        makeReduced(piece, scanFolder / stored::pieceThumbnailFile(n), PIECE_THUMBNAIL_SIDE, false);
     }
 }
 
-std::vector<ScanResult> withThumbnails(const fs::path& outFolder, std::vector<ScanResult> results,
-                                       const FolderLayout& layout) {
-    for (ScanResult& result : results) {
-        const fs::path folder = outFolder / pathFromUtf8(result.scanName);
-        if (result.holds(layout.overview) && !result.holds(THUMBNAIL_FILE) &&
+std::vector<stored::ScanResult> withThumbnails(const fs::path& outFolder,
+                                               std::vector<stored::ScanResult> results,
+                                               const stored::FolderLayout& layout) {
+    for (stored::ScanResult& result : results) {
+        const fs::path folder = outFolder / platform::pathFromUtf8(result.scanName);
+        if (result.holds(layout.overview) && !result.holds(stored::THUMBNAIL_FILE) &&
             makeThumbnail(folder, layout.overview))
-            result.files.push_back(THUMBNAIL_FILE);
+            result.files.push_back(stored::THUMBNAIL_FILE);
         for (int n = 0; !layout.piecesFolder.empty(); ++n) {
-            const std::string piece = pieceFile(layout, result.scanName, n);
+            const std::string piece = stored::pieceFile(layout, result.scanName, n);
             if (!result.holds(piece)) break;
-            const std::string thumbnail = pieceThumbnailFile(n);
+            const std::string thumbnail = stored::pieceThumbnailFile(n);
             if (result.holds(thumbnail)) continue;
             std::error_code error;
-            fs::create_directories(folder / PIECE_THUMBNAILS, error);
-            if (makeReduced(folder / pathFromUtf8(piece), folder / thumbnail, PIECE_THUMBNAIL_SIDE,
-                            false))
+            fs::create_directories(folder / stored::PIECE_THUMBNAILS, error);
+            if (makeReduced(folder / platform::pathFromUtf8(piece), folder / thumbnail,
+                            PIECE_THUMBNAIL_SIDE, false))
                 result.files.push_back(thumbnail);
         }
     }
     return results;
 }
+
+}  // namespace plantscan::page

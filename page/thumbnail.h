@@ -2,11 +2,13 @@
 // wide, and small pictures of its pieces (a leaflet's crop), for the results page.
 #pragma once
 
-#include "results/scan_folder.h"
+#include "stored/scan_folder.h"
 
 #include <filesystem>
 #include <string>
 #include <vector>
+
+namespace plantscan::page {
 
 inline constexpr int THUMBNAIL_WIDTH = 320;
 // A piece's thumbnail fits in a square of this side.
@@ -19,9 +21,12 @@ bool makeThumbnail(const std::filesystem::path& scanFolder, const std::string& o
 
 // A thumbnail for each piece of the scan's folder, replacing any earlier one.
 void makePieceThumbnails(const std::filesystem::path& scanFolder, const std::string& scanName,
-                         const FolderLayout& layout);
+                         const stored::FolderLayout& layout);
 
 // The results, with a thumbnail made for each scan whose overview has none as new as itself, and
 // likewise for each piece.
-std::vector<ScanResult> withThumbnails(const std::filesystem::path& outFolder,
-                                       std::vector<ScanResult> results, const FolderLayout& layout);
+std::vector<stored::ScanResult> withThumbnails(const std::filesystem::path& outFolder,
+                                               std::vector<stored::ScanResult> results,
+                                               const stored::FolderLayout& layout);
+
+}  // namespace plantscan::page

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::platform {
+
 // This process's environment, "NAME=value" in UTF-8.
 std::vector<std::string> environmentVariables();
 
@@ -25,3 +27,5 @@ std::filesystem::path programFile(const std::string& name);
 
 // A file the system would run: on POSIX an executable regular file, on Windows a regular file.
 bool isProgramFile(const std::filesystem::path& path);
+
+}  // namespace plantscan::platform

@@ -6,6 +6,8 @@
 
 extern char** environ;
 
+namespace plantscan::platform {
+
 std::vector<std::string> environmentVariables() {
     std::vector<std::string> variables;
     for (char** variable = environ; *variable != nullptr; ++variable)
@@ -30,3 +32,5 @@ bool isProgramFile(const std::filesystem::path& path) {
     std::error_code error;
     return std::filesystem::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
 }
+
+}  // namespace plantscan::platform

@@ -8,6 +8,8 @@
 #include <cwctype>
 #include <system_error>
 
+namespace plantscan::platform {
+
 std::vector<std::string> environmentVariables() {
     std::vector<std::string> variables;
     wchar_t* block = ::GetEnvironmentStringsW();
@@ -47,3 +49,5 @@ bool isProgramFile(const std::filesystem::path& path) {
     std::error_code error;
     return std::filesystem::is_regular_file(path, error);
 }
+
+}  // namespace plantscan::platform

@@ -2,6 +2,8 @@
 
 #include "platform/windows_text.h"
 
+namespace plantscan::platform {
+
 std::wstring quotedArgument(const std::wstring& argument) {
     if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
         return argument;
@@ -93,3 +95,5 @@ HANDLE openInheritable(const std::filesystem::path& file, bool forWriting) {
                          forWriting ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
 }
+
+}  // namespace plantscan::platform

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::platform {
+
 // One argument quoted so that the C runtime's parser (and CommandLineToArgvW) gives it back
 // exactly: spaces, quotes, backslashes before a quote.
 std::wstring quotedArgument(const std::wstring& argument);
@@ -38,3 +40,5 @@ std::optional<StartedChild> startChild(const ChildSetup& setup);
 
 // A handle to a file opened for the child to write (created or emptied) or read, inheritable.
 HANDLE openInheritable(const std::filesystem::path& file, bool forWriting);
+
+}  // namespace plantscan::platform

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace plantscan::resources {
+
 namespace {
 
 constexpr std::uint64_t MEGABYTE = 1024 * 1024;
@@ -103,3 +105,5 @@ std::string memoryShortageMessage(const MemoryVerdict& verdict, const std::strin
            "); use a smaller scan, give the run more memory (for example a cluster job's --mem) "
            "or run fewer scans at once";
 }
+
+}  // namespace plantscan::resources

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+namespace plantscan::resources {
+
 // Peak memory of one run, a x pixels + b, with two OpenCV threads: never below the peak
 // measured on the scans of bench/memory/memory_estimate.sh and at most 15 % above it (3 to 10 %
 // today), so that a run under a limit 10 % below its peak is refused and one 15 % above it is
@@ -69,3 +71,5 @@ enum class Language { FRENCH, ENGLISH };
 std::string memoryShortageMessage(const MemoryVerdict& verdict, const std::string& scanPath,
                                   Language language, const std::string& program = "section_measure",
                                   const std::string& batch = "section_batch");
+
+}  // namespace plantscan::resources

@@ -8,6 +8,8 @@
 #include <string>
 #include <system_error>
 
+namespace plantscan::input {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -250,3 +252,5 @@ std::optional<StatedResolution> readStatedResolution(const ByteReader& read) {
 std::optional<StatedResolution> readStatedResolution(const fs::path& path) {
     return readFromFile<StatedResolution>(path, readStatedResolution);
 }
+
+}  // namespace plantscan::input

@@ -13,6 +13,8 @@
 #include <optional>
 #include <vector>
 
+namespace plantscan::input {
+
 // Up to `count` bytes from `offset` (fewer at the end of the data).
 using ByteReader =
     std::function<std::vector<unsigned char>(std::uint64_t offset, std::size_t count)>;
@@ -33,3 +35,5 @@ inline std::uint64_t pixelCount(cv::Size size) {
 // YResolution. Nothing when none is stated, or a denominator is 0. A missing y is x.
 std::optional<StatedResolution> readStatedResolution(const ByteReader& read);
 std::optional<StatedResolution> readStatedResolution(const std::filesystem::path& path);
+
+}  // namespace plantscan::input

@@ -6,6 +6,8 @@
 #include <iomanip>
 #include <sstream>
 
+namespace plantscan::input {
+
 std::optional<Dpi> parseDpi(const std::string& text) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
@@ -25,3 +27,5 @@ bool resolutionDiffers(const StatedResolution& stated, Dpi used) {
     return stated.x >= CREDIBLE_DPI_LOW && stated.x <= CREDIBLE_DPI_HIGH &&
            std::fabs(stated.x - used.value) > RESOLUTION_TOLERANCE * used.value;
 }
+
+}  // namespace plantscan::input

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace plantscan::input {
+
 // The resolution lengths are measured at. One type from the command line to the records: parsed
 // once, written once, compared once.
 struct Dpi {
@@ -39,3 +41,5 @@ inline constexpr double RESOLUTION_TOLERANCE = 0.01;
 // A credible stated resolution (x) more than RESOLUTION_TOLERANCE away from the one the
 // measurement turns pixels into millimetres with.
 bool resolutionDiffers(const StatedResolution& stated, Dpi used);
+
+}  // namespace plantscan::input

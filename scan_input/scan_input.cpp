@@ -12,8 +12,10 @@
 #include <system_error>
 #include <vector>
 
+namespace plantscan::input {
+
 bool isTruncatedJpeg(const std::string& path) {
-    const std::filesystem::path filePath = pathFromUtf8(path);
+    const std::filesystem::path filePath = platform::pathFromUtf8(path);
     // A folder or a device is not a scan; the decoder refuses it on its own.
     std::error_code error;
     if (!std::filesystem::is_regular_file(filePath, error)) return false;
@@ -36,3 +38,5 @@ cv::Mat readScan(const std::string& path) {
     if (isTruncatedJpeg(path)) return cv::Mat();
     return cv::imread(path, cv::IMREAD_COLOR);
 }
+
+}  // namespace plantscan::input

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace plantscan::input {
+
 // True when the file is a JPEG (starts with FF D8) whose data ends before its end-of-image
 // marker. The decoder fills the missing part with gray and only warns, so the measurement
 // would be of another picture. Bytes after the end-of-image marker are allowed.
@@ -12,3 +14,5 @@ bool isTruncatedJpeg(const std::string& path);
 
 // cv::imread(path, cv::IMREAD_COLOR), or an empty image for a truncated JPEG.
 cv::Mat readScan(const std::string& path);
+
+}  // namespace plantscan::input

@@ -3,13 +3,19 @@
 #include "platform/paths.h"
 #include "scan_input/image_header.h"
 
-bool refuseScanTooLarge(const std::string& path, const MemoryNeed& need, Language language,
-                        std::ostream& errors, const std::string& program,
-                        const std::string& batch) {
-    const std::optional<cv::Size> size = readImageSizeFromHeader(pathFromUtf8(path));
+namespace plantscan::input {
+
+bool refuseScanTooLarge(const std::string& path, const resources::MemoryNeed& need,
+                        resources::Language language, std::ostream& errors,
+                        const std::string& program, const std::string& batch) {
+    const std::optional<cv::Size> size = readImageSizeFromHeader(platform::pathFromUtf8(path));
     if (!size) return false;
-    const MemoryVerdict verdict = checkMemoryOfThisProcess(pixelCount(*size), need);
+    const resources::MemoryVerdict verdict =
+        resources::checkMemoryOfThisProcess(pixelCount(*size), need);
     if (verdict.fits) return false;
-    errors << memoryShortageMessage(verdict, path, language, program, batch) << std::endl;
+    errors << resources::memoryShortageMessage(verdict, path, language, program, batch)
+           << std::endl;
     return true;
 }
+
+}  // namespace plantscan::input

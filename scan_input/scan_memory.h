@@ -7,10 +7,15 @@
 #include <ostream>
 #include <string>
 
+namespace plantscan::input {
+
 // Refuses, before it is decoded, a scan whose header tells it will not fit in the memory this
 // process may use (so that a memory limit does not kill the run midway): says why on `errors`
 // and returns true. A scan whose header tells no size is not refused here. The message names
 // `program` and the batch that runs it as memoryShortageMessage does.
-bool refuseScanTooLarge(const std::string& path, const MemoryNeed& need, Language language,
-                        std::ostream& errors, const std::string& program = "section_measure",
+bool refuseScanTooLarge(const std::string& path, const resources::MemoryNeed& need,
+                        resources::Language language, std::ostream& errors,
+                        const std::string& program = "section_measure",
                         const std::string& batch = "section_batch");
+
+}  // namespace plantscan::input

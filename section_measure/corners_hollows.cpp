@@ -11,6 +11,8 @@
 #include <cmath>
 #include <string>
 
+namespace plantscan::section {
+
 using geometry::getDistance;
 using geometry::Segment;
 
@@ -139,7 +141,8 @@ HollowDepth measureHollowDepth(const std::vector<cv::Point>& outline,
 }
 
 CornersAndHollows detectCornersAndHollows(const std::vector<cv::Point>& outline, cv::Mat annotated,
-                                          const ImageWriter& writeImage, std::ostream& console) {
+                                          const output::ImageWriter& writeImage,
+                                          std::ostream& console) {
     const cv::Point centroid = getCentroid(outline);
     geometry::printPoint(centroid, console);
     geometry::drawCross(annotated, centroid, RED);
@@ -169,3 +172,5 @@ CornersAndHollows detectCornersAndHollows(const std::vector<cv::Point>& outline,
     writeImage("res.jpg", annotated);
     return found;
 }
+
+}  // namespace plantscan::section

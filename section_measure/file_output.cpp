@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+namespace plantscan::section {
+
 // The command line takes no option, so the version is kept where `strings` finds it; the
 // driver always links this file.
 [[gnu::used]] static const char VERSION_MARK[] = "section_measure " PLANT_SCAN_TOOLS_VERSION;
@@ -29,9 +31,10 @@ void reportWriteFailure(const std::string& name, int error, bool& failed, std::o
     failed = true;
 }
 
-ImageWriter imageFileWriter(bool& failed, std::ostream& errors) {
+output::ImageWriter imageFileWriter(bool& failed, std::ostream& errors) {
     return [&failed, &errors](const std::string& name, const cv::Mat& image) {
-        if (const std::optional<ImageWriteFailure> failure = writeImageFile("", name, image))
+        if (const std::optional<output::ImageWriteFailure> failure =
+                output::writeImageFile("", name, image))
             reportWriteFailure(name, failure->error, failed, errors);
     };
 }
@@ -42,3 +45,5 @@ void writeReportFile(const SectionMeasurements& measurements, bool& failed, std:
         reportWriteFailure("mesures.csv", errno, failed, errors);
     }
 }
+
+}  // namespace plantscan::section

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <string>
 
+namespace plantscan::section {
+
 using geometry::Circle;
 using geometry::drawCircle;
 using geometry::printCircle;
@@ -63,7 +65,7 @@ int hollowHalfWindow(double hollowAngle) {
 
 SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
                                     const std::vector<cv::Point>& outline, const Hollows& hollows,
-                                    const ImageWriter& writeImage, std::ostream& console) {
+                                    const output::ImageWriter& writeImage, std::ostream& console) {
     const int n = static_cast<int>(outline.size());
     SectionMeasurements m;
 
@@ -138,3 +140,5 @@ SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
     m.inscribedDiameter = (2 * inner.getRadius()) * PIXEL_TO_MM;
     return m;
 }
+
+}  // namespace plantscan::section

@@ -4,6 +4,8 @@
 
 #include <array>
 
+namespace plantscan::section {
+
 struct OutputFile {
     const char* name;
     const char* shows;  // French, as the program speaks
@@ -25,3 +27,5 @@ inline constexpr std::array<OutputFile, 10> SECTION_MEASURE_FILES{{
 // The table of values among them, and the picture that sums a run up.
 inline constexpr const char* SECTION_MEASURE_REPORT = "mesures.csv";
 inline constexpr const char* SECTION_MEASURE_OVERVIEW = "res.jpg";
+
+}  // namespace plantscan::section

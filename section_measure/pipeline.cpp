@@ -3,6 +3,8 @@
 #include "section_measure/corners_hollows.h"
 #include "section_measure/outline.h"
 
+namespace plantscan::section {
+
 namespace {
 
 void begin(const RunOutputs& outputs, const char* stage) {
@@ -38,3 +40,5 @@ MeasuredSection measureScan(const cv::Mat& image, const RunOutputs& outputs,
     return measureForeground(segmentation.foreground, image, segmentation.sectionMask.size(),
                              outputs);
 }
+
+}  // namespace plantscan::section

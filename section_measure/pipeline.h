@@ -11,6 +11,8 @@
 #include <ostream>
 #include <vector>
 
+namespace plantscan::section {
+
 // The stages' names, as the error messages give them.
 inline constexpr const char* STAGE_SEGMENTATION = "segmentation";
 inline constexpr const char* STAGE_OUTLINE = "extraction du contour";
@@ -20,7 +22,7 @@ inline constexpr const char* STAGE_MEASUREMENTS = "mesures";
 // Where the stages send what they show, and who hears of each stage as it begins.
 struct RunOutputs {
     std::ostream& console;
-    ImageWriter writeImage;
+    output::ImageWriter writeImage;
     std::function<void(const char* stage)> beginStage;  // may be empty
 };
 
@@ -39,3 +41,5 @@ MeasuredSection measureForeground(const cv::Mat& foreground, const cv::Mat& imag
 // Segments `image` with `grabCut` as the segmentation's grabCut step, then measureForeground.
 MeasuredSection measureScan(const cv::Mat& image, const RunOutputs& outputs,
                             const GrabCutStep& grabCut = runGrabCut);
+
+}  // namespace plantscan::section

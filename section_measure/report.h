@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace plantscan::section {
+
 // `value` rounded to `decimals` places (halves away from zero), written as %g with six
 // significant digits and a comma as decimal separator.
 std::string formatDecimal(double value, int decimals);
@@ -17,3 +19,5 @@ std::string formatMeasurementReport(const SectionMeasurements& measurements);
 // could not be opened, written or closed (a file that could not be opened keeps its old content).
 bool writeMeasurementReport(const SectionMeasurements& measurements,
                             const std::string& path = "mesures.csv");
+
+}  // namespace plantscan::section

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace plantscan::section {
+
 // No section can be measured on this scan: the run ends with status 1.
 struct SectionError : std::runtime_error {
     // A console line is the program's own message, printed as is on standard output;
@@ -16,3 +18,5 @@ struct SectionError : std::runtime_error {
 
     bool isConsoleLine;
 };
+
+}  // namespace plantscan::section

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace plantscan::section {
+
 namespace {
 
 // grabCut builds one colour model per class and cannot start without samples of both.
@@ -71,7 +73,7 @@ cv::Mat takeForeground(const cv::Mat& grabCutMask) {
     return foreground;
 }
 
-Segmentation segmentSection(const cv::Mat& image, const ImageWriter& writeImage,
+Segmentation segmentSection(const cv::Mat& image, const output::ImageWriter& writeImage,
                             std::ostream& console, const GrabCutStep& grabCut) {
     cv::Mat gray;
     cv::cvtColor(image, gray, cv::COLOR_BGR2GRAY, 0);
@@ -104,3 +106,5 @@ Segmentation segmentSection(const cv::Mat& image, const ImageWriter& writeImage,
     writeImage("bw.jpg", result.sectionMask);
     return result;
 }
+
+}  // namespace plantscan::section

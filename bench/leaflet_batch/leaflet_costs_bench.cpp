@@ -6,7 +6,7 @@
 #include "leaflet_crop/detection.h"
 #include "leaflet_crop/leaflet_size.h"
 #include "page/thumbnail.h"
-#include "results/scan_folder.h"
+#include "stored/scan_folder.h"
 #include "tools/scan_synth.h"
 
 #include <opencv2/imgcodecs.hpp>
@@ -21,6 +21,12 @@
 #include <iostream>
 #include <string>
 #include <vector>
+
+using namespace plantscan::leaflet;
+using namespace plantscan::leaflet_batch;
+using namespace plantscan::page;
+using namespace plantscan::stored;
+using namespace plantscan::tools;
 
 namespace fs = std::filesystem;
 

@@ -4,8 +4,8 @@
 #include "bench/cpu_time.h"
 #include "page/results_page.h"
 #include "page/thumbnail.h"
-#include "results/scan_folder.h"
 #include "section_batch/section_kind.h"
+#include "stored/scan_folder.h"
 #include "tools/scan_synth.h"
 
 #include <opencv2/imgcodecs.hpp>
@@ -16,6 +16,11 @@
 #include <iostream>
 #include <string>
 #include <vector>
+
+using namespace plantscan::page;
+using namespace plantscan::section_batch;
+using namespace plantscan::stored;
+using namespace plantscan::tools;
 
 namespace fs = std::filesystem;
 

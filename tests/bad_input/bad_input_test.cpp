@@ -26,6 +26,8 @@
 #endif
 #endif
 
+using namespace plantscan::tools;
+
 namespace fs = std::filesystem;
 using namespace test_support;
 

@@ -3,13 +3,17 @@
 #include "leaflet_batch/leaflet_kind.h"
 #include "leaflet_batch/leaflet_report.h"
 #include "leaflet_batch/one_scan.h"
-#include "results/scan_folder.h"
+#include "stored/scan_folder.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+
+using namespace plantscan::input;
+using namespace plantscan::leaflet_batch;
+using namespace plantscan::stored;
 
 namespace fs = std::filesystem;
 using namespace test_support;

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+using namespace plantscan::tools;
+
 namespace fs = std::filesystem;
 using namespace test_support;
 

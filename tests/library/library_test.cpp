@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+using namespace plantscan::tools;
+
 namespace fs = std::filesystem;
 using namespace test_support;
 

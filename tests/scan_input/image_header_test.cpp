@@ -6,6 +6,8 @@
 
 #include <vector>
 
+using namespace plantscan::input;
+
 namespace fs = std::filesystem;
 using test_support::TestFolder;
 using test_support::writeBytes;

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+using namespace plantscan::input;
+using namespace plantscan::tools;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -1,9 +1,9 @@
 // The batch driven end to end with a stand-in for section_measure: a small program that
 // records how it was called, writes a report in the exact format, and fails on demand.
 #include "batch/run_record.h"
-#include "results/scan_folder.h"
 #include "section_batch/section_kind.h"
 #include "stand_in_batch.h"
+#include "stored/scan_folder.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +17,11 @@
 #include <regex>
 #include <set>
 #include <thread>
+
+using namespace plantscan::batch;
+using namespace plantscan::section_batch;
+using namespace plantscan::stored;
+using namespace plantscan::tools;
 
 namespace fs = std::filesystem;
 using namespace test_support;

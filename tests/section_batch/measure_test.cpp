@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
+using namespace plantscan::tools;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -13,6 +13,11 @@
 
 #include <thread>
 
+using namespace plantscan::page;
+using namespace plantscan::section;
+using namespace plantscan::section_batch;
+using namespace plantscan::stored;
+
 namespace fs = std::filesystem;
 
 namespace {

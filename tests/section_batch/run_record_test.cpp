@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+using namespace plantscan::batch;
+using namespace plantscan::platform;
+
 namespace fs = std::filesystem;
 
 namespace {

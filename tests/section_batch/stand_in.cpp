@@ -26,6 +26,8 @@
 #include <thread>
 #include <vector>
 
+using namespace plantscan::platform;
+
 namespace fs = std::filesystem;
 
 namespace {

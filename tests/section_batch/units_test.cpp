@@ -5,16 +5,23 @@
 #include "batch/scheduler.h"
 #include "page/french_text.h"
 #include "platform/machine.h"
-#include "results/scan_folder.h"
 #include "section_batch/section_kind.h"
 #include "section_measure/output_files.h"
 #include "section_measure/report_layout.h"
+#include "stored/scan_folder.h"
 #include "support/example_report.h"
 #include "test_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
+
+using namespace plantscan::batch;
+using namespace plantscan::page;
+using namespace plantscan::platform;
+using namespace plantscan::section;
+using namespace plantscan::section_batch;
+using namespace plantscan::stored;
 
 namespace fs = std::filesystem;
 

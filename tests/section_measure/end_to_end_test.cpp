@@ -14,6 +14,9 @@
 #include <regex>
 #include <sstream>
 
+using namespace plantscan::section;
+using namespace plantscan::tools;
+
 namespace fs = std::filesystem;
 using namespace test_support;
 

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+using namespace plantscan::section;
+using namespace plantscan::tools;
+
 namespace {
 
 cv::Mat smallScan(const std::function<void(SectionScanParams&)>& change = {}) {

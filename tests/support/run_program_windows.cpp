@@ -14,6 +14,9 @@
 #include <iterator>
 #include <random>
 
+using namespace plantscan::batch;
+using namespace plantscan::platform;
+
 namespace fs = std::filesystem;
 
 namespace test_support {

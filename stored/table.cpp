@@ -1,4 +1,6 @@
-#include "results/table.h"
+#include "stored/table.h"
+
+namespace plantscan::stored {
 
 std::string quoteCell(const std::string& cell) {
     if (cell.find_first_of(";\"\r\n") == std::string::npos) return cell;
@@ -20,3 +22,5 @@ std::vector<std::string> splitCells(const std::string& line) {
         start = end + 1;
     }
 }
+
+}  // namespace plantscan::stored

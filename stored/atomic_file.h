@@ -4,5 +4,9 @@
 #include <filesystem>
 #include <string>
 
+namespace plantscan::stored {
+
 // Temporary file in the same folder, then put in the place of `path`.
 bool writeFileAtomically(const std::filesystem::path& path, const std::string& text);
+
+}  // namespace plantscan::stored

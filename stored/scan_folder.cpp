@@ -1,9 +1,9 @@
-#include "results/scan_folder.h"
+#include "stored/scan_folder.h"
 
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "resources/resources.h"
-#include "results/atomic_file.h"
+#include "stored/atomic_file.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +11,8 @@
 #include <map>
 #include <sstream>
 #include <system_error>
+
+namespace plantscan::stored {
 
 namespace fs = std::filesystem;
 
@@ -52,7 +54,7 @@ std::optional<std::vector<std::string>> readReport(const fs::path& path,
                                                    const FolderLayout& layout) {
     std::error_code error;
     if (!fs::is_regular_file(path, error)) return std::nullopt;
-    return layout.parseReport(readSmallFile(path));
+    return layout.parseReport(resources::readSmallFile(path));
 }
 
 // The number n of a file named <prefix><n><suffix>, n written as the programs write an int.
@@ -77,8 +79,8 @@ std::vector<std::string> numberedFiles(const fs::path& folder, const std::string
     std::map<int, std::string> found;
     std::error_code error;
     for (const fs::directory_entry& entry :
-         fs::directory_iterator(folder / pathFromUtf8(subfolder), error)) {
-        const std::string name = utf8FromPath(entry.path().filename());
+         fs::directory_iterator(folder / platform::pathFromUtf8(subfolder), error)) {
+        const std::string name = platform::utf8FromPath(entry.path().filename());
         const std::optional<int> n = numberBetween(name, prefix, suffix);
         if (n && entry.is_regular_file(error)) found[*n] = subfolder + "/" + name;
     }
@@ -119,13 +121,14 @@ std::optional<std::string> clearScanFolder(const fs::path& folder, const std::st
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
-        return "impossible de créer le dossier « " + utf8FromPath(folder) +
+        return "impossible de créer le dossier « " + platform::utf8FromPath(folder) +
                " » : " + error.message();
     }
     for (const std::string& file : ownedFiles(folder, scanName, layout)) {
-        fs::remove(folder / pathFromUtf8(file), error);
+        fs::remove(folder / platform::pathFromUtf8(file), error);
         if (error) {
-            return "impossible d'effacer « " + utf8FromPath(folder / pathFromUtf8(file)) +
+            return "impossible d'effacer « " +
+                   platform::utf8FromPath(folder / platform::pathFromUtf8(file)) +
                    " » : " + error.message();
         }
     }
@@ -140,7 +143,7 @@ std::optional<std::string> clearScanFolder(const fs::path& folder, const std::st
 }
 
 std::optional<ScanFingerprint> fingerprintScan(const fs::path& scan) {
-    const std::optional<FileStamp> stamp = fileStamp(scan);
+    const std::optional<platform::FileStamp> stamp = platform::fileStamp(scan);
     if (!stamp) return std::nullopt;
     return ScanFingerprint{stamp->size, stamp->modifiedNs};
 }
@@ -175,19 +178,19 @@ bool writeStatus(const fs::path& folder, const ScanStatus& status) {
 std::optional<ScanStatus> readStatus(const fs::path& folder) {
     std::error_code error;
     if (!fs::is_regular_file(folder / STATUS_FILE, error)) return std::nullopt;
-    return parseStatus(readSmallFile(folder / STATUS_FILE));
+    return parseStatus(resources::readSmallFile(folder / STATUS_FILE));
 }
 
-std::string formatStatedResolution(const StatedResolution& stated) {
+std::string formatStatedResolution(const input::StatedResolution& stated) {
     std::ostringstream text;
     text << "dpi_x " << stated.x << "\ndpi_y " << stated.y << "\n";
     return text.str();
 }
 
-std::optional<StatedResolution> parseStatedResolution(const std::string& text) {
+std::optional<input::StatedResolution> parseStatedResolution(const std::string& text) {
     std::istringstream in(text);
     std::string xKey, yKey, rest;
-    StatedResolution stated{};
+    input::StatedResolution stated{};
     if (!(in >> xKey >> stated.x >> yKey >> stated.y) || xKey != "dpi_x" || yKey != "dpi_y" ||
         (in >> rest) || !(stated.x > 0) || !(stated.y > 0) || !std::isfinite(stated.x) ||
         !std::isfinite(stated.y)) {
@@ -196,19 +199,19 @@ std::optional<StatedResolution> parseStatedResolution(const std::string& text) {
     return stated;
 }
 
-std::string formatDpiFile(Dpi dpi) { return "dpi " + dpiText(dpi) + "\n"; }
+std::string formatDpiFile(input::Dpi dpi) { return "dpi " + input::dpiText(dpi) + "\n"; }
 
-std::optional<Dpi> parseDpiFile(const std::string& text) {
+std::optional<input::Dpi> parseDpiFile(const std::string& text) {
     std::istringstream in(text);
     std::string key, rest;
     double dpi = 0;
     if (!(in >> key >> dpi) || key != "dpi" || (in >> rest) || !(dpi > 0) || !std::isfinite(dpi))
         return std::nullopt;
-    return Dpi{dpi};
+    return input::Dpi{dpi};
 }
 
 bool keepStatedResolution(const fs::path& folder, const fs::path& scan) {
-    const std::optional<StatedResolution> stated = readStatedResolution(scan);
+    const std::optional<input::StatedResolution> stated = input::readStatedResolution(scan);
     return !stated ||
            writeFileAtomically(folder / RESOLUTION_FILE, formatStatedResolution(*stated));
 }
@@ -217,13 +220,13 @@ bool ScanResult::holds(const std::string& file) const {
     return std::find(files.begin(), files.end(), file) != files.end();
 }
 
-Dpi usedDpi(const ScanResult& result, const FolderLayout& layout) {
+input::Dpi usedDpi(const ScanResult& result, const FolderLayout& layout) {
     return result.measuredDpi.value_or(layout.scanDpi);
 }
 
 bool statesOtherResolution(const ScanResult& result, const FolderLayout& layout) {
     return result.statedResolution &&
-           resolutionDiffers(*result.statedResolution, usedDpi(result, layout));
+           input::resolutionDiffers(*result.statedResolution, usedDpi(result, layout));
 }
 
 ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
@@ -236,12 +239,13 @@ ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
     }
     std::error_code error;
     for (const std::string& file : ownedFiles(folder, scanName, layout)) {
-        if (fs::is_regular_file(folder / pathFromUtf8(file), error)) result.files.push_back(file);
+        if (fs::is_regular_file(folder / platform::pathFromUtf8(file), error))
+            result.files.push_back(file);
     }
     // A thumbnail older than its picture, or without it, shows something else.
     const auto dropStale = [&](const std::string& thumbnail, const std::string& picture) {
-        if (!result.holds(thumbnail) ||
-            isThumbnailOf(folder / pathFromUtf8(thumbnail), folder / pathFromUtf8(picture)))
+        if (!result.holds(thumbnail) || isThumbnailOf(folder / platform::pathFromUtf8(thumbnail),
+                                                      folder / platform::pathFromUtf8(picture)))
             return;
         result.files.erase(std::find(result.files.begin(), result.files.end(), thumbnail));
     };
@@ -253,13 +257,14 @@ ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
             dropStale(file, pieceFile(layout, scanName, *n));
     }
     if (!layout.dpiFile.empty() && result.holds(layout.dpiFile)) {
-        result.measuredDpi = parseDpiFile(readSmallFile(folder / layout.dpiFile));
+        result.measuredDpi = parseDpiFile(resources::readSmallFile(folder / layout.dpiFile));
     }
     if (!result.measured()) {
         result.firstErrorLines = firstLines(readStart(folder / ERRORS_FILE, 4096));
     }
     if (result.holds(RESOLUTION_FILE)) {
-        result.statedResolution = parseStatedResolution(readSmallFile(folder / RESOLUTION_FILE));
+        result.statedResolution =
+            parseStatedResolution(resources::readSmallFile(folder / RESOLUTION_FILE));
     }
     return result;
 }
@@ -273,12 +278,14 @@ bool holdsCompleteResult(const fs::path& folder, const ScanFingerprint& scan,
     std::error_code error;
     return layout.dpiFile.empty() ||
            (fs::is_regular_file(folder / layout.dpiFile, error) &&
-            parseDpiFile(readSmallFile(folder / layout.dpiFile)) == layout.scanDpi);
+            parseDpiFile(resources::readSmallFile(folder / layout.dpiFile)) == layout.scanDpi);
 }
 
 bool isThumbnailOf(const fs::path& thumbnail, const fs::path& picture) {
     // The system's own stamps: libstdc++ tells Windows' modification times to the second only.
-    const std::optional<FileStamp> pictureStamp = fileStamp(picture);
-    const std::optional<FileStamp> thumbnailStamp = fileStamp(thumbnail);
+    const std::optional<platform::FileStamp> pictureStamp = platform::fileStamp(picture);
+    const std::optional<platform::FileStamp> thumbnailStamp = platform::fileStamp(thumbnail);
     return pictureStamp && thumbnailStamp && thumbnailStamp->modifiedNs >= pictureStamp->modifiedNs;
 }
+
+}  // namespace plantscan::stored

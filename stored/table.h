@@ -5,8 +5,12 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::stored {
+
 // The cell as it is, or quoted when a ";", a quote or a line break in it would break the row.
 std::string quoteCell(const std::string& cell);
 
 // The cells of a row written by the programs (none of their cells holds a ";").
 std::vector<std::string> splitCells(const std::string& line);
+
+}  // namespace plantscan::stored

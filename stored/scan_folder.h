@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::stored {
+
 // The batch's own files, beside the program's.
 inline constexpr const char* CONSOLE_FILE = "console.txt";  // the program's standard output
 inline constexpr const char* ERRORS_FILE = "erreurs.txt";   // its standard error
@@ -39,7 +41,7 @@ struct FolderLayout {
     // The report's value cells, line after line; nothing unless the text is a whole report.
     std::optional<std::vector<std::string>> (*parseReport)(const std::string& text) = nullptr;
     std::string overview;  // one of them: the picture the thumbnail shows
-    Dpi scanDpi;           // pixels are turned into millimetres at this
+    input::Dpi scanDpi;    // pixels are turned into millimetres at this
     // The program's exit statuses in words ("pas de section mesurable"); 0 among them.
     std::map<int, std::string> statusWords;
     // Where the program puts the pieces it cuts out of a scan, numbered from 0:
@@ -90,15 +92,15 @@ bool writeStatus(const std::filesystem::path& folder, const ScanStatus& status);
 std::optional<ScanStatus> readStatus(const std::filesystem::path& folder);
 
 // resolution.txt: the resolution the scan's header states, when it states one.
-std::string formatStatedResolution(const StatedResolution& stated);
-std::optional<StatedResolution> parseStatedResolution(const std::string& text);
+std::string formatStatedResolution(const input::StatedResolution& stated);
+std::optional<input::StatedResolution> parseStatedResolution(const std::string& text);
 // Kept from `scan`'s header, when it states one; false when it cannot be written.
 bool keepStatedResolution(const std::filesystem::path& folder, const std::filesystem::path& scan);
 
 // The resolution the program records having measured at ("dpi 1200"). Read as any positive
 // number, as older versions may have written one.
-std::string formatDpiFile(Dpi dpi);
-std::optional<Dpi> parseDpiFile(const std::string& text);
+std::string formatDpiFile(input::Dpi dpi);
+std::optional<input::Dpi> parseDpiFile(const std::string& text);
 
 // One scan's folder as read.
 struct ScanResult {
@@ -108,14 +110,14 @@ struct ScanResult {
     // The owned files present; the thumbnail only when as new as the overview it shows.
     std::vector<std::string> files;
     std::string firstErrorLines;  // of erreurs.txt, for a scan not measured
-    std::optional<StatedResolution> statedResolution;
-    std::optional<Dpi> measuredDpi;  // as recorded, for a program that records it
+    std::optional<input::StatedResolution> statedResolution;
+    std::optional<input::Dpi> measuredDpi;  // as recorded, for a program that records it
     bool measured() const { return exitStatus == 0 && cells.has_value(); }
     bool holds(const std::string& file) const;
 };
 
 // The resolution the scan was measured at: as its folder records it, or the layout's.
-Dpi usedDpi(const ScanResult& result, const FolderLayout& layout);
+input::Dpi usedDpi(const ScanResult& result, const FolderLayout& layout);
 
 // Its header states a credible resolution other than the one the scan was measured at.
 bool statesOtherResolution(const ScanResult& result, const FolderLayout& layout);
@@ -130,3 +132,5 @@ bool isThumbnailOf(const std::filesystem::path& thumbnail, const std::filesystem
 // layout's resolution.
 bool holdsCompleteResult(const std::filesystem::path& folder, const ScanFingerprint& scan,
                          const FolderLayout& layout);
+
+}  // namespace plantscan::stored

@@ -6,7 +6,11 @@
 #include <optional>
 #include <string>
 
+namespace plantscan::stored {
+
 std::string utcTime(std::time_t time);
 
 // Seconds since 1970 of a time in that form; nothing for anything else.
 std::optional<std::int64_t> parseUtcTime(const std::string& text);
+
+}  // namespace plantscan::stored

@@ -1,11 +1,13 @@
-#include "results/utc_time.h"
+#include "stored/utc_time.h"
 
 #include "platform/machine.h"
+
+namespace plantscan::stored {
 
 std::string utcTime(std::time_t time) {
     std::tm utc{};
     char text[32] = "";
-    if (!utcFields(time, utc)) return "";
+    if (!platform::utcFields(time, utc)) return "";
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
 }
@@ -34,3 +36,5 @@ std::optional<std::int64_t> parseUtcTime(const std::string& text) {
     const std::int64_t days = static_cast<std::int64_t>(era) * 146097 + dayOfEra - 719468;
     return days * 86400 + hour * 3600 + minute * 60 + second;
 }
+
+}  // namespace plantscan::stored

@@ -54,29 +54,6 @@ std::optional<std::string> applyShard(BatchOptions& options, const std::string& 
 
 }  // namespace
 
-std::string wrapped(const std::string& text, std::size_t width) {
-    std::string lines, line;
-    std::size_t length = 0;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(' ', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string word = text.substr(start, end - start);
-        const auto characters = static_cast<std::size_t>(
-            std::count_if(word.begin(), word.end(), [](char c) { return (c & 0xC0) != 0x80; }));
-        if (!line.empty() && length + 1 + characters > width) {
-            lines += line + "\n";
-            line.clear();
-            length = 0;
-        }
-        line += (line.empty() ? "" : " ") + word;
-        std::replace(line.begin(), line.end(), GLUE, ' ');
-        length += (length == 0 ? 0 : 1) + characters;
-        start = end + 1;
-    }
-    return lines + line;
-}
-
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments,
                                    const std::string& defaultOutFolder, bool takesDpi) {
     BatchOptions options;

@@ -1,4 +1,4 @@
-// The command line of a batch program, and what its help text is built with.
+// The command line of a batch program.
 #pragma once
 
 #include "scan_input/resolution.h"
@@ -36,11 +36,5 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments,
 
 // "section_batch 1.0.0 (OpenCV 4.6.0)" and a line break.
 std::string versionText(const std::string& batchName);
-
-// Keeps two words on one line when wrapped.
-inline constexpr char GLUE = '\x1f';
-
-// Lines of at most `width` characters (not bytes: UTF-8), broken at spaces but not at GLUE.
-std::string wrapped(const std::string& text, std::size_t width);
 
 }  // namespace plantscan::batch

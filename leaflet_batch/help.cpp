@@ -1,9 +1,11 @@
 #include "batch/command_line.h"
+#include "batch/help_text.h"
 #include "batch/processes.h"
 #include "batch/run_record.h"
 #include "leaflet_batch/leaflet_kind.h"
 #include "leaflet_batch/leaflet_report.h"
 #include "leaflet_batch/one_scan.h"
+#include "leaflet_crop/output_files.h"
 #include "page/french_text.h"
 #include "page/results_page.h"
 #include "page/statistics.h"
@@ -61,11 +63,7 @@ std::string quoted(const std::string& name) {
 std::string leafletHelpText() {
     const stored::FolderLayout layout = leafletLayout();
     const std::string dpi = page::frenchNumber(plantscan::DEFAULT_DPI, 6);
-    std::string statuses;
-    for (const int status : {0, 2, 3, 4, stored::NOT_STARTED}) {
-        statuses += (statuses.empty() ? "" : " ; ") + std::to_string(status) + batch::GLUE +
-                    page::exitStatusWords(status, layout);
-    }
+    const std::string statuses = batch::statusesInWords(layout);
     return std::string(
                "Usage : leaflet_batch [options] SCANS [SORTIE]\n"
                "        leaflet_batch --merge SORTIE\n"
@@ -89,7 +87,7 @@ std::string leafletHelpText() {
                      " s'exécute dans le dossier SORTIE/NOM/ et y écrit exactement ce "
                      "qu'écrirait " +
                      quoted("leaflet_crop NOM") + " lancé dans ce dossier : gray.bmp, bw.jpg, " +
-                     CROPS_FOLDER +
+                     leaflet::CROPS_FOLDER +
                      "/NOM_0.jpg, NOM_1.jpg... (une découpe par pétale) et "
                      "drawing.jpg ; puis " +
                      LEAFLET_REPORT + " (les mesures de chaque pétale) et " + DPI_FILE +
@@ -149,10 +147,8 @@ std::string leafletHelpText() {
                      "les pétales ; rien n'est marqué avec moins de " +
                      std::to_string(page::FEWEST_FOR_MARKS) + " pétales.") +
            paragraph("Résolution : une image dont l'en-tête déclare une résolution entre " +
-                     page::frenchNumber(input::CREDIBLE_DPI_LOW, 6) + " et " +
-                     page::frenchNumber(input::CREDIBLE_DPI_HIGH, 6) +
-                     " dpi qui s'écarte de plus de " +
-                     page::frenchNumber(100 * input::RESOLUTION_TOLERANCE) +
+                     batch::credibleResolutions() + " qui s'écarte de plus de " +
+                     batch::resolutionTolerancePercent() +
                      " % de celle de la mesure est signalée (une ligne du bilan, une marque sur "
                      "sa carte, le compte rendu du lancement) : ses longueurs et ses aires sont "
                      "alors fausses ; relancez avec --dpi. La résolution déclarée est gardée "

@@ -3,6 +3,7 @@
 #include "batch/processes.h"
 #include "leaflet_batch/leaflet_report.h"
 #include "leaflet_batch/one_scan.h"
+#include "leaflet_crop/output_files.h"
 #include "plantscan/leaflets.h"
 #include "platform/paths.h"
 #include "stored/table.h"
@@ -33,19 +34,20 @@ std::size_t leafletCount(const stored::ScanResult& result) {
 stored::FolderLayout leafletLayout() {
     stored::FolderLayout layout;
     layout.program = std::string("leaflet_batch ") + SINGLE_SCAN_OPTION;
-    layout.programFiles = {{"drawing.jpg", "pétales trouvés"},
-                           {"bw.jpg", "seuil"},
-                           {"gray.bmp", "gris"},
+    layout.programFiles = {{leaflet::DRAWING_FILE, "pétales trouvés"},
+                           {leaflet::BLACK_AND_WHITE_FILE, "seuil"},
+                           {leaflet::GRAY_FILE, "gris"},
                            {LEAFLET_REPORT, LEAFLET_REPORT}};
     layout.report = LEAFLET_REPORT;
     layout.parseReport = parseLeafletReport;
-    layout.overview = "drawing.jpg";
+    layout.overview = leaflet::DRAWING_FILE;
     layout.scanDpi = input::Dpi{plantscan::DEFAULT_DPI};
     layout.statusWords = {{CROPPED, "découpe et mesure complètes"},
                           {UNREADABLE, "image absente ou illisible"},
                           {WRITE_FAILED, "un fichier n'a pas pu être écrit"},
                           {FAILED, "erreur d'OpenCV ou mémoire épuisée"}};
-    layout.piecesFolder = CROPS_FOLDER;
+    layout.piecesFolder = leaflet::CROPS_FOLDER;
+    layout.pieceFile = leaflet::cropFileName;
     layout.dpiFile = DPI_FILE;
     return layout;
 }
@@ -63,10 +65,9 @@ std::string leafletTable(const std::vector<stored::ScanResult>& results,
         // No leaflet: its number, crop and values empty.
         if (count == 0) text += scan + std::string(2 + LEAFLET_CELLS + 1, ';') + dpi + "\r\n";
         for (std::size_t n = 0; n < count; ++n) {
-            text +=
-                scan + ";" + std::to_string(n) + ";" +
-                stored::quoteCell(result.scanName + "/" +
-                                  stored::pieceFile(layout, result.scanName, static_cast<int>(n)));
+            text += scan + ";" + std::to_string(n) + ";" +
+                    stored::quoteCell(result.scanName + "/" +
+                                      layout.pieceFile(result.scanName, static_cast<int>(n)));
             for (std::size_t v = 0; v < LEAFLET_CELLS; ++v)
                 text += ";" + (*result.cells)[n * LEAFLET_CELLS + v];
             text += ";" + dpi + "\r\n";

@@ -71,7 +71,7 @@ page::Html contactSheet(const stored::ScanResult& result, const stored::FolderLa
     page::Html figures;
     const std::size_t count = result.cells->size() / LEAFLET_CELLS;
     for (std::size_t n = 0; n < count; ++n, ++item) {
-        const std::string crop = stored::pieceFile(layout, result.scanName, static_cast<int>(n));
+        const std::string crop = layout.pieceFile(result.scanName, static_cast<int>(n));
         const std::string thumbnail = stored::pieceThumbnailFile(static_cast<int>(n));
         std::string reasons;
         for (std::size_t v = 0; v < series.size(); ++v) {

@@ -2,7 +2,7 @@
 
 #include "image_output/image_file.h"
 #include "leaflet_batch/leaflet_report.h"
-#include "leaflet_crop/upright_crop.h"
+#include "leaflet_crop/output_files.h"
 #include "page/french_text.h"
 #include "plantscan/plantscan.h"
 #include "platform/paths.h"
@@ -84,10 +84,7 @@ int cropAndMeasureScan(const std::vector<std::string>& arguments) {
         return FAILED;
     const cv::Mat scan = input::readScan(path);
     if (scan.empty()) {
-        say("impossible de lire « " + path + " » : " +
-            (input::isTruncatedJpeg(path)
-                 ? "fichier JPEG tronqué (il s'arrête avant sa fin)"
-                 : "fichier absent, illisible ou qui n'est pas une image"));
+        say(input::unreadableScanMessage(path));
         return UNREADABLE;
     }
 

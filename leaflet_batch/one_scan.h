@@ -11,7 +11,6 @@ namespace plantscan::leaflet_batch {
 
 inline constexpr const char* SINGLE_SCAN_OPTION = "--une-image";
 inline constexpr const char* DPI_FILE = "dpi.txt";
-inline constexpr const char* CROPS_FOLDER = "PETALES";
 
 enum SingleScanStatus { CROPPED = 0, UNREADABLE = 2, WRITE_FAILED = 3, FAILED = 4 };
 

@@ -1,5 +1,7 @@
 #include "leaflet_crop/detection.h"
 
+#include "leaflet_crop/output_files.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <utility>
@@ -16,10 +18,10 @@ constexpr float kBoxMargin = 30;
 cv::Mat binarizeScan(const cv::Mat& source, const output::ImageWriter& writeImage) {
     cv::Mat gray;
     cv::cvtColor(source, gray, cv::COLOR_BGR2GRAY, 0);
-    writeImage("gray.bmp", gray);
+    writeImage(GRAY_FILE, gray);
     cv::Mat blackAndWhite;
     cv::threshold(gray, blackAndWhite, 50, 255, cv::THRESH_BINARY);
-    writeImage("bw.jpg", blackAndWhite);
+    writeImage(BLACK_AND_WHITE_FILE, blackAndWhite);
     return blackAndWhite;
 }
 

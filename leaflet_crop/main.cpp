@@ -1,5 +1,6 @@
 // leaflet_crop: cuts every leaflet of a scan out as an upright crop into "PETALES/".
 #include "image_output/image_file.h"
+#include "leaflet_crop/output_files.h"
 #include "leaflet_crop/pipeline.h"
 #include "leaflet_crop/upright_crop.h"
 #include "plant_scan_tools/version.h"

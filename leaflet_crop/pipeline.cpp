@@ -1,6 +1,7 @@
 #include "leaflet_crop/pipeline.h"
 
 #include "leaflet_crop/detection.h"
+#include "leaflet_crop/output_files.h"
 
 namespace plantscan::leaflet {
 
@@ -12,7 +13,7 @@ void forEachLeaflet(const cv::Mat& image, const output::ImageWriter& write,
         visit({static_cast<int>(i), found.outlines[i], found.boxes[i], found.fitted[i],
                blackAndWhite});
     }
-    write("drawing.jpg", found.drawing);
+    write(DRAWING_FILE, found.drawing);
 }
 
 }  // namespace plantscan::leaflet

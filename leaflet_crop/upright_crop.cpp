@@ -107,10 +107,4 @@ cv::Mat cropUpright(const cv::Mat& source, const cv::RotatedRect& box) {
     return crop;
 }
 
-std::string cropFileName(const std::string& inputPath, int index) {
-    std::ostringstream name;
-    name << "PETALES/" << inputPath << "_" << index << ".jpg";
-    return name.str();
-}
-
 }  // namespace plantscan::leaflet

@@ -21,9 +21,6 @@ UprightCut uprightCut(const cv::RotatedRect& box);
 // border, but only the pixels that getRectSubPix reads are warped.
 cv::Mat cropUpright(const cv::Mat& source, const cv::RotatedRect& box);
 
-// "PETALES/" + input path + "_" + index + ".jpg".
-std::string cropFileName(const std::string& inputPath, int index);
-
 // The part of an image of `imageSize` that getRectSubPix reads for this patch, with a margin,
 // clipped to the image.
 cv::Rect patchSourceRect(cv::Size imageSize, cv::Size patchSize, cv::Point2f center);

@@ -87,8 +87,7 @@ void makePieceThumbnails(const fs::path& scanFolder, const std::string& scanName
     if (layout.piecesFolder.empty()) return;
     std::error_code error;
     for (int n = 0;; ++n) {
-        const fs::path piece =
-            scanFolder / platform::pathFromUtf8(stored::pieceFile(layout, scanName, n));
+        const fs::path piece = scanFolder / platform::pathFromUtf8(layout.pieceFile(scanName, n));
         if (!fs::is_regular_file(piece, error)) break;
         fs::create_directories(scanFolder / stored::PIECE_THUMBNAILS, error);
         makeReduced(piece, scanFolder / stored::pieceThumbnailFile(n), PIECE_THUMBNAIL_SIDE, false);
@@ -104,7 +103,7 @@ std::vector<stored::ScanResult> withThumbnails(const fs::path& outFolder,
             makeThumbnail(folder, layout.overview))
             result.files.push_back(stored::THUMBNAIL_FILE);
         for (int n = 0; !layout.piecesFolder.empty(); ++n) {
-            const std::string piece = stored::pieceFile(layout, result.scanName, n);
+            const std::string piece = layout.pieceFile(result.scanName, n);
             if (!result.holds(piece)) break;
             const std::string thumbnail = stored::pieceThumbnailFile(n);
             if (result.holds(thumbnail)) continue;

@@ -3,7 +3,7 @@
 #include "plant_scan_tools/version.h"
 #include "plantscan/plantscan.h"
 #include "resources/memory_need.h"
-#include "scan_input/image_header.h"
+#include "scan_input/scan_memory.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -31,12 +31,8 @@ struct Scan {
 };
 
 // Refuses, as the programs do, a scan that would not fit in the memory this process may use.
-void requireMemory(std::uint64_t pixels, const resources::MemoryNeed& need,
-                   const std::string& name) {
-    const resources::MemoryVerdict verdict = resources::checkMemoryOfThisProcess(pixels, need);
-    if (!verdict.fits)
-        throw plantscan::OutOfMemoryError(
-            resources::memoryShortageMessage(verdict, name, resources::Language::ENGLISH));
+void require(const std::optional<std::string>& refusal) {
+    if (refusal) throw plantscan::OutOfMemoryError(*refusal);
 }
 
 Scan scanFromArray(const py::array& array, const resources::MemoryNeed& need) {
@@ -50,7 +46,8 @@ Scan scanFromArray(const py::array& array, const resources::MemoryNeed& need) {
             "the image must be H x W x 3 (B, G, R) or H x W (gray), not of shape " +
             std::string(py::str(py::object(array.attr("shape")))));
     if (array.shape(0) == 0 || array.shape(1) == 0) throw py::value_error("the image is empty");
-    requireMemory(static_cast<std::uint64_t>(array.shape(0)) * array.shape(1), need, "the array");
+    require(resources::memoryRefusal(static_cast<std::uint64_t>(array.shape(0)) * array.shape(1),
+                                     need, "the array", resources::Language::ENGLISH));
     // A view such as rgb[..., ::-1] is copied into rows the library can walk.
     auto rows = py::array_t<std::uint8_t, py::array::c_style>::ensure(array);
     if (!rows) throw py::error_already_set();
@@ -60,8 +57,7 @@ Scan scanFromArray(const py::array& array, const resources::MemoryNeed& need) {
 }
 
 Scan scanFromPath(const std::string& path, const resources::MemoryNeed& need) {
-    if (const std::optional<cv::Size> size = input::readImageSizeFromHeader(path))
-        requireMemory(input::pixelCount(*size), need, path);
+    require(input::scanRefusal(path, need, resources::Language::ENGLISH));
     cv::Mat image;
     {
         py::gil_scoped_release release;

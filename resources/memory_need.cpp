@@ -87,6 +87,14 @@ MemoryVerdict checkMemoryOfThisProcess(std::uint64_t pixels, const MemoryNeed& n
     return checkMemory(pixels, need, probeMemoryRoom(), memoryShareOfThisProcess());
 }
 
+std::optional<std::string> memoryRefusal(std::uint64_t pixels, const MemoryNeed& need,
+                                         const std::string& scanName, Language language,
+                                         const std::string& program, const std::string& batch) {
+    const MemoryVerdict verdict = checkMemoryOfThisProcess(pixels, need);
+    if (verdict.fits) return std::nullopt;
+    return memoryShortageMessage(verdict, scanName, language, program, batch);
+}
+
 std::string memoryShortageMessage(const MemoryVerdict& verdict, const std::string& scanPath,
                                   Language language, const std::string& program,
                                   const std::string& batch) {

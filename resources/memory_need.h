@@ -66,6 +66,14 @@ MemoryVerdict checkMemoryOfThisProcess(std::uint64_t pixels, const MemoryNeed& n
 // French is section_measure's, with its prefix; English is leaflet_crop's.
 enum class Language { FRENCH, ENGLISH };
 
+// The refusal of a scan of `pixels` named `scanName` that would not fit in the memory this
+// process may use, as memoryShortageMessage words it; nothing when it fits. The one check the
+// programs, the batch's single-scan mode and the Python module make.
+std::optional<std::string> memoryRefusal(std::uint64_t pixels, const MemoryNeed& need,
+                                         const std::string& scanName, Language language,
+                                         const std::string& program = "section_measure",
+                                         const std::string& batch = "section_batch");
+
 // Names the scan and says what it needs, what is available and what to do (no newline). In
 // French, `program` speaks, run by `batch`, which grants the share.
 std::string memoryShortageMessage(const MemoryVerdict& verdict, const std::string& scanPath,

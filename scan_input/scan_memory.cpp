@@ -5,17 +5,20 @@
 
 namespace plantscan::input {
 
+std::optional<std::string> scanRefusal(const std::string& path, const resources::MemoryNeed& need,
+                                       resources::Language language, const std::string& program,
+                                       const std::string& batch) {
+    const std::optional<cv::Size> size = readImageSizeFromHeader(platform::pathFromUtf8(path));
+    if (!size) return std::nullopt;
+    return resources::memoryRefusal(pixelCount(*size), need, path, language, program, batch);
+}
+
 bool refuseScanTooLarge(const std::string& path, const resources::MemoryNeed& need,
                         resources::Language language, std::ostream& errors,
                         const std::string& program, const std::string& batch) {
-    const std::optional<cv::Size> size = readImageSizeFromHeader(platform::pathFromUtf8(path));
-    if (!size) return false;
-    const resources::MemoryVerdict verdict =
-        resources::checkMemoryOfThisProcess(pixelCount(*size), need);
-    if (verdict.fits) return false;
-    errors << resources::memoryShortageMessage(verdict, path, language, program, batch)
-           << std::endl;
-    return true;
+    const std::optional<std::string> refusal = scanRefusal(path, need, language, program, batch);
+    if (refusal) errors << *refusal << std::endl;
+    return refusal.has_value();
 }
 
 }  // namespace plantscan::input

@@ -4,10 +4,18 @@
 #include "resources/memory_need.h"
 #include "scan_input/scan_input.h"
 
+#include <optional>
 #include <ostream>
 #include <string>
 
 namespace plantscan::input {
+
+// The refusal of the scan at `path` when its header tells it will not fit in the memory this
+// process may use (resources::memoryRefusal); nothing when it fits or its header tells no size.
+std::optional<std::string> scanRefusal(const std::string& path, const resources::MemoryNeed& need,
+                                       resources::Language language,
+                                       const std::string& program = "section_measure",
+                                       const std::string& batch = "section_batch");
 
 // Refuses, before it is decoded, a scan whose header tells it will not fit in the memory this
 // process may use (so that a memory limit does not kill the run midway): says why on `errors`

@@ -1,4 +1,5 @@
 #include "batch/command_line.h"
+#include "batch/help_text.h"
 #include "batch/processes.h"
 #include "batch/run_record.h"
 #include "page/french_text.h"
@@ -17,11 +18,7 @@ std::string helpText() {
     const std::string cells = std::to_string(section::REPORT_CELLS);
     const std::string lobes = std::to_string(section::LOBE_COUNT);
     const std::string report = "« " + layout.report + " »";
-    std::string statuses;
-    for (const int status : {0, 1, 2, 3, 4, stored::NOT_STARTED}) {
-        statuses += (statuses.empty() ? "" : " ; ") + std::to_string(status) + batch::GLUE +
-                    page::exitStatusWords(status, layout);
-    }
+    const std::string statuses = batch::statusesInWords(layout);
     return std::string(R"(Usage : section_batch [options] SCANS [SORTIE]
         section_batch --merge SORTIE
 
@@ -79,10 +76,8 @@ absolu de l'image : ses images et )") +
                    page::frenchNumber(layout.scanDpi.value, 6) +
                    " dpi. Une image dont l'en-tête (JPEG : JFIF ou EXIF, qui l'emporte ; "
                    "PNG : pHYs ; TIFF) déclare une résolution entre " +
-                   page::frenchNumber(input::CREDIBLE_DPI_LOW, 6) + " et " +
-                   page::frenchNumber(input::CREDIBLE_DPI_HIGH, 6) +
-                   " dpi qui s'en écarte de plus de " +
-                   page::frenchNumber(100 * input::RESOLUTION_TOLERANCE) +
+                   batch::credibleResolutions() + " qui s'en écarte de plus de " +
+                   batch::resolutionTolerancePercent() +
                    " % est signalée, ses longueurs et ses aires étant alors fausses : une "
                    "ligne du bilan, une marque sur sa carte dans la page, et le compte rendu "
                    "du lancement les compte. Les 72 ou 96 dpi que bien des scanners "

@@ -37,15 +37,12 @@ stored::FolderLayout sectionMeasureLayout() {
     layout.program = "section_measure";
     for (const section::OutputFile& file : section::SECTION_MEASURE_FILES)
         layout.programFiles.push_back({file.name, file.shows});
-    layout.report = section::SECTION_MEASURE_REPORT;
+    layout.report = section::REPORT_FILE;
     layout.parseReport = parseMeasurementReport;
-    layout.overview = section::SECTION_MEASURE_OVERVIEW;
+    layout.overview = section::OVERVIEW_FILE;
     layout.scanDpi = input::Dpi{section::SCAN_DPI};
-    layout.statusWords = {{0, "mesure complète"},
-                          {1, "pas de section mesurable"},
-                          {2, "image absente ou illisible"},
-                          {3, "un fichier n'a pas pu être écrit"},
-                          {4, "erreur d'OpenCV ou mémoire épuisée"}};
+    for (const section::StatusMeaning& meaning : section::SECTION_MEASURE_STATUSES)
+        layout.statusWords[meaning.status] = meaning.words;
     return layout;
 }
 

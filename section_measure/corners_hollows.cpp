@@ -4,6 +4,7 @@
 #include "geometry/distance.h"
 #include "geometry/drawing.h"
 #include "geometry/printing.h"
+#include "section_measure/output_files.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -169,7 +170,7 @@ CornersAndHollows detectCornersAndHollows(const std::vector<cv::Point>& outline,
         geometry::draw(depth.depthSegment, annotated, 2, CYAN);
         hollow.depth = depth.depthSegment.getLength() * PIXEL_TO_MM;
     }
-    writeImage("res.jpg", annotated);
+    writeImage(OVERVIEW_FILE, annotated);
     return found;
 }
 

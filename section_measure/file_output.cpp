@@ -2,6 +2,7 @@
 
 #include "image_output/image_file.h"
 #include "plant_scan_tools/version.h"
+#include "section_measure/output_files.h"
 #include "section_measure/report.h"
 
 #include <cerrno>
@@ -42,7 +43,7 @@ output::ImageWriter imageFileWriter(bool& failed, std::ostream& errors) {
 void writeReportFile(const SectionMeasurements& measurements, bool& failed, std::ostream& errors) {
     errno = 0;
     if (!writeMeasurementReport(measurements)) {
-        reportWriteFailure("mesures.csv", errno, failed, errors);
+        reportWriteFailure(REPORT_FILE, errno, failed, errors);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 #include "scan_input/scan_memory.h"
 #include "section_measure/file_output.h"
+#include "section_measure/output_files.h"
 #include "section_measure/pipeline.h"
 
 #include <iostream>
@@ -12,8 +13,6 @@
 #include <vector>
 
 namespace plantscan::section {
-
-enum ExitStatus { COMPLETE = 0, NOT_MEASURABLE = 1, BAD_INPUT = 2, WRITE_FAILED = 3, FAILED = 4 };
 
 namespace {
 
@@ -33,11 +32,7 @@ int run(int argc, char** argv) {
             return FAILED;
         const cv::Mat image = input::readScan(path);
         if (image.empty()) {
-            std::cerr << "section_measure : impossible de lire « " << path << " » : "
-                      << (input::isTruncatedJpeg(path)
-                              ? "fichier JPEG tronqué (il s'arrête avant sa fin)"
-                              : "fichier absent, illisible ou qui n'est pas une image")
-                      << std::endl;
+            std::cerr << "section_measure : " << input::unreadableScanMessage(path) << std::endl;
             return BAD_INPUT;
         }
         const SectionMeasurements measurements = measureScan(image, outputs).measurements;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "section_measure/measurements.h"
+#include "section_measure/output_files.h"
 
 #include <string>
 
@@ -18,6 +19,6 @@ std::string formatMeasurementReport(const SectionMeasurements& measurements);
 // Writes the table into `path`, "mesures.csv" in the current directory by default; false when it
 // could not be opened, written or closed (a file that could not be opened keeps its old content).
 bool writeMeasurementReport(const SectionMeasurements& measurements,
-                            const std::string& path = "mesures.csv");
+                            const std::string& path = REPORT_FILE);
 
 }  // namespace plantscan::section

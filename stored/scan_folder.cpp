@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <system_error>
@@ -57,32 +58,33 @@ std::optional<std::vector<std::string>> readReport(const fs::path& path,
     return layout.parseReport(resources::readSmallFile(path));
 }
 
-// The number n of a file named <prefix><n><suffix>, n written as the programs write an int.
-std::optional<int> numberBetween(const std::string& name, const std::string& prefix,
-                                 const std::string& suffix) {
-    if (name.size() <= prefix.size() + suffix.size() ||
-        name.compare(0, prefix.size(), prefix) != 0 ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
-        return std::nullopt;
-    const std::string digits =
-        name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
-    if (digits.size() > 9 || (digits.size() > 1 && digits[0] == '0') ||
-        digits.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    return std::stoi(digits);
+// The n whose file `name(n)` is `file`, n written as the programs write an int: the naming
+// rule read backwards, so that it is written once.
+std::optional<int> numberNamed(const std::string& file,
+                               const std::function<std::string(int)>& name) {
+    const char* digits = "0123456789";
+    for (std::size_t at = file.find_first_of(digits); at != std::string::npos;
+         at = file.find_first_of(digits, at)) {
+        const std::size_t end = std::min(file.find_first_not_of(digits, at), file.size());
+        const std::string run = file.substr(at, end - at);
+        if (run.size() <= 9 && (run.size() == 1 || run[0] != '0') && name(std::stoi(run)) == file)
+            return std::stoi(run);
+        at = end;
+    }
+    return std::nullopt;
 }
 
-// The numbered files of `subfolder` named <prefix><n><suffix>, as paths relative to `folder`,
-// in the order of their numbers.
+// The files of `subfolder` that `name` gives a number, as paths relative to `folder`, in the
+// order of their numbers.
 std::vector<std::string> numberedFiles(const fs::path& folder, const std::string& subfolder,
-                                       const std::string& prefix, const std::string& suffix) {
+                                       const std::function<std::string(int)>& name) {
     std::map<int, std::string> found;
     std::error_code error;
     for (const fs::directory_entry& entry :
          fs::directory_iterator(folder / platform::pathFromUtf8(subfolder), error)) {
-        const std::string name = platform::utf8FromPath(entry.path().filename());
-        const std::optional<int> n = numberBetween(name, prefix, suffix);
-        if (n && entry.is_regular_file(error)) found[*n] = subfolder + "/" + name;
+        const std::string file = subfolder + "/" + platform::utf8FromPath(entry.path().filename());
+        const std::optional<int> n = numberNamed(file, name);
+        if (n && entry.is_regular_file(error)) found[*n] = file;
     }
     std::vector<std::string> files;
     for (const auto& [n, file] : found) files.push_back(file);
@@ -90,10 +92,6 @@ std::vector<std::string> numberedFiles(const fs::path& folder, const std::string
 }
 
 }  // namespace
-
-std::string pieceFile(const FolderLayout& layout, const std::string& scanName, int n) {
-    return layout.piecesFolder + "/" + scanName + "_" + std::to_string(n) + ".jpg";
-}
 
 std::string pieceThumbnailFile(int n) {
     return std::string(PIECE_THUMBNAILS) + "/" + std::to_string(n) + ".jpg";
@@ -108,11 +106,11 @@ std::vector<std::string> ownedFiles(const fs::path& folder, const std::string& s
          {THUMBNAIL_FILE, CONSOLE_FILE, ERRORS_FILE, RESOLUTION_FILE, STATUS_FILE})
         files.push_back(file);
     if (layout.piecesFolder.empty()) return files;
-    for (const std::string& piece :
-         numberedFiles(folder, layout.piecesFolder, scanName + "_", ".jpg"))
-        files.push_back(piece);
-    for (const std::string& thumbnail : numberedFiles(folder, PIECE_THUMBNAILS, "", ".jpg"))
-        files.push_back(thumbnail);
+    const auto piece = [&](int n) { return layout.pieceFile(scanName, n); };
+    for (const std::string& file : numberedFiles(folder, layout.piecesFolder, piece))
+        files.push_back(file);
+    for (const std::string& file : numberedFiles(folder, PIECE_THUMBNAILS, pieceThumbnailFile))
+        files.push_back(file);
     return files;
 }
 
@@ -252,9 +250,8 @@ ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
     dropStale(THUMBNAIL_FILE, layout.overview);
     const std::vector<std::string> present = result.files;
     for (const std::string& file : present) {
-        if (const std::optional<int> n =
-                numberBetween(file, std::string(PIECE_THUMBNAILS) + "/", ".jpg"))
-            dropStale(file, pieceFile(layout, scanName, *n));
+        if (const std::optional<int> n = numberNamed(file, pieceThumbnailFile))
+            dropStale(file, layout.pieceFile(scanName, *n));
     }
     if (!layout.dpiFile.empty() && result.holds(layout.dpiFile)) {
         result.measuredDpi = parseDpiFile(resources::readSmallFile(folder / layout.dpiFile));

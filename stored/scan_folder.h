@@ -44,9 +44,11 @@ struct FolderLayout {
     input::Dpi scanDpi;    // pixels are turned into millimetres at this
     // The program's exit statuses in words ("pas de section mesurable"); 0 among them.
     std::map<int, std::string> statusWords;
-    // Where the program puts the pieces it cuts out of a scan, numbered from 0:
-    // <piecesFolder>/<scan>_<n>.jpg; empty when it cuts none.
+    // Where the program puts the pieces it cuts out of a scan, and its name for the piece
+    // numbered n (from 0) of a scan, relative to the scan's folder; empty and none when it cuts
+    // none.
     std::string piecesFolder;
+    std::string (*pieceFile)(const std::string& scanName, int n) = nullptr;
     // Where the program records the resolution it measured at; empty when it is always scanDpi.
     std::string dpiFile;
 };
@@ -57,8 +59,7 @@ struct FolderLayout {
 std::vector<std::string> ownedFiles(const std::filesystem::path& folder,
                                     const std::string& scanName, const FolderLayout& layout);
 
-// The piece numbered `n` of `scanName`, and its thumbnail, relative to the scan's folder.
-std::string pieceFile(const FolderLayout& layout, const std::string& scanName, int n);
+// The thumbnail of the piece numbered `n`, relative to the scan's folder.
 std::string pieceThumbnailFile(int n);
 
 // Creates the folder and removes every owned file, so that nothing of an earlier run can be

@@ -1,6 +1,7 @@
 // Whole leaflet_crop runs on a generated 6000 x 4000 scan with 20 leaflets: crops cut from the
 // whole scan warped at full size, against crops that warp only what the patch reads.
 #include "leaflet_crop/detection.h"
+#include "leaflet_crop/output_files.h"
 #include "leaflet_crop/upright_crop.h"
 #include "tools/scan_synth.h"
 

@@ -1,4 +1,5 @@
 #include "leaflet_crop/upright_crop.h"
+#include "leaflet_crop/output_files.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>

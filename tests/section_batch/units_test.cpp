@@ -124,7 +124,7 @@ TEST(StatusFile, CompleteOnlyForStatusZeroOnTheSameScanWithItsReport) {
     const fs::path result = folder.path() / "result";
     fs::create_directories(result);
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));  // nothing yet
-    writeBytes(result / SECTION_MEASURE_REPORT, exampleReport);
+    writeBytes(result / REPORT_FILE, exampleReport);
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));  // no status: interrupted
     ASSERT_TRUE(writeStatus(result, {1, fingerprint}));
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));  // failed
@@ -137,9 +137,9 @@ TEST(StatusFile, CompleteOnlyForStatusZeroOnTheSameScanWithItsReport) {
     EXPECT_FALSE(holdsCompleteResult(result, touched, LAYOUT));
 
     // A report cut short (a power loss before it reached the disk) is measured again.
-    writeBytes(result / SECTION_MEASURE_REPORT, exampleReport.substr(0, exampleReport.size() / 2));
+    writeBytes(result / REPORT_FILE, exampleReport.substr(0, exampleReport.size() / 2));
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));
-    fs::remove(result / SECTION_MEASURE_REPORT);
+    fs::remove(result / REPORT_FILE);
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));
     for (const fs::directory_entry& entry : fs::directory_iterator(result)) {
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos);

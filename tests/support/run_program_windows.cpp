@@ -14,7 +14,6 @@
 #include <iterator>
 #include <random>
 
-using namespace plantscan::batch;
 using namespace plantscan::platform;
 
 namespace fs = std::filesystem;

@@ -1,6 +1,7 @@
 #include "batch/help_text.h"
 
 #include "page/french_text.h"
+#include "page/statistics.h"
 #include "scan_input/resolution.h"
 
 #include <algorithm>
@@ -41,6 +42,13 @@ std::string statusesInWords(const stored::FolderLayout& layout) {
                  page::exitStatusWords(status, layout);
     }
     return words;
+}
+
+std::string markRuleNumbers() {
+    return page::frenchNumber(page::OUTLIER_LIMIT) + " écarts robustes (" +
+           page::frenchNumber(page::MEDIAN_DEVIATION_SCALE, 5) +
+           " fois l'écart absolu médian, ou " + page::frenchNumber(page::MEAN_DEVIATION_SCALE, 5) +
+           " fois";
 }
 
 std::string credibleResolutions() {

@@ -18,6 +18,10 @@ std::string wrapped(const std::string& text, std::size_t width);
 // that could not be started: "0 mesure complète ; ... ; 127 ... n'a pas pu être lancé".
 std::string statusesInWords(const stored::FolderLayout& layout);
 
+// The rule that marks a value, up to where the two helps part: "3,5 écarts robustes (1,4826 fois
+// l'écart absolu médian, ou 1,2533 fois".
+std::string markRuleNumbers();
+
 // The stated resolutions that say something about a scan, "150 et 9600 dpi", and how far one
 // may lie from the resolution measured at before it is flagged, in percent ("1").
 std::string credibleResolutions();

@@ -56,6 +56,16 @@ struct RecordField {
     std::optional<std::string> (*write)(const RunRecord&);
     bool (*read)(const std::string& value, RunRecord&);
     bool mayBeAbsent;
+    // A count names its field instead, written and read as a whole number.
+    int RunRecord::*count = nullptr;
+
+    std::optional<std::string> written(const RunRecord& record) const {
+        if (count != nullptr) return std::to_string(record.*count);
+        return write(record);
+    }
+    bool readInto(const std::string& value, RunRecord& record) const {
+        return count != nullptr ? parseInt(value, record.*count) : read(value, record);
+    }
 };
 
 // In the order written; the keys added since the first version come last, so that every older
@@ -116,18 +126,10 @@ const RecordField FIELDS[] = {
          return v == "oui" || v == "non";
      },
      false},
-    {"images",
-     [](const RunRecord& r) -> std::optional<std::string> { return std::to_string(r.images); },
-     [](const std::string& v, RunRecord& r) { return parseInt(v, r.images); }, false},
-    {"mesurees",
-     [](const RunRecord& r) -> std::optional<std::string> { return std::to_string(r.measured); },
-     [](const std::string& v, RunRecord& r) { return parseInt(v, r.measured); }, false},
-    {"sautees",
-     [](const RunRecord& r) -> std::optional<std::string> { return std::to_string(r.skipped); },
-     [](const std::string& v, RunRecord& r) { return parseInt(v, r.skipped); }, false},
-    {"echecs",
-     [](const RunRecord& r) -> std::optional<std::string> { return std::to_string(r.failed); },
-     [](const std::string& v, RunRecord& r) { return parseInt(v, r.failed); }, false},
+    {"images", nullptr, nullptr, false, &RunRecord::images},
+    {"mesurees", nullptr, nullptr, false, &RunRecord::measured},
+    {"sautees", nullptr, nullptr, false, &RunRecord::skipped},
+    {"echecs", nullptr, nullptr, false, &RunRecord::failed},
     {"autre_resolution",
      [](const RunRecord& r) -> std::optional<std::string> {
          if (!r.otherResolution) return std::nullopt;
@@ -147,7 +149,7 @@ const RecordField FIELDS[] = {
 bool RunRecord::operator==(const RunRecord& other) const {
     // The same record: every field written alike.
     for (const RecordField& field : FIELDS) {
-        if (field.write(*this) != field.write(other)) return false;
+        if (field.written(*this) != field.written(other)) return false;
     }
     return shardCount == other.shardCount;
 }
@@ -155,7 +157,7 @@ bool RunRecord::operator==(const RunRecord& other) const {
 std::string formatRunRecord(const RunRecord& record) {
     std::string text;
     for (const RecordField& field : FIELDS) {
-        if (const std::optional<std::string> value = field.write(record))
+        if (const std::optional<std::string> value = field.written(record))
             text += std::string(field.key) + ": " + oneLine(*value) + "\r\n";
     }
     return text;
@@ -178,7 +180,7 @@ std::optional<RunRecord> parseRunRecord(const std::string& text) {
         // A key of a newer version: passed over, never read as another.
         if (field == std::end(FIELDS)) continue;
         const std::size_t index = static_cast<std::size_t>(field - std::begin(FIELDS));
-        if (seen[index] || !field->read(line.substr(colon + 2), record)) return std::nullopt;
+        if (seen[index] || !field->readInto(line.substr(colon + 2), record)) return std::nullopt;
         seen[index] = true;
     }
     for (std::size_t k = 0; k < seen.size(); ++k) {

@@ -139,11 +139,8 @@ std::string leafletHelpText() {
                      ", nombre de pétales, planche des découpes, chacune menant à sa découpe). "
                      "Un pétale est marqué quand une de ces valeurs s'écarte de la médiane de "
                      "plus de " +
-                     page::frenchNumber(page::OUTLIER_LIMIT) + " écarts robustes (" +
-                     page::frenchNumber(page::MEDIAN_DEVIATION_SCALE, 5) +
-                     " fois l'écart absolu médian, ou " +
-                     page::frenchNumber(page::MEAN_DEVIATION_SCALE, 5) +
-                     " fois l'écart absolu moyen quand le premier est nul), calculés sur tous "
+                     batch::markRuleNumbers() +
+                     " l'écart absolu moyen quand le premier est nul), calculés sur tous "
                      "les pétales ; rien n'est marqué avec moins de " +
                      std::to_string(page::FEWEST_FOR_MARKS) + " pétales.") +
            paragraph("Résolution : une image dont l'en-tête déclare une résolution entre " +

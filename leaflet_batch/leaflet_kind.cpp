@@ -90,21 +90,20 @@ std::string leafletSummary(const std::vector<stored::ScanResult>& results,
 }
 
 batch::BatchKind leafletBatch() {
-    batch::BatchKind kind;
-    kind.name = "leaflet_batch";
-    kind.defaultOutFolder = "resultats_petales";
-    kind.layout = leafletLayout();
-    kind.need = resources::LEAFLET_CROP_NEED;
-    kind.takesDpi = true;
-    kind.runsUpdateHook = true;
-    kind.help = leafletHelpText;
-    kind.findChild = findItself;
-    kind.childArguments = singleScanArguments;
-    kind.tableFile = LEAFLET_TABLE_FILE;
-    kind.table = leafletTable;
-    kind.page = leafletResultsPage;
-    kind.summaryNote = leafletSummary;
-    return kind;
+    // In the order of BatchKind's fields, as sectionBatch gives them.
+    return {"leaflet_batch",
+            "resultats_petales",
+            leafletLayout(),
+            resources::LEAFLET_CROP_NEED,
+            true,
+            true,
+            leafletHelpText,
+            findItself,
+            singleScanArguments,
+            LEAFLET_TABLE_FILE,
+            leafletTable,
+            leafletResultsPage,
+            leafletSummary};
 }
 
 }  // namespace plantscan::leaflet_batch

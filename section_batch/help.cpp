@@ -63,10 +63,8 @@ absolu de l'image : ses images et )") +
            ", liens vers les autres\nimages, largeur, diamètres, rayons des angles et des "
            "creux, profondeurs) et, pour chacune de\nces valeurs, sa répartition sur la série. "
            "Une valeur est marquée quand elle s'écarte de la\nmédiane de plus de " +
-           page::frenchNumber(page::OUTLIER_LIMIT) + " écarts robustes (" +
-           page::frenchNumber(page::MEDIAN_DEVIATION_SCALE, 5) +
-           " fois l'écart absolu médian, ou " + page::frenchNumber(page::MEAN_DEVIATION_SCALE, 5) +
-           " fois\nl'écart absolu moyen quand le premier est nul), calculés sur les images au "
+           batch::markRuleNumbers() +
+           "\nl'écart absolu moyen quand le premier est nul), calculés sur les images au "
            "statut 0 ;\nrien n'est marqué avec moins de " +
            std::to_string(page::FEWEST_FOR_MARKS) +
            " images mesurées. Les liens sont relatifs : le dossier\nSORTIE peut être copié ou "

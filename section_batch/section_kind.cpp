@@ -101,18 +101,21 @@ std::string tableRow(const stored::ScanResult& result) {
 }
 
 batch::BatchKind sectionBatch() {
-    batch::BatchKind kind;
-    kind.name = "section_batch";
-    kind.defaultOutFolder = "resultats";
-    kind.layout = sectionMeasureLayout();
-    kind.need = resources::SECTION_MEASURE_NEED;
-    kind.help = helpText;
-    kind.findChild = findSectionMeasure;
-    kind.childArguments = sectionMeasureArguments;
-    kind.tableFile = TABLE_FILE;
-    kind.table = table;
-    kind.page = sectionResultsPage;
-    return kind;
+    // In the order of BatchKind's fields: name, default SORTIE, layout, need, --dpi, hook, help,
+    // child, its arguments, table, page, summary note.
+    return {"section_batch",
+            "resultats",
+            sectionMeasureLayout(),
+            resources::SECTION_MEASURE_NEED,
+            false,
+            false,
+            helpText,
+            findSectionMeasure,
+            sectionMeasureArguments,
+            TABLE_FILE,
+            table,
+            sectionResultsPage,
+            nullptr};
 }
 
 }  // namespace plantscan::section_batch

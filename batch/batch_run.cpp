@@ -130,6 +130,15 @@ int finishWithTableAndPage(const BatchKind& kind, const fs::path& outFolder,
     return tableWritten && recorded && pageWritten ? status : SOME_FAILED;
 }
 
+// A folder named on the command line; nothing, said, when it is not one.
+std::optional<fs::path> givenFolder(const BatchKind& kind, const std::string& name) {
+    const fs::path folder = platform::pathFromUtf8(name);
+    std::error_code error;
+    if (fs::is_directory(folder, error)) return folder;
+    printError(kind.name, "« " + name + " » n'est pas un dossier");
+    return std::nullopt;
+}
+
 int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::FolderLayout& layout,
              RunRecord record) {
     if (kind.runsUpdateHook && !options.shard) {
@@ -139,15 +148,12 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::F
     } else if (kind.runsUpdateHook) {
         printError(kind.name, "update.bat n'est pas lancé avec --shard");
     }
-    const fs::path scansFolder = platform::pathFromUtf8(options.scansFolder);
+    const std::optional<fs::path> scansFolder = givenFolder(kind, options.scansFolder);
+    if (!scansFolder) return BAD_COMMAND_LINE;
     std::error_code error;
-    if (!fs::is_directory(scansFolder, error)) {
-        printError(kind.name, "« " + options.scansFolder + " » n'est pas un dossier");
-        return BAD_COMMAND_LINE;
-    }
     std::vector<std::string> names;
     try {
-        names = listScans(scansFolder);
+        names = listScans(*scansFolder);
     } catch (const fs::filesystem_error& failure) {
         printError(kind.name, "impossible de lire le dossier « " + options.scansFolder +
                                   " » : " + failure.code().message());
@@ -167,7 +173,7 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::F
 
     std::vector<PendingScan> pending;
     for (const std::string& name : names) {
-        const fs::path path = fs::absolute(scansFolder / platform::pathFromUtf8(name));
+        const fs::path path = fs::absolute(*scansFolder / platform::pathFromUtf8(name));
         const fs::path folder = outFolder / platform::pathFromUtf8(name);
         const stored::ScanFingerprint fingerprint =
             stored::fingerprintScan(path).value_or(stored::ScanFingerprint{});
@@ -229,12 +235,10 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::F
 
 int runMerge(const BatchKind& kind, const BatchOptions& options, const stored::FolderLayout& layout,
              RunRecord record) {
-    const fs::path outFolder = platform::pathFromUtf8(options.outFolder);
+    const std::optional<fs::path> given = givenFolder(kind, options.outFolder);
+    if (!given) return BAD_COMMAND_LINE;
+    const fs::path& outFolder = *given;
     std::error_code error;
-    if (!fs::is_directory(outFolder, error)) {
-        printError(kind.name, "« " + options.outFolder + " » n'est pas un dossier");
-        return BAD_COMMAND_LINE;
-    }
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator(outFolder, error)) {
         const std::string name = platform::utf8FromPath(entry.path().filename());

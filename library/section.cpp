@@ -17,7 +17,7 @@ namespace {
 template <typename Stages>
 auto runStages(const Outputs& outputs, const Stages& stages) {
     std::ostream silent(nullptr);
-    const char* stage = section::STAGE_SEGMENTATION;
+    const char* stage = section::STAGE.segmentation;
     const section::RunOutputs run{
         outputs.console != nullptr ? *outputs.console : silent,
         outputs.writeImage ? outputs.writeImage : [](const std::string&, const cv::Mat&) {},

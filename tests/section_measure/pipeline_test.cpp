@@ -40,8 +40,8 @@ TEST(MeasureScan, SegmentsWithTheGivenGrabCutStepAndNamesEachStageAsItBegins) {
     const SectionMeasurements kept =
         measureScan(scan, outputs, [&calls](const cv::Mat&, cv::Mat&) { ++calls; }).measurements;
     EXPECT_EQ(calls, 1);
-    EXPECT_EQ(stages, (std::vector<std::string>{STAGE_SEGMENTATION, STAGE_OUTLINE,
-                                                STAGE_CORNERS_HOLLOWS, STAGE_MEASUREMENTS}));
+    EXPECT_EQ(stages, (std::vector<std::string>{STAGE.segmentation, STAGE.outline,
+                                                STAGE.cornersHollows, STAGE.measurements}));
     EXPECT_EQ(console.str().rfind("bb\ncc\nPoint( x = ", 0), 0u) << console.str();
     EXPECT_GT(kept.sectionWidth, 3.0);
 
@@ -53,7 +53,7 @@ TEST(MeasureScan, SegmentsWithTheGivenGrabCutStepAndNamesEachStageAsItBegins) {
     } catch (const SectionError& error) {
         EXPECT_TRUE(error.isConsoleLine);
     }
-    EXPECT_EQ(stages.back(), STAGE_OUTLINE);
+    EXPECT_EQ(stages.back(), STAGE.outline);
 }
 
 TEST(MeasureScan, OddSectionsAreStillMeasured) {

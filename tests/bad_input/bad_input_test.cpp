@@ -3,6 +3,7 @@
 // has no business touching.
 #include "support/run_program.h"
 #include "support/test_files.h"
+#include "support/test_scans.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
@@ -77,17 +78,8 @@ std::string encode(const std::string& extension, const cv::Mat& image) {
     return {bytes.begin(), bytes.end()};
 }
 
-SectionScanParams smallSection() {
-    SectionScanParams params;
-    params.width = 300;
-    params.height = 300;
-    params.center = {150, 150};
-    params.radius = 110;
-    return params;
-}
-
 cv::Mat sectionScan(const std::function<void(SectionScanParams&)>& change = {}) {
-    SectionScanParams params = smallSection();
+    SectionScanParams params = test_support::smallSection();
     if (change) change(params);
     return makeSectionScan(params);
 }

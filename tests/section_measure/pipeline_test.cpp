@@ -1,5 +1,6 @@
 #include "section_measure/pipeline.h"
 
+#include "support/test_scans.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
@@ -16,12 +17,7 @@ using namespace plantscan::tools;
 namespace {
 
 cv::Mat smallScan(const std::function<void(SectionScanParams&)>& change = {}) {
-    SectionScanParams params;
-    params.width = 300;
-    params.height = 300;
-    params.center = {150, 150};
-    params.radius = 110;
-    params.seed = 5;
+    SectionScanParams params = test_support::centredSection(300, 300, 110, 0, 5);
     if (change) change(params);
     return makeSectionScan(params);
 }

@@ -21,8 +21,8 @@ if(NOT WIN32)
 endif()
 set(CPACK_STRIP_FILES ON)
 # The project's licence, Apache-2.0: the installer shows it, each Debian package's copyright
-# file names it (below), the Windows folder holds it beside the notices of what the programs
-# link (cmake/windows/notices.cmake).
+# file names it (below), the Windows folder holds it beside licenses\, the notices of what the
+# programs contain.
 if(WIN32)
   set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_BINARY_DIR}/LICENSE)
 else()

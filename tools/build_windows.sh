@@ -279,9 +279,11 @@ collect_notices() {
                     next }
         FNR == 1 || (/^Files:/ && ours($0)) || (/^License:/ && ($2 in named))' \
         "$(copyright_of libwinpthread.a)" "$(copyright_of libwinpthread.a)" > "$out/winpthreads.txt"
-    sed -n '/^The following runtime libraries are licensed/,/copyleft requirements of the license of GCC\./p' \
+    sed -n '/^The following runtime libraries are licensed/,/^requirements of the license of GCC\./p' \
         "$(copyright_of libstdc++.a)" > "$out/gcc-runtime.txt"
-    grep -q '^GCC RUNTIME LIBRARY EXCEPTION' "$out/gcc-runtime.txt" && grep -q '^License: expat' "$out/winpthreads.txt" ||
+    grep -q '^GCC RUNTIME LIBRARY EXCEPTION' "$out/gcc-runtime.txt" &&
+        [ "$(tail -n 1 "$out/gcc-runtime.txt")" = "requirements of the license of GCC." ] &&
+        grep -q '^License: expat' "$out/winpthreads.txt" ||
         { echo "build_windows: the toolchain's copyright files are not as expected" >&2; exit 1; }
     cp /usr/share/common-licenses/LGPL-2.1 "$out/LGPL-2.1.txt"
     collect_glibc_sources "$out/glibc"

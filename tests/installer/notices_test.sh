@@ -33,15 +33,24 @@ notices_of() {
     esac
 }
 
-# The files a map says were linked: the objects loaded, and the archives members were taken from.
+# The files a map says were linked: the objects loaded, and the archives members were taken from;
+# for the archive CMake makes of a target's own objects, the files it was made of.
 linked_files() {
+    local folder file
+    folder=$(dirname "$1")
     awk '/^Archive member included/ { archives = 1; next }
          /^(Discarded input sections|Memory Configuration|Linker script and memory map)/ { archives = 0 }
          archives && /^[^ \t]/ { sub(/\(.*/, ""); print; next }
-         /^LOAD / && !/\.a$/ { print substr($0, 6) }' "$1" | sort -u |
+         /^LOAD / && !/\.a$/ && $0 != "LOAD dll stuff" { print substr($0, 6) }' "$1" | sort -u |
         while read -r file; do
+            if [[ $file = *CMakeFiles/*.dir/objects.a ]]; then
+                cat "$folder/$(dirname "$file")"/objects[0-9]* | xargs printf '%s\n'
+            else
+                echo "$file"
+            fi
+        done | while read -r file; do
             # Relative to the folder the program was linked in, which holds its map.
-            [[ $file = /* ]] || file=$(dirname "$1")/$file
+            [[ $file = /* ]] || file=$folder/$file
             realpath -m "$file"
         done | sort -u
 }

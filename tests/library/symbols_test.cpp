@@ -52,13 +52,14 @@ bool startsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
 }
 
-// Ours unless the compiler made it (local labels, exception tables, static initialisers, the
+// Ours unless the compiler made it (local labels, exception tables, static initialisers and a
+// sanitizer's module constructors, the
 // type information of a function pointer type) or it is an instantiation of the standard
 // library's or OpenCV's own templates and inline functions.
 bool definedByOurCode(const std::string& name) {
     if (startsWith(name, "(")) return startsWith(name, "(anonymous namespace)");
-    for (const char* notOurs :
-         {".", "DW.ref.", "_GLOBAL__sub_I_", "__", "std::", "cv::", "__gnu_cxx::", "GCC_except"}) {
+    for (const char* notOurs : {".", "DW.ref.", "_GLOBAL__sub_I_", "_sub_I_", "_sub_D_", "__",
+                                "std::", "cv::", "__gnu_cxx::", "GCC_except"}) {
         if (startsWith(name, notOurs)) return false;
     }
     return true;

@@ -6,10 +6,13 @@
 #include "batch/scans.h"
 #include "batch/scheduler.h"
 #include "batch/shell_quoting.h"
+#include "library/version_line.h"
 #include "page/french_text.h"
 #include "page/thumbnail.h"
 #include "platform/console.h"
 #include "platform/paths.h"
+#include "platform/system_errors.h"
+#include "scan_input/scan_input.h"
 #include "stored/atomic_file.h"
 #include "stored/utc_time.h"
 
@@ -70,17 +73,18 @@ int countOtherResolutions(const std::vector<stored::ScanResult>& results,
         [&](const stored::ScanResult& r) { return stored::statesOtherResolution(r, layout); }));
 }
 
-// A line for each scan stated at another resolution, then the summary line; ALL_MEASURED only
-// when every scan holds a complete result.
+// A line for each measured scan stated at another resolution, then the summary line with the
+// count of those to check; ALL_MEASURED only when every scan holds a complete result (a scan to
+// check is measured).
 BatchExitStatus summarize(const BatchKind& kind, const std::vector<stored::ScanResult>& results,
                           const stored::FolderLayout& layout, int skipped,
                           const std::string& tableNote) {
+    int toCheck = 0;
     for (const stored::ScanResult& result : results) {
-        if (!stored::statesOtherResolution(result, layout)) continue;
-        std::cout << kind.name << " : « " << result.scanName << " » : "
-                  << page::resolutionWords(*result.statedResolution,
-                                           stored::usedDpi(result, layout))
-                  << std::endl;
+        if (!stored::measuredToCheck(result, layout)) continue;
+        ++toCheck;
+        std::cout << kind.name << " : « " << result.scanName
+                  << " » à vérifier : " << page::resolutionWords(result, layout) << std::endl;
     }
     std::string failed;
     int failures = 0;
@@ -93,12 +97,16 @@ BatchExitStatus summarize(const BatchKind& kind, const std::vector<stored::ScanR
         failed += ")";
     }
     const std::string count = std::to_string(results.size());
+    const std::string checkNote =
+        std::to_string(toCheck) + " à vérifier (autre résolution déclarée, voir plus haut)";
     if (failures == 0) {
-        std::cout << kind.name << " : " << count << " image(s) mesurée(s)";
-        if (skipped > 0) std::cout << " dont " << skipped << " déjà faite(s) avant";
+        std::cout << kind.name << " : " << count << " scan(s) mesuré(s)";
+        if (skipped > 0) std::cout << " dont " << skipped << " déjà fait(s) avant";
+        if (toCheck > 0) std::cout << (skipped > 0 ? ", " : " dont ") << checkNote;
     } else {
-        std::cout << kind.name << " : " << failures << " image(s) sur " << count
+        std::cout << kind.name << " : " << failures << " scan(s) sur " << count
                   << " en échec : " << failed;
+        if (toCheck > 0) std::cout << " ; mesuré(s) : " << checkNote;
     }
     std::cout << tableNote << std::endl;
     const std::string note = kind.summaryNote ? kind.summaryNote(results, layout) : "";
@@ -156,10 +164,10 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::F
         names = listScans(*scansFolder);
     } catch (const fs::filesystem_error& failure) {
         printError(kind.name, "impossible de lire le dossier « " + options.scansFolder +
-                                  " » : " + failure.code().message());
+                                  " » : " + platform::frenchErrorWords(failure.code()));
         return BAD_COMMAND_LINE;
     }
-    if (names.empty()) printError(kind.name, "aucune image dans « " + options.scansFolder + " »");
+    if (names.empty()) printError(kind.name, "aucun scan dans « " + options.scansFolder + " »");
     record.images = static_cast<int>(names.size());
     if (options.shard) names = selectShard(names, *options.shard, options.shardCount);
 
@@ -167,7 +175,7 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::F
     fs::create_directories(outFolder, error);
     if (error) {
         printError(kind.name, "impossible de créer le dossier « " + options.outFolder +
-                                  " » : " + error.message());
+                                  " » : " + platform::frenchErrorWords(error));
         return SOME_FAILED;
     }
 
@@ -186,8 +194,8 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::F
     }
     const int skipped = static_cast<int>(names.size() - pending.size());
     if (skipped > 0) {
-        std::cerr << kind.name << " : " << skipped
-                  << " image(s) déjà mesurée(s), reprises telles quelles" << std::endl;
+        std::cerr << kind.name << " : " << skipped << " scan(s) déjà mesuré(s), repris tels quels"
+                  << std::endl;
     }
 
     if (!pending.empty()) {
@@ -268,7 +276,7 @@ int run(const std::vector<std::string>& words, const BatchKind& kind) {
         return ALL_MEASURED;
     }
     if (options.version) {
-        std::cout << versionText(kind.name);
+        std::cout << detail::versionLine(kind.name);
         return ALL_MEASURED;
     }
     const RunRecord record = startRunRecord(options, commandLineText(words));
@@ -282,9 +290,15 @@ int run(const std::vector<std::string>& words, const BatchKind& kind) {
 
 int runBatchProgram(const std::vector<std::string>& words, const BatchKind& kind) {
     platform::showUtf8OnConsole();
+    input::silenceImageLibraryLog();
     // Whatever goes wrong ends the batch with a status and a message, never with an abort.
     try {
         return run(words, kind);
+    } catch (const fs::filesystem_error& failure) {
+        printError(kind.name, "erreur inattendue sur « " + platform::utf8FromPath(failure.path1()) +
+                                  " » : " + platform::frenchErrorWords(failure.code()));
+    } catch (const std::system_error& failure) {
+        printError(kind.name, "erreur inattendue : " + platform::frenchErrorWords(failure.code()));
     } catch (const std::exception& failure) {
         printError(kind.name, std::string("erreur inattendue : ") + failure.what());
     } catch (...) {

@@ -1,9 +1,5 @@
 #include "batch/command_line.h"
 
-#include "plant_scan_tools/version.h"
-
-#include <opencv2/core/utility.hpp>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -107,10 +103,6 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments,
     options.scansFolder = positional[0];
     if (positional.size() == 2) options.outFolder = positional[1];
     return ParsedCommandLine{options, ""};
-}
-
-std::string versionText(const std::string& batchName) {
-    return batchName + " " PLANT_SCAN_TOOLS_VERSION " (OpenCV " + cv::getVersionString() + ")\n";
 }
 
 }  // namespace plantscan::batch

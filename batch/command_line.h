@@ -34,7 +34,4 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments,
                                    const std::string& defaultOutFolder = "resultats",
                                    bool takesDpi = false);
 
-// "section_batch 1.0.0 (OpenCV 4.6.0)" and a line break.
-std::string versionText(const std::string& batchName);
-
 }  // namespace plantscan::batch

@@ -88,7 +88,7 @@ JobPlan chooseJobs(const std::string& batchName, std::optional<int> requested,
     if (jobs < wanted) {
         constexpr std::uint64_t MEGABYTE = 1024 * 1024;
         std::cerr << batchName << " : " << jobs << " mesure(s) à la fois au lieu de " << wanted
-                  << " : la plus grande image demande environ "
+                  << " : le plus grand scan demande environ "
                   << (bytesPerJob + MEGABYTE - 1) / MEGABYTE << " Mo et " << *available / MEGABYTE
                   << " Mo sont disponibles" << std::endl;
     }

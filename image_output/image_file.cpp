@@ -1,11 +1,11 @@
 #include "image_output/image_file.h"
 
 #include "platform/paths.h"
+#include "platform/system_errors.h"
 
 #include <opencv2/imgcodecs.hpp>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -18,17 +18,19 @@ std::optional<ImageWriteFailure> writeImageFile(const std::string& folder, const
     if (!own.empty()) {
         std::error_code error;
         std::filesystem::create_directories(base / own, error);
-        if (error)
-            return ImageWriteFailure{platform::utf8FromPath(own), error.value(), error.message()};
+        if (error) return ImageWriteFailure{platform::utf8FromPath(own), error, ""};
     }
     const std::string path =
         folder.empty() ? name : platform::utf8FromPath(base / platform::pathFromUtf8(name));
     errno = 0;
+    const auto lastError = [] {
+        return errno != 0 ? platform::errnoCode(errno) : std::error_code();
+    };
     try {
         if (cv::imwrite(path, image)) return std::nullopt;
-        return ImageWriteFailure{"", errno, errno != 0 ? std::strerror(errno) : ""};
+        return ImageWriteFailure{"", lastError(), ""};
     } catch (const cv::Exception& e) {
-        return ImageWriteFailure{"", errno, e.what()};
+        return ImageWriteFailure{"", lastError(), e.what()};
     }
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace plantscan::output {
 
@@ -14,9 +15,9 @@ namespace plantscan::output {
 using ImageWriter = std::function<void(const std::string& name, const cv::Mat& image)>;
 
 struct ImageWriteFailure {
-    std::string folder;  // the folder that could not be made; empty when the write itself failed
-    int error = 0;       // errno, or the system's code for the folder; 0 when none was given
-    std::string cause;   // the system's words, or OpenCV's; empty when the encoder gave none
+    std::string folder;     // the folder that could not be made; empty when the write itself failed
+    std::error_code error;  // errno, or the system's code for the folder; none when none was given
+    std::string encoderMessage;  // OpenCV's, when its encoder threw
 };
 
 // Writes `image` with cv::imwrite as the UTF-8 `name` under `folder` (here when empty; it must

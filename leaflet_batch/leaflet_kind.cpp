@@ -49,18 +49,20 @@ stored::FolderLayout leafletLayout() {
     layout.piecesFolder = leaflet::CROPS_FOLDER;
     layout.pieceFile = leaflet::cropFileName;
     layout.dpiFile = DPI_FILE;
+    layout.reportHoldsAreas = true;
     return layout;
 }
 
 std::string leafletTable(const std::vector<stored::ScanResult>& results,
                          const stored::FolderLayout& layout) {
-    std::string text =
-        std::string("Scan;Statut;Pétale;Image;") + LEAFLET_COLUMNS + ";Résolution (dpi)\r\n";
+    std::string text = std::string("Scan;Statut;Pétale;Image;") + LEAFLET_COLUMNS +
+                       ";Résolution (dpi);" + stored::STATED_DPI_COLUMN + "\r\n";
     for (const stored::ScanResult& result : results) {
         const std::string scan = stored::quoteCell(result.scanName) + ";" +
                                  (result.exitStatus ? std::to_string(*result.exitStatus) : "");
         const std::string dpi =
-            result.measured() && result.measuredDpi ? input::dpiText(*result.measuredDpi) : "";
+            (result.measured() && result.measuredDpi ? input::dpiText(*result.measuredDpi) : "") +
+            ";" + stored::statedDpiCell(result);
         const std::size_t count = leafletCount(result);
         // No leaflet: its number, crop and values empty.
         if (count == 0) text += scan + std::string(2 + LEAFLET_CELLS + 1, ';') + dpi + "\r\n";

@@ -16,8 +16,8 @@ inline constexpr const char* LEAFLET_TABLE_FILE = "tous_petales.csv";
 stored::FolderLayout leafletLayout();
 
 // One row per leaflet (scan, status, its number, its crop's path relative to SORTIE, its
-// values, the resolution they were measured at), and one row with its status for a scan that
-// failed or has no leaflet.
+// values, the resolution they were measured at, last the one the scan's file states), and one
+// row with its status for a scan that failed or has no leaflet.
 std::string leafletTable(const std::vector<stored::ScanResult>& results,
                          const stored::FolderLayout& layout);
 

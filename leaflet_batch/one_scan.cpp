@@ -6,6 +6,7 @@
 #include "page/french_text.h"
 #include "plantscan/plantscan.h"
 #include "platform/paths.h"
+#include "platform/system_errors.h"
 #include "resources/memory_need.h"
 #include "scan_input/scan_input.h"
 #include "scan_input/scan_memory.h"
@@ -15,7 +16,6 @@
 #include <opencv2/core/utility.hpp>
 
 #include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -34,11 +34,13 @@ bool writeImage(const std::string& fileName, const cv::Mat& image) {
     const std::optional<output::ImageWriteFailure> failure =
         output::writeImageFile("", fileName, image);
     if (!failure) return true;
+    const std::string cause = failure->error || failure->encoderMessage.empty()
+                                  ? platform::frenchErrorWords(failure->error)
+                                  : "l'encodeur d'image a échoué (" + failure->encoderMessage + ")";
     if (!failure->folder.empty()) {
-        say("impossible de créer le dossier « " + failure->folder + " » : " + failure->cause);
+        say("impossible de créer le dossier « " + failure->folder + " » : " + cause);
     } else {
-        say("impossible d'écrire « " + fileName +
-            " » : " + (failure->cause.empty() ? "l'encodeur d'image a échoué" : failure->cause));
+        say("impossible d'écrire « " + fileName + " » : " + cause);
     }
     return false;
 }
@@ -71,6 +73,7 @@ std::optional<input::Dpi> parseDpiOption(const std::vector<std::string>& argumen
 }  // namespace
 
 int cropAndMeasureScan(const std::vector<std::string>& arguments) {
+    input::silenceImageLibraryLog();
     cv::setNumThreads(-1);  // only then does OpenCV read OPENCV_FOR_THREADS_NUM, set by the batch
     const std::optional<input::Dpi> dpi =
         arguments.empty() ? std::nullopt : parseDpiOption(arguments);
@@ -107,8 +110,10 @@ int cropAndMeasureScan(const std::vector<std::string>& arguments) {
     for (const auto& [file, text] :
          {std::pair<std::string, std::string>{DPI_FILE, stored::formatDpiFile(*dpi)},
           {LEAFLET_REPORT, formatLeafletReport(*leaflets)}}) {
+        errno = 0;
         if (!stored::writeFileAtomically(file, text)) {
-            say("impossible d'écrire « " + file + " » : " + std::strerror(errno));
+            say("impossible d'écrire « " + file +
+                " » : " + platform::frenchErrorWords(platform::errnoCode(errno)));
             writeFailed = true;
         }
     }

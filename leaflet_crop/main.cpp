@@ -6,6 +6,7 @@
 #include "plant_scan_tools/version.h"
 #include "platform/console.h"
 #include "platform/paths.h"
+#include "platform/system_errors.h"
 #include "scan_input/scan_memory.h"
 
 #include <opencv2/core.hpp>
@@ -38,8 +39,11 @@ bool writeImage(const std::string& fileName, const cv::Mat& image) {
     std::cerr << "Cannot write \"" << fileName << "\": ";
     if (!failure->folder.empty())
         std::cerr << "cannot create the folder \"" << failure->folder << "\": ";
-    std::cerr << (failure->cause.empty() ? "the image encoder failed" : failure->cause)
-              << std::endl;
+    if (failure->error || failure->encoderMessage.empty())
+        std::cerr << platform::englishErrorWords(failure->error);
+    else
+        std::cerr << "the image encoder failed (" << failure->encoderMessage << ")";
+    std::cerr << std::endl;
     return false;
 }
 
@@ -77,6 +81,7 @@ int run(int argc, char** argv) {
     static_cast<void>(scriptStatus);
     // After the script, which shows its own text in the console's own code page.
     platform::showUtf8OnConsole();
+    input::silenceImageLibraryLog();
 
     std::cout << "opencv version : " << CV_MAJOR_VERSION << "." << CV_MINOR_VERSION << std::endl;
     const std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);

@@ -11,6 +11,22 @@
 
 namespace plantscan::detail {
 
+namespace {
+
+NoSectionError::Reason noSectionReason(section::NoSection why) {
+    using Reason = NoSectionError::Reason;
+    switch (why) {
+        case section::NoSection::NOTHING_TO_SEPARATE: return Reason::NOTHING_TO_SEPARATE;
+        case section::NoSection::NO_CONTOUR: return Reason::NO_CONTOUR;
+        case section::NoSection::OUTLINE_TOO_SHORT: return Reason::OUTLINE_TOO_SHORT;
+        case section::NoSection::NO_FIVE_CORNERS: return Reason::NO_FIVE_CORNERS;
+        case section::NoSection::ARC_TOO_SHORT: break;
+    }
+    return Reason::ARC_TOO_SHORT;
+}
+
+}  // namespace
+
 cv::Mat colourScan(const cv::Mat& scan) {
     if (scan.empty() || scan.depth() != CV_8U || (scan.channels() != 1 && scan.channels() != 3))
         throw std::invalid_argument("a scan is a non-empty 8-bit image with 1 or 3 channels");
@@ -30,7 +46,7 @@ void rethrowAsLibraryError(const std::string& stage, Language language) {
     } catch (const Error&) {
         throw;
     } catch (const section::SectionError& error) {
-        throw NoSectionError(error.what());
+        throw NoSectionError(noSectionReason(error.reason), error.what());
     } catch (const std::bad_alloc&) {
         throw OutOfMemoryError(outOfMemory);
     } catch (const cv::Exception& error) {

@@ -32,8 +32,8 @@ Html scanCard(const stored::ScanResult& result, const stored::FolderLayout& layo
         "\n";
     if (stored::statesOtherResolution(result, layout)) {
         text += element("p", {{"class", "resolution"}},
-                        Html::text(resolutionWords(*result.statedResolution,
-                                                   stored::usedDpi(result, layout)))) +
+                        element("strong", "À vérifier :") + " " +
+                            Html::text(resolutionWords(result, layout))) +
                 "\n";
     }
     text += details;

@@ -32,6 +32,8 @@ std::optional<double> parseCell(const std::string& cell) {
 
 std::string frenchDuration(double seconds) {
     const long total = std::lround(std::max(0.0, seconds));
+    // "0 s" reads as if nothing had been done.
+    if (total == 0) return "moins d'une seconde";
     char text[32];
     if (total < 60) {
         std::snprintf(text, sizeof text, "%ld s", total);
@@ -69,12 +71,9 @@ std::string outcomeWords(const stored::ScanResult& result, const stored::FolderL
     return exitStatusWords(status, layout) + " (statut " + std::to_string(status) + ")";
 }
 
-std::string resolutionWords(const input::StatedResolution& stated, input::Dpi used) {
-    std::string words = "résolution déclarée : " + frenchNumber(stated.x, 6) + " dpi";
-    if (std::fabs(stated.y - stated.x) > input::RESOLUTION_TOLERANCE * stated.x) {
-        words += " (" + frenchNumber(stated.y, 6) + " dpi en hauteur)";
-    }
-    return words + ", mesurée comme " + frenchNumber(used.value, 6) + " dpi";
+std::string resolutionWords(const stored::ScanResult& result, const stored::FolderLayout& layout) {
+    return input::resolutionWarning(*result.statedResolution, stored::usedDpi(result, layout),
+                                    layout.reportHoldsAreas);
 }
 
 }  // namespace plantscan::page

@@ -16,7 +16,7 @@ std::string frenchNumber(double value, int digits = 4);
 // cell is one finite number.
 std::optional<double> parseCell(const std::string& cell);
 
-// "42 s", "3 min 05 s", "1 h 02 min".
+// "moins d'une seconde", "42 s", "3 min 05 s", "1 h 02 min".
 std::string frenchDuration(double seconds);
 
 // "08/12/2026 06:30:05" from "2026-12-08T06:30:05Z"; "?" for an empty text, any other text
@@ -34,7 +34,8 @@ std::string reportMissingWords(const stored::FolderLayout& layout);
 // (statut 1)", "pas de statut (mesure interrompue ou en cours)"...
 std::string outcomeWords(const stored::ScanResult& result, const stored::FolderLayout& layout);
 
-// "résolution déclarée : 600 dpi, mesurée comme 1200 dpi", with the height's when it differs.
-std::string resolutionWords(const input::StatedResolution& stated, input::Dpi used);
+// For a scan whose header states another resolution than it was measured at, what that means
+// for its values and how to mend them (input::resolutionWarning).
+std::string resolutionWords(const stored::ScanResult& result, const stored::FolderLayout& layout);
 
 }  // namespace plantscan::page

@@ -71,18 +71,35 @@ Html pageHeader(const std::vector<stored::ScanResult>& results, const stored::Fo
                 const PageContext& context, const std::string& title, const std::string& items) {
     std::map<std::string, int> failures;
     std::size_t measured = 0;
-    for (const stored::ScanResult& result : results) {
-        if (result.measured())
-            ++measured;
-        else
+    Html toCheck;
+    std::size_t toCheckCount = 0;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        const stored::ScanResult& result = results[i];
+        if (!result.measured()) {
             ++failures[outcomeWords(result, layout)];
+        } else if (stored::measuredToCheck(result, layout)) {
+            ++toCheckCount;
+            toCheck += element("li", element("a", {{"href", "#" + cardId(i)}},
+                                             Html::text(result.scanName)) +
+                                         Html::text(" : " + resolutionWords(result, layout))) +
+                       "\n";
+        } else {
+            ++measured;
+        }
     }
     Html html = "<header>\n" + element("h1", Html::text(title)) + "\n";
-    html +=
-        element("p", {{"class", "bilan"}},
-                element("strong", number(results.size()) + " scan(s)") + " : " + number(measured) +
-                    " mesuré(s), " + number(results.size() - measured) + " en échec.") +
-        "\n";
+    Html counts = element("strong", number(results.size()) + " scan(s)") + " : " +
+                  number(measured) + " mesuré(s)";
+    if (toCheckCount > 0)
+        counts += " sans remarque, " +
+                  element("span", {{"class", "a-verifier"}},
+                          number(toCheckCount) + " mesuré(s) à vérifier") +
+                  " (autre résolution déclarée)";
+    counts += ", ";
+    html += element("p", {{"class", "bilan"}},
+                    counts + number(results.size() - measured - toCheckCount) + " en échec.") +
+            "\n";
+    if (toCheckCount > 0) html += element("ul", {{"class", "a-verifier"}}, "\n" + toCheck) + "\n";
     if (!failures.empty()) {
         Html items;
         for (const auto& [words, count] : failures) {

@@ -34,7 +34,9 @@ table.valeurs tr:first-child th { text-align: right; }
 table.valeurs td { font-variant-numeric: tabular-nums; }
 table.valeurs td.marque, .principales .marque, .marque { background: #ffd0d0; color: #a00000; font-weight: bold; cursor: help; }
 .liens { font-size: .85em; color: #555; }
-.resolution { margin: 0 0 .4em; background: #ffd0d0; color: #a00000; font-weight: bold; }
+.resolution { margin: 0 0 .4em; background: #ffd0d0; color: #a00000; }
+span.a-verifier { color: #a00000; font-weight: bold; }
+ul.a-verifier { font-size: .9em; color: #a00000; }
 table.repartition td { padding: 0 8px 0 0; vertical-align: middle; font-size: .9em; }
 table.repartition td.nombre { text-align: right; font-variant-numeric: tabular-nums; }
 svg.bande { display: block; }

@@ -42,4 +42,14 @@ inline constexpr double RESOLUTION_TOLERANCE = 0.01;
 // measurement turns pixels into millimetres with.
 bool resolutionDiffers(const StatedResolution& stated, Dpi used);
 
+// A stated resolution as the tables write it: at most six significant digits, a decimal comma
+// ("600", "599,44").
+std::string statedDpiCell(double dpi);
+
+// What a stated resolution other than `used` means for values measured at `used`, in French,
+// with the factor and the correction: "le fichier indique 600 dpi ; les longueurs sont
+// calculées pour 1200 dpi : si le scan est bien à 600 dpi, elles sont deux fois trop petites
+// (multipliez-les par 2)". `withAreas`: the values hold areas too, whose factor is the square.
+std::string resolutionWarning(const StatedResolution& stated, Dpi used, bool withAreas);
+
 }  // namespace plantscan::input

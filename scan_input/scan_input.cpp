@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 #include "scan_input/jpeg_markers.h"
 
+#include <opencv2/core/utils/logger.hpp>
 #include <opencv2/imgcodecs.hpp>
 
 #include <cstddef>
@@ -36,21 +37,32 @@ bool isTruncatedJpeg(const std::string& path) {
 
 std::string unreadableScanMessage(const std::string& path, Unreadable cause) {
     const char* why = "fichier absent, illisible ou qui n'est pas une image";
-    if (cause == Unreadable::MISSING) why = "fichier absent";
+    if (cause == Unreadable::MISSING)
+        why = "fichier absent (vérifiez son nom, et le dossier d'où la commande est lancée)";
     if (cause == Unreadable::NOT_AN_IMAGE) why = "fichier illisible ou qui n'est pas une image";
     if (cause == Unreadable::TRUNCATED_JPEG)
-        why = "fichier JPEG tronqué (il s'arrête avant sa fin)";
+        why =
+            "fichier JPEG tronqué (il s'arrête avant sa fin) : copiez-le à nouveau depuis le "
+            "scanner ou l'original";
     return "impossible de lire « " + path + " » : " + why;
 }
 
 std::string unreadableScanMessage(const std::string& path) {
-    return unreadableScanMessage(path, isTruncatedJpeg(path) ? Unreadable::TRUNCATED_JPEG
-                                                             : Unreadable::MISSING_OR_NOT_AN_IMAGE);
+    std::error_code error;
+    const bool exists = std::filesystem::exists(platform::pathFromUtf8(path), error);
+    if (error) return unreadableScanMessage(path, Unreadable::MISSING_OR_NOT_AN_IMAGE);
+    if (!exists) return unreadableScanMessage(path, Unreadable::MISSING);
+    return unreadableScanMessage(
+        path, isTruncatedJpeg(path) ? Unreadable::TRUNCATED_JPEG : Unreadable::NOT_AN_IMAGE);
 }
 
 cv::Mat readScan(const std::string& path) {
     if (isTruncatedJpeg(path)) return cv::Mat();
     return cv::imread(path, cv::IMREAD_COLOR);
+}
+
+void silenceImageLibraryLog() {
+    cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
 }
 
 }  // namespace plantscan::input

@@ -87,7 +87,7 @@ std::string tableHeader() {
         for (int k = 1; k <= line.values; ++k)
             header += ";" + (line.column + std::to_string(k)) + line.columnEnd;
     }
-    return header + "\r\n";
+    return header + ";" + stored::STATED_DPI_COLUMN + "\r\n";
 }
 
 std::string tableRow(const stored::ScanResult& result) {
@@ -97,7 +97,7 @@ std::string tableRow(const stored::ScanResult& result) {
         row += ";";
         if (result.measured()) row += (*result.cells)[static_cast<std::size_t>(i)];
     }
-    return row + "\r\n";
+    return row + ";" + stored::statedDpiCell(result) + "\r\n";
 }
 
 batch::BatchKind sectionBatch() {

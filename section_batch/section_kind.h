@@ -22,7 +22,8 @@ stored::FolderLayout sectionMeasureLayout();
 std::optional<std::vector<std::string>> parseMeasurementReport(const std::string& text);
 
 // toutes_mesures.csv: one row per scan, its status and the values of its report, in the columns
-// the report's layout names.
+// the report's layout names, then the resolution its file states (added last, after the first
+// tables: a reader that takes the columns by name or position reads both).
 std::string tableHeader();
 std::string tableRow(const stored::ScanResult& result);
 

@@ -39,7 +39,8 @@ cv::Point firstHullVertexFrom(const std::vector<cv::Point>& outline,
         }
     }
     // Unreachable: every hull vertex is an outline point.
-    throw SectionError("aucun sommet de l'enveloppe convexe n'est sur le contour");
+    throw SectionError(NoSection::NO_FIVE_CORNERS,
+                       "aucun sommet de l'enveloppe convexe n'est sur le contour");
 }
 
 }  // namespace
@@ -82,8 +83,10 @@ std::vector<int> findCornerIndices(const std::vector<cv::Point>& outline, cv::Po
         // The last angle computed, that of the last outline point: a trace, not a result.
         if (pass > 0) console << "delta " << lastAngle << std::endl;
         if (best < 0) {
-            throw SectionError("aucun point du contour ne peut être le coin " +
-                               std::to_string(pass + 1) + " : la section n'entoure pas son centre");
+            throw SectionError(NoSection::NO_FIVE_CORNERS,
+                               "aucun point du contour ne peut être le coin " +
+                                   std::to_string(pass + 1) +
+                                   " : la section n'entoure pas son centre");
         }
         found.push_back(best);
     }
@@ -117,8 +120,9 @@ std::vector<int> findHollowIndices(const std::vector<cv::Point>& outline, cv::Po
             }
         }
         if (best < 0) {
-            throw SectionError("deux coins se confondent : le creux " + std::to_string(k + 1) +
-                               " n'a aucun point candidat");
+            throw SectionError(NoSection::NO_FIVE_CORNERS, "deux coins se confondent : le creux " +
+                                                               std::to_string(k + 1) +
+                                                               " n'a aucun point candidat");
         }
         hollowIndices.push_back(best);
     }

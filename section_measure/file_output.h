@@ -7,14 +7,14 @@
 
 #include <ostream>
 #include <string>
+#include <system_error>
 
 namespace plantscan::section {
 
-// The cause of a failed write, from its errno, in the program's words.
-std::string describeWriteFailure(int error);
-
-// Names `name` and the cause on `errors`, and sets `failed`.
-void reportWriteFailure(const std::string& name, int error, bool& failed, std::ostream& errors);
+// Names `name` and the cause on `errors` (`encoderMessage`, OpenCV's, when there is no system
+// error), and sets `failed`.
+void reportWriteFailure(const std::string& name, const std::error_code& error,
+                        const std::string& encoderMessage, bool& failed, std::ostream& errors);
 
 // Writes each image with cv::imwrite under its name; a failure is reported as above.
 output::ImageWriter imageFileWriter(bool& failed, std::ostream& errors);

@@ -24,8 +24,9 @@ namespace {
 Circle fitCurvatureCircle(const std::vector<cv::Point>& arc, double threshold,
                           const std::string& feature, std::ostream& console) {
     if (arc.size() < 3) {
-        throw SectionError("l'arc de " + feature + " n'a que " + std::to_string(arc.size()) +
-                           " points : il en faut au moins trois pour ajuster un cercle");
+        throw SectionError(NoSection::ARC_TOO_SHORT,
+                           "l'arc de " + feature + " n'a que " + std::to_string(arc.size()) +
+                               " points : il en faut au moins trois pour ajuster un cercle");
     }
     return geometry::getCurvatureCircle(arc, threshold, console);
 }

@@ -41,7 +41,8 @@ std::vector<cv::Point> findSectionContour(cv::Mat searched, cv::Mat drawing, dou
 
 std::vector<cv::Point> getAllPointsOfContour(const std::vector<cv::Point>& contour, cv::Size size) {
     if (contour.empty()) {
-        throw SectionError("Erreur à getAllPointsOfContour : contour.size()=0", true);
+        throw SectionError(NoSection::NO_CONTOUR,
+                           "Erreur à getAllPointsOfContour : contour.size()=0", true);
     }
     std::vector<cv::Point> points;
     for (std::size_t i = 1; i < contour.size(); ++i) {
@@ -62,9 +63,11 @@ std::vector<cv::Point> removeConsecutiveDuplicates(const std::vector<cv::Point>&
 
 void requireMeasurableOutline(const std::vector<cv::Point>& outline) {
     if (outline.size() < MIN_OUTLINE_POINTS) {
-        throw SectionError("le contour de la section n'a que " + std::to_string(outline.size()) +
-                           " points, il en faut au moins " + std::to_string(MIN_OUTLINE_POINTS) +
-                           " pour mesurer les angles et les creux");
+        throw SectionError(NoSection::OUTLINE_TOO_SHORT,
+                           "le contour de la section n'a que " + std::to_string(outline.size()) +
+                               " points, il en faut au moins " +
+                               std::to_string(MIN_OUTLINE_POINTS) +
+                               " pour mesurer les angles et les creux");
     }
 }
 

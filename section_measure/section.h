@@ -9,13 +9,23 @@
 
 namespace plantscan::section {
 
+// Why no section can be measured, so that a person can be told in plain words, and what to do.
+enum class NoSection {
+    NOTHING_TO_SEPARATE,  // the threshold leaves a single class of pixels
+    NO_CONTOUR,           // no outer contour large enough away from the border band
+    OUTLINE_TOO_SHORT,
+    NO_FIVE_CORNERS,
+    ARC_TOO_SHORT,  // a corner's or a hollow's arc, for its circle fit
+};
+
 // No section can be measured on this scan: the run ends with status 1.
 struct SectionError : std::runtime_error {
-    // A console line is the program's own message, printed as is on standard output;
-    // any other message is a cause the driver reports on standard error.
-    explicit SectionError(const std::string& message, bool consoleLine = false)
-        : std::runtime_error(message), isConsoleLine(consoleLine) {}
+    // The message is the stages' own detail; a console line is the program's own message,
+    // printed as is on standard output.
+    SectionError(NoSection why, const std::string& message, bool consoleLine = false)
+        : std::runtime_error(message), reason(why), isConsoleLine(consoleLine) {}
 
+    NoSection reason;
     bool isConsoleLine;
 };
 

@@ -16,10 +16,12 @@ void requireBothClasses(const cv::Mat& grabCutMask) {
     const int section = cv::countNonZero(grabCutMask == cv::GC_PR_FGD);
     const int background = static_cast<int>(grabCutMask.total()) - section;
     if (section == 0 || background == 0) {
-        throw SectionError("le seuil à " + std::to_string(DARK_LEVEL) +
-                           " ne laisse qu'une seule classe de pixels (" + std::to_string(section) +
-                           " pixels sombres, " + std::to_string(background) +
-                           " pixels clairs) : grabCut ne peut pas séparer la section du fond");
+        throw SectionError(NoSection::NOTHING_TO_SEPARATE,
+                           "le seuil à " + std::to_string(DARK_LEVEL) +
+                               " ne laisse qu'une seule classe de pixels (" +
+                               std::to_string(section) + " pixels sombres, " +
+                               std::to_string(background) +
+                               " pixels clairs) : grabCut ne peut pas séparer la section du fond");
     }
 }
 

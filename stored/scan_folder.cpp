@@ -2,6 +2,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/system_errors.h"
 #include "resources/resources.h"
 #include "stored/atomic_file.h"
 
@@ -120,14 +121,14 @@ std::optional<std::string> clearScanFolder(const fs::path& folder, const std::st
     fs::create_directories(folder, error);
     if (error) {
         return "impossible de créer le dossier « " + platform::utf8FromPath(folder) +
-               " » : " + error.message();
+               " » : " + platform::frenchErrorWords(error);
     }
     for (const std::string& file : ownedFiles(folder, scanName, layout)) {
         fs::remove(folder / platform::pathFromUtf8(file), error);
         if (error) {
             return "impossible d'effacer « " +
                    platform::utf8FromPath(folder / platform::pathFromUtf8(file)) +
-                   " » : " + error.message();
+                   " » : " + platform::frenchErrorWords(error);
         }
     }
     // As a lone run leaves them: no folder of pieces for a scan without any. Files of your own
@@ -225,6 +226,14 @@ input::Dpi usedDpi(const ScanResult& result, const FolderLayout& layout) {
 bool statesOtherResolution(const ScanResult& result, const FolderLayout& layout) {
     return result.statedResolution &&
            input::resolutionDiffers(*result.statedResolution, usedDpi(result, layout));
+}
+
+std::string statedDpiCell(const ScanResult& result) {
+    return result.statedResolution ? input::statedDpiCell(result.statedResolution->x) : "";
+}
+
+bool measuredToCheck(const ScanResult& result, const FolderLayout& layout) {
+    return result.measured() && statesOtherResolution(result, layout);
 }
 
 ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,

@@ -51,6 +51,8 @@ struct FolderLayout {
     std::string (*pieceFile)(const std::string& scanName, int n) = nullptr;
     // Where the program records the resolution it measured at; empty when it is always scanDpi.
     std::string dpiFile;
+    // The report holds areas beside lengths (a wrong resolution squares their error).
+    bool reportHoldsAreas = false;
 };
 
 // Every file of the folder that a measurement or the batch writes: the program's, the
@@ -122,6 +124,13 @@ input::Dpi usedDpi(const ScanResult& result, const FolderLayout& layout);
 
 // Its header states a credible resolution other than the one the scan was measured at.
 bool statesOtherResolution(const ScanResult& result, const FolderLayout& layout);
+
+// The resolution its header states (across), as the tables write it ("600"); empty when it
+// states none, or was measured by a version that kept none.
+std::string statedDpiCell(const ScanResult& result);
+
+// Measured, with values to check: its header states another resolution.
+bool measuredToCheck(const ScanResult& result, const FolderLayout& layout);
 
 ScanResult readScanFolder(const std::filesystem::path& folder, const std::string& scanName,
                           const FolderLayout& layout);

@@ -13,4 +13,7 @@ std::string quoteCell(const std::string& cell);
 // The cells of a row written by the programs (none of their cells holds a ";").
 std::vector<std::string> splitCells(const std::string& line);
 
+// The last column of both tables: the resolution the scan's file states, as a bare number.
+inline constexpr const char* STATED_DPI_COLUMN = "Résolution déclarée (dpi)";
+
 }  // namespace plantscan::stored

@@ -70,21 +70,27 @@ TEST(LeafletReport, TwoDecimalsWithACommaReadBackAndNothingButAWholeReport) {
 }
 
 TEST(LeafletTable, ARowPerLeafletWithItsCropAndOneForAFailedOrEmptyScan) {
-    const std::vector<ScanResult> results{
+    std::vector<ScanResult> results{
         result("a;1.jpg", 0, std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8"}),
         result("vide.jpg", 0, std::vector<std::string>{}),
         result("casse.jpg", 2, std::nullopt),
         result("coupe.jpg", std::nullopt, std::nullopt),
     };
+    // The resolution each file states, last, on each of its rows, whatever the outcome.
+    results[0].statedResolution = StatedResolution{600, 600};
+    results[2].statedResolution = StatedResolution{299.72, 299.72};
     const std::string table = leafletTable(results, LAYOUT);
     EXPECT_EQ(table,
               "Scan;Statut;P\xC3\xA9tale;Image;Aire (mm\xC2\xB2);Longueur (mm);Largeur "
-              "(mm);P\xC3\xA9rim\xC3\xA8tre (mm);R\xC3\xA9solution (dpi)\r\n"
-              "\"a;1.jpg\";0;0;\"a;1.jpg/PETALES/a;1.jpg_0.jpg\";1;2;3;4;1200\r\n"
-              "\"a;1.jpg\";0;1;\"a;1.jpg/PETALES/a;1.jpg_1.jpg\";5;6;7;8;1200\r\n"
-              "vide.jpg;0;;;;;;;1200\r\n"
-              "casse.jpg;2;;;;;;;\r\n"
-              "coupe.jpg;;;;;;;;\r\n");
+              "(mm);P\xC3\xA9rim\xC3\xA8tre (mm);R\xC3\xA9solution (dpi);R\xC3\xA9solution "
+              "d\xC3\xA9"
+              "clar\xC3\xA9"
+              "e (dpi)\r\n"
+              "\"a;1.jpg\";0;0;\"a;1.jpg/PETALES/a;1.jpg_0.jpg\";1;2;3;4;1200;600\r\n"
+              "\"a;1.jpg\";0;1;\"a;1.jpg/PETALES/a;1.jpg_1.jpg\";5;6;7;8;1200;600\r\n"
+              "vide.jpg;0;;;;;;;1200;\r\n"
+              "casse.jpg;2;;;;;;;;299,72\r\n"
+              "coupe.jpg;;;;;;;;;\r\n");
 }
 
 TEST(LeafletFolder, ClearedOfEveryCropAndThumbnailOfItsScanAndOfNothingElse) {

@@ -165,19 +165,17 @@ TEST_F(LeafletBatchProgram, EachFolderAsALoneRunTheTableARowPerCropTheDrawnSizes
     const std::vector<std::vector<std::string>> rows = tableRows(out_ / "tous_petales.csv");
     std::vector<std::string> order;
     for (const std::vector<std::string>& row : rows) {
-        ASSERT_EQ(row.size(), 9u);
+        ASSERT_EQ(row.size(), 10u);
         if (order.empty() || order.back() != row[0]) order.push_back(row[0]);
     }
     EXPECT_EQ(order, (std::vector<std::string>{MARKUP_SCAN, "casse.jpg", "feuilles_2.jpg",
                                                "feuilles_10.png", "vide.jpg"}));
     std::map<std::string, std::vector<std::vector<std::string>>> byScan;
     for (const std::vector<std::string>& row : rows) byScan[row[0]].push_back(row);
-    EXPECT_EQ(
-        byScan["casse.jpg"],
-        (std::vector<std::vector<std::string>>{{"casse.jpg", "2", "", "", "", "", "", "", ""}}));
-    EXPECT_EQ(
-        byScan["vide.jpg"],
-        (std::vector<std::vector<std::string>>{{"vide.jpg", "0", "", "", "", "", "", "", "1200"}}));
+    EXPECT_EQ(byScan["casse.jpg"], (std::vector<std::vector<std::string>>{
+                                       {"casse.jpg", "2", "", "", "", "", "", "", "", ""}}));
+    EXPECT_EQ(byScan["vide.jpg"], (std::vector<std::vector<std::string>>{
+                                      {"vide.jpg", "0", "", "", "", "", "", "", "1200", ""}}));
     for (const auto& [name, params] : SCANS) {
         if (params.leaves.empty()) continue;
         SCOPED_TRACE(name);
@@ -221,7 +219,7 @@ TEST_F(LeafletBatchProgram,
 
     const RunResult rerun = run({});
     ASSERT_EQ(rerun.status, 1) << rerun.err;
-    EXPECT_NE(rerun.err.find("2 image(s) déjà mesurée(s)"), std::string::npos) << rerun.err;
+    EXPECT_NE(rerun.err.find("2 scan(s) déjà mesuré(s)"), std::string::npos) << rerun.err;
     EXPECT_EQ(readBytes(out_ / "feuilles_2.jpg" / "statut.txt"), unchanged);
     std::vector<std::string> crops;
     for (const fs::directory_entry& entry :

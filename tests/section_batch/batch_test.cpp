@@ -62,13 +62,13 @@ TEST(BatchWithStandIn, RunsEachScanInItsFolderAndGathersRowsStatusesAndStreams) 
 
     const std::vector<std::vector<std::string>> rows = readCells(out / "toutes_mesures.csv");
     ASSERT_EQ(rows.size(), 5u);
-    EXPECT_EQ(rows[0].size(), 30u);
+    EXPECT_EQ(rows[0].size(), 31u);
     const std::vector<std::string> statuses{"0", "0", "1", std::to_string(crashedStatus())};
     for (std::size_t i = 0; i < scans.size(); ++i) {
-        ASSERT_EQ(rows[i + 1].size(), 30u) << scans[i];
+        ASSERT_EQ(rows[i + 1].size(), 31u) << scans[i];
         EXPECT_EQ(rows[i + 1][0], scans[i]);
         EXPECT_EQ(rows[i + 1][1], statuses[i]) << scans[i];
-        const std::vector<std::string> cells(rows[i + 1].begin() + 2, rows[i + 1].end());
+        const std::vector<std::string> cells(rows[i + 1].begin() + 2, rows[i + 1].end() - 1);
         if (statuses[i] == "0") {
             EXPECT_EQ(cells, reportValues(out / scans[i] / "mesures.csv")) << scans[i];
         } else {
@@ -82,7 +82,7 @@ TEST(BatchWithStandIn, RunsEachScanInItsFolderAndGathersRowsStatusesAndStreams) 
     int finishedLines = 0;
     for (const std::string& line : lines(result.err)) finishedLines += line.rfind("[", 0) == 0;
     EXPECT_EQ(finishedLines, 4);
-    EXPECT_NE(result.out.find("2 image(s) sur 4 en échec"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("2 scan(s) sur 4 en échec"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("echec.jpg (statut 1)"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("tue.TIF (statut " + statuses[3] + ")"), std::string::npos)
         << result.out;
@@ -104,7 +104,7 @@ TEST(BatchWithStandIn, ResumesOnlyWhatIsNotCompleteAndForceMeasuresAll) {
     RunResult result = b.run({"scans", "out"});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(calledScans(b.callLog), (std::vector<std::string>{"b.jpg", "c.jpg", "echec.jpg"}));
-    EXPECT_NE(result.err.find("1 image(s) déjà mesurée(s)"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("1 scan(s) déjà mesuré(s)"), std::string::npos) << result.err;
     EXPECT_EQ(readBytes(b.folder.path() / "out" / "toutes_mesures.csv"), firstTable);
 
     fs::remove(b.scans / "echec.jpg");
@@ -127,7 +127,7 @@ TEST(BatchWithStandIn, AFailedRerunLeavesNoEarlierReportBehind) {
     const fs::path out = b.folder.path() / "resultats";
     EXPECT_FALSE(fs::exists(out / "a.jpg" / "mesures.csv"));
     const std::string table = readBytes(out / "toutes_mesures.csv");
-    EXPECT_EQ(table.substr(table.find("\r\n") + 2), "a.jpg;4" + std::string(28, ';') + "\r\n");
+    EXPECT_EQ(table.substr(table.find("\r\n") + 2), "a.jpg;4" + std::string(29, ';') + "\r\n");
 }
 
 TEST(BatchWithStandIn, LooksForTheProgramAlongThePathWhenNoneIsBeside) {
@@ -213,7 +213,7 @@ TEST(BatchWithStandIn, MergeReadsSubfoldersAloneAndShowsInterruptedScans) {
     const std::vector<std::vector<std::string>> merged = readCells(out / "toutes_mesures.csv");
     ASSERT_EQ(merged.size(), 4u);
     EXPECT_EQ(merged[1], full[1]);
-    std::vector<std::string> interrupted(30, "");
+    std::vector<std::string> interrupted(31, "");
     interrupted[0] = "b.jpg";
     EXPECT_EQ(merged[2], interrupted);
     EXPECT_EQ(merged[3], full[3]);
@@ -441,12 +441,27 @@ TEST(BatchWithStandIn, AScanStatedAtAnotherResolutionIsFlaggedInTheSummaryPageAn
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(calledScans(b.callLog).size(), 5u);
 
+    // What the stated resolution means for the values, with its factor; measured, still counted
+    // apart, and the exit status unchanged.
     const std::string flagged[] = {
-        "section_batch : « a_600.jpg » : résolution déclarée : 600 dpi, mesurée comme 1200 dpi\n",
-        "section_batch : « d_236_par_cm.jpg » : résolution déclarée : 599,44 dpi, mesurée comme "
-        "1200 dpi\n"};
-    for (const std::string& line : flagged) EXPECT_NE(result.out.find(line), std::string::npos);
+        "section_batch : « a_600.jpg » à vérifier : le fichier indique 600 dpi ; les longueurs "
+        "sont calculées pour 1200 dpi : si le scan est bien à 600 dpi, elles sont deux fois trop "
+        "petites (multipliez-les par 2)\n",
+        "section_batch : « d_236_par_cm.jpg » à vérifier : le fichier indique 599,44 dpi ; les "
+        "longueurs sont calculées pour 1200 dpi : si le scan est bien à 599,44 dpi, elles sont "
+        "deux fois trop petites (multipliez-les par 2,002)\n",
+        "section_batch : 5 scan(s) mesuré(s) dont 2 à vérifier (autre résolution déclarée, voir "
+        "plus haut)"};
+    for (const std::string& line : flagged)
+        EXPECT_NE(result.out.find(line), std::string::npos) << result.out;
     EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 3) << result.out;
+    // The table, for whoever works from the spreadsheet: the stated resolution, a bare number.
+    const std::vector<std::vector<std::string>> rows = readCells(out / "toutes_mesures.csv");
+    ASSERT_EQ(rows.size(), 6u);
+    std::vector<std::string> stated;
+    for (const std::vector<std::string>& row : rows) stated.push_back(row.back());
+    EXPECT_EQ(stated, (std::vector<std::string>{"Résolution déclarée (dpi)", "600", "1200", "96",
+                                                "599,44", "1198,88"}));
 
     const auto pageMarks = [&out] {
         const std::string page = readBytes(out / "rapport.html");
@@ -460,9 +475,12 @@ TEST(BatchWithStandIn, AScanStatedAtAnotherResolutionIsFlaggedInTheSummaryPageAn
     };
     const std::vector<std::string> marked{"a_600.jpg", "d_236_par_cm.jpg"};
     EXPECT_EQ(pageMarks(), marked);
-    EXPECT_NE(readBytes(out / "rapport.html")
-                  .find("<p class=\"resolution\">résolution déclarée : 600 dpi, mesurée comme "
-                        "1200 dpi</p>"),
+    const std::string page = readBytes(out / "rapport.html");
+    EXPECT_NE(page.find("<p class=\"resolution\"><strong>À vérifier :</strong> le fichier "
+                        "indique 600 dpi ; les longueurs sont calculées pour 1200 dpi"),
+              std::string::npos);
+    EXPECT_NE(page.find("5 scan(s)</strong> : 3 mesuré(s) sans remarque, <span "
+                        "class=\"a-verifier\">2 mesuré(s) à vérifier</span>"),
               std::string::npos);
     std::set<fs::path> known;
     EXPECT_EQ(newRecord(out, known).otherResolution, 2);

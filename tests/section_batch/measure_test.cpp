@@ -46,8 +46,7 @@ TEST(BatchOfRealScans, GivesEachScanWhatALoneRunGivesAndResumes) {
 
     RunResult result = runBatch(folder.path(), {"scans"});
     EXPECT_EQ(result.status, 1) << result.err;
-    EXPECT_NE(result.out.find("1 image(s) sur 4 en échec : casse.jpg (statut 2)"),
-              std::string::npos)
+    EXPECT_NE(result.out.find("1 scan(s) sur 4 en échec : casse.jpg (statut 2)"), std::string::npos)
         << result.out;
 
     const std::vector<std::vector<std::string>> rows = readCells(out / "toutes_mesures.csv");

@@ -173,7 +173,7 @@ TEST(Table, HeaderNamesEveryAngleAndHollowInTheReportsOrder) {
         names.push_back(line.substr(start, end - start));
     }
     names.push_back(line.substr(start));
-    ASSERT_EQ(names.size(), 2u + REPORT_CELLS);
+    ASSERT_EQ(names.size(), 3u + REPORT_CELLS);
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size());
     EXPECT_EQ(names[2], "Rayon de courbure de l'angle 1 (mm)");
     EXPECT_EQ(names[11], "Rayon de courbure du creux 5 (mm)");
@@ -181,24 +181,36 @@ TEST(Table, HeaderNamesEveryAngleAndHollowInTheReportsOrder) {
     EXPECT_NE(names[19].find("creux 3"), std::string::npos);
     EXPECT_NE(names[26].find("creux 5"), std::string::npos);
     EXPECT_EQ(names[29], "Diam\xC3\xA8tre cercle inscrit (mm)");
+    // Added after the first tables' columns, which keep their places.
+    EXPECT_EQ(names[30],
+              "R\xC3\xA9solution d\xC3\xA9"
+              "clar\xC3\xA9"
+              "e (dpi)");
 }
 
 TEST(Table, RowsCopyTheCellsAndKeepFailedScansWithEmptyCells) {
     const std::vector<std::string> cells = *parseMeasurementReport(exampleReport);
     std::string expected = "scan 1.jpg;0";
     for (const std::string& cell : cells) expected += ";" + cell;
-    EXPECT_EQ(tableRow(row("scan 1.jpg", 0, cells)), expected + "\r\n");
+    EXPECT_EQ(tableRow(row("scan 1.jpg", 0, cells)), expected + ";\r\n");
+    // The resolution the file states, a bare number, whatever the scan's outcome.
+    ScanResult stated = row("scan 1.jpg", 0, cells);
+    stated.statedResolution = plantscan::input::StatedResolution{600, 600};
+    EXPECT_EQ(tableRow(stated), expected + ";600\r\n");
+    stated = row("bad.png", 2, std::nullopt);
+    stated.statedResolution = plantscan::input::StatedResolution{599.44, 599.44};
+    EXPECT_EQ(tableRow(stated), "bad.png;2" + std::string(29, ';') + "599,44\r\n");
 
     EXPECT_EQ(tableRow(row("bad.png", 2, std::nullopt)),
-              "bad.png;2" + std::string(28, ';') + "\r\n");
+              "bad.png;2" + std::string(29, ';') + "\r\n");
     EXPECT_EQ(tableRow(row("cut.png", std::nullopt, std::nullopt)),
-              "cut.png;" + std::string(28, ';') + "\r\n");
+              "cut.png;" + std::string(29, ';') + "\r\n");
     // Status 0 without a readable report is no measurement: the cells stay empty.
     EXPECT_EQ(tableRow(row("odd.png", 0, std::nullopt)),
-              "odd.png;0" + std::string(28, ';') + "\r\n");
+              "odd.png;0" + std::string(29, ';') + "\r\n");
     // A name that would break the columns is quoted.
     EXPECT_EQ(tableRow(row("a;\"b\".jpg", 1, std::nullopt)),
-              "\"a;\"\"b\"\".jpg\";1" + std::string(28, ';') + "\r\n");
+              "\"a;\"\"b\"\".jpg\";1" + std::string(29, ';') + "\r\n");
 }
 
 TEST(CommandLine, ReadsEveryFormAndOption) {
@@ -299,7 +311,8 @@ TEST(Processes, AChildGetsTheBatchsSharesAndNoneItInherited) {
 }
 
 TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
-    EXPECT_EQ(frenchDuration(0), "0 s");
+    EXPECT_EQ(frenchDuration(0), "moins d'une seconde");
+    EXPECT_EQ(frenchDuration(0.6), "1 s");
     EXPECT_EQ(frenchDuration(59.4), "59 s");
     EXPECT_EQ(frenchDuration(185), "3 min 05 s");
     EXPECT_EQ(frenchDuration(3720), "1 h 02 min");

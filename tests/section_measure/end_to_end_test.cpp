@@ -241,7 +241,15 @@ TEST_F(SectionMeasureRun, NoSectionAboveTheMinimumAreaGivesTheContourErrorLine) 
     EXPECT_EQ(result.out,
               "opencv version : 4.6\nbb\ncc\n"
               "Erreur \xC3\xA0 getAllPointsOfContour : contour.size()=0\n");
-    EXPECT_EQ(result.err, "");
+    // A person reads the plain words: what went wrong and what to do, no function name.
+    EXPECT_EQ(result.err.rfind("section_measure : pas de section mesurable dans \xC2\xAB small.png "
+                               "\xC2\xBB : aucun contour de section trouv\xC3\xA9 : l'image ne "
+                               "contient pas de coupe, ou son fond n'est pas clair ; ",
+                               0),
+              0u)
+        << result.err;
+    EXPECT_EQ(result.err.find("getAllPointsOfContour"), std::string::npos);
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
     for (const char* name : {"gray.bmp", "bw.jpg", "bw2.jpg", "grabcut.jpg"})
         EXPECT_TRUE(exists(name));
     EXPECT_FALSE(exists("res.jpg"));

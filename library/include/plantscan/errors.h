@@ -13,7 +13,17 @@ struct Error : std::runtime_error {
 
 // No section can be measured on this scan (section_measure ends with status 1).
 struct NoSectionError : Error {
-    using Error::Error;
+    // Why, for a message in a caller's own words.
+    enum class Reason {
+        NOTHING_TO_SEPARATE,  // the scan is all dark or all light
+        NO_CONTOUR,           // no dark section, whole and away from the edges, on a light ground
+        OUTLINE_TOO_SHORT,    // the section found is too small
+        NO_FIVE_CORNERS,      // the shape found has no five distinct corners
+        ARC_TOO_SHORT,        // a corner or a hollow too narrow for its circle fit
+    };
+    NoSectionError(Reason why, const std::string& message) : Error(message), reason(why) {}
+
+    Reason reason;
 };
 
 // The file could not be read as a scan.

@@ -1,5 +1,6 @@
 """The Python module against the C++ library: the same doubles from a path or an array, its
 errors, and the same numbers whatever ran before and on any thread."""
+import errno
 import os
 import subprocess
 from concurrent.futures import ThreadPoolExecutor
@@ -22,6 +23,7 @@ def library(tmp_path_factory):
                            capture_output=True, text=True).stdout.splitlines()
     rows, cols = map(int, lines[0].split()[1:])
     values = {name: float(number) for name, number in (line.split() for line in lines[1:])}
+    values["stated_dpi"] = None  # the file's header states none; nor does an array
     return values, np.fromfile(raw, np.uint8).reshape(rows, cols, 3)
 
 
@@ -33,7 +35,54 @@ def test_a_path_or_an_array_gives_the_librarys_doubles(library):
     assert plantscan.measure_section(bgr) == values
     rgb = np.ascontiguousarray(bgr[..., ::-1])
     assert plantscan.measure_section(rgb[..., ::-1]) == values  # a view with negative strides
-    assert all(type(value) is float for value in values.values())
+    assert all(type(value) is float for name, value in values.items() if name != "stated_dpi")
+
+
+def test_any_array_of_bytes_python_hands_gives_the_paths_values(library):
+    values, bgr = library
+    read_only = bgr.copy()
+    read_only.flags.writeable = False
+    pixels = bgr.tobytes()
+    frozen = np.frombuffer(pixels, np.uint8).reshape(bgr.shape)  # over immutable bytes
+    framed = np.zeros((bgr.shape[0] + 2, bgr.shape[1] + 4, 3), np.uint8)
+    framed[1:-1, 2:-2] = bgr
+    for image in (read_only, frozen, np.asfortranarray(bgr), framed[1:-1, 2:-2],
+                  memoryview(bgr)):
+        assert plantscan.measure_section(image) == values
+    # Only read, even where it draws.
+    plantscan.measure_section(frozen, annotated=True, mask=True)
+    assert frozen.tobytes() == pixels
+    leaflets = plantscan.crop_leaflets(REPO / "samples/leaflet.jpg")
+    leaf = np.ascontiguousarray(leaflets[0]["crop"])
+    leaf.flags.writeable = False
+    assert len(plantscan.crop_leaflets(leaf)) == 1
+    with pytest.raises(ValueError):
+        plantscan.measure_section(memoryview(bgr.astype(np.int16)))
+
+
+def test_a_pil_image_as_numpy_reads_it(library):
+    image = pytest.importorskip("PIL.Image")
+    rgb = np.asarray(image.open(SMALL))
+    assert not rgb.flags.writeable
+    # PIL's decoder is not OpenCV's: close values, not the same bits.
+    measured = plantscan.measure_section(rgb[..., ::-1])
+    assert measured["width"] == pytest.approx(library[0]["width"], abs=0.05)
+
+
+def test_the_stated_resolution_and_the_report_as_section_measure_writes_it(library, tmp_path):
+    values = library[0]
+    stamped = bytearray(SMALL.read_bytes())
+    stamped[13:18] = bytes([1, 600 >> 8, 600 & 0xFF, 600 >> 8, 600 & 0xFF])  # JFIF, per inch
+    (tmp_path / "at_600.jpg").write_bytes(stamped)
+    assert plantscan.measure_section(tmp_path / "at_600.jpg") == {**values, "stated_dpi": 600.0}
+
+    subprocess.run([os.environ["PLANTSCAN_SECTION_MEASURE"], str(SMALL)], cwd=tmp_path,
+                   check=True, capture_output=True)
+    report = (tmp_path / "mesures.csv").read_bytes().decode("utf-8")
+    assert plantscan.format_report(values) == report
+    assert plantscan.format_report(plantscan.measure_section(SMALL)) == report
+    with pytest.raises(KeyError):
+        plantscan.format_report({"width": 1.0})
 
 
 def test_a_gray_array_is_measured_as_its_three_channel_copy(library):
@@ -53,8 +102,13 @@ def test_mask_and_annotated_images_on_request(library):
 
 
 def test_bad_input_raises_a_clear_exception(tmp_path, monkeypatch):
-    with pytest.raises(FileNotFoundError, match="missing.jpg"):
-        plantscan.measure_section(tmp_path / "missing.jpg")
+    # As open() raises it: errno, and the argument as it was given.
+    for missing in (tmp_path / "missing.jpg", "missing.jpg"):
+        for call in (plantscan.measure_section, plantscan.crop_leaflets):
+            with pytest.raises(FileNotFoundError, match="missing.jpg") as error:
+                call(missing)
+            assert error.value.errno == errno.ENOENT and error.value.filename is missing
+            assert "No such file" in str(error.value)
     (tmp_path / "text.jpg").write_text("not an image")
     cut = tmp_path / "cut.jpg"
     cut.write_bytes(SMALL.read_bytes()[:5000])
@@ -68,7 +122,9 @@ def test_bad_input_raises_a_clear_exception(tmp_path, monkeypatch):
             plantscan.measure_section(array)
     with pytest.raises(TypeError):
         plantscan.measure_section([[0, 0], [0, 0]])
-    with pytest.raises(plantscan.NoSectionError, match="grabCut"):
+    # What happened in English, section_measure's own words kept as the detail.
+    with pytest.raises(plantscan.NoSectionError,
+                       match=r"^the image is all dark or all light.*\(section_measure: .*grabCut"):
         plantscan.measure_section(np.full((80, 80, 3), 255, np.uint8))
 
     # The memory a batch grants its children stands for the machine's.

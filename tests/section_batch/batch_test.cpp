@@ -4,6 +4,7 @@
 #include "section_batch/section_kind.h"
 #include "stand_in_batch.h"
 #include "stored/scan_folder.h"
+#include "support/test_scans.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
@@ -420,16 +421,9 @@ TEST(BatchOfARealScan, AScanThatFailsOnItsRerunKeepsNoPictureOfTheEarlierRun) {
 
 TEST(BatchWithStandIn, AScanStatedAtAnotherResolutionIsFlaggedInTheSummaryPageAndRecord) {
     Batch b("resolution");
-    // A JPEG whose JFIF segment states `density` dots per inch (units 1) or per centimetre (2).
     const auto stamped = [](int units, int density) {
-        std::vector<uchar> bytes;
-        EXPECT_TRUE(cv::imencode(".jpg", cv::Mat(8, 8, CV_8UC3, cv::Scalar::all(99)), bytes));
-        bytes[13] = static_cast<uchar>(units);
-        for (const std::size_t at : {14, 16}) {
-            bytes[at] = static_cast<uchar>(density >> 8);
-            bytes[at + 1] = static_cast<uchar>(density & 0xFF);
-        }
-        return std::string(bytes.begin(), bytes.end());
+        return test_support::jpegStating(cv::Mat(8, 8, CV_8UC3, cv::Scalar::all(99)), units,
+                                         density);
     };
     writeBytes(b.scans / "a_600.jpg", stamped(1, 600));
     writeBytes(b.scans / "b_1200.jpg", stamped(1, 1200));

@@ -232,6 +232,51 @@ TEST_F(SectionMeasureRun, ReadsSectionJpgByDefaultAndIgnoresASecondArgument) {
     EXPECT_EQ(byDefault.out, twoArguments.out);
 }
 
+TEST_F(SectionMeasureRun, AScanStatedAtAnotherResolutionIsMeasuredAsAlwaysAndSaysWhatFollows) {
+    const cv::Mat scan = makeSectionScan(smallScan());
+    writeBytes(folder_ / "plain.jpg", jpegStating(scan, 1, 1200));
+    const RunResult plain = run({"plain.jpg"});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.err, "");
+    const std::string report = readBytes(folder_ / "mesures.csv");
+
+    writeBytes(folder_ / "at_600.jpg", jpegStating(scan, 1, 600));
+    const RunResult at600 = run({"at_600.jpg"});
+    EXPECT_EQ(at600.status, 0);
+    EXPECT_EQ(at600.out, plain.out);
+    EXPECT_EQ(readBytes(folder_ / "mesures.csv"), report);
+    EXPECT_EQ(
+        at600.err,
+        "section_measure : \xC2\xAB at_600.jpg \xC2\xBB \xC3\xA0 v\xC3\xA9rifier : le fichier "
+        "indique 600 dpi ; les longueurs sont calcul\xC3\xA9"
+        "es pour 1200 dpi : si le scan "
+        "est bien \xC3\xA0 600 dpi, elles sont deux fois trop petites (multipliez-les par "
+        "2)\n");
+    // What software states when it knows nothing is no resolution.
+    writeBytes(folder_ / "at_96.jpg", jpegStating(scan, 1, 96));
+    EXPECT_EQ(run({"at_96.jpg"}).err, "");
+}
+
+TEST_F(SectionMeasureRun, VersionAndHelpAloneAndAScanSoNamedThroughItsPath) {
+    const RunResult version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("section_measure [0-9]+\\.[0-9]+\\.[0-9]+ "
+                                                         "\\(OpenCV 4\\.6\\.[0-9]+\\)\n")))
+        << version.out;
+    EXPECT_EQ(version.err, "");
+    const RunResult help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage : section_measure [IMAGE]\n", 0), 0u) << help.out;
+    EXPECT_FALSE(exists("gray.bmp"));
+
+    std::vector<uchar> png;
+    ASSERT_TRUE(cv::imencode(".png", makeSectionScan(smallScan()), png));
+    writeBytes(folder_ / "--version", std::string(png.begin(), png.end()));
+    const RunResult scan = run({"./--version"});
+    EXPECT_EQ(scan.status, 0) << scan.err;
+    EXPECT_TRUE(exists("mesures.csv"));
+}
+
 TEST_F(SectionMeasureRun, NoSectionAboveTheMinimumAreaGivesTheContourErrorLine) {
     SectionScanParams params = smallScan();
     params.radius = 45;  // about 4000 pixels

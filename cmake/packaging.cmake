@@ -59,6 +59,8 @@ if(TARGET plantscan_python)
   math(EXPR PLANT_PYTHON_NEXT_MINOR "${Python_VERSION_MINOR} + 1")
   set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
       "python3 (>= ${Python_VERSION_MAJOR}.${Python_VERSION_MINOR}), python3 (<< ${Python_VERSION_MAJOR}.${PLANT_PYTHON_NEXT_MINOR}), python3-numpy")
+  # What the example and the documentation's snippets use besides.
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-opencv, python3-pandas, python3-matplotlib")
   set(CPACK_COMPONENT_PYTHON_DESCRIPTION
       "The Python module plantscan: measure_section(image) gives a cane section's width, radii
 of curvature, hollow depths and circles as plain numbers, crop_leaflets(image) the upright

@@ -146,11 +146,13 @@ std::string leafletHelpText() {
            paragraph("Résolution : une image dont l'en-tête déclare une résolution entre " +
                      batch::credibleResolutions() + " qui s'écarte de plus de " +
                      batch::resolutionTolerancePercent() +
-                     " % de celle de la mesure est signalée (une ligne du bilan, une marque sur "
-                     "sa carte, le compte rendu du lancement) : ses longueurs et ses aires sont "
-                     "alors fausses ; relancez avec --dpi. La résolution déclarée est gardée "
-                     "dans " +
-                     stored::RESOLUTION_FILE + ".") +
+                     " % de celle de la mesure est signalée (une ligne du bilan qui dit ce qui "
+                     "en découle, un compte à part, « à vérifier », dans le bilan et en tête de "
+                     "la page, une marque sur sa carte, le compte rendu du lancement) : ses "
+                     "longueurs et ses aires sont alors fausses ; relancez avec --dpi. Elle "
+                     "garde son statut 0. La résolution déclarée est gardée dans " +
+                     stored::RESOLUTION_FILE + " et donnée en dernière colonne de " +
+                     LEAFLET_TABLE_FILE + ".") +
            paragraph(
                "Chaque lancement (série, morceau ou --merge) écrit à la fin son compte "
                "rendu dans SORTIE/" +

@@ -10,6 +10,7 @@
 #include "scan_input/image_header.h"
 #include "section_batch/section_kind.h"
 #include "section_measure/report_layout.h"
+#include "stored/table.h"
 
 namespace plantscan::section_batch {
 
@@ -76,9 +77,13 @@ absolu de l'image : ses images et )") +
                    "PNG : pHYs ; TIFF) déclare une résolution entre " +
                    batch::credibleResolutions() + " qui s'en écarte de plus de " +
                    batch::resolutionTolerancePercent() +
-                   " % est signalée, ses longueurs et ses aires étant alors fausses : une "
-                   "ligne du bilan, une marque sur sa carte dans la page, et le compte rendu "
-                   "du lancement les compte. Les 72 ou 96 dpi que bien des scanners "
+                   " % est signalée, ses longueurs étant alors fausses : une ligne du bilan "
+                   "dit ce qui en découle, le bilan et l'en-tête de la page la comptent à part "
+                   "(« à vérifier »), sa carte est marquée et le compte rendu du lancement les "
+                   "compte ; elle garde son statut 0. La dernière colonne de " +
+                   TABLE_FILE + ", « " + stored::STATED_DPI_COLUMN +
+                   " », donne la résolution que déclare chaque image (vide si elle n'en déclare "
+                   "pas). Les 72 ou 96 dpi que bien des scanners "
                    "écrivent quelle que soit la numérisation ne sont pas signalés. La "
                    "résolution déclarée est gardée dans " +
                    stored::RESOLUTION_FILE + ".",

@@ -17,7 +17,9 @@ def test_the_example_measures_the_samples_into_a_table_and_a_plot(tmp_path):
     assert (tmp_path / "widths.png").read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
     table = pd.read_csv(tmp_path / "sections.csv", index_col="scan", float_precision="round_trip")
     assert list(table.index) == ["leaflet.jpg", "section.jpg"]
-    assert "contour" in table.loc["leaflet.jpg", "error"]  # a leaflet scan has no section
+    # A leaflet scan has no section: said in plain words, the program's line kept as the detail.
+    assert table.loc["leaflet.jpg", "error"].startswith("no section outline found")
+    assert "contour" in table.loc["leaflet.jpg", "error"]
     assert pd.isna(table.loc["section.jpg", "error"])
     assert table.loc["section.jpg", "width"] == plantscan.measure_section(
         REPO / "samples/section.jpg")["width"]

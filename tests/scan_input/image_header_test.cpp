@@ -182,6 +182,26 @@ TEST(StatedResolution, FlaggedWhenCredibleAndMoreThanOnePercentAway) {
     EXPECT_TRUE(resolutionDiffers({600, 1200}, Dpi{1200}));
 }
 
+TEST(StatedResolution, TheWarningGivesTheFactorAndTheCorrectionOfLengthsAndAreas) {
+    // A 300 dpi pixel is four times as long as a 1200 dpi one, and covers sixteen times as much.
+    EXPECT_EQ(
+        resolutionWarning({300, 300}, Dpi{1200}, true),
+        "le fichier indique 300 dpi ; les longueurs et les aires sont calcul\xC3\xA9"
+        "es pour "
+        "1200 dpi : si le scan est bien \xC3\xA0 300 dpi, les longueurs sont quatre fois trop "
+        "petites et les aires seize fois trop petites (multipliez les longueurs par 4 et "
+        "les aires par 16)");
+    EXPECT_EQ(resolutionWarning({2400, 1200}, Dpi{1200}, false),
+              "le fichier indique 2400 dpi (1200 dpi en hauteur) ; les longueurs sont "
+              "calcul\xC3\xA9"
+              "es pour 1200 dpi : si le scan est bien \xC3\xA0 2400 dpi, elles sont "
+              "deux fois trop grandes (multipliez-les par 0,5)");
+    // Near 1, a share reads better than a factor: 1000 / 1200 is 17 % short.
+    const std::string near = resolutionWarning({1000, 1000}, Dpi{1200}, false);
+    EXPECT_NE(near.find("elles sont 17 % trop petites (multipliez-les par 1,2)"), std::string::npos)
+        << near;
+}
+
 TEST(Dpi, AWholeNumberFromOneTo100000OnEveryCommandLineWrittenWithEveryDigit) {
     EXPECT_EQ(parseDpi("600"), Dpi{600});
     EXPECT_EQ(parseDpi("1"), Dpi{1});

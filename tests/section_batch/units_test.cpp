@@ -5,6 +5,7 @@
 #include "batch/scheduler.h"
 #include "page/french_text.h"
 #include "platform/machine.h"
+#include "platform/system_errors.h"
 #include "section_batch/section_kind.h"
 #include "section_measure/output_files.h"
 #include "section_measure/report_layout.h"
@@ -308,6 +309,19 @@ TEST(Processes, AChildGetsTheBatchsSharesAndNoneItInherited) {
     EXPECT_EQ(childEnvironment(inherited, {5000, 2}),
               (std::vector<std::string>{"HOME=/home/a", "PLANT_SCAN_MEMORY_SHARE=5000",
                                         "OPENCV_FOR_THREADS_NUM=2"}));
+}
+
+TEST(SystemErrors, NamedInTheLanguageOfTheSentenceAlikeOnBothSystems) {
+    // Windows gives its own code here, Linux errno's: the same words, not the system's.
+    std::error_code missing;
+    static_cast<void>(
+        std::filesystem::file_size(std::filesystem::path("absent folder") / "absent.jpg", missing));
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(frenchErrorWords(missing), "fichier ou dossier introuvable");
+    EXPECT_EQ(englishErrorWords(missing), "no such file or folder");
+    EXPECT_EQ(frenchErrorWords(std::make_error_code(std::errc::no_space_on_device)),
+              "disque plein");
+    EXPECT_EQ(frenchErrorWords(std::error_code()), "cause inconnue");
 }
 
 TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {

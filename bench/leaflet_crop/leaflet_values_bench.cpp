@@ -197,14 +197,27 @@ std::string percent(double measured, double truth) {
     return text;
 }
 
-void comparePerimeters() {
+std::vector<Case> allCases() {
+    std::vector<Case> cases = smoothCases();
+    const std::vector<Case> rough = roughCases();
+    cases.insert(cases.end(), rough.begin(), rough.end());
+    const double p = PIXELS_PER_MM;
+    cases.push_back({"disc 16 mm with a hole of 6 mm",
+                     withHole(disc(at(0.5, 0.5), 8 * p), disc(at(1.2, 0.3), 3 * p))});
+    // A notch 6 x 3 mm into a long side of a 20 x 8 mm rectangle.
+    cases.push_back(
+        {"rectangle 20 x 8 mm, a 6 x 3 mm notch",
+         polygonShape("notched",
+                      {at(0.3, 0.6), at(20 * p, 0.6), at(20 * p, 8 * p), at(13 * p, 8 * p),
+                       at(13 * p, 5 * p), at(7 * p, 5 * p), at(7 * p, 8 * p), at(0.3, 8 * p)})});
+    return cases;
+}
+
+void comparePerimeters(const std::vector<Case>& cases) {
     std::printf(
         "| Shape | True (mm) | 8-connected steps | Vossepoel-Smeulders | smoothed, "
         "sigma 2 | smoothed, sigma 4 | iso-line at the threshold | iso-line half-way |\n"
         "|---|---|---|---|---|---|---|---|\n");
-    std::vector<Case> cases = smoothCases();
-    const std::vector<Case> rough = roughCases();
-    cases.insert(cases.end(), rough.begin(), rough.end());
     for (const Case& c : cases) {
         const Found found = drawnAndFound(c.shape);
         const double truth = c.shape.perimeter;
@@ -220,44 +233,45 @@ void comparePerimeters() {
     }
 }
 
-void everyValue() {
-    std::printf(
-        "\n| Shape | Area, pixels | Area | Perimeter | Feret max | Feret min | Circularity | "
-        "Solidity "
-        "|\n|---|---|---|---|---|---|---|---|\n");
-    std::vector<Case> cases = smoothCases();
-    const std::vector<Case> rough = roughCases();
-    cases.insert(cases.end(), rough.begin(), rough.end());
-    const double r = 4 * PIXELS_PER_MM;
-    cases.push_back({"disc 16 mm with a hole of 6 mm",
-                     withHole(disc(at(0.5, 0.5), 2 * r), disc(at(1.2, 0.3), 0.75 * r))});
-    // A notch 6 x 3 mm into a long side of a 20 x 8 mm rectangle: convex hull 160 mm^2.
-    const double p = PIXELS_PER_MM;
-    cases.push_back(
-        {"rectangle 20 x 8 mm, a 6 x 3 mm notch",
-         polygonShape("notched",
-                      {at(0.3, 0.6), at(20 * p, 0.6), at(20 * p, 8 * p), at(13 * p, 8 * p),
-                       at(13 * p, 5 * p), at(7 * p, 5 * p), at(7 * p, 8 * p), at(0.3, 8 * p)})});
-    for (const Case& c : cases) {
-        const Found found = drawnAndFound(c.shape);
-        const LeafletSize size = measureLeaflet(found.blackAndWhite, found.outline, found.fitted);
-        const leaflet::LeafletShape shape =
-            leaflet::measureLeafletShape(found.scan, found.blackAndWhite, found.outline);
-        const double circularity = 4 * PI * c.shape.area / (c.shape.perimeter * c.shape.perimeter);
-        std::printf("| %s | %s | %s | %s | %s | %s | %.3f, %.3f | %.3f, %.3f |\n", c.name.c_str(),
-                    percent(static_cast<double>(size.area), c.shape.area).c_str(),
-                    percent(shape.area, c.shape.area).c_str(),
-                    percent(shape.perimeter, c.shape.perimeter).c_str(),
-                    percent(shape.feretMax, c.shape.feretMax).c_str(),
-                    percent(shape.feretMin, c.shape.feretMin).c_str(), circularity,
-                    shape.circularity, c.shape.area / c.shape.hullArea, shape.solidity);
-        std::fflush(stdout);
-    }
+// "true -> measured", in mm or mm^2 (`scale` per pixel or pixel^2) or without a unit.
+std::string against(double truth, double measured, double scale = 1) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f → %.3f", truth * scale, measured * scale);
+    return text;
 }
 
 double deltaE(const leaflet::CieLab& p, const leaflet::CieLab& q) {
     return std::sqrt((p.lightness - q.lightness) * (p.lightness - q.lightness) +
                      (p.a - q.a) * (p.a - q.a) + (p.b - q.b) * (p.b - q.b));
+}
+
+void everyValue(const std::vector<Case>& cases) {
+    std::printf(
+        "\n| Shape | Area (mm²), pixels counted | Area (mm²) | Perimeter (mm) | Feret max (mm) | "
+        "Feret min (mm) | Circularity | Solidity | Colour, Delta E |\n"
+        "|---|---|---|---|---|---|---|---|---|\n");
+    const double mm = 1 / PIXELS_PER_MM;
+    const ScanLook look;
+    const leaflet::CieLab drawn =
+        leaflet::cieLabFromSrgb(static_cast<int>(look.colour[2]), static_cast<int>(look.colour[1]),
+                                static_cast<int>(look.colour[0]));
+    for (const Case& c : cases) {
+        const Found found = drawnAndFound(c.shape, look);
+        const LeafletSize size = measureLeaflet(found.blackAndWhite, found.outline, found.fitted);
+        const leaflet::LeafletShape shape =
+            leaflet::measureLeafletShape(found.scan, found.blackAndWhite, found.outline);
+        const DrawnShape& t = c.shape;
+        std::printf(
+            "| %s | %s | %s | %s | %s | %s | %s | %s | %.2f |\n", c.name.c_str(),
+            against(t.area, static_cast<double>(size.area), mm * mm).c_str(),
+            against(t.area, shape.area, mm * mm).c_str(),
+            against(t.perimeter, shape.perimeter, mm).c_str(),
+            against(t.feretMax, shape.feretMax, mm).c_str(),
+            against(t.feretMin, shape.feretMin, mm).c_str(),
+            against(4 * PI * t.area / (t.perimeter * t.perimeter), shape.circularity).c_str(),
+            against(t.area / t.hullArea, shape.solidity).c_str(), deltaE(shape.colour, drawn));
+        std::fflush(stdout);
+    }
 }
 
 cv::Mat throughJpeg(const cv::Mat& scan, int quality) {
@@ -388,8 +402,9 @@ void colourAgainstMargin() {
 }  // namespace
 
 int main() {
-    comparePerimeters();
-    everyValue();
+    const std::vector<Case> cases = allCases();
+    comparePerimeters(cases);
+    everyValue(cases);
     underOtherScans();
     colourAgainstMargin();
     return 0;

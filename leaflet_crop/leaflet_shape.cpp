@@ -40,16 +40,34 @@ std::vector<cv::Point2d> convexHullOf(std::vector<cv::Point2d> points) {
 FeretDiameters feretDiameters(const std::vector<cv::Point2d>& hull) {
     const std::size_t n = hull.size();
     if (n < 2) return {};
-    if (n == 2) return {cv::norm(hull[1] - hull[0]), 0};
+    if (n == 2) {
+        FeretDiameters feret;
+        feret.longest = cv::norm(hull[1] - hull[0]);
+        feret.longestEnds[0] = feret.narrowestSide[0] = hull[0];
+        feret.longestEnds[1] = feret.narrowestSide[1] = feret.narrowestOpposite = hull[1];
+        return feret;
+    }
     // For each edge, the vertex farthest from its line: the width across that edge, and the
     // pairs the longest distance is found among. That vertex only moves forward.
-    FeretDiameters feret{0, std::numeric_limits<double>::infinity()};
+    FeretDiameters feret;
+    feret.shortest = std::numeric_limits<double>::infinity();
     std::size_t far = 1;
     for (std::size_t i = 0; i < n; ++i) {
         const cv::Point2d a = hull[i], b = hull[(i + 1) % n];
         while (turn(a, b, hull[(far + 1) % n]) > turn(a, b, hull[far])) far = (far + 1) % n;
-        feret.shortest = std::min(feret.shortest, turn(a, b, hull[far]) / cv::norm(b - a));
-        feret.longest = std::max({feret.longest, cv::norm(hull[far] - a), cv::norm(hull[far] - b)});
+        const double width = turn(a, b, hull[far]) / cv::norm(b - a);
+        if (width < feret.shortest) {
+            feret.shortest = width;
+            feret.narrowestSide[0] = a;
+            feret.narrowestSide[1] = b;
+            feret.narrowestOpposite = hull[far];
+        }
+        for (const cv::Point2d end : {a, b})
+            if (cv::norm(hull[far] - end) > feret.longest) {
+                feret.longest = cv::norm(hull[far] - end);
+                feret.longestEnds[0] = end;
+                feret.longestEnds[1] = hull[far];
+            }
     }
     return feret;
 }

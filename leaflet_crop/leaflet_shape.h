@@ -33,6 +33,9 @@ std::vector<cv::Point2d> convexHullOf(std::vector<cv::Point2d> points);
 struct FeretDiameters {
     double longest = 0;   // Feret max: the longest distance between two of its points
     double shortest = 0;  // Feret min: the narrowest gap between two parallel lines holding it
+    cv::Point2d longestEnds[2];     // those two points
+    cv::Point2d narrowestSide[2];   // where the narrowest pair of lines holds it: one along
+    cv::Point2d narrowestOpposite;  // this side of the hull, the other through this point
 };
 
 // Of a convex polygon as convexHullOf gives it (rotating calipers).

@@ -1,7 +1,8 @@
 // How well the leaflets' values come out on shapes of known size drawn as a scanner gives them:
 // the perimeter estimators side by side (the one the library uses and the ones it was chosen
 // over), then every value the library measures, then the colour against the margin left
-// along the edge. Prints the tables of docs/leaflet_batch.md.
+// along the edge. Prints the tables of docs/leaflet_batch.md; given a file name, draws there the
+// picture of its lengths (docs/leaflet_lengths.png).
 #include "detection.h"
 #include "leaflet_shape.h"
 #include "leaflet_size.h"
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -172,8 +174,10 @@ std::vector<Case> roughCases() {
     for (const auto& kind : kinds) {
         const double perimeterMm = 2 * PI * std::sqrt((12.0 * 12 + 5.0 * 5) / 2);
         const int teeth = static_cast<int>(perimeterMm / kind.every);
-        cases.push_back({std::string("serrated 24 x 10 mm, ") + kind.name + " teeth",
-                         serrated(at(0.4, 0.3), a, b, 20, teeth, kind.deep * PIXELS_PER_MM)});
+        char name[96];
+        std::snprintf(name, sizeof name, "serrated 24 x 10 mm, %s: %d teeth %.1f mm deep",
+                      kind.name, teeth, kind.deep);
+        cases.push_back({name, serrated(at(0.4, 0.3), a, b, 20, teeth, kind.deep * PIXELS_PER_MM)});
     }
     Leaf leaf;
     leaf.center = {0.3, 0.7};
@@ -288,7 +292,7 @@ struct Look {
 
 std::vector<Look> looks() {
     std::vector<Look> all;
-    all.push_back({"as above (blur 0.6, noise 2, gray 164 on 22)", {}});
+    all.push_back({"as in the tables above", {}});
     ScanLook look;
     look.blur = 0;
     all.push_back({"no blur", look});
@@ -371,11 +375,11 @@ void colourAgainstMargin() {
     const struct {
         const char* name;
         cv::Scalar bgr;
-    } colours[] = {{"red petal (40, 40, 220)", {40, 40, 220}},
+    } colours[] = {{"red petal (220, 40, 40)", {40, 40, 220}},
                    {"leaf green (60, 150, 70)", {70, 150, 60}},
                    {"pale yellow (240, 230, 120)", {120, 230, 240}}};
     std::printf(
-        "\n| Colour | Disc | Scan | margin 0 | 1 | 2 | 3 | 5 |\n"
+        "\n| Colour (sRGB) | Disc | Scan | margin 0 | 1 | 2 | 3 | 5 |\n"
         "|---|---|---|---|---|---|---|---|\n");
     for (const auto& colour : colours)
         for (const double across : {3.0, 12.0})
@@ -399,9 +403,109 @@ void colourAgainstMargin() {
             }
 }
 
+// Text centred on `at`.
+void label(cv::Mat& picture, const std::string& text, cv::Point2d at, cv::Scalar colour) {
+    int baseline = 0;
+    const cv::Size size = cv::getTextSize(text, cv::FONT_HERSHEY_SIMPLEX, 0.55, 1, &baseline);
+    // Dark around the letters, to be read over the leaf.
+    for (const auto& [ink, thickness] :
+         {std::pair(cv::Scalar(20, 20, 20), 4), std::pair(colour, 1)})
+        cv::putText(picture, text, cv::Point(at) + cv::Point(-size.width / 2, size.height / 2),
+                    cv::FONT_HERSHEY_SIMPLEX, 0.55, ink, thickness, cv::LINE_AA);
+}
+
+void line(cv::Mat& picture, cv::Point2d a, cv::Point2d b, cv::Scalar colour, int thickness = 2) {
+    constexpr int SHIFT = 4;
+    cv::line(picture, cv::Point(a * (1 << SHIFT)), cv::Point(b * (1 << SHIFT)), colour, thickness,
+             cv::LINE_AA, SHIFT);
+}
+
+// One leaflet with every length drawn on it: the perimeter (its outline), the length and width
+// (its minimum-area rectangle), Feret max and Feret min.
+void drawLengths(const std::string& file) {
+    // A leaf leaning to one side, so that no two lengths coincide.
+    Leaf leaf;
+    leaf.length = 560;
+    leaf.width = 230;
+    std::vector<cv::Point2d> outline = leafPolygon(leaf);
+    for (cv::Point2d& p : outline) p = {p.x + 0.45 * p.y + 0.3 * p.y * p.x / 280, p.y};
+    ScanLook look;
+    look.noise = 0;
+    look.colour = cv::Scalar(70, 160, 90);
+    cv::Size size;
+    const DrawnShape shape = placed(polygonShape("leaf", outline), 70, size);
+    const Found found = find(drawLikeAScan(shape, {size.width, size.height + 90}, look));
+    const LeafletPixels pixels = leafletPixels(found.blackAndWhite, found.outline);
+    const leaflet::SubPixelOutline traced =
+        leaflet::traceSubPixelOutline(found.scan, found.blackAndWhite, pixels);
+    std::vector<cv::Point2d> points;
+    for (const auto& l : traced.lines) points.insert(points.end(), l.begin(), l.end());
+    const leaflet::FeretDiameters feret = leaflet::feretDiameters(leaflet::convexHullOf(points));
+
+    cv::Mat picture = found.scan.clone();
+    const cv::Scalar yellow(0, 230, 255), blue(255, 170, 60), red(60, 60, 255),
+        magenta(255, 80, 255), white(255, 255, 255);
+    for (const auto& l : traced.lines)
+        for (std::size_t i = 0; i < l.size(); ++i)
+            line(picture, l[i], l[(i + 1) % l.size()], yellow);
+
+    cv::Point2f corners[4];
+    found.fitted.points(corners);
+    for (int k = 0; k < 4; ++k) line(picture, corners[k], corners[(k + 1) % 4], blue);
+    // Two sides that meet, one long and one short, labelled just outside their middles.
+    const cv::Point2d centre = found.fitted.center;
+    const cv::Point2d first = cv::Point2d(corners[1]) - cv::Point2d(corners[0]),
+                      second = cv::Point2d(corners[2]) - cv::Point2d(corners[1]);
+    for (int k = 0; k < 2; ++k) {
+        const cv::Point2d middle = (cv::Point2d(corners[k]) + cv::Point2d(corners[k + 1])) / 2;
+        const cv::Point2d out = (middle - centre) / cv::norm(middle - centre);
+        const bool longer = (k == 0) == (cv::norm(first) >= cv::norm(second));
+        label(picture, longer ? "length" : "width", middle + 40 * out, blue);
+    }
+
+    line(picture, feret.longestEnds[0], feret.longestEnds[1], red);
+    label(picture, "Feret max",
+          0.3 * feret.longestEnds[0] + 0.7 * feret.longestEnds[1] + cv::Point2d(0, -14), red);
+
+    // The two parallel lines at their narrowest, and the gap between them.
+    const cv::Point2d a = feret.narrowestSide[0], b = feret.narrowestSide[1];
+    const cv::Point2d along = (b - a) / cv::norm(b - a);
+    const cv::Point2d foot = a + along * along.dot(feret.narrowestOpposite - a);
+    for (const cv::Point2d through : {foot, feret.narrowestOpposite}) {
+        line(picture, through - 330 * along, through + 330 * along, magenta, 1);
+    }
+    line(picture, foot, feret.narrowestOpposite, magenta);
+    label(picture, "Feret min", 0.25 * foot + 0.75 * feret.narrowestOpposite + cv::Point2d(48, 0),
+          magenta);
+
+    // A millimetre at 1200 dpi, and what each colour is.
+    const cv::Point2d bar(picture.cols - 90, 30);
+    line(picture, bar, bar + cv::Point2d(PIXELS_PER_MM, 0), white);
+    label(picture, "1 mm", bar + cv::Point2d(PIXELS_PER_MM / 2, 16), white);
+    const std::pair<const char*, cv::Scalar> legend[] = {
+        {"perimeter: the length of the outline", yellow},
+        {"length, width: the sides of the smallest rectangle around it", blue},
+        {"Feret max: the longest distance between two points of the outline", red},
+        {"Feret min: the narrowest gap between two parallel lines holding it", magenta}};
+    for (int i = 0; i < 4; ++i)
+        cv::putText(picture, legend[i].first, cv::Point(12, picture.rows - 78 + 22 * i),
+                    cv::FONT_HERSHEY_SIMPLEX, 0.55, legend[i].second, 1, cv::LINE_AA);
+    cv::imwrite(file, picture);
+    std::printf(
+        "\nDrawn in %s: length %.1f, width %.1f, Feret max %.1f, Feret min %.1f, "
+        "perimeter %.1f pixels\n",
+        file.c_str(), std::max(found.fitted.size.width, found.fitted.size.height),
+        std::min(found.fitted.size.width, found.fitted.size.height), feret.longest, feret.shortest,
+        leaflet::closedLength(traced.lines));
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        drawLengths(argv[1]);
+        return 0;
+    }
     const std::vector<Case> cases = allCases();
     comparePerimeters(cases);
     everyValue(cases);

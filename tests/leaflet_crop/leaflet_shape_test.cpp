@@ -197,6 +197,12 @@ TEST(LeafletShape, CalipersAgreeWithAnExhaustiveSearch) {
         SCOPED_TRACE(round);
         EXPECT_NEAR(feret.longest, longest, 1e-9);
         EXPECT_NEAR(feret.shortest, shortest == 1e300 ? 0 : shortest, 1e-9);
+        // And where they are, for a drawing.
+        EXPECT_NEAR(cv::norm(feret.longestEnds[1] - feret.longestEnds[0]), longest, 1e-9);
+        const cv::Point2d side = feret.narrowestSide[1] - feret.narrowestSide[0];
+        EXPECT_NEAR(std::abs(side.cross(feret.narrowestOpposite - feret.narrowestSide[0])) /
+                        cv::norm(side),
+                    feret.shortest, 1e-9);
     }
 }
 

@@ -56,11 +56,11 @@ cv::Mat pixelsAwayFromEdge(const LeafletPixels& pixels) {
     return cv::countNonZero(away) > 0 ? away : pixels.light;
 }
 
-CieLab meanLeafletColour(const cv::Mat& source, const LeafletPixels& pixels) {
+cv::Vec3d meanLinearRgb(const cv::Mat& source, const LeafletPixels& pixels) {
     const cv::Mat counted = pixelsAwayFromEdge(pixels);
     if (counted.empty()) return {};
     const std::array<double, 256> linear = linearLightTable();
-    double sum[3] = {0, 0, 0};  // B, G, R
+    cv::Vec3d sum(0, 0, 0);  // B, G, R
     long long count = 0;
     const cv::Mat scan = source(pixels.box);
     for (int y = 0; y < counted.rows; ++y) {
@@ -73,7 +73,7 @@ CieLab meanLeafletColour(const cv::Mat& source, const LeafletPixels& pixels) {
         }
     }
     if (count == 0) return {};
-    return cieLabFromLinearRgb(sum[2] / count, sum[1] / count, sum[0] / count);
+    return cv::Vec3d(sum[2], sum[1], sum[0]) / static_cast<double>(count);
 }
 
 }  // namespace plantscan::leaflet

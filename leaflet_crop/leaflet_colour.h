@@ -43,9 +43,9 @@ constexpr int COLOUR_MARGIN = 3;
 // are all light too; all its light pixels when none lies that far in.
 cv::Mat pixelsAwayFromEdge(const LeafletPixels& pixels);
 
-// The mean colour of the leaflet's pixels away from its edge (of the 8-bit BGR `source`),
-// averaged in linear light, as the light the leaflet sends back, then converted. All zero for a
-// leaflet without a light pixel.
-CieLab meanLeafletColour(const cv::Mat& source, const LeafletPixels& pixels);
+// The mean of the leaflet's pixels away from its edge (of the 8-bit BGR `source`) in linear
+// light, R, G and B: the light the leaflet sends back. Its colour is cieLabFromLinearRgb of it,
+// its luminance luminanceOfLinear. Zero for a leaflet without a light pixel.
+cv::Vec3d meanLinearRgb(const cv::Mat& source, const LeafletPixels& pixels);
 
 }  // namespace plantscan::leaflet

@@ -83,7 +83,10 @@ LeafletShape measureLeafletShape(const cv::Mat& source, const cv::Mat& blackAndW
     const LeafletPixels pixels = leafletPixels(blackAndWhite, outline);
     LeafletShape shape;
     if (pixels.light.empty()) return shape;
-    const SubPixelOutline traced = traceSubPixelOutline(source, blackAndWhite, pixels);
+    const cv::Vec3d light = meanLinearRgb(source, pixels);
+    shape.colour = cieLabFromLinearRgb(light[0], light[1], light[2]);
+    const SubPixelOutline traced = traceSubPixelOutline(
+        source, blackAndWhite, pixels, luminanceOfLinear(light[0], light[1], light[2]));
     std::vector<cv::Point2d> points;
     for (const std::vector<cv::Point2d>& line : traced.lines)
         points.insert(points.end(), line.begin(), line.end());
@@ -95,7 +98,6 @@ LeafletShape measureLeafletShape(const cv::Mat& source, const cv::Mat& blackAndW
     shape.feretMin = feret.shortest;
     shape.circularity = circularity(shape.area, shape.perimeter);
     shape.solidity = solidity(shape.area, std::abs(clockwiseArea({hull})));
-    shape.colour = meanLeafletColour(source, pixels);
     return shape;
 }
 

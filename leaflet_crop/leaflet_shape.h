@@ -19,7 +19,7 @@ struct LeafletShape {
     double feretMin = 0;     // its smallest caliper width
     double circularity = 0;  // 4 pi area / perimeter^2: 1 for a disc
     double solidity = 0;     // area / area of the outline's convex hull
-    CieLab colour;           // meanLeafletColour
+    CieLab colour;           // of meanLinearRgb
 };
 
 // `source`: the 8-bit BGR scan, `blackAndWhite` what binarizeScan makes of it, `outline`: the

@@ -21,17 +21,17 @@ struct SubPixelOutline {
     std::vector<std::vector<cv::Point2d>> lines;
     // Within the lines around the light pixels: holes taken off, light islands in them counted.
     double area = 0;
+    double level = 0;  // the luminance the lines follow
 };
 
-// Where the scan's linear-light luminance (of `source`, 8-bit BGR) crosses the leaflet's edge
-// level (edgeLevel) around the leaflet of `pixels` (leafletPixels).
+// Where a sharp edge lies once the scanner has spread it: where the scan's linear-light
+// luminance (of `source`, 8-bit BGR) crosses the level half-way between the leaflet's
+// (`leafletLuminance`: luminanceOfLinear of its meanLinearRgb) and the background's, around the
+// leaflet of `pixels` (leafletPixels). The background's: the mean luminance of the dark pixels
+// of the leaflet's box and 3 pixels around it, but for those within 2 pixels of the leaflet
+// (black when there are none).
 SubPixelOutline traceSubPixelOutline(const cv::Mat& source, const cv::Mat& blackAndWhite,
-                                     const LeafletPixels& pixels);
-
-// Where a sharp edge lies once the scanner has spread it: half-way, in linear light, between
-// the median luminance of the leaflet's pixels away from its edge (pixelsAwayFromEdge) and that
-// of the dark pixels 3 to 6 pixels outside it (0, black, when there are none).
-double edgeLevel(const cv::Mat& source, const cv::Mat& blackAndWhite, const LeafletPixels& pixels);
+                                     const LeafletPixels& pixels, double leafletLuminance);
 
 // A value of the scan at one of its pixels, such as its luminance.
 using ScanValue = std::function<float(cv::Point)>;

@@ -83,10 +83,9 @@ double chainCodeLength(const std::vector<cv::Point>& outline) {
     return 0.980 * straight + 1.406 * diagonal - 0.091 * corners;
 }
 
-// The pixel outline smoothed along itself by a Gaussian of `sigma` steps, then measured.
-double smoothedLength(const std::vector<cv::Point>& outline, double sigma) {
-    const std::vector<cv::Point> dense = steps(outline);
-    const int n = static_cast<int>(dense.size());
+// A closed line smoothed along itself by a Gaussian of `sigma` points.
+std::vector<cv::Point2d> smoothed(const std::vector<cv::Point2d>& line, double sigma) {
+    const int n = static_cast<int>(line.size());
     const int reach = static_cast<int>(std::ceil(3 * sigma));
     std::vector<double> weight;
     double total = 0;
@@ -98,10 +97,24 @@ double smoothedLength(const std::vector<cv::Point>& outline, double sigma) {
     for (int i = 0; i < n; ++i) {
         cv::Point2d sum(0, 0);
         for (int k = -reach; k <= reach; ++k)
-            sum += weight[k + reach] * cv::Point2d(dense[((i + k) % n + n) % n]);
+            sum += weight[k + reach] * line[((i + k) % n + n) % n];
         smooth[i] = sum / total;
     }
-    return leaflet::closedLength({smooth});
+    return smooth;
+}
+
+// The pixel outline smoothed along itself by a Gaussian of `sigma` steps, then measured.
+double smoothedLength(const std::vector<cv::Point>& outline, double sigma) {
+    const std::vector<cv::Point> dense = steps(outline);
+    return leaflet::closedLength({smoothed({dense.begin(), dense.end()}, sigma)});
+}
+
+// The sub-pixel outline as measureLeafletShape traces it.
+leaflet::SubPixelOutline traced(const cv::Mat& scan, const cv::Mat& blackAndWhite,
+                                const LeafletPixels& pixels) {
+    const cv::Vec3d light = leaflet::meanLinearRgb(scan, pixels);
+    return leaflet::traceSubPixelOutline(scan, blackAndWhite, pixels,
+                                         leaflet::luminanceOfLinear(light[0], light[1], light[2]));
 }
 
 // The threshold's own line: where the gray image crosses 50.5, between the darkest light
@@ -120,8 +133,7 @@ double thresholdLineLength(const Found& found) {
 
 double midLevelLength(const Found& found) {
     return leaflet::closedLength(
-        leaflet::traceSubPixelOutline(found.scan, found.blackAndWhite,
-                                      leafletPixels(found.blackAndWhite, found.outline))
+        traced(found.scan, found.blackAndWhite, leafletPixels(found.blackAndWhite, found.outline))
             .lines);
 }
 
@@ -312,6 +324,11 @@ std::vector<Look> looks() {
     look.mixLight = false;
     all.push_back({"edges mixed in sRGB values", look});
     all.push_back({"through JPEG, quality 90", {}, 90});
+    look = {};
+    look.shareEdges = false;
+    look.blur = 0;
+    all.push_back(
+        {"aliased edges, no blur (as scan_generator draws its leaves; no scanner does)", look});
     return all;
 }
 
@@ -335,14 +352,14 @@ void underOtherScans() {
             if (look.jpegQuality > 0) scan = throughJpeg(scan, look.jpegQuality);
             const Found found = find(scan);
             const LeafletPixels pixels = leafletPixels(found.blackAndWhite, found.outline);
-            const leaflet::SubPixelOutline traced =
-                leaflet::traceSubPixelOutline(found.scan, found.blackAndWhite, pixels);
+            const leaflet::SubPixelOutline outline =
+                traced(found.scan, found.blackAndWhite, pixels);
             std::printf("| %s | %s | %s | %s | %s | %s | %s |\n", look.name.c_str(), c.name.c_str(),
                         percent(chainCodeLength(found.outline), c.shape.perimeter).c_str(),
                         percent(thresholdLineLength(found), c.shape.perimeter).c_str(),
-                        percent(leaflet::closedLength(traced.lines), c.shape.perimeter).c_str(),
+                        percent(leaflet::closedLength(outline.lines), c.shape.perimeter).c_str(),
                         percent(cv::countNonZero(pixels.light), c.shape.area).c_str(),
-                        percent(traced.area, c.shape.area).c_str());
+                        percent(outline.area, c.shape.area).c_str());
             std::fflush(stdout);
         }
 }
@@ -427,25 +444,24 @@ void drawLengths(const std::string& file) {
     Leaf leaf;
     leaf.length = 560;
     leaf.width = 230;
-    std::vector<cv::Point2d> outline = leafPolygon(leaf);
-    for (cv::Point2d& p : outline) p = {p.x + 0.45 * p.y + 0.3 * p.y * p.x / 280, p.y};
+    std::vector<cv::Point2d> lopsided = leafPolygon(leaf);
+    for (cv::Point2d& p : lopsided) p = {p.x + 0.45 * p.y + 0.3 * p.y * p.x / 280, p.y};
     ScanLook look;
     look.noise = 0;
     look.colour = cv::Scalar(70, 160, 90);
     cv::Size size;
-    const DrawnShape shape = placed(polygonShape("leaf", outline), 70, size);
+    const DrawnShape shape = placed(polygonShape("leaf", lopsided), 70, size);
     const Found found = find(drawLikeAScan(shape, {size.width, size.height + 90}, look));
     const LeafletPixels pixels = leafletPixels(found.blackAndWhite, found.outline);
-    const leaflet::SubPixelOutline traced =
-        leaflet::traceSubPixelOutline(found.scan, found.blackAndWhite, pixels);
+    const leaflet::SubPixelOutline outline = traced(found.scan, found.blackAndWhite, pixels);
     std::vector<cv::Point2d> points;
-    for (const auto& l : traced.lines) points.insert(points.end(), l.begin(), l.end());
+    for (const auto& l : outline.lines) points.insert(points.end(), l.begin(), l.end());
     const leaflet::FeretDiameters feret = leaflet::feretDiameters(leaflet::convexHullOf(points));
 
     cv::Mat picture = found.scan.clone();
     const cv::Scalar yellow(0, 230, 255), blue(255, 170, 60), red(60, 60, 255),
         magenta(255, 80, 255), white(255, 255, 255);
-    for (const auto& l : traced.lines)
+    for (const auto& l : outline.lines)
         for (std::size_t i = 0; i < l.size(); ++i)
             line(picture, l[i], l[(i + 1) % l.size()], yellow);
 
@@ -496,7 +512,7 @@ void drawLengths(const std::string& file) {
         "perimeter %.1f pixels\n",
         file.c_str(), std::max(found.fitted.size.width, found.fitted.size.height),
         std::min(found.fitted.size.width, found.fitted.size.height), feret.longest, feret.shortest,
-        leaflet::closedLength(traced.lines));
+        leaflet::closedLength(outline.lines));
 }
 
 }  // namespace

@@ -26,6 +26,14 @@ struct Measured {
     leaflet::LeafletShape shape;
 };
 
+// The sub-pixel outline as measureLeafletShape traces it.
+leaflet::SubPixelOutline traced(const cv::Mat& scan, const cv::Mat& blackAndWhite,
+                                const LeafletPixels& pixels) {
+    const cv::Vec3d light = leaflet::meanLinearRgb(scan, pixels);
+    return leaflet::traceSubPixelOutline(scan, blackAndWhite, pixels,
+                                         leaflet::luminanceOfLinear(light[0], light[1], light[2]));
+}
+
 // The largest leaflet found on the scan, measured.
 Measured measured(const cv::Mat& scan) {
     const cv::Mat blackAndWhite = binarizeScan(scan, [](const std::string&, const cv::Mat&) {});
@@ -37,7 +45,7 @@ Measured measured(const cv::Mat& scan) {
         [](const auto& a, const auto& b) { return cv::contourArea(a) < cv::contourArea(b); });
     Measured m;
     m.pixels = leafletPixels(blackAndWhite, outline);
-    m.outline = leaflet::traceSubPixelOutline(scan, blackAndWhite, m.pixels);
+    m.outline = traced(scan, blackAndWhite, m.pixels);
     m.shape = leaflet::measureLeafletShape(scan, blackAndWhite, outline);
     return m;
 }
@@ -200,9 +208,9 @@ TEST(LeafletShape, CalipersAgreeWithAnExhaustiveSearch) {
         // And where they are, for a drawing.
         EXPECT_NEAR(cv::norm(feret.longestEnds[1] - feret.longestEnds[0]), longest, 1e-9);
         const cv::Point2d side = feret.narrowestSide[1] - feret.narrowestSide[0];
-        EXPECT_NEAR(std::abs(side.cross(feret.narrowestOpposite - feret.narrowestSide[0])) /
-                        cv::norm(side),
-                    feret.shortest, 1e-9);
+        EXPECT_NEAR(
+            std::abs(side.cross(feret.narrowestOpposite - feret.narrowestSide[0])) / cv::norm(side),
+            feret.shortest, 1e-9);
     }
 }
 

@@ -236,6 +236,7 @@ cv::Mat drawLikeAScan(const DrawnShape& shape, cv::Size size, const ScanLook& lo
     std::vector<std::vector<cv::Point2d>> polygons{shape.outline};
     polygons.insert(polygons.end(), shape.holes.begin(), shape.holes.end());
     cv::Mat share = coveredShare(polygons, size);
+    if (!look.shareEdges) cv::threshold(share, share, 0.5, 1, cv::THRESH_BINARY);
     if (look.blur > 0)
         cv::GaussianBlur(share, share, cv::Size(0, 0), look.blur, look.blur, cv::BORDER_REPLICATE);
 

@@ -54,6 +54,9 @@ struct ScanLook {
     // Edge pixels mix the two colours' light, as a sensor does; false: their sRGB values, as
     // some scanners' processing might.
     bool mixLight = true;
+    // false: each pixel wholly the shape's or the background's, whichever covers more of it
+    // (aliased, as cv::fillPoly draws; no scanner does that).
+    bool shareEdges = true;
 };
 
 // Each pixel's share (0 to 1) of its square, centred on the pixel, inside the polygons (even-odd:

@@ -13,7 +13,7 @@ namespace plantscan::leaflet {
 // In pixels of the scan (circularity and solidity have no unit), all from the sub-pixel
 // outline (traceSubPixelOutline).
 struct LeafletShape {
-    double area = 0;         // inside the outline, less the dark pixels of its holes
+    double area = 0;         // SubPixelOutline's: its holes off, light islands in them on
     double perimeter = 0;    // the outline's length
     double feretMax = 0;     // the longest distance between two points of the outline
     double feretMin = 0;     // its smallest caliper width

@@ -173,11 +173,11 @@ double backgroundLuminance(const cv::Mat& source, const cv::Mat& blackAndWhite, 
     double sum = 0;
     long long count = 0;
     for (int y = inScan.y; y < inScan.y + inScan.height; ++y) {
-        const uchar* near = band.near.ptr<uchar>(y - band.rect.y) - band.rect.x;
+        const uchar* near = band.near.ptr<uchar>(y - band.rect.y);
         const uchar* light = blackAndWhite.ptr<uchar>(y);
         const cv::Vec3b* colour = source.ptr<cv::Vec3b>(y);
         for (int x = inScan.x; x < inScan.x + inScan.width; ++x)
-            if (!near[x] && !light[x]) {
+            if (!near[x - band.rect.x] && !light[x]) {
                 sum += luminanceOfLinear(linear[colour[x][2]], linear[colour[x][1]],
                                          linear[colour[x][0]]);
                 ++count;

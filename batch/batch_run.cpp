@@ -101,8 +101,10 @@ BatchExitStatus summarize(const BatchKind& kind, const std::vector<stored::ScanR
                   << " en échec : " << failed;
     }
     std::cout << tableNote << std::endl;
-    const std::string note = kind.summaryNote ? kind.summaryNote(results, layout) : "";
-    if (!note.empty()) std::cout << kind.name << " : " << note << std::endl;
+    if (kind.summaryNote) {
+        for (const std::string& line : kind.summaryNote(results, layout))
+            std::cout << kind.name << " : " << line << std::endl;
+    }
     return failures == 0 ? ALL_MEASURED : SOME_FAILED;
 }
 
@@ -139,12 +141,48 @@ std::optional<fs::path> givenFolder(const BatchKind& kind, const std::string& na
     return std::nullopt;
 }
 
+// "update.bat" through the command interpreter, as a lone run calls it, where the interpreter
+// would find one: without, the shell's complaint would read as an error. Its outcome changes
+// nothing.
+void runUpdateHook() {
+    constexpr const char* UPDATE_HOOK = "update.bat";
+    if (!commandInterpreterFinds(UPDATE_HOOK)) return;
+    const int hookStatus = std::system(UPDATE_HOOK);
+    static_cast<void>(hookStatus);
+}
+
+// Why scans already measured are measured again, when it is not that they failed or changed:
+// another resolution asked, or values of another version.
+void sayWhyMeasuredAgain(const BatchKind& kind, const std::vector<stored::StoredResult>& stored,
+                         const stored::FolderLayout& layout) {
+    std::set<std::string> resolutions;
+    std::size_t otherResolution = 0, otherVersion = 0;
+    for (const stored::StoredResult& result : stored) {
+        if (result.standing == stored::Standing::OTHER_RESOLUTION) {
+            ++otherResolution;
+            resolutions.insert(input::dpiText(result.measuredWith->dpi));
+        }
+        if (result.standing == stored::Standing::OTHER_VERSION) ++otherVersion;
+    }
+    if (otherResolution > 0) {
+        std::string at;
+        for (const std::string& dpi : resolutions) at += (at.empty() ? "" : ", ") + dpi;
+        std::cerr << kind.name << " : " << otherResolution << " image(s) mesurée(s) à " << at
+                  << " dpi, mesurée(s) à nouveau à " << input::dpiText(layout.scanDpi)
+                  << " dpi, la résolution demandée : leurs longueurs et leurs aires en dépendent"
+                  << std::endl;
+    }
+    if (otherVersion > 0) {
+        std::cerr << kind.name << " : " << otherVersion
+                  << " image(s) mesurée(s) par une autre version de " << kind.name
+                  << ", dont les valeurs ont changé depuis : mesurée(s) à nouveau" << std::endl;
+    }
+}
+
 int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::FolderLayout& layout,
              RunRecord record) {
     if (kind.runsUpdateHook && !options.shard) {
-        // Its outcome changes nothing, as for a lone run.
-        const int hookStatus = std::system("update.bat");
-        static_cast<void>(hookStatus);
+        runUpdateHook();
     } else if (kind.runsUpdateHook) {
         printError(kind.name, "update.bat n'est pas lancé avec --shard");
     }
@@ -172,18 +210,22 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::F
     }
 
     std::vector<PendingScan> pending;
+    std::vector<stored::StoredResult> measuredBefore;
     for (const std::string& name : names) {
         const fs::path path = fs::absolute(*scansFolder / platform::pathFromUtf8(name));
         const fs::path folder = outFolder / platform::pathFromUtf8(name);
         const stored::ScanFingerprint fingerprint =
             stored::fingerprintScan(path).value_or(stored::ScanFingerprint{});
-        if (options.force || !stored::holdsCompleteResult(folder, fingerprint, layout)) {
+        const stored::StoredResult stored = stored::storedResult(folder, fingerprint, layout);
+        if (options.force || stored.standing != stored::Standing::COMPLETE) {
             pending.push_back({name, path, fingerprint});
+            if (!options.force) measuredBefore.push_back(stored);
         } else if (!fs::exists(folder / stored::RESOLUTION_FILE, error)) {
             // Measured by a version that kept no resolution: the unchanged scan still tells it.
             stored::keepStatedResolution(folder, path);
         }
     }
+    sayWhyMeasuredAgain(kind, measuredBefore, layout);
     const int skipped = static_cast<int>(names.size() - pending.size());
     if (skipped > 0) {
         std::cerr << kind.name << " : " << skipped
@@ -233,6 +275,35 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::F
     return finishWithTableAndPage(kind, outFolder, results, layout, skipped, record);
 }
 
+// Values of another version than this program's would sit in one table under columns that
+// mean something else: said, folder by folder, and true.
+bool refuseOtherVersions(const BatchKind& kind, const fs::path& outFolder,
+                         const std::vector<stored::ScanResult>& results,
+                         const stored::FolderLayout& layout) {
+    if (layout.valuesVersion == 0) return false;
+    std::vector<std::string> lines;
+    for (const stored::ScanResult& result : results) {
+        if (result.exitStatus != 0 || !result.valuesVersion ||
+            *result.valuesVersion == layout.valuesVersion)
+            continue;
+        lines.push_back(
+            "  « " + platform::utf8FromPath(outFolder / platform::pathFromUtf8(result.scanName)) +
+            " » : valeurs de la version " + std::to_string(*result.valuesVersion));
+    }
+    if (lines.empty()) return false;
+    printError(kind.name, "fusion refusée : " + std::to_string(lines.size()) +
+                              " dossier(s) tiennent des valeurs d'une autre version de " +
+                              kind.name + " que celle-ci (version " +
+                              std::to_string(layout.valuesVersion) +
+                              " des valeurs), qui ne se mêlent pas dans un tableau :");
+    for (const std::string& line : lines) std::cerr << line << std::endl;
+    std::cerr << kind.name << " : relancez " << kind.name
+              << " SCANS SORTIE (ou chaque morceau, --shard) avec cette version : il les "
+                 "mesurera à nouveau ; puis --merge"
+              << std::endl;
+    return true;
+}
+
 int runMerge(const BatchKind& kind, const BatchOptions& options, const stored::FolderLayout& layout,
              RunRecord record) {
     const std::optional<fs::path> given = givenFolder(kind, options.outFolder);
@@ -250,6 +321,7 @@ int runMerge(const BatchKind& kind, const BatchOptions& options, const stored::F
 
     record.images = static_cast<int>(names.size());
     const std::vector<stored::ScanResult> results = readResults(outFolder, names, layout);
+    if (refuseOtherVersions(kind, outFolder, results, layout)) return SOME_FAILED;
     record.otherResolution = countOtherResolutions(results, layout);
     return finishWithTableAndPage(kind, outFolder, results, layout, 0, record);
 }

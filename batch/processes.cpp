@@ -2,9 +2,9 @@
 
 #include "platform/paths.h"
 #include "platform/programs.h"
+#include "resources/memory_need.h"
 
 #include <system_error>
-#include "resources/memory_need.h"
 
 namespace plantscan::batch {
 

@@ -48,7 +48,9 @@ Outcome reference(const cv::Mat& image, const cv::Mat& mask) {
 }
 
 Outcome own(const cv::Mat& image, const cv::Mat& mask) {
-    return cutWith(image, mask, [](const cv::Mat& img, cv::Mat& m) { grabCutFromMask(img, m, 8); });
+    return cutWith(image, mask, [](const cv::Mat& img, cv::Mat& m) {
+        plantscan::section::grabCutFromMask(img, m, 8);
+    });
 }
 
 // Empty string when both agree, else what differs.

@@ -1,0 +1,57 @@
+// grabCut's colour models: a mixture of five Gaussians per class, learnt from exact integer sums
+// of the colours given to each component, and what they say of each distinct colour.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace plantscan::section {
+
+inline constexpr int COMPONENTS = 5;
+
+// One Gaussian's samples: count, sums and the six distinct sums of products (exact integers).
+struct ComponentSums {
+    std::int64_t count = 0;
+    std::int64_t sum[3] = {0, 0, 0};
+    std::int64_t prod[6] = {0, 0, 0, 0, 0, 0};  // 00 01 02 11 12 22
+
+    // `times` samples of the colour (b, g, r); a negative `times` takes them out.
+    void add(std::int64_t b, std::int64_t g, std::int64_t r, std::int64_t times = 1);
+    bool operator==(const ComponentSums& other) const;
+};
+
+struct ModelSums {
+    ComponentSums component[COMPONENTS];
+    bool operator==(const ModelSums& other) const;
+};
+
+// OpenCV's GMM of five Gaussians, with its arithmetic.
+class ColourModel {
+public:
+    // Throws cv::Exception where OpenCV's would (a singular covariance).
+    void learn(const ModelSums& sums);
+    double coef(int ci) const { return coefs_[ci]; }
+    // The component's weighted density at the colour (B, G, R), as OpenCV computes it.
+    double density(int ci, const double colour[3]) const;
+
+private:
+    void invertCovariance(int ci, const double cov[9]);
+
+    double coefs_[COMPONENTS] = {0, 0, 0, 0, 0};
+    double mean_[COMPONENTS][3] = {};
+    double inverse_[COMPONENTS][3][3] = {};
+    double scale_[COMPONENTS] = {};  // 1 / sqrt(determinant), in OpenCV's float-then-double form
+};
+
+// What the models say of each distinct colour: its likeliest component in each model (for the
+// next assignment) and its terminal weight, OpenCV's -log(background) - -log(foreground).
+struct ColourVerdicts {
+    std::vector<std::uint8_t> component[2];
+    std::vector<double> weight;
+};
+
+// Fills `verdicts` for each colour of `keys` (B | G << 8 | R << 16), on OpenCV's threads.
+void judgeColours(const std::vector<std::uint32_t>& keys, const ColourModel models[2],
+                  ColourVerdicts& verdicts);
+
+}  // namespace plantscan::section

@@ -1,10 +1,12 @@
 // section_measure [INPUT]: measures INPUT (default "section.jpg") into the current folder.
 #include "platform/console.h"
 #include "platform/paths.h"
+#include "resources/resources.h"
 #include "scan_input/scan_memory.h"
 #include "section_measure/file_output.h"
 #include "section_measure/pipeline.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <new>
 #include <opencv2/core/utility.hpp>
@@ -16,12 +18,15 @@ enum ExitStatus { COMPLETE = 0, NOT_MEASURABLE = 1, BAD_INPUT = 2, WRITE_FAILED 
 int main(int argc, char** argv) {
     showUtf8OnConsole();
     cv::setNumThreads(-1);  // only then does OpenCV read OPENCV_FOR_THREADS_NUM, set by the batch
+    // Alone, a scan takes the cores this process may use, not the machine's.
+    if (!std::getenv("OPENCV_FOR_THREADS_NUM")) cv::setNumThreads(availableCores());
     std::cout << "opencv version : " << CV_VERSION_MAJOR << "." << CV_VERSION_MINOR << std::endl;
     const std::vector<std::string> arguments = commandLineArguments(argc, argv);
     const std::string path = arguments.size() > 1 ? arguments[1] : "section.jpg";
     const char* stage = "lecture de l'image";
     bool writeFailed = false;
-    const RunOutputs outputs{std::cout, imageFileWriter(writeFailed, std::cerr),
+    plantscan::section::ImageFiles images(cv::getNumThreads(), writeFailed, std::cerr);
+    const RunOutputs outputs{std::cout, images.writer(),
                              [&stage](const char* next) { stage = next; }};
     try {
         if (refuseScanTooLarge(path, SECTION_MEASURE_NEED, Language::FRENCH, std::cerr))
@@ -37,6 +42,7 @@ int main(int argc, char** argv) {
         }
         const SectionMeasurements measurements = measureScan(image, outputs).measurements;
         stage = "rapport";
+        images.finish();  // the report is written last
         writeReportFile(measurements, writeFailed, std::cerr);
     } catch (const SectionError& error) {
         if (error.isConsoleLine) {

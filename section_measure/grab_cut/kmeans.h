@@ -35,7 +35,9 @@ struct ColourClusters {
 };
 
 // The start of cv::kmeans(samples, clusters, labels, TermCriteria(COUNT, 10, 0), 1,
-// KMEANS_PP_CENTERS): draws from `rng` exactly as it does. 1 <= clusters <= sample count.
+// KMEANS_PP_CENTERS), samples as rows of three floats: draws from `rng` exactly as it does.
+// 1 <= clusters <= sample count. (cv::kmeans takes a lone sample's row for three samples of one
+// value each: the same draws and label, but not the same centre.)
 ClusterSeeds seedClusters(const ColourSamples& samples, int clusters, cv::RNG& rng);
 
 // The rest of that call, from its start; draws nothing, so two classes' may run at once.

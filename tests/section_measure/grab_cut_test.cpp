@@ -244,7 +244,7 @@ void expectSameOnAnyThreadCount(const cv::Mat& image, const std::string& name) {
     const cv::Mat mask = programSeed(image);
     const Outcome expected = reference(image, mask);
     ASSERT_FALSE(expected.threw) << name;
-    for (int threads : {1, 2, -1}) {
+    for (int threads : {1, 2, 7}) {
         ThreadCount count(threads);
         EXPECT_EQ(difference(expected, own(image, mask)), "")
             << name << ", " << threads << " threads";
@@ -266,12 +266,12 @@ cv::Mat scan(int side, bool colourRich) {
 
 }  // namespace
 
-TEST(GrabCutFromMask, SameOnSmallScansWithOneTwoOrAllThreads) {
+TEST(GrabCutFromMask, SameOnSmallScansWithOneTwoOrSevenThreads) {
     expectSameOnAnyThreadCount(scan(160, false), "plain scan");
     expectSameOnAnyThreadCount(scan(160, true), "colour-rich scan");
 }
 
-TEST(GrabCutFromMaskSlow, SameOnTheSampleAndWholeScansWithOneTwoOrAllThreads) {
+TEST(GrabCutFromMaskSlow, SameOnTheSampleAndWholeScansWithOneTwoOrSevenThreads) {
     const cv::Mat sample = cv::imread(std::string(SAMPLES_DIR) + "/section.jpg", cv::IMREAD_COLOR);
     ASSERT_FALSE(sample.empty());
     expectSameOnAnyThreadCount(sample, "samples/section.jpg");

@@ -131,6 +131,7 @@ void ImageFiles::finish() {
         stopping_ = true;
         changed_.notify_all();
     }
+    work();  // the caller has nothing else to do: it encodes too
     for (std::thread& thread : threads_) thread.join();
     threads_.clear();
     for (const std::shared_ptr<Job>& job : given_) {

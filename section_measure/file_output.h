@@ -40,7 +40,7 @@ public:
     ImageFiles& operator=(const ImageFiles&) = delete;
 
     ImageWriter writer();
-    // Waits for every file handed over, then reports the failures.
+    // Encodes what is left with the threads, waits for every file, then reports the failures.
     void finish();
 
 private:

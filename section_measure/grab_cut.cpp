@@ -26,27 +26,30 @@ constexpr double LAMBDA = 9 * 50.0;  // grabCut's terminal weight of a sure labe
 // Pixels of each colour in each class: per class, per colour.
 using ClassCounts = std::vector<std::int64_t>[2];
 
-// The models cv::grabCut starts from: k-means on each class's colours, background first, both
-// started before either is refined so that the draws come in cv::grabCut's order. Also counts
-// each class's pixels of each colour.
+// The models cv::grabCut starts from: k-means on each class's colours, background first, their
+// draws made in cv::grabCut's order before both run at once. Also counts each class's pixels of
+// each colour.
 void initialModels(const ColourIndex& colours, const cv::Mat& mask, ColourModel models[2],
                    ClassCounts& counts, const GrabCutPartHook& beginPart) {
     const ClassSamples classes = samplesOfClasses(colours, mask);
     requireThat(!classes.samples[0].colour.empty() && !classes.samples[1].colour.empty(),
                 "grabCut needs pixels of both classes");
-    ClusterSeeds seeds[2];
+    KMeansDraws draws[2];
     for (int cls = 0; cls < 2; ++cls) {
         const int n =
             static_cast<int>(std::min<std::size_t>(classes.samples[cls].colour.size(), COMPONENTS));
-        seeds[cls] = seedClusters(classes.samples[cls], n, cv::theRNG());
+        draws[cls] = drawForKMeans(n, cv::theRNG());
     }
-    beginPart("k-means rounds");
+    beginPart("k-means");
+    ClusterSeeds seeds[2];
     ColourClusters clusters[2];
     cv::parallel_for_(
         cv::Range(0, 2),
         [&](const cv::Range& range) {
-            for (int cls = range.start; cls < range.end; ++cls)
+            for (int cls = range.start; cls < range.end; ++cls) {
+                seeds[cls] = seedClusters(classes.samples[cls], draws[cls]);
                 clusters[cls] = refineClusters(classes.samples[cls], seeds[cls]);
+            }
         },
         2);
     for (int cls = 0; cls < 2; ++cls) {
@@ -141,7 +144,7 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
     beginPart("colour index");
     ColourIndex colours = indexColours(image);
     const std::size_t colourCount = colours.keys.size();
-    beginPart("k-means start");
+    beginPart("class samples");
     ColourModel models[2];
     ClassCounts counts;
     initialModels(colours, mask, models, counts, beginPart);

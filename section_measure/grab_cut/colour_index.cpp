@@ -2,6 +2,7 @@
 
 #include "section_measure/grab_cut/input_checks.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -35,32 +36,75 @@ ColourIndex indexColours(const cv::Mat& image) {
 }
 
 ClassSamples samplesOfClasses(const ColourIndex& index, const cv::Mat& mask) {
-    ClassSamples classes;
-    constexpr std::uint32_t UNSEEN = 0xffffffff;
-    std::vector<std::uint32_t> placeIn[2] = {std::vector<std::uint32_t>(index.keys.size(), UNSEEN),
-                                             std::vector<std::uint32_t>(index.keys.size(), UNSEEN)};
-    std::size_t counts[2] = {0, 0};
-    for (int y = 0; y < mask.rows; ++y) {
-        const uchar* labels = mask.ptr<uchar>(y);
-        for (int x = 0; x < mask.cols; ++x) ++counts[isBackground(labels[x]) ? 0 : 1];
-    }
-    for (int cls = 0; cls < 2; ++cls) classes.samples[cls].colour.reserve(counts[cls]);
-    const std::uint32_t* colourOf = index.ofPixel.data();
-    for (int y = 0; y < mask.rows; ++y) {
-        const uchar* labels = mask.ptr<uchar>(y);
-        for (int x = 0; x < mask.cols; ++x) {
-            const int cls = isBackground(labels[x]) ? 0 : 1;
-            const std::uint32_t global = *colourOf++;
-            std::uint32_t& local = placeIn[cls][global];
-            ColourSamples& samples = classes.samples[cls];
-            if (local == UNSEEN) {
-                local = static_cast<std::uint32_t>(samples.palette.size());
-                samples.palette.push_back(index.keys[global]);
-                classes.indexOf[cls].push_back(global);
+    const int rows = mask.rows, cols = mask.cols;
+    const std::size_t colours = index.keys.size();
+    // Parts of rows, each with its own flags of the colours each class has: few parts when
+    // colours are many.
+    const std::size_t byMemory = std::max<std::size_t>(1, (std::size_t{1} << 25) / (2 * colours));
+    const int parts = static_cast<int>(
+        std::min<std::size_t>({static_cast<std::size_t>(std::max(1, cv::getNumThreads())),
+                               static_cast<std::size_t>(rows), byMemory}));
+    const auto firstRow = [&](int part) {
+        return static_cast<int>(static_cast<std::int64_t>(rows) * part / parts);
+    };
+    std::vector<std::uint8_t> has(static_cast<std::size_t>(parts) * 2 * colours, 0);
+    std::vector<std::size_t> samplesOf(static_cast<std::size_t>(parts) * 2, 0);
+    const auto forParts = [&](auto work) {
+        cv::parallel_for_(
+            cv::Range(0, parts),
+            [&](const cv::Range& range) {
+                for (int part = range.start; part < range.end; ++part) work(part);
+            },
+            parts);
+    };
+    forParts([&](int part) {
+        std::uint8_t* flags = &has[static_cast<std::size_t>(part) * 2 * colours];
+        for (int y = firstRow(part); y < firstRow(part + 1); ++y) {
+            const uchar* labels = mask.ptr<uchar>(y);
+            const std::uint32_t* colour = &index.ofPixel[static_cast<std::size_t>(y) * cols];
+            for (int x = 0; x < cols; ++x) {
+                const int cls = isBackground(labels[x]) ? 0 : 1;
+                flags[cls * colours + colour[x]] = 1;
+                ++samplesOf[2 * part + cls];
             }
-            samples.colour.push_back(local);
         }
+    });
+
+    // Each class's palette, in the order of the colours' places; the parts' first samples.
+    ClassSamples classes;
+    constexpr std::uint32_t ABSENT = 0xffffffff;
+    std::vector<std::uint32_t> localOf[2] = {std::vector<std::uint32_t>(colours, ABSENT),
+                                             std::vector<std::uint32_t>(colours, ABSENT)};
+    for (int cls = 0; cls < 2; ++cls) {
+        for (std::size_t c = 0; c < colours; ++c) {
+            bool present = false;
+            for (int part = 0; part < parts && !present; ++part)
+                present = has[(static_cast<std::size_t>(part) * 2 + cls) * colours + c];
+            if (!present) continue;
+            localOf[cls][c] = static_cast<std::uint32_t>(classes.indexOf[cls].size());
+            classes.indexOf[cls].push_back(static_cast<std::uint32_t>(c));
+            classes.samples[cls].palette.push_back(index.keys[c]);
+        }
+        std::size_t total = 0;
+        for (int part = 0; part < parts; ++part) {
+            const std::size_t n = samplesOf[2 * part + cls];
+            samplesOf[2 * part + cls] = total;
+            total += n;
+        }
+        classes.samples[cls].colour.resize(total);
     }
+    forParts([&](int part) {
+        std::uint32_t* out[2] = {classes.samples[0].colour.data() + samplesOf[2 * part],
+                                 classes.samples[1].colour.data() + samplesOf[2 * part + 1]};
+        for (int y = firstRow(part); y < firstRow(part + 1); ++y) {
+            const uchar* labels = mask.ptr<uchar>(y);
+            const std::uint32_t* colour = &index.ofPixel[static_cast<std::size_t>(y) * cols];
+            for (int x = 0; x < cols; ++x) {
+                const int cls = isBackground(labels[x]) ? 0 : 1;
+                *out[cls]++ = localOf[cls][colour[x]];
+            }
+        }
+    });
     return classes;
 }
 

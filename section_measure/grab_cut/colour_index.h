@@ -32,7 +32,8 @@ struct ColourSamples {
 };
 
 // The pixels of each grabCut class (background first) in pixel order, and for each class the
-// place in `index.keys` of each of its palette's colours.
+// place in `index.keys` of each of its palette's colours (in the order of those places). Made
+// on OpenCV's threads.
 struct ClassSamples {
     ColourSamples samples[2];
     std::vector<std::uint32_t> indexOf[2];

@@ -183,7 +183,17 @@ void fillEmptyClusters(const ColourSamples& samples, const std::vector<cv::Vec3f
 
 }  // namespace
 
-ClusterSeeds seedClusters(const ColourSamples& samples, int clusters, cv::RNG& rng) {
+KMeansDraws drawForKMeans(int clusters, cv::RNG& rng) {
+    KMeansDraws draws;
+    draws.clusters = clusters;
+    draws.first = static_cast<unsigned>(rng);
+    for (int i = 0; i < (clusters - 1) * PP_TRIALS; ++i)
+        draws.trials.push_back(static_cast<double>(rng));
+    return draws;
+}
+
+ClusterSeeds seedClusters(const ColourSamples& samples, const KMeansDraws& draws) {
+    const int clusters = draws.clusters;
     const std::size_t n = samples.colour.size();
     requireThat(clusters >= 1 && static_cast<std::size_t>(clusters) <= n &&
                     n <= static_cast<std::size_t>(INT_MAX),
@@ -195,7 +205,9 @@ ClusterSeeds seedClusters(const ColourSamples& samples, int clusters, cv::RNG& r
     const std::vector<std::uint32_t>& count = seeds.samplesOfColour;
 
     std::vector<ColourKey> centre(clusters);
-    centre[0] = samples.palette[samples.colour[static_cast<unsigned>(rng) % n]];
+    requireThat(draws.trials.size() == static_cast<std::size_t>(clusters - 1) * PP_TRIALS,
+                "k-means: the draws of another count of clusters");
+    centre[0] = samples.palette[samples.colour[draws.first % n]];
     std::vector<std::uint32_t> distance(samples.palette.size());
     for (std::size_t c = 0; c < distance.size(); ++c)
         distance[c] = squaredDistance(samples.palette[c], centre[0]);
@@ -203,7 +215,8 @@ ClusterSeeds seedClusters(const ColourSamples& samples, int clusters, cv::RNG& r
     std::vector<std::uint32_t> trial(distance.size());
     for (int k = 1; k < clusters; ++k) {
         double target[PP_TRIALS];
-        for (double& t : target) t = static_cast<double>(rng) * static_cast<double>(sum);
+        for (int t = 0; t < PP_TRIALS; ++t)
+            target[t] = draws.trials[(k - 1) * PP_TRIALS + t] * static_cast<double>(sum);
         std::size_t picked[PP_TRIALS];
         pickSamples(samples, distance, target, picked);
         double bestSum = DBL_MAX;
@@ -264,7 +277,7 @@ ColourClusters refineClusters(const ColourSamples& samples, const ClusterSeeds& 
 }
 
 ColourClusters clusterColours(const ColourSamples& samples, int clusters, cv::RNG& rng) {
-    return refineClusters(samples, seedClusters(samples, clusters, rng));
+    return refineClusters(samples, seedClusters(samples, drawForKMeans(clusters, rng)));
 }
 
 int labelOfSample(const ColourClusters& clusters, const ColourSamples& samples, std::size_t i) {

@@ -34,11 +34,20 @@ struct ColourClusters {
     std::vector<cv::Vec3f> centres;
 };
 
+// What the k-means++ start of cv::kmeans draws from the generator, drawn in its order: the draws
+// do not depend on the samples, so two classes' starts may run at once once both are drawn.
+struct KMeansDraws {
+    int clusters = 0;
+    unsigned first = 0;          // picks the first centre
+    std::vector<double> trials;  // three per centre after the first
+};
+KMeansDraws drawForKMeans(int clusters, cv::RNG& rng);
+
 // The start of cv::kmeans(samples, clusters, labels, TermCriteria(COUNT, 10, 0), 1,
-// KMEANS_PP_CENTERS), samples as rows of three floats: draws from `rng` exactly as it does.
+// KMEANS_PP_CENTERS), samples as rows of three floats, from its draws.
 // 1 <= clusters <= sample count. (cv::kmeans takes a lone sample's row for three samples of one
 // value each: the same draws and label, but not the same centre.)
-ClusterSeeds seedClusters(const ColourSamples& samples, int clusters, cv::RNG& rng);
+ClusterSeeds seedClusters(const ColourSamples& samples, const KMeansDraws& draws);
 
 // The rest of that call, from its start; draws nothing, so two classes' may run at once.
 ColourClusters refineClusters(const ColourSamples& samples, const ClusterSeeds& seeds);

@@ -154,8 +154,6 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
     }
 
     const int rows = image.rows, cols = image.cols;
-    beginPart("edge capacities");
-    const std::vector<double> edgeCapacity = edgeCapacities(image);
     beginPart("colour models");
     ColourVerdicts verdicts;
     judgeColours(colours.keys, models, verdicts);
@@ -168,8 +166,8 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
     std::vector<double> startWeight;
     const StartWeights start{startWeight, startIndex};
     PartCounts partCounts(colourCount, rows);
-    beginPart("graph allocation");
-    GridGraph graph(rows, cols);
+    beginPart("graph");
+    GridGraph graph(image, edgeCapacities(image));
 
     for (int iteration = 0; iteration < iterations; ++iteration) {
         beginPart("colour models");
@@ -192,7 +190,7 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
         startWeight.push_back(LAMBDA - 0);
 
         beginPart("graph reset");
-        resetGraph(graph, start, image, edgeCapacity);
+        startSearch(graph, start);
         beginPart("max-flow");
         maxFlow(graph, start);
 

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace plantscan::section {
 
@@ -13,7 +14,6 @@ namespace {
 
 constexpr double GAMMA = 50;
 constexpr int LARGEST_SQUARED_DISTANCE = 3 * 255 * 255;
-constexpr bool DIAGONAL[NEIGHBOURS] = {true, false, true, false, true, false, true, false};
 
 // grabCut's beta: 1 / (2 * mean squared colour distance between neighbours), each pair once.
 // The sum is of integers, exact in any order.
@@ -49,23 +49,6 @@ double neighbourBeta(const cv::Mat& image) {
     return 1.f / (2 * beta / static_cast<double>(edges));
 }
 
-// The capacity of each edge from (y, x): 0 toward the frame.
-void setCapacities(const uchar* const rowsAround[3], int x, int cols, bool allNeighbours,
-                   const std::vector<double>& edgeCapacity, double* cap) {
-    const uchar* c = rowsAround[1] + 3 * x;
-    for (int d = 0; d < NEIGHBOURS; ++d) {
-        const uchar* row = rowsAround[1 + DY[d]];
-        const int nx = x + DX[d];
-        if (!allNeighbours && (!row || nx < 0 || nx >= cols)) {
-            cap[d] = 0;
-            continue;
-        }
-        const uchar* o = row + 3 * nx;
-        const int d0 = c[0] - o[0], d1 = c[1] - o[1], d2 = c[2] - o[2];
-        cap[d] = edgeCapacity[2 * (d0 * d0 + d1 * d1 + d2 * d2) + DIAGONAL[d]];
-    }
-}
-
 // As GCGraph reads a weight: a NaN one (a colour impossible in both models) is a source root.
 signed char signOf(double w) { return w < 0 ? -1 : w != 0 ? 1 : 0; }
 
@@ -73,17 +56,19 @@ signed char signOf(double w) { return w < 0 ? -1 : w != 0 ? 1 : 0; }
 // with its left and right neighbours (0 where they differ): what INTERIOR is made of.
 class SignRows {
 public:
-    SignRows(const StartWeights& start, int cols)
-        : start_(start),
+    // `signOfIndex`: the sign of each start weight.
+    SignRows(const std::vector<signed char>& signOfIndex, const StartWeights& start, int cols)
+        : signOfIndex_(signOfIndex.data()),
+          index_(start.index.data()),
           cols_(cols),
           sign_(3, std::vector<signed char>(cols)),
           shared_(3, std::vector<signed char>(cols)) {}
 
     void load(int y) {
-        std::vector<signed char>& sign = sign_[y % 3];
-        std::vector<signed char>& shared = shared_[y % 3];
-        const std::size_t first = static_cast<std::size_t>(y) * cols_;
-        for (int x = 0; x < cols_; ++x) sign[x] = signOf(start_.of(first + x));
+        signed char* sign = sign_[y % 3].data();
+        signed char* shared = shared_[y % 3].data();
+        const std::uint32_t* index = index_ + static_cast<std::size_t>(y) * cols_;
+        for (int x = 0; x < cols_; ++x) sign[x] = signOfIndex_[index[x]];
         for (int x = 0; x < cols_; ++x) {
             const signed char s = sign[x];
             const bool same = (x == 0 || sign[x - 1] == s) && (x + 1 == cols_ || sign[x + 1] == s);
@@ -94,61 +79,83 @@ public:
     const signed char* shared(int y) const { return shared_[y % 3].data(); }
 
 private:
-    const StartWeights& start_;
+    const signed char* signOfIndex_;
+    const std::uint32_t* index_;
     int cols_;
     std::vector<std::vector<signed char>> sign_, shared_;
 };
 
-// Sets each vertex of rows [y0, y1) as the flow starts, after resetCapacities(y, fresh) for
-// its row, loading the signs of the rows around.
-template <class ResetCapacities>
-void startRows(GridGraph& graph, const StartWeights& start, int y0, int y1,
-               ResetCapacities resetCapacities) {
+// Sets each vertex of rows [y0, y1) as the flow starts, loading the signs of the rows around.
+void startRows(GridGraph& graph, const std::vector<signed char>& signOfIndex,
+               const StartWeights& start, int y0, int y1) {
     const int rows = graph.rows, cols = graph.cols;
     const bool fresh = graph.fresh;
-    SignRows signs(start, cols);
+    SignRows signs(signOfIndex, start, cols);
     if (y0 > 0) signs.load(y0 - 1);
     signs.load(y0);
     for (int y = y0; y < y1; ++y) {
         if (y + 1 < rows) signs.load(y + 1);
-        resetCapacities(y, fresh);
         const signed char* sign = signs.sign(y);
         const signed char* row = signs.shared(y);
         const signed char* above = y > 0 ? signs.shared(y - 1) : nullptr;
         const signed char* below = y + 1 < rows ? signs.shared(y + 1) : nullptr;
         Vertex* vertex = &graph.vertex[graph.at(y, 0)];
+        std::uint8_t* flags = &graph.flags[graph.at(y, 0)];
         for (int x = 0; x < cols; ++x) {
             const signed char s = sign[x];
             const signed char r = row[x];
             const bool interior = r != 0 && (!above || above[x] == r) && (!below || below[x] == r);
-            Vertex& v = vertex[x];
+            const std::uint8_t start =
+                static_cast<std::uint8_t>((s != 0 ? STARTS_ACTIVE : 0) |
+                                          (s < 0 ? STARTS_IN_SINK : 0) | (interior ? INTERIOR : 0));
             // A vertex the last flow left interior, interior again in the same tree, is set.
-            if (!fresh && interior && v.flags == (STARTS_ACTIVE | INTERIOR) && v.tree == (s < 0))
-                continue;
+            if (!fresh && interior && flags[x] == start) continue;
+            Vertex& v = vertex[x];
             v.parent = s != 0 ? TERMINAL : FREE;
             v.tree = s < 0;
             v.dist = 1;
-            v.flags =
-                static_cast<std::uint8_t>((s != 0 ? STARTS_ACTIVE : 0) | (interior ? INTERIOR : 0));
             if (fresh) v.stamp = 0;
+            flags[x] = start;
         }
     }
 }
 
+std::vector<signed char> signsOf(const std::vector<double>& value) {
+    std::vector<signed char> sign(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) sign[i] = signOf(value[i]);
+    return sign;
+}
+
 }  // namespace
 
-GridGraph::GridGraph(int rows_, int cols_) : rows(rows_), cols(cols_), stride(cols_ + 2) {
+GridGraph::GridGraph(const cv::Mat& image, std::vector<double> edgeCapacity)
+    : rows(image.rows),
+      cols(image.cols),
+      stride(image.cols + 2),
+      edgeCapacity_(std::move(edgeCapacity)) {
     const std::int64_t vertices = static_cast<std::int64_t>(rows + 2) * (cols + 2);
     requireThat(rows > 0 && cols > 0 && vertices < INT_MAX / 2, "image too large");
     vertexCount = static_cast<int>(vertices);
-    // Left unset, so that the first reset is the first to touch the pages, on every thread.
-    capacity.reset(new Capacities[vertices]);
-    weight.reset(new double[vertices]);
+    // Left unset, so that the first start is the first to touch the pages, on every thread; a
+    // slot is read only where TOUCHED.
     vertex.reset(new Vertex[vertices]);
+    flags.reset(new std::uint8_t[vertices]);
+    slot.reset(new int[vertices]);
+    colour_.reset(new std::uint32_t[vertices]);
     for (int d = 0; d < NEIGHBOURS; ++d) offset[d] = DY[d] * stride + DX[d];
+    forRowStripes(rows, [&](int, int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const uchar* pixel = image.ptr<uchar>(y);
+            std::uint32_t* colour = &colour_[at(y, 0)];
+            for (int x = 0; x < cols; ++x, pixel += 3)
+                colour[x] =
+                    pixel[0] | (std::uint32_t{pixel[1]} << 8) | (std::uint32_t{pixel[2]} << 16);
+        }
+    });
     const auto setFrame = [&](int v) {
-        vertex[v] = Vertex{0, 0, FREE, 0, 0};
-        for (double& c : capacity[v].toward) c = 0;
+        vertex[v] = Vertex{0, 0, FREE, 0};
+        flags[v] = FRAME;
+        colour_[v] = 0;
     };
     for (int x = 0; x < stride; ++x) {
         setFrame(x);
@@ -161,8 +168,10 @@ GridGraph::GridGraph(int rows_, int cols_) : rows(rows_), cols(cols_), stride(co
 }
 
 void startSearch(GridGraph& graph, const StartWeights& start) {
+    graph.residuals.clear();
+    const std::vector<signed char> signOfIndex = signsOf(start.value);
     forRowStripes(graph.rows,
-                  [&](int, int y0, int y1) { startRows(graph, start, y0, y1, [](int, bool) {}); });
+                  [&](int, int y0, int y1) { startRows(graph, signOfIndex, start, y0, y1); });
     graph.fresh = false;
 }
 
@@ -181,28 +190,6 @@ std::vector<double> edgeCapacities(const cv::Mat& image) {
         },
         16);
     return capacity;
-}
-
-void resetGraph(GridGraph& graph, const StartWeights& start, const cv::Mat& image,
-                const std::vector<double>& edgeCapacity) {
-    const int rows = graph.rows, cols = graph.cols;
-    forRowStripes(rows, [&](int, int y0, int y1) {
-        startRows(graph, start, y0, y1, [&](int y, bool fresh) {
-            // Capacities depend on the image alone: only those the last flow changed need
-            // setting again.
-            const uchar* rowsAround[3] = {y > 0 ? image.ptr<uchar>(y - 1) : nullptr,
-                                          image.ptr<uchar>(y),
-                                          y + 1 < rows ? image.ptr<uchar>(y + 1) : nullptr};
-            const bool inner = y > 0 && y + 1 < rows;
-            const int first = graph.at(y, 0);
-            for (int x = 0; x < cols; ++x) {
-                if (fresh || (graph.vertex[first + x].flags & TOUCHED))
-                    setCapacities(rowsAround, x, cols, inner && x > 0 && x + 1 < cols, edgeCapacity,
-                                  graph.capacity[first + x].toward);
-            }
-        });
-    });
-    graph.fresh = false;
 }
 
 }  // namespace plantscan::section

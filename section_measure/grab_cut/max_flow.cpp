@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace plantscan::section {
@@ -23,8 +24,7 @@ public:
         : graph_(graph),
           start_(start),
           vertex_(graph.vertex.get()),
-          capacity_(graph.capacity.get()),
-          weight_(graph.weight.get()),
+          flags_(graph.flags.get()),
           end_(graph.vertexCount) {
         for (int d = 0; d < NEIGHBOURS; ++d) {
             offset_[d] = graph.offset[d];
@@ -46,38 +46,55 @@ public:
 private:
     // GCGraph starts every stamp at 0: any older than this flow's first is that 0.
     int stampOf(const Vertex& v) const { return std::max(v.stamp, base_); }
-    double& cap(int v, int d) { return capacity_[v].toward[d]; }
-    // The terminal weight, from the start until the flow changes it.
-    double& weightOf(int v) {
-        Vertex& vertex = vertex_[v];
-        if (!(vertex.flags & WEIGHED)) {
-            weight_[v] = start_.of(graph_.pixelOf(v));
-            vertex.flags |= WEIGHED;
+    double cap(int v, int d) const { return graph_.capacity(v, d); }
+    // What the flow changes of a vertex, kept from the first change on.
+    Residuals& touch(int v) {
+        if (!(flags_[v] & TOUCHED)) {
+            Residuals residuals;
+            for (int d = 0; d < NEIGHBOURS; ++d) residuals.toward[d] = graph_.original(v, d);
+            residuals.weight = start_.of(graph_.pixelOf(v));
+            graph_.slot[v] = static_cast<int>(graph_.residuals.size());
+            graph_.residuals.push_back(residuals);
+            flags_[v] |= TOUCHED;
         }
-        return weight_[v];
+        return graph_.residuals[graph_.slot[v]];
     }
 
     bool inQueue(int u) const {
-        const std::uint8_t flags = vertex_[u].flags;
+        const std::uint8_t flags = flags_[u];
         return (flags & QUEUED) || ((flags & STARTS_ACTIVE) && u >= cursor_);
     }
     void enqueue(int u) {
-        vertex_[u].flags |= QUEUED;
+        flags_[u] |= QUEUED;
         queue_.push_back(u);
     }
     int front() {
-        while (cursor_ < end_ &&
-               (vertex_[cursor_].flags & (STARTS_ACTIVE | INTERIOR)) != STARTS_ACTIVE)
-            ++cursor_;
+        cursor_ = nextToScan(cursor_);
         if (cursor_ < end_) return cursor_;
         return head_ < queue_.size() ? queue_[head_] : -1;
+    }
+    // The first vertex from v on that starts active and is not interior: eight flags at a time.
+    int nextToScan(int v) const {
+        constexpr std::uint64_t LOW_BITS = 0x0101010101010101ULL;
+        constexpr int INTERIOR_SHIFT = 5;
+        static_assert(INTERIOR == STARTS_ACTIVE << INTERIOR_SHIFT);
+        while (v + 8 <= end_) {
+            std::uint64_t eight;
+            std::memcpy(&eight, flags_ + v, sizeof eight);
+            const std::uint64_t wanted = eight & ~(eight >> INTERIOR_SHIFT) & LOW_BITS;
+            // Flags are bytes in memory order: the lowest set byte is the first vertex.
+            if (wanted) return v + __builtin_ctzll(wanted) / 8;
+            v += 8;
+        }
+        while (v < end_ && (flags_[v] & (STARTS_ACTIVE | INTERIOR)) != STARTS_ACTIVE) ++v;
+        return v;
     }
     void pop(int v) {
         if (cursor_ < end_) {
             ++cursor_;
             return;
         }
-        vertex_[v].flags &= static_cast<std::uint8_t>(~QUEUED);
+        flags_[v] &= static_cast<std::uint8_t>(~QUEUED);
         // What was taken is dropped now and then, so that the list stays as long as its rest.
         if (++head_ > 4096 && 2 * head_ > queue_.size()) {
             queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(head_));
@@ -95,11 +112,10 @@ private:
     double augment(int tail, int direction);
     void adoptOrphans();
 
-    const GridGraph& graph_;
+    GridGraph& graph_;
     const StartWeights& start_;
     Vertex* vertex_;
-    Capacities* capacity_;
-    double* weight_;
+    std::uint8_t* flags_;
     int end_;
     int offset_[NEIGHBOURS];
     int parentOffset_[NEIGHBOURS + 1];
@@ -160,36 +176,33 @@ double Search::augment(int tail, int direction) {
             requireThat(minWeight > 0, "max-flow: saturated path");
             v = up;
         }
-        minWeight = minimum(minWeight, std::fabs(weightOf(v)));
+        minWeight = minimum(minWeight, std::fabs(touch(v).weight));
         requireThat(minWeight > 0, "max-flow: saturated terminal");
     }
 
     // Push it; saturated tree edges and terminals leave orphans.
-    cap(tail, direction) -= minWeight;
-    cap(head, OPPOSITE[direction]) += minWeight;
-    vertex_[tail].flags |= TOUCHED;
-    vertex_[head].flags |= TOUCHED;
+    touch(tail).toward[direction] -= minWeight;
+    touch(head).toward[OPPOSITE[direction]] += minWeight;
     for (int k = 1; k >= 0; --k) {
         int v = k ? tail : head;
         for (;;) {
             const signed char p = vertex_[v].parent;
             if (p <= 0) break;
             const int up = v + parentOffset_[p];
-            double& toParent = cap(v, p - 1);
-            double& toChild = cap(up, OPPOSITE[p - 1]);
-            vertex_[v].flags |= TOUCHED;
-            vertex_[up].flags |= TOUCHED;
+            // A deque's elements stay where they are as it grows.
+            double& toParent = touch(v).toward[p - 1];
+            double& toChild = touch(up).toward[OPPOSITE[p - 1]];
             (k ? toParent : toChild) += minWeight;
             if (((k ? toChild : toParent) -= minWeight) == 0) makeOrphan(v);
             v = up;
         }
-        double& w = weightOf(v);
+        double& w = touch(v).weight;
         w = w + minWeight * (1 - k * 2);
         if (w == 0) {
             makeOrphan(v);
-            vertex_[v].flags &= static_cast<std::uint8_t>(~INTERIOR);
+            flags_[v] &= static_cast<std::uint8_t>(~INTERIOR);
             for (int d = 0; d < NEIGHBOURS; ++d)
-                vertex_[v + offset_[d]].flags &= static_cast<std::uint8_t>(~INTERIOR);
+                flags_[v + offset_[d]] &= static_cast<std::uint8_t>(~INTERIOR);
         }
     }
     return minWeight;

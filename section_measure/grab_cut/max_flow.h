@@ -7,7 +7,7 @@
 
 namespace plantscan::section {
 
-// Runs from the state startSearch or resetGraph left with the same `start`; returns the flow
+// Runs from the state startSearch left with the same `start`; returns the flow
 // pushed along the paths (GCGraph's flow but for the part it counts as the terminal weights are
 // added). Throws cv::Exception where GCGraph's checks would.
 double maxFlow(GridGraph& graph, const StartWeights& start);

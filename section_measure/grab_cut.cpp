@@ -196,10 +196,12 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
 
         // The new labels, and the counts the next round starts from.
         beginPart("labels and counts");
-        const bool last = iteration + 1 == iterations;
         partCounts.countRows(
             rows,
             [&](int y0, int y1, std::uint32_t* count) {
+                // Counted by runs of one colour and class, long in a plain scan.
+                std::size_t runOf = 0;
+                std::uint32_t run = 0;
                 for (int y = y0; y < y1; ++y) {
                     uchar* labels = mask.ptr<uchar>(y);
                     const std::uint32_t* index = &startIndex[static_cast<std::size_t>(y) * cols];
@@ -208,9 +210,16 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
                         if (index[x] >= colourCount) continue;  // a sure label
                         const bool source = inSourceSegment(graph, first + x);
                         labels[x] = source ? cv::GC_PR_FGD : cv::GC_PR_BGD;
-                        if (!last) ++count[(source ? colourCount : 0) + index[x]];
+                        const std::size_t of = (source ? colourCount : 0) + index[x];
+                        if (of != runOf) {
+                            count[runOf] += run;
+                            runOf = of;
+                            run = 0;
+                        }
+                        ++run;
                     }
                 }
+                count[runOf] += run;
             },
             sureCounts, counts);
     }

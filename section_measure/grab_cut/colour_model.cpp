@@ -73,8 +73,11 @@ double ColourModel::density(int ci, const double colour[3]) const {
     const double mult = d0 * (d0 * ic[0][0] + d1 * ic[1][0] + d2 * ic[2][0]) +
                         d1 * (d0 * ic[0][1] + d1 * ic[1][1] + d2 * ic[2][1]) +
                         d2 * (d0 * ic[0][2] + d1 * ic[1][2] + d2 * ic[2][2]);
-    // OpenCV writes the constant as a float.
-    return scale_[ci] * std::exp(-0.5f * mult);
+    // OpenCV writes the constant as a float. Far below exp's underflow (about -745) it gives
+    // 0 exactly, through a slow path: the same 0, without it.
+    constexpr double ALWAYS_ZERO = -750;
+    const double exponent = -0.5f * mult;
+    return exponent < ALWAYS_ZERO ? 0.0 : scale_[ci] * std::exp(exponent);
 }
 
 void ColourModel::invertCovariance(int ci, const double cov[9]) {

@@ -12,7 +12,12 @@ namespace plantscan::section {
 // added). Throws cv::Exception where GCGraph's checks would.
 double maxFlow(GridGraph& graph, const StartWeights& start);
 
-// GCGraph::inSourceSegment after the flow.
-inline bool inSourceSegment(const GridGraph& graph, int v) { return graph.vertex[v].tree == 0; }
+// GCGraph::inSourceSegment after the flow. A vertex still interior is in the tree it started in,
+// which its flags say.
+inline bool inSourceSegment(const GridGraph& graph, int v) {
+    const std::uint8_t flags = graph.flags[v];
+    if (flags & INTERIOR) return !(flags & STARTS_IN_SINK);
+    return graph.vertex[v].tree == 0;
+}
 
 }  // namespace plantscan::section

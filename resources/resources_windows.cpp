@@ -21,9 +21,12 @@ std::optional<int> coresUnderJobCap(int processors) {
     }
     const DWORD flags = rate.ControlFlags;
     if (!(flags & JOB_OBJECT_CPU_RATE_CONTROL_ENABLE)) return std::nullopt;
+    // mingw-w64's headers lack the minimum and maximum rates: the flag is 0x10, and the rates
+    // are the low and high halves of the word that holds CpuRate.
+    constexpr DWORD MIN_MAX_RATE = 0x10;
     DWORD cap = 0;
-    if (flags & JOB_OBJECT_CPU_RATE_CONTROL_MIN_MAX_RATE) {
-        cap = rate.MaxRate;
+    if (flags & MIN_MAX_RATE) {
+        cap = rate.CpuRate >> 16;
     } else if ((flags & JOB_OBJECT_CPU_RATE_CONTROL_HARD_CAP) &&
                !(flags & JOB_OBJECT_CPU_RATE_CONTROL_WEIGHT_BASED)) {
         cap = rate.CpuRate;

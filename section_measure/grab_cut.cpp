@@ -134,6 +134,40 @@ private:
     std::vector<std::uint32_t> counts_;
 };
 
+// The labels the flow gives the probable pixels of rows [y0, y1) of `mask`, and every probable
+// pixel counted per class and colour (count[cls * colours + colour]), by runs of one colour and
+// class, long in a plain scan. Locals only: a store to the mask may alias anything else.
+void takeLabels(const GridGraph& graph, const std::vector<std::uint32_t>& startIndex,
+                std::size_t colourCount, cv::Mat& mask, int y0, int y1, std::uint32_t* count) {
+    const std::uint8_t* flags = graph.flags.get();
+    const Vertex* vertex = graph.vertex.get();
+    const std::uint32_t colours = static_cast<std::uint32_t>(colourCount);
+    const int cols = mask.cols;
+    std::uint32_t runOf = 0, run = 0;
+    for (int y = y0; y < y1; ++y) {
+        uchar* labels = mask.ptr<uchar>(y);
+        const std::uint32_t* index = startIndex.data() + static_cast<std::size_t>(y) * cols;
+        const int first = graph.at(y, 0);
+        for (int x = 0; x < cols; ++x) {
+            const std::uint32_t c = index[x];
+            if (c >= colours) continue;  // a sure label
+            // inSourceSegment's answer, without its loads
+            const std::uint8_t f = flags[first + x];
+            const bool sink =
+                (f & INTERIOR) ? (f & STARTS_IN_SINK) != 0 : vertex[first + x].tree != 0;
+            labels[x] = sink ? cv::GC_PR_BGD : cv::GC_PR_FGD;
+            const std::uint32_t of = (sink ? 0 : colours) + c;
+            if (of != runOf) {
+                count[runOf] += run;
+                runOf = of;
+                run = 0;
+            }
+            ++run;
+        }
+    }
+    count[runOf] += run;
+}
+
 }  // namespace
 
 void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
@@ -153,7 +187,7 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
         return;
     }
 
-    const int rows = image.rows, cols = image.cols;
+    const int rows = image.rows;
     beginPart("colour models");
     ColourVerdicts verdicts;
     judgeColours(colours.keys, models, verdicts);
@@ -199,27 +233,7 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
         partCounts.countRows(
             rows,
             [&](int y0, int y1, std::uint32_t* count) {
-                // Counted by runs of one colour and class, long in a plain scan.
-                std::size_t runOf = 0;
-                std::uint32_t run = 0;
-                for (int y = y0; y < y1; ++y) {
-                    uchar* labels = mask.ptr<uchar>(y);
-                    const std::uint32_t* index = &startIndex[static_cast<std::size_t>(y) * cols];
-                    const int first = graph.at(y, 0);
-                    for (int x = 0; x < cols; ++x) {
-                        if (index[x] >= colourCount) continue;  // a sure label
-                        const bool source = inSourceSegment(graph, first + x);
-                        labels[x] = source ? cv::GC_PR_FGD : cv::GC_PR_BGD;
-                        const std::size_t of = (source ? colourCount : 0) + index[x];
-                        if (of != runOf) {
-                            count[runOf] += run;
-                            runOf = of;
-                            run = 0;
-                        }
-                        ++run;
-                    }
-                }
-                count[runOf] += run;
+                takeLabels(graph, startIndex, colourCount, mask, y0, y1, count);
             },
             sureCounts, counts);
     }

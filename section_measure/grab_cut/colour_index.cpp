@@ -58,16 +58,21 @@ ClassSamples samplesOfClasses(const ColourIndex& index, const cv::Mat& mask) {
             parts);
     };
     forParts([&](int part) {
+        // Locals: a store to the flags may alias anything else.
         std::uint8_t* flags = &has[static_cast<std::size_t>(part) * 2 * colours];
+        std::uint8_t* hasOf[2] = {flags, flags + colours};
+        std::size_t count[2] = {0, 0};
         for (int y = firstRow(part); y < firstRow(part + 1); ++y) {
             const uchar* labels = mask.ptr<uchar>(y);
             const std::uint32_t* colour = &index.ofPixel[static_cast<std::size_t>(y) * cols];
             for (int x = 0; x < cols; ++x) {
                 const int cls = isBackground(labels[x]) ? 0 : 1;
-                flags[cls * colours + colour[x]] = 1;
-                ++samplesOf[2 * part + cls];
+                hasOf[cls][colour[x]] = 1;
+                ++count[cls];
             }
         }
+        samplesOf[2 * part] = count[0];
+        samplesOf[2 * part + 1] = count[1];
     });
 
     // Each class's palette, in the order of the colours' places; the parts' first samples.

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -49,81 +50,102 @@ double neighbourBeta(const cv::Mat& image) {
     return 1.f / (2 * beta / static_cast<double>(edges));
 }
 
-// As GCGraph reads a weight: a NaN one (a colour impossible in both models) is a source root.
-signed char signOf(double w) { return w < 0 ? -1 : w != 0 ? 1 : 0; }
-
-// Three rows at a time of the signs of the start weights, and of the sign each pixel shares
-// with its left and right neighbours (0 where they differ): what INTERIOR is made of.
-class SignRows {
+// Three rows at a time of the start flags each pixel's weight gives (STARTS_ACTIVE and
+// STARTS_IN_SINK), and of those each pixel shares with its left and right neighbours (0 where
+// they differ): what INTERIOR is made of.
+class StartRows {
 public:
-    // `signOfIndex`: the sign of each start weight.
-    SignRows(const std::vector<signed char>& signOfIndex, const StartWeights& start, int cols)
-        : signOfIndex_(signOfIndex.data()),
+    // `startOfIndex`: the start flags of each start weight.
+    StartRows(const std::vector<std::uint8_t>& startOfIndex, const StartWeights& start, int cols)
+        : startOfIndex_(startOfIndex.data()),
           index_(start.index.data()),
           cols_(cols),
-          sign_(3, std::vector<signed char>(cols)),
-          shared_(3, std::vector<signed char>(cols)) {}
+          own_(3, std::vector<std::uint8_t>(cols)),
+          shared_(3, std::vector<std::uint8_t>(cols)) {}
 
     void load(int y) {
-        signed char* sign = sign_[y % 3].data();
-        signed char* shared = shared_[y % 3].data();
+        std::uint8_t* own = own_[y % 3].data();
+        std::uint8_t* shared = shared_[y % 3].data();
         const std::uint32_t* index = index_ + static_cast<std::size_t>(y) * cols_;
-        for (int x = 0; x < cols_; ++x) sign[x] = signOfIndex_[index[x]];
-        for (int x = 0; x < cols_; ++x) {
-            const signed char s = sign[x];
-            const bool same = (x == 0 || sign[x - 1] == s) && (x + 1 == cols_ || sign[x + 1] == s);
-            shared[x] = same ? s : 0;
-        }
+        const std::uint8_t* startOfIndex = startOfIndex_;  // a local: the stores may alias members
+        const int cols = cols_;
+        for (int x = 0; x < cols; ++x) own[x] = startOfIndex[index[x]];
+        // A missing neighbour does not count: the ends of the row compare with themselves.
+        shared[0] = cols_ == 1 || own[1] == own[0] ? own[0] : 0;
+        for (int x = 1; x + 1 < cols_; ++x)
+            shared[x] = (own[x - 1] == own[x]) & (own[x + 1] == own[x]) ? own[x] : 0;
+        if (cols_ > 1) shared[cols_ - 1] = own[cols_ - 2] == own[cols_ - 1] ? own[cols_ - 1] : 0;
     }
-    const signed char* sign(int y) const { return sign_[y % 3].data(); }
-    const signed char* shared(int y) const { return shared_[y % 3].data(); }
+    const std::uint8_t* own(int y) const { return own_[y % 3].data(); }
+    const std::uint8_t* shared(int y) const { return shared_[y % 3].data(); }
 
 private:
-    const signed char* signOfIndex_;
+    const std::uint8_t* startOfIndex_;
     const std::uint32_t* index_;
     int cols_;
-    std::vector<std::vector<signed char>> sign_, shared_;
+    std::vector<std::vector<std::uint8_t>> own_, shared_;
 };
 
-// Sets each vertex of rows [y0, y1) as the flow starts, loading the signs of the rows around.
-void startRows(GridGraph& graph, const std::vector<signed char>& signOfIndex,
+// Sets each vertex of rows [y0, y1) as the flow starts, loading the start flags of the rows
+// around.
+void startRows(GridGraph& graph, const std::vector<std::uint8_t>& startOfIndex,
                const StartWeights& start, int y0, int y1) {
     const int rows = graph.rows, cols = graph.cols;
     const bool fresh = graph.fresh;
-    SignRows signs(signOfIndex, start, cols);
-    if (y0 > 0) signs.load(y0 - 1);
-    signs.load(y0);
+    StartRows flagRows(startOfIndex, start, cols);
+    std::vector<std::uint8_t> wanted(cols);
+    if (y0 > 0) flagRows.load(y0 - 1);
+    flagRows.load(y0);
     for (int y = y0; y < y1; ++y) {
-        if (y + 1 < rows) signs.load(y + 1);
-        const signed char* sign = signs.sign(y);
-        const signed char* row = signs.shared(y);
-        const signed char* above = y > 0 ? signs.shared(y - 1) : nullptr;
-        const signed char* below = y + 1 < rows ? signs.shared(y + 1) : nullptr;
+        if (y + 1 < rows) flagRows.load(y + 1);
+        const std::uint8_t* own = flagRows.own(y);
+        const std::uint8_t* row = flagRows.shared(y);
+        // A missing row does not count either.
+        const std::uint8_t* above = y > 0 ? flagRows.shared(y - 1) : row;
+        const std::uint8_t* below = y + 1 < rows ? flagRows.shared(y + 1) : row;
+        for (int x = 0; x < cols; ++x) {
+            const std::uint8_t r = row[x];
+            const bool interior = (r != 0) & (above[x] == r) & (below[x] == r);
+            wanted[x] = static_cast<std::uint8_t>(own[x] | (interior ? INTERIOR : 0));
+        }
         Vertex* vertex = &graph.vertex[graph.at(y, 0)];
         std::uint8_t* flags = &graph.flags[graph.at(y, 0)];
-        for (int x = 0; x < cols; ++x) {
-            const signed char s = sign[x];
-            const signed char r = row[x];
-            const bool interior = r != 0 && (!above || above[x] == r) && (!below || below[x] == r);
-            const std::uint8_t start =
-                static_cast<std::uint8_t>((s != 0 ? STARTS_ACTIVE : 0) |
-                                          (s < 0 ? STARTS_IN_SINK : 0) | (interior ? INTERIOR : 0));
+        const auto set = [&](int x) {
             // A vertex the last flow left interior, interior again in the same tree, is set.
-            if (!fresh && interior && flags[x] == start) continue;
+            if (!fresh && (wanted[x] & INTERIOR) && flags[x] == wanted[x]) return;
             Vertex& v = vertex[x];
-            v.parent = s != 0 ? TERMINAL : FREE;
-            v.tree = s < 0;
+            v.parent = (wanted[x] & STARTS_ACTIVE) ? TERMINAL : FREE;
+            v.tree = (wanted[x] & STARTS_IN_SINK) != 0;
             v.dist = 1;
             if (fresh) v.stamp = 0;
-            flags[x] = start;
+            flags[x] = wanted[x];
+        };
+        int x = 0;
+        if (!fresh) {
+            // Eight at a time where all are set already.
+            constexpr std::uint64_t ALL_INTERIOR = 0x0101010101010101ULL * INTERIOR;
+            for (; x + 8 <= cols; x += 8) {
+                std::uint64_t have, want;
+                std::memcpy(&have, flags + x, sizeof have);
+                std::memcpy(&want, wanted.data() + x, sizeof want);
+                if (have == want && (want & ALL_INTERIOR) == ALL_INTERIOR) continue;
+                for (int k = 0; k < 8; ++k) set(x + k);
+            }
         }
+        for (; x < cols; ++x) set(x);
     }
 }
 
-std::vector<signed char> signsOf(const std::vector<double>& value) {
-    std::vector<signed char> sign(value.size());
-    for (std::size_t i = 0; i < value.size(); ++i) sign[i] = signOf(value[i]);
-    return sign;
+// The start flags of each start weight. As GCGraph reads a weight, a NaN one (a colour
+// impossible in both models) starts in the source tree.
+std::vector<std::uint8_t> startFlagsOf(const std::vector<double>& value) {
+    std::vector<std::uint8_t> flags(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const double w = value[i];
+        flags[i] =
+            static_cast<std::uint8_t>((w != 0 ? STARTS_ACTIVE : 0) | (w < 0 ? STARTS_IN_SINK : 0));
+    }
+    return flags;
 }
 
 }  // namespace
@@ -169,9 +191,9 @@ GridGraph::GridGraph(const cv::Mat& image, std::vector<double> edgeCapacity)
 
 void startSearch(GridGraph& graph, const StartWeights& start) {
     graph.residuals.clear();
-    const std::vector<signed char> signOfIndex = signsOf(start.value);
+    const std::vector<std::uint8_t> startOfIndex = startFlagsOf(start.value);
     forRowStripes(graph.rows,
-                  [&](int, int y0, int y1) { startRows(graph, signOfIndex, start, y0, y1); });
+                  [&](int, int y0, int y1) { startRows(graph, startOfIndex, start, y0, y1); });
     graph.fresh = false;
 }
 

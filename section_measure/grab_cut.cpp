@@ -23,15 +23,21 @@ namespace {
 
 constexpr double LAMBDA = 9 * 50.0;  // grabCut's terminal weight of a sure label: 9 gamma
 
-// Pixels of each colour in each class: per class, per colour.
-using ClassCounts = std::vector<std::int64_t>[2];
+// Pixels of some colours in a class: their places in the colour index, and how many of each.
+struct ColourCounts {
+    std::vector<std::uint32_t> colour;
+    std::vector<std::uint32_t> count;
+};
+
+void addColour(ModelSums& sums, int component, ColourKey key, std::int64_t times) {
+    sums.component[component].add(channelOf(key, 0), channelOf(key, 1), channelOf(key, 2), times);
+}
 
 // The models cv::grabCut starts from: k-means on each class's colours, background first, their
-// draws made in cv::grabCut's order before both run at once. Also counts each class's pixels of
-// each colour.
+// draws made in cv::grabCut's order before both run at once. Also gives each class's colours.
 void initialModels(const ColourIndex& colours, const cv::Mat& mask, ColourModel models[2],
-                   ClassCounts& counts, const GrabCutPartHook& beginPart) {
-    const ClassSamples classes = samplesOfClasses(colours, mask);
+                   ColourCounts counts[2], const GrabCutPartHook& beginPart) {
+    ClassSamples classes = samplesOfClasses(colours, mask);
     requireThat(!classes.samples[0].colour.empty() && !classes.samples[1].colour.empty(),
                 "grabCut needs pixels of both classes");
     KMeansDraws draws[2];
@@ -54,96 +60,54 @@ void initialModels(const ColourIndex& colours, const cv::Mat& mask, ColourModel 
         2);
     for (int cls = 0; cls < 2; ++cls) {
         const ColourSamples& samples = classes.samples[cls];
-        counts[cls].assign(colours.keys.size(), 0);
         ModelSums sums;
         for (std::size_t c = 0; c < samples.palette.size(); ++c) {
-            const ColourKey key = samples.palette[c];
-            const std::uint32_t n = seeds[cls].samplesOfColour[c];
-            counts[cls][classes.indexOf[cls][c]] = n;
-            sums.component[clusters[cls].labelOfColour[c]].add(channelOf(key, 0), channelOf(key, 1),
-                                                               channelOf(key, 2), n);
+            addColour(sums, clusters[cls].labelOfColour[c], samples.palette[c],
+                      seeds[cls].samplesOfColour[c]);
         }
         for (const auto& [sample, label] : clusters[cls].movedSamples) {
             const std::uint32_t c = samples.colour[sample];
-            const ColourKey key = samples.palette[c];
-            sums.component[clusters[cls].labelOfColour[c]].add(channelOf(key, 0), channelOf(key, 1),
-                                                               channelOf(key, 2), -1);
-            sums.component[label].add(channelOf(key, 0), channelOf(key, 1), channelOf(key, 2));
+            addColour(sums, clusters[cls].labelOfColour[c], samples.palette[c], -1);
+            addColour(sums, label, samples.palette[c], 1);
         }
         models[cls].learn(sums);
+        counts[cls] = {std::move(classes.indexOf[cls]), std::move(seeds[cls].samplesOfColour)};
     }
 }
 
 // A sure label never changes: its pixel's start weight becomes one of two entries past the
-// colours' (background, then foreground), and its class's colour count stays as it is.
+// colours' (background, then foreground), and it is counted once here, per class and colour.
 void setSurePixelsApart(const cv::Mat& mask, std::vector<std::uint32_t>& startIndex,
-                        std::size_t colours, ClassCounts& sureCounts) {
+                        std::size_t colours, std::vector<std::uint32_t> sureCounts[2]) {
     for (int y = 0; y < mask.rows; ++y) {
         const uchar* labels = mask.ptr<uchar>(y);
         std::uint32_t* index = &startIndex[static_cast<std::size_t>(y) * mask.cols];
         for (int x = 0; x < mask.cols; ++x) {
             if (labels[x] != cv::GC_BGD && labels[x] != cv::GC_FGD) continue;
             const int cls = labels[x] == cv::GC_BGD ? 0 : 1;
+            if (sureCounts[cls].empty()) sureCounts[cls].assign(colours, 0);
             ++sureCounts[cls][index[x]];
             index[x] = static_cast<std::uint32_t>(colours + cls);
         }
     }
 }
 
-// Pixels of each colour in each class, counted on OpenCV's threads in parts of rows.
-class PartCounts {
-public:
-    PartCounts(std::size_t colours, int rows) : colours_(colours) {
-        // Each part has its own counts: few parts when colours are many.
-        const std::size_t budget = std::size_t{1} << 23;
-        const std::size_t byMemory = std::max<std::size_t>(1, budget / (2 * colours + 1));
-        parts_ = static_cast<int>(
-            std::min<std::size_t>({static_cast<std::size_t>(std::max(1, cv::getNumThreads())),
-                                   static_cast<std::size_t>(std::max(1, rows)), byMemory}));
-        counts_.assign(static_cast<std::size_t>(parts_) * 2 * colours, 0);
-    }
-
-    // Calls pass(y0, y1, count) over parts of `rows`, count[cls * colours + colour] to be raised;
-    // then adds `base` and sets `total`.
-    template <class Pass>
-    void countRows(int rows, Pass pass, const ClassCounts& base, ClassCounts& total) {
-        std::fill(counts_.begin(), counts_.end(), 0);
-        cv::parallel_for_(
-            cv::Range(0, parts_),
-            [&](const cv::Range& range) {
-                for (int part = range.start; part < range.end; ++part) {
-                    pass(static_cast<int>(static_cast<std::int64_t>(rows) * part / parts_),
-                         static_cast<int>(static_cast<std::int64_t>(rows) * (part + 1) / parts_),
-                         &counts_[static_cast<std::size_t>(part) * 2 * colours_]);
-                }
-            },
-            parts_);
-        for (int cls = 0; cls < 2; ++cls) {
-            total[cls] = base[cls];
-            for (int part = 0; part < parts_; ++part) {
-                const std::uint32_t* count =
-                    &counts_[(static_cast<std::size_t>(part) * 2 + cls) * colours_];
-                for (std::size_t c = 0; c < colours_; ++c) total[cls][c] += count[c];
-            }
-        }
-    }
-
-private:
-    std::size_t colours_;
-    int parts_ = 1;
-    std::vector<std::uint32_t> counts_;
-};
-
-// The labels the flow gives the probable pixels of rows [y0, y1) of `mask`, and every probable
-// pixel counted per class and colour (count[cls * colours + colour]), by runs of one colour and
-// class, long in a plain scan. Locals only: a store to the mask may alias anything else.
+// The labels the flow gives the probable pixels of rows [y0, y1) of `mask`; each such pixel
+// added to `sums` in its class's likeliest component for its colour (`component`), by runs of
+// one colour and class, long in a plain scan. Locals only: a store to the mask may alias anything
+// else.
 void takeLabels(const GridGraph& graph, const std::vector<std::uint32_t>& startIndex,
-                std::size_t colourCount, cv::Mat& mask, int y0, int y1, std::uint32_t* count) {
+                const std::vector<ColourKey>& keys, const std::vector<std::uint8_t> component[2],
+                cv::Mat& mask, int y0, int y1, ModelSums sums[2]) {
     const std::uint8_t* flags = graph.flags.get();
     const Vertex* vertex = graph.vertex.get();
-    const std::uint32_t colours = static_cast<std::uint32_t>(colourCount);
+    const std::uint32_t colours = static_cast<std::uint32_t>(keys.size());
     const int cols = mask.cols;
-    std::uint32_t runOf = 0, run = 0;
+    int runClass = 0;
+    std::uint32_t runColour = colours, run = 0;
+    const auto flush = [&] {
+        if (run) addColour(sums[runClass], component[runClass][runColour], keys[runColour], run);
+    };
     for (int y = y0; y < y1; ++y) {
         uchar* labels = mask.ptr<uchar>(y);
         const std::uint32_t* index = startIndex.data() + static_cast<std::size_t>(y) * cols;
@@ -156,16 +120,17 @@ void takeLabels(const GridGraph& graph, const std::vector<std::uint32_t>& startI
             const bool sink =
                 (f & INTERIOR) ? (f & STARTS_IN_SINK) != 0 : vertex[first + x].tree != 0;
             labels[x] = sink ? cv::GC_PR_BGD : cv::GC_PR_FGD;
-            const std::uint32_t of = (sink ? 0 : colours) + c;
-            if (of != runOf) {
-                count[runOf] += run;
-                runOf = of;
+            const int cls = sink ? 0 : 1;
+            if (c != runColour || cls != runClass) {
+                flush();
+                runColour = c;
+                runClass = cls;
                 run = 0;
             }
             ++run;
         }
     }
-    count[runOf] += run;
+    flush();
 }
 
 }  // namespace
@@ -180,8 +145,8 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
     const std::size_t colourCount = colours.keys.size();
     beginPart("class samples");
     ColourModel models[2];
-    ClassCounts counts;
-    initialModels(colours, mask, models, counts, beginPart);
+    ColourCounts initial[2];
+    initialModels(colours, mask, models, initial, beginPart);
     if (iterations <= 0) {
         beginPart("");
         return;
@@ -190,52 +155,74 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
     const int rows = image.rows;
     beginPart("colour models");
     ColourVerdicts verdicts;
+    verdicts.startFlags.reserve(colourCount + 2);  // the sure labels' two go after the colours'
     judgeColours(colours.keys, models, verdicts);
+    // Each pixel joins its class's likeliest component under the previous models; sums of
+    // integers, so adding each colour's pixels at once changes nothing.
+    ModelSums sums[2];
+    for (int cls = 0; cls < 2; ++cls) {
+        for (std::size_t i = 0; i < initial[cls].colour.size(); ++i) {
+            const std::uint32_t c = initial[cls].colour[i];
+            addColour(sums[cls], verdicts.component[cls][c], colours.keys[c],
+                      initial[cls].count[i]);
+        }
+        initial[cls] = ColourCounts();
+    }
     beginPart("labels and counts");
     // Each pixel's start weight: its colour's while its label is probable, else lambda's.
     std::vector<std::uint32_t> startIndex = std::move(colours.ofPixel);
-    ClassCounts sureCounts = {std::vector<std::int64_t>(colourCount, 0),
-                              std::vector<std::int64_t>(colourCount, 0)};
+    std::vector<std::uint32_t> sureCounts[2];
     if (sureLabels) setSurePixelsApart(mask, startIndex, colourCount, sureCounts);
-    std::vector<double> startWeight;
-    const StartWeights start{startWeight, startIndex};
-    PartCounts partCounts(colourCount, rows);
+    // The colours' weights, then lambda's for sure labels; the colours' computed from the models
+    // of the round only where the flow needs them, as judgeColours does for every colour.
+    const StartWeights start{verdicts.startFlags, startIndex, [&](std::uint32_t entry) {
+                                 if (entry < colourCount)
+                                     return terminalWeight(models, colours.keys[entry]);
+                                 return entry == colourCount ? 0 - LAMBDA : LAMBDA - 0;
+                             }};
+    // The label pass in parts of rows, each adding up its own sums.
+    const int parts = std::max(1, std::min(cv::getNumThreads(), rows));
+    std::vector<ModelSums> partSums(2 * static_cast<std::size_t>(parts));
     beginPart("graph");
     GridGraph graph(image, edgeCapacities(image));
 
     for (int iteration = 0; iteration < iterations; ++iteration) {
         beginPart("colour models");
-        // Each pixel joins its class's likeliest component under the previous models; sums of
-        // integers, so counting pixels per colour and class first changes nothing.
-        ModelSums sums[2];
-        for (std::size_t c = 0; c < colourCount; ++c) {
-            const ColourKey key = colours.keys[c];
-            for (int cls = 0; cls < 2; ++cls) {
-                if (counts[cls][c])
-                    sums[cls].component[verdicts.component[cls][c]].add(
-                        channelOf(key, 0), channelOf(key, 1), channelOf(key, 2), counts[cls][c]);
-            }
-        }
         models[0].learn(sums[0]);
         models[1].learn(sums[1]);
         judgeColours(colours.keys, models, verdicts);
-        startWeight = verdicts.weight;
-        startWeight.push_back(0 - LAMBDA);
-        startWeight.push_back(LAMBDA - 0);
+        verdicts.startFlags.push_back(startFlagsOf(0 - LAMBDA));
+        verdicts.startFlags.push_back(startFlagsOf(LAMBDA - 0));
 
         beginPart("graph reset");
         startSearch(graph, start);
         beginPart("max-flow");
         maxFlow(graph, start);
 
-        // The new labels, and the counts the next round starts from.
+        // The new labels, and the sums the next round learns from.
         beginPart("labels and counts");
-        partCounts.countRows(
-            rows,
-            [&](int y0, int y1, std::uint32_t* count) {
-                takeLabels(graph, startIndex, colourCount, mask, y0, y1, count);
+        std::fill(partSums.begin(), partSums.end(), ModelSums());
+        cv::parallel_for_(
+            cv::Range(0, parts),
+            [&](const cv::Range& range) {
+                for (int part = range.start; part < range.end; ++part) {
+                    takeLabels(
+                        graph, startIndex, colours.keys, verdicts.component, mask,
+                        static_cast<int>(static_cast<std::int64_t>(rows) * part / parts),
+                        static_cast<int>(static_cast<std::int64_t>(rows) * (part + 1) / parts),
+                        &partSums[2 * static_cast<std::size_t>(part)]);
+                }
             },
-            sureCounts, counts);
+            parts);
+        for (int cls = 0; cls < 2; ++cls) {
+            sums[cls] = ModelSums();
+            for (int part = 0; part < parts; ++part) sums[cls].add(partSums[2 * part + cls]);
+            for (std::size_t c = 0; c < sureCounts[cls].size(); ++c) {
+                if (sureCounts[cls][c])
+                    addColour(sums[cls], verdicts.component[cls][c], colours.keys[c],
+                              sureCounts[cls][c]);
+            }
+        }
     }
     beginPart("");
 }

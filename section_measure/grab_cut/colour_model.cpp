@@ -1,5 +1,6 @@
 #include "section_measure/grab_cut/colour_model.h"
 
+#include "section_measure/grab_cut/grid_graph.h"
 #include "section_measure/grab_cut/input_checks.h"
 
 #include <opencv2/core.hpp>
@@ -22,19 +23,14 @@ void ComponentSums::add(std::int64_t b, std::int64_t g, std::int64_t r, std::int
     prod[5] += r * r * times;
 }
 
-bool ComponentSums::operator==(const ComponentSums& other) const {
-    if (count != other.count) return false;
-    for (int i = 0; i < 3; ++i)
-        if (sum[i] != other.sum[i]) return false;
-    for (int i = 0; i < 6; ++i)
-        if (prod[i] != other.prod[i]) return false;
-    return true;
+void ComponentSums::add(const ComponentSums& other) {
+    count += other.count;
+    for (int i = 0; i < 3; ++i) sum[i] += other.sum[i];
+    for (int i = 0; i < 6; ++i) prod[i] += other.prod[i];
 }
 
-bool ModelSums::operator==(const ModelSums& other) const {
-    for (int ci = 0; ci < COMPONENTS; ++ci)
-        if (!(component[ci] == other.component[ci])) return false;
-    return true;
+void ModelSums::add(const ModelSums& other) {
+    for (int ci = 0; ci < COMPONENTS; ++ci) component[ci].add(other.component[ci]);
 }
 
 void ColourModel::learn(const ModelSums& sums) {
@@ -110,37 +106,48 @@ void ColourModel::invertCovariance(int ci, const double cov[9]) {
     ic[2][2] = (c[0] * c[4] - c[1] * c[3]) * inv;
 }
 
+double terminalWeight(const ColourModel models[2], ColourKey key, std::uint8_t component[2]) {
+    const double colour[3] = {static_cast<double>(channelOf(key, 0)),
+                              static_cast<double>(channelOf(key, 1)),
+                              static_cast<double>(channelOf(key, 2))};
+    double likelihood[2];
+    for (int cls = 0; cls < 2; ++cls) {
+        double mixture = 0;
+        double best = 0;
+        int bestComponent = 0;
+        for (int ci = 0; ci < COMPONENTS; ++ci) {
+            const double p = models[cls].density(ci, colour);
+            mixture += models[cls].coef(ci) * p;
+            if (p > best) {
+                bestComponent = ci;
+                best = p;
+            }
+        }
+        likelihood[cls] = mixture;
+        component[cls] = static_cast<std::uint8_t>(bestComponent);
+    }
+    const double fromSource = -std::log(likelihood[0]);
+    const double toSink = -std::log(likelihood[1]);
+    return fromSource - toSink;
+}
+
+double terminalWeight(const ColourModel models[2], ColourKey key) {
+    std::uint8_t component[2];
+    return terminalWeight(models, key, component);
+}
+
 void judgeColours(const std::vector<std::uint32_t>& keys, const ColourModel models[2],
                   ColourVerdicts& verdicts) {
     const int count = static_cast<int>(keys.size());
     verdicts.component[0].resize(keys.size());
     verdicts.component[1].resize(keys.size());
-    verdicts.weight.resize(keys.size());
+    verdicts.startFlags.resize(keys.size());
     cv::parallel_for_(cv::Range(0, count), [&](const cv::Range& range) {
         for (int i = range.start; i < range.end; ++i) {
-            const std::uint32_t key = keys[i];
-            const double colour[3] = {static_cast<double>(key & 255),
-                                      static_cast<double>((key >> 8) & 255),
-                                      static_cast<double>(key >> 16)};
-            double likelihood[2];
-            for (int cls = 0; cls < 2; ++cls) {
-                double mixture = 0;
-                double best = 0;
-                int bestComponent = 0;
-                for (int ci = 0; ci < COMPONENTS; ++ci) {
-                    const double p = models[cls].density(ci, colour);
-                    mixture += models[cls].coef(ci) * p;
-                    if (p > best) {
-                        bestComponent = ci;
-                        best = p;
-                    }
-                }
-                likelihood[cls] = mixture;
-                verdicts.component[cls][i] = static_cast<std::uint8_t>(bestComponent);
-            }
-            const double fromSource = -std::log(likelihood[0]);
-            const double toSink = -std::log(likelihood[1]);
-            verdicts.weight[i] = fromSource - toSink;
+            std::uint8_t component[2];
+            verdicts.startFlags[i] = startFlagsOf(terminalWeight(models, keys[i], component));
+            verdicts.component[0][i] = component[0];
+            verdicts.component[1][i] = component[1];
         }
     });
 }

@@ -2,6 +2,8 @@
 // of the colours given to each component, and what they say of each distinct colour.
 #pragma once
 
+#include "section_measure/grab_cut/colour_index.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -17,12 +19,12 @@ struct ComponentSums {
 
     // `times` samples of the colour (b, g, r); a negative `times` takes them out.
     void add(std::int64_t b, std::int64_t g, std::int64_t r, std::int64_t times = 1);
-    bool operator==(const ComponentSums& other) const;
+    void add(const ComponentSums& other);
 };
 
 struct ModelSums {
     ComponentSums component[COMPONENTS];
-    bool operator==(const ModelSums& other) const;
+    void add(const ModelSums& other);
 };
 
 // OpenCV's GMM of five Gaussians, with its arithmetic.
@@ -44,11 +46,17 @@ private:
 };
 
 // What the models say of each distinct colour: its likeliest component in each model (for the
-// next assignment) and its terminal weight, OpenCV's -log(background) - -log(foreground).
+// next assignment) and the start flags of its terminal weight (see startFlagsOf), the weight
+// being computed again where a flow needs it.
 struct ColourVerdicts {
     std::vector<std::uint8_t> component[2];
-    std::vector<double> weight;
+    std::vector<std::uint8_t> startFlags;
 };
+
+// A colour's terminal weight, OpenCV's -log(background) - -log(foreground), and its likeliest
+// component in each model.
+double terminalWeight(const ColourModel models[2], ColourKey key, std::uint8_t component[2]);
+double terminalWeight(const ColourModel models[2], ColourKey key);
 
 // Fills `verdicts` for each colour of `keys` (B | G << 8 | R << 16), on OpenCV's threads.
 void judgeColours(const std::vector<std::uint32_t>& keys, const ColourModel models[2],

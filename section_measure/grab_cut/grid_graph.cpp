@@ -55,9 +55,8 @@ double neighbourBeta(const cv::Mat& image) {
 // they differ): what INTERIOR is made of.
 class StartRows {
 public:
-    // `startOfIndex`: the start flags of each start weight.
-    StartRows(const std::vector<std::uint8_t>& startOfIndex, const StartWeights& start, int cols)
-        : startOfIndex_(startOfIndex.data()),
+    StartRows(const StartWeights& start, int cols)
+        : startOfIndex_(start.flags.data()),
           index_(start.index.data()),
           cols_(cols),
           own_(3, std::vector<std::uint8_t>(cols)),
@@ -88,11 +87,10 @@ private:
 
 // Sets each vertex of rows [y0, y1) as the flow starts, loading the start flags of the rows
 // around.
-void startRows(GridGraph& graph, const std::vector<std::uint8_t>& startOfIndex,
-               const StartWeights& start, int y0, int y1) {
+void startRows(GridGraph& graph, const StartWeights& start, int y0, int y1) {
     const int rows = graph.rows, cols = graph.cols;
     const bool fresh = graph.fresh;
-    StartRows flagRows(startOfIndex, start, cols);
+    StartRows flagRows(start, cols);
     std::vector<std::uint8_t> wanted(cols);
     if (y0 > 0) flagRows.load(y0 - 1);
     flagRows.load(y0);
@@ -134,18 +132,6 @@ void startRows(GridGraph& graph, const std::vector<std::uint8_t>& startOfIndex,
         }
         for (; x < cols; ++x) set(x);
     }
-}
-
-// The start flags of each start weight. As GCGraph reads a weight, a NaN one (a colour
-// impossible in both models) starts in the source tree.
-std::vector<std::uint8_t> startFlagsOf(const std::vector<double>& value) {
-    std::vector<std::uint8_t> flags(value.size());
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        const double w = value[i];
-        flags[i] =
-            static_cast<std::uint8_t>((w != 0 ? STARTS_ACTIVE : 0) | (w < 0 ? STARTS_IN_SINK : 0));
-    }
-    return flags;
 }
 
 }  // namespace
@@ -191,9 +177,7 @@ GridGraph::GridGraph(const cv::Mat& image, std::vector<double> edgeCapacity)
 
 void startSearch(GridGraph& graph, const StartWeights& start) {
     graph.residuals.clear();
-    const std::vector<std::uint8_t> startOfIndex = startFlagsOf(start.value);
-    forRowStripes(graph.rows,
-                  [&](int, int y0, int y1) { startRows(graph, startOfIndex, start, y0, y1); });
+    forRowStripes(graph.rows, [&](int, int y0, int y1) { startRows(graph, start, y0, y1); });
     graph.fresh = false;
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -30,13 +31,14 @@ inline constexpr signed char ORPHAN = -2;
 
 // A vertex's flags, a byte of their own (GridGraph::flags). In the active queue the flow starts
 // with (it has a terminal weight), and in its sink tree; in the part of the queue that grows as
-// the flow runs; touched by the flow, its residual capacities and terminal weight kept; part of
-// the frame.
+// the flow runs; touched by the flow, its residual capacities kept, and its terminal weight
+// once the flow asked for it; part of the frame.
 inline constexpr std::uint8_t STARTS_ACTIVE = 1;
 inline constexpr std::uint8_t STARTS_IN_SINK = 2;
 inline constexpr std::uint8_t QUEUED = 4;
 inline constexpr std::uint8_t TOUCHED = 8;
 inline constexpr std::uint8_t FRAME = 16;
+inline constexpr std::uint8_t WEIGHED = 64;
 // A vertex of the starting queue whose neighbours were all roots of its own tree when the flow
 // started: while they stay so, growing the trees from it changes nothing, and the flow passes
 // it by. A root that loses its terminal takes the flag off itself and its neighbours; one that
@@ -58,14 +60,22 @@ struct Residuals {
     double weight;
 };
 
-// Each pixel's terminal weight as a flow starts (> 0 toward the source, < 0 toward the sink):
-// value[index[pixel]], pixels row after row.
+// Each pixel's terminal weight as a flow starts (> 0 toward the source, < 0 toward the sink),
+// as an entry of a table: index[pixel], pixels row after row. A reset needs only each entry's
+// start flags (STARTS_ACTIVE where the weight is not 0, STARTS_IN_SINK where it is below); the
+// flow asks weightOf(entry) for the weight itself, at the few pixels it reaches.
 struct StartWeights {
-    const std::vector<double>& value;
+    const std::vector<std::uint8_t>& flags;
     const std::vector<std::uint32_t>& index;
-
-    double of(std::size_t pixel) const { return value[index[pixel]]; }
+    std::function<double(std::uint32_t entry)> weightOf;
 };
+
+// The start flags of a weight. As GCGraph reads one, a NaN (a colour impossible in both models)
+// starts in the source tree.
+inline std::uint8_t startFlagsOf(double weight) {
+    return static_cast<std::uint8_t>((weight != 0 ? STARTS_ACTIVE : 0) |
+                                     (weight < 0 ? STARTS_IN_SINK : 0));
+}
 
 class GridGraph {
 public:

@@ -73,19 +73,20 @@ std::uint64_t totalOf(const std::vector<std::uint32_t>& count,
 }
 
 // Each colour's nearest centre, the first of equals, in cv::kmeans's float distances.
-void assignColours(const std::vector<cv::Vec3f>& values, const std::vector<cv::Vec3f>& centres,
+void assignColours(const std::vector<ColourKey>& palette, const std::vector<cv::Vec3f>& centres,
                    std::vector<std::uint8_t>& labelOfColour) {
-    const int colours = static_cast<int>(values.size());
+    const int colours = static_cast<int>(palette.size());
     const int clusters = static_cast<int>(centres.size());
-    labelOfColour.resize(values.size());
+    labelOfColour.resize(palette.size());
     cv::parallel_for_(
         cv::Range(0, colours),
         [&](const cv::Range& range) {
             for (int c = range.start; c < range.end; ++c) {
+                const cv::Vec3f value = valueOf(palette[c]);
                 int best = 0;
                 double least = DBL_MAX;
                 for (int k = 0; k < clusters; ++k) {
-                    const double d = squaredDistance(values[c], centres[k]);
+                    const double d = squaredDistance(value, centres[k]);
                     if (least > d) {
                         least = d;
                         best = k;
@@ -104,7 +105,7 @@ struct CentreSums {
 
 // cv::kmeans's float sums of each cluster's samples, in sample order.
 CentreSums sumClusters(const ColourSamples& samples, const std::vector<std::uint32_t>& count,
-                       const std::vector<cv::Vec3f>& values,
+                       const std::vector<ColourKey>& palette,
                        const std::vector<std::uint8_t>& labelOfColour, int clusters) {
     CentreSums sums{std::vector<int>(clusters, 0), std::vector<cv::Vec3f>(clusters)};
     std::vector<std::int64_t> total(static_cast<std::size_t>(clusters) * 3, 0);
@@ -131,7 +132,7 @@ CentreSums sumClusters(const ColourSamples& samples, const std::vector<std::uint
     for (const std::uint32_t c : samples.colour) {
         const int k = replayedCluster[c];
         if (k == NOT_REPLAYED) continue;
-        const cv::Vec3f& v = values[c];
+        const cv::Vec3f v = valueOf(palette[c]);
         cv::Vec3f& sum = sums.sum[k];
         sum[0] += v[0];
         sum[1] += v[1];
@@ -143,7 +144,7 @@ CentreSums sumClusters(const ColourSamples& samples, const std::vector<std::uint
 // cv::kmeans's rescue of an empty cluster: the sample of the largest cluster farthest from its
 // centre (the last of equals) moves into it. Rare (fewer colours than clusters), so it walks
 // the samples as cv::kmeans does.
-void fillEmptyClusters(const ColourSamples& samples, const std::vector<cv::Vec3f>& values,
+void fillEmptyClusters(const ColourSamples& samples, const std::vector<ColourKey>& palette,
                        CentreSums& sums, ColourClusters& result) {
     const int clusters = static_cast<int>(sums.count.size());
     for (int k = 0; k < clusters; ++k) {
@@ -157,7 +158,7 @@ void fillEmptyClusters(const ColourSamples& samples, const std::vector<cv::Vec3f
         std::size_t farthest = samples.colour.size();
         for (std::size_t i = 0; i < samples.colour.size(); ++i) {
             if (labelOfSample(result, samples, i) != largest) continue;
-            const double d = squaredDistance(values[samples.colour[i]], centre);
+            const double d = squaredDistance(valueOf(palette[samples.colour[i]]), centre);
             if (farthestDistance <= d) {
                 farthestDistance = d;
                 farthest = i;
@@ -173,7 +174,7 @@ void fillEmptyClusters(const ColourSamples& samples, const std::vector<cv::Vec3f
         } else {
             result.movedSamples.emplace_back(farthest, k);
         }
-        const cv::Vec3f& v = values[samples.colour[farthest]];
+        const cv::Vec3f v = valueOf(palette[samples.colour[farthest]]);
         for (int j = 0; j < 3; ++j) {
             sums.sum[largest][j] -= v[j];
             sums.sum[k][j] += v[j];
@@ -246,17 +247,15 @@ ColourClusters refineClusters(const ColourSamples& samples, const ClusterSeeds& 
     // FLT_EPSILON (squared, in double).
     const int maxCount = clusters == 1 ? 2 : MAX_ITERATIONS;
     const double epsilon = static_cast<double>(FLT_EPSILON) * static_cast<double>(FLT_EPSILON);
-    std::vector<cv::Vec3f> values(samples.palette.size());
-    for (std::size_t c = 0; c < values.size(); ++c) values[c] = valueOf(samples.palette[c]);
 
     ColourClusters result;
     result.centres = seeds.centres;
-    assignColours(values, result.centres, result.labelOfColour);
+    assignColours(samples.palette, result.centres, result.labelOfColour);
     for (int iteration = 1;;) {
         const std::vector<cv::Vec3f> previous = result.centres;
-        CentreSums sums =
-            sumClusters(samples, seeds.samplesOfColour, values, result.labelOfColour, clusters);
-        fillEmptyClusters(samples, values, sums, result);
+        CentreSums sums = sumClusters(samples, seeds.samplesOfColour, samples.palette,
+                                      result.labelOfColour, clusters);
+        fillEmptyClusters(samples, samples.palette, sums, result);
         double shift = 0;
         for (int k = 0; k < clusters; ++k) {
             requireThat(sums.count[k] != 0, "k-means: an empty cluster");
@@ -271,7 +270,7 @@ ColourClusters refineClusters(const ColourSamples& samples, const ClusterSeeds& 
         }
         if (++iteration == maxCount || shift <= epsilon) break;
         result.movedSamples.clear();
-        assignColours(values, result.centres, result.labelOfColour);
+        assignColours(samples.palette, result.centres, result.labelOfColour);
     }
     return result;
 }

@@ -52,12 +52,21 @@ private:
         if (!(flags_[v] & TOUCHED)) {
             Residuals residuals;
             for (int d = 0; d < NEIGHBOURS; ++d) residuals.toward[d] = graph_.original(v, d);
-            residuals.weight = start_.of(graph_.pixelOf(v));
             graph_.slot[v] = static_cast<int>(graph_.residuals.size());
             graph_.residuals.push_back(residuals);
             flags_[v] |= TOUCHED;
         }
         return graph_.residuals[graph_.slot[v]];
+    }
+    // The terminal weight, asked of the start weights the first time only: a path's ends alone
+    // need it.
+    double& weightOf(int v) {
+        Residuals& residuals = touch(v);
+        if (!(flags_[v] & WEIGHED)) {
+            residuals.weight = start_.weightOf(start_.index[graph_.pixelOf(v)]);
+            flags_[v] |= WEIGHED;
+        }
+        return residuals.weight;
     }
 
     bool inQueue(int u) const {
@@ -176,7 +185,7 @@ double Search::augment(int tail, int direction) {
             requireThat(minWeight > 0, "max-flow: saturated path");
             v = up;
         }
-        minWeight = minimum(minWeight, std::fabs(touch(v).weight));
+        minWeight = minimum(minWeight, std::fabs(weightOf(v)));
         requireThat(minWeight > 0, "max-flow: saturated terminal");
     }
 
@@ -196,7 +205,7 @@ double Search::augment(int tail, int direction) {
             if (((k ? toChild : toParent) -= minWeight) == 0) makeOrphan(v);
             v = up;
         }
-        double& w = touch(v).weight;
+        double& w = weightOf(v);
         w = w + minWeight * (1 - k * 2);
         if (w == 0) {
             makeOrphan(v);

@@ -50,8 +50,12 @@ struct Cut {
 Cut cutWithOurs(const Grid& g) {
     GridGraph graph(g.image, g.table);
     std::vector<std::uint32_t> index(g.weight.size());
-    for (std::size_t i = 0; i < index.size(); ++i) index[i] = static_cast<std::uint32_t>(i);
-    const StartWeights start{g.weight, index};
+    std::vector<std::uint8_t> flags(g.weight.size());
+    for (std::size_t i = 0; i < index.size(); ++i) {
+        index[i] = static_cast<std::uint32_t>(i);
+        flags[i] = startFlagsOf(g.weight[i]);
+    }
+    const StartWeights start{flags, index, [&](std::uint32_t i) { return g.weight[i]; }};
     startSearch(graph, start);
     Cut cut{maxFlow(graph, start), {}};
     for (int y = 0; y < g.rows(); ++y)

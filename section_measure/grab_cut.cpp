@@ -92,13 +92,14 @@ void setSurePixelsApart(const cv::Mat& mask, std::vector<std::uint32_t>& startIn
     }
 }
 
-// The labels the flow gives the probable pixels of rows [y0, y1) of `mask`; each such pixel
-// added to `sums` in its class's likeliest component for its colour (`component`), by runs of
-// one colour and class, long in a plain scan. Locals only: a store to the mask may alias anything
-// else.
+// The labels the flow gives the probable pixels of rows [y0, y1) of `mask`, each such pixel
+// counted by runs of one colour and class: into count[cls * colours + colour] where there are
+// counts, else straight into `sums`, in its class's likeliest component for its colour
+// (`component`), which costs more per run but no memory per colour. Locals only: a store to the
+// mask may alias anything else.
 void takeLabels(const GridGraph& graph, const std::vector<std::uint32_t>& startIndex,
                 const std::vector<ColourKey>& keys, const std::vector<std::uint8_t> component[2],
-                cv::Mat& mask, int y0, int y1, ModelSums sums[2]) {
+                cv::Mat& mask, int y0, int y1, std::uint32_t* count, ModelSums sums[2]) {
     const std::uint8_t* flags = graph.flags.get();
     const Vertex* vertex = graph.vertex.get();
     const std::uint32_t colours = static_cast<std::uint32_t>(keys.size());
@@ -106,7 +107,12 @@ void takeLabels(const GridGraph& graph, const std::vector<std::uint32_t>& startI
     int runClass = 0;
     std::uint32_t runColour = colours, run = 0;
     const auto flush = [&] {
-        if (run) addColour(sums[runClass], component[runClass][runColour], keys[runColour], run);
+        if (!run) return;
+        if (count) {
+            count[runClass * colours + runColour] += run;
+        } else {
+            addColour(sums[runClass], component[runClass][runColour], keys[runColour], run);
+        }
     };
     for (int y = y0; y < y1; ++y) {
         uchar* labels = mask.ptr<uchar>(y);
@@ -180,9 +186,15 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
                                      return terminalWeight(models, colours.keys[entry]);
                                  return entry == colourCount ? 0 - LAMBDA : LAMBDA - 0;
                              }};
-    // The label pass in parts of rows, each adding up its own sums.
+    // The label pass in parts of rows, each adding up its own counts; or its own sums where
+    // colours are so many that counts would cost more than they save (noise).
     const int parts = std::max(1, std::min(cv::getNumThreads(), rows));
     std::vector<ModelSums> partSums(2 * static_cast<std::size_t>(parts));
+    constexpr std::size_t COUNTS_BUDGET = std::size_t{8} << 20;
+    std::vector<std::uint32_t> partCounts;
+    if (4 * colourCount <= image.total() &&
+        2 * colourCount * parts * sizeof(std::uint32_t) <= COUNTS_BUDGET)
+        partCounts.resize(2 * colourCount * parts);
     beginPart("graph");
     GridGraph graph(image, edgeCapacities(image));
 
@@ -202,6 +214,7 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
         // The new labels, and the sums the next round learns from.
         beginPart("labels and counts");
         std::fill(partSums.begin(), partSums.end(), ModelSums());
+        std::fill(partCounts.begin(), partCounts.end(), 0);
         cv::parallel_for_(
             cv::Range(0, parts),
             [&](const cv::Range& range) {
@@ -210,6 +223,7 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
                         graph, startIndex, colours.keys, verdicts.component, mask,
                         static_cast<int>(static_cast<std::int64_t>(rows) * part / parts),
                         static_cast<int>(static_cast<std::int64_t>(rows) * (part + 1) / parts),
+                        partCounts.empty() ? nullptr : &partCounts[2 * colourCount * part],
                         &partSums[2 * static_cast<std::size_t>(part)]);
                 }
             },
@@ -217,6 +231,12 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
         for (int cls = 0; cls < 2; ++cls) {
             sums[cls] = ModelSums();
             for (int part = 0; part < parts; ++part) sums[cls].add(partSums[2 * part + cls]);
+            for (std::size_t c = 0; c < colourCount && !partCounts.empty(); ++c) {
+                std::int64_t n = 0;
+                for (int part = 0; part < parts; ++part)
+                    n += partCounts[(2 * static_cast<std::size_t>(part) + cls) * colourCount + c];
+                if (n) addColour(sums[cls], verdicts.component[cls][c], colours.keys[c], n);
+            }
             for (std::size_t c = 0; c < sureCounts[cls].size(); ++c) {
                 if (sureCounts[cls][c])
                     addColour(sums[cls], verdicts.component[cls][c], colours.keys[c],

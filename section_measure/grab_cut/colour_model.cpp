@@ -10,19 +10,6 @@
 
 namespace plantscan::section {
 
-void ComponentSums::add(std::int64_t b, std::int64_t g, std::int64_t r, std::int64_t times) {
-    count += times;
-    sum[0] += b * times;
-    sum[1] += g * times;
-    sum[2] += r * times;
-    prod[0] += b * b * times;
-    prod[1] += b * g * times;
-    prod[2] += b * r * times;
-    prod[3] += g * g * times;
-    prod[4] += g * r * times;
-    prod[5] += r * r * times;
-}
-
 void ComponentSums::add(const ComponentSums& other) {
     count += other.count;
     for (int i = 0; i < 3; ++i) sum[i] += other.sum[i];

@@ -18,7 +18,18 @@ struct ComponentSums {
     std::int64_t prod[6] = {0, 0, 0, 0, 0, 0};  // 00 01 02 11 12 22
 
     // `times` samples of the colour (b, g, r); a negative `times` takes them out.
-    void add(std::int64_t b, std::int64_t g, std::int64_t r, std::int64_t times = 1);
+    void add(std::int64_t b, std::int64_t g, std::int64_t r, std::int64_t times = 1) {
+        count += times;
+        sum[0] += b * times;
+        sum[1] += g * times;
+        sum[2] += r * times;
+        prod[0] += b * b * times;
+        prod[1] += b * g * times;
+        prod[2] += b * r * times;
+        prod[3] += g * g * times;
+        prod[4] += g * r * times;
+        prod[5] += r * r * times;
+    }
     void add(const ComponentSums& other);
 };
 

@@ -99,8 +99,8 @@ void ImageFiles::work() {
         bool encoded = false;
         try {
             encoded = cv::imencode(job->name.substr(job->name.rfind('.')), job->image, job->bytes);
-        } catch (const cv::Exception&) {
-            encoded = false;
+        } catch (const std::exception&) {
+            encoded = false;  // an encoder's refusal or no memory left: the file is not written
         }
         job->image.release();
         lock.lock();

@@ -20,6 +20,14 @@ if(NOT WIN32)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 endif()
 set(CPACK_STRIP_FILES ON)
+# The project's licence, Apache-2.0: the installer shows it, each Debian package's copyright
+# file names it (below), the Windows folder holds it beside licenses\, the notices of what the
+# programs contain.
+if(WIN32)
+  set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_BINARY_DIR}/LICENSE)
+else()
+  set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
+endif()
 
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
@@ -56,6 +64,45 @@ if(TARGET plantscan_python)
 of curvature, hollow depths and circles as plain numbers, crop_leaflets(image) the upright
 crop of every leaflet as NumPy arrays: the numbers of the programs section_measure and
 leaflet_crop, without their files.")
+endif()
+
+# Each Debian package's share/doc/<package>/copyright, in Debian's machine-readable format: what it
+# carries, whose it is and under which licence. Further stanzas (files in cmake/debian/) follow.
+function(plant_debian_copyright package component carries)
+  set(PLANT_COPYRIGHT_CARRIES "${carries}")
+  set(PLANT_COPYRIGHT_MORE "")
+  set(only_packaged "")
+  foreach(stanzas IN LISTS ARGN)
+    file(READ ${CMAKE_SOURCE_DIR}/cmake/debian/${stanzas} text)
+    string(APPEND PLANT_COPYRIGHT_MORE "${text}")
+  endforeach()
+  set(file ${CMAKE_BINARY_DIR}/debian/${package}/copyright)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/copyright.in ${file} @ONLY)
+  # The Python module's files install with its package alone.
+  if(component STREQUAL python)
+    set(only_packaged EXCLUDE_FROM_ALL)
+  endif()
+  install(FILES ${file} DESTINATION share/doc/${package} COMPONENT ${component} ${only_packaged})
+endfunction()
+
+if(NOT WIN32)
+  plant_debian_copyright(plant-scan-tools programs
+      "The programs section_measure, leaflet_crop, section_batch and leaflet_batch, built
+ from this project's source alone, their documentation and two synthetic sample scans made by
+ its scan generator. They link OpenCV (Apache-2.0), the C++ runtime and the C library
+ dynamically: those come in their own Debian packages, with their own copyright files.")
+  plant_debian_copyright(plant-scan-tools-dev dev
+      "The static library libplantscan, its headers, CMake package and pkg-config file,
+ built from this project's source alone. A program linked with it also links OpenCV
+ (libopencv-dev, Apache-2.0).")
+  if(TARGET plantscan_python)
+    plant_debian_copyright(python3-plantscan python
+        "The Python module plantscan, built from this project's source and pybind11's
+ headers, whose code it holds (BSD-3-Clause, below), with an example script and its
+ documentation. It links OpenCV (Apache-2.0), the C++ runtime and the C library
+ dynamically: those come in their own Debian packages, with their own copyright files."
+        pybind11.copyright)
+  endif()
 endif()
 
 if(WIN32)

@@ -13,3 +13,6 @@ set_target_properties(glibc_math PROPERTIES IMPORTED_OBJECTS "${glibc_math_objec
 foreach(part windows_manifest glibc_math)
   link_libraries("$<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:${part}>")
 endforeach()
+# Each executable's link map (<target>.map beside it) names every library and object it was
+# linked from: tests/installer/notices_test.sh checks that licenses\ holds a notice for each.
+add_link_options("$<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:-Wl,-Map=$<TARGET_PROPERTY:NAME>.map>")

@@ -10,6 +10,8 @@
 #include <iostream>
 #include <string>
 
+namespace plantscan::installer {
+
 namespace {
 
 constexpr const wchar_t* ENVIRONMENT_KEY =
@@ -22,7 +24,9 @@ int fail(const char* what, LSTATUS error) {
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
+namespace {
+
+int run(int argc, wchar_t** argv) {
     const std::wstring action = argc == 3 ? argv[1] : L"";
     if (action != L"add" && action != L"remove") {
         std::cerr << "usage: path_entry add|remove FOLDER" << std::endl;
@@ -64,3 +68,9 @@ int wmain(int argc, wchar_t** argv) {
                           &ignored);
     return 0;
 }
+
+}  // namespace
+
+}  // namespace plantscan::installer
+
+int wmain(int argc, wchar_t** argv) { return plantscan::installer::run(argc, argv); }

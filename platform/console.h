@@ -1,6 +1,8 @@
 // What a console shows of the programs' messages, which are UTF-8 on every system.
 #pragma once
 
+namespace plantscan::platform {
+
 // Until the program ends, a console shows this program's UTF-8 output as such (Windows:
 // the console's output code page is switched to UTF-8, and back at exit or on Ctrl-C).
 // Output to a file or a pipe is left alone: the same bytes as on Linux.
@@ -10,3 +12,5 @@ void showUtf8OnConsole();
 // clear it), as the batch's progress line does; on Windows the console is told to read those
 // escapes, until the program ends.
 bool errorOutputRedrawsLines();
+
+}  // namespace plantscan::platform

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdlib>
 
+namespace plantscan::platform {
+
 namespace {
 
 // The console is the process's, and so is what must be put back at the end: the code page and
@@ -68,3 +70,5 @@ bool errorOutputRedrawsLines() {
     restoreAtEnd();
     return true;
 }
+
+}  // namespace plantscan::platform

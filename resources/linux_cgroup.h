@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::resources {
+
 // The folders of this process's cgroup and of its parents, innermost first, from the text of
 // /proc/self/cgroup: the unified hierarchy's (cgroup v2), and `controller`'s in v1.
 struct CgroupFolder {
@@ -19,3 +21,5 @@ std::vector<CgroupFolder> cgroupFolders(const std::string& procSelfCgroup,
 // The cores the CPU quotas of those folders allow, the tightest rounded up (v2's cpu.max,
 // v1's cpu.cfs_quota_us over cpu.cfs_period_us); nothing when none is set.
 std::optional<int> coresUnderQuota(const std::vector<CgroupFolder>& cpuFolders);
+
+}  // namespace plantscan::resources

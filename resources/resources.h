@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+namespace plantscan::resources {
+
 // Cores this process may use: those it may run on (the CPU set of a cluster job, an affinity
 // mask), no more than its CPU quota allows (a cgroup's on Linux, a job object's CPU rate cap on
 // Windows), rounded up.
@@ -34,3 +36,5 @@ std::optional<std::uint64_t> tightest(const MemoryRoom& room);
 
 // The whole text of a small file; empty when it cannot be read.
 std::string readSmallFile(const std::filesystem::path& path);
+
+}  // namespace plantscan::resources

@@ -39,6 +39,8 @@ std::optional<int> coresUnderJobCap(int processors) {
 
 }  // namespace
 
+namespace plantscan::resources {
+
 int availableCores() {
     // Every processor group, not only this process's first one.
     const DWORD all = ::GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
@@ -122,3 +124,5 @@ LimitName processLimitName() {
     return {"limite mémoire par processus de l'objet tâche (job object)",
             "per-process memory limit of the job object"};
 }
+
+}  // namespace plantscan::resources

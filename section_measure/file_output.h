@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+namespace plantscan::section {
+
 // The cause of a failed write, from its errno, in the program's words.
 std::string describeWriteFailure(int error);
 
@@ -20,12 +22,10 @@ std::string describeWriteFailure(int error);
 void reportWriteFailure(const std::string& name, int error, bool& failed, std::ostream& errors);
 
 // Writes each image with cv::imwrite under its name; a failure is reported as above.
-ImageWriter imageFileWriter(bool& failed, std::ostream& errors);
+output::ImageWriter imageFileWriter(bool& failed, std::ostream& errors);
 
 // Writes "mesures.csv"; a failure is reported as above.
 void writeReportFile(const SectionMeasurements& measurements, bool& failed, std::ostream& errors);
-
-namespace plantscan::section {
 
 // The run's images, encoded on `threads` - 1 threads of their own while the run goes on (with
 // one thread, written by the caller as it hands each over, as imageFileWriter does). An image is
@@ -39,7 +39,7 @@ public:
     ImageFiles(const ImageFiles&) = delete;
     ImageFiles& operator=(const ImageFiles&) = delete;
 
-    ImageWriter writer();
+    output::ImageWriter writer();
     // Encodes what is left with the threads, waits for every file, then reports the failures.
     void finish();
 

@@ -6,12 +6,15 @@
 #include "geometry/drawing.h"
 #include "geometry/enclosing_circles.h"
 #include "geometry/printing.h"
+#include "section_measure/output_files.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <future>
 #include <string>
+
+namespace plantscan::section {
 
 using geometry::Circle;
 using geometry::drawCircle;
@@ -64,7 +67,7 @@ int hollowHalfWindow(double hollowAngle) {
 
 SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
                                     const std::vector<cv::Point>& outline, const Hollows& hollows,
-                                    const ImageWriter& writeImage, std::ostream& console) {
+                                    const output::ImageWriter& writeImage, std::ostream& console) {
     const int n = static_cast<int>(outline.size());
     SectionMeasurements m;
     // The two circles depend on the outline alone: with threads to spare they are found while
@@ -91,7 +94,7 @@ SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
         console << "rayon de courbure de l'angle " << k << " : " << r << " mm" << std::endl;
         drawCircle(circle, angleDrawing);
     }
-    writeImage("rayonsCourbureAngles.jpg", angleDrawing);
+    writeImage(CORNER_RADII_FILE, angleDrawing);
 
     cv::Mat hollowDrawing = image.clone();
     for (int k = 1; k <= LOBE_COUNT; ++k) {
@@ -111,7 +114,7 @@ SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
         m.hollowRadii[k - 1] = r;
         console << "rayon de courbure du creux " << k << " : " << r << " mm" << std::endl;
     }
-    writeImage("rayonsCourbureCreux.jpg", hollowDrawing);
+    writeImage(HOLLOW_RADII_FILE, hollowDrawing);
 
     const Circle outer = circumscribed.get();
     printCircle(outer, console);
@@ -135,14 +138,16 @@ SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
                 << " avec le cercle circonscrit avec le rayon du cercle :  "
                 << " : " << ratio << " %" << std::endl;
     }
-    writeImage("cercleCirconscrit.jpg", outerDrawing);
+    writeImage(CIRCUMSCRIBED_FILE, outerDrawing);
 
     const Circle inner = inscribed.get();
     printCircle(inner, console);
     cv::Mat innerDrawing = image.clone();
     drawCircle(inner, innerDrawing);
-    writeImage("cercleInscrit.jpg", innerDrawing);
+    writeImage(INSCRIBED_FILE, innerDrawing);
     m.inscribedCircle = inner;
     m.inscribedDiameter = (2 * inner.getRadius()) * PIXEL_TO_MM;
     return m;
 }
+
+}  // namespace plantscan::section

@@ -247,6 +247,87 @@ build_math() {
 }
 # -- end of math
 
+# The notices the Windows programs owe, into the folder given (licenses\ of the zip and of the
+# installed folder): each library's licence from its source, the toolchain runtime's from the
+# copyright files of the Debian packages that hold it, and glibc's mathematical functions as
+# compiled (the LGPL's terms for a library linked statically: its source, and how to rebuild
+# the programs with a changed one). tests/installer/notices_test.sh checks that every library
+# the programs link has its notice here.
+collect_notices() {
+    local out=$1 file
+    rm -rf "$out"
+    mkdir -p "$out/opencv"
+    cp "$(src_of opencv)/LICENSE" "$out/opencv/LICENSE.txt"
+    cp "$(src_of opencv)/COPYRIGHT" "$out/opencv/COPYRIGHT.txt"
+    cp "$(src_of opencv)/debian/copyright" "$out/opencv/debian-copyright.txt"
+    # What OpenCV's build installs of the third-party code it holds.
+    for file in "$deps"/share/licenses/opencv4/*; do
+        [ -f "$file" ] && cp "$file" "$out/opencv/$(basename "${file%.txt}").txt"
+    done
+    cp "$(src_of zlib)/LICENSE" "$out/zlib.txt"
+    cp "$(src_of libpng1.6)/LICENSE" "$out/libpng.txt"
+    # LICENSE.md names the IJG licence, which README.ijg holds.
+    { cat "$(src_of libjpeg-turbo)/LICENSE.md"; printf '\n\nREADME.ijg\n==========\n\n'
+      cat "$(src_of libjpeg-turbo)/README.ijg"; } > "$out/libjpeg-turbo.txt"
+    cp "$(src_of tiff)/LICENSE.md" "$out/libtiff.txt"
+    cp "$(copyright_of libmingwex.a)" "$out/mingw-w64.txt"
+    # Of mingw-w64's file, winpthreads' paragraphs (not its tests) and the licences they name.
+    awk 'function ours(p) { sub(/\nCopyright:.*/, "", p); return p ~ /winpthreads\// && p !~ /tests_pthread/ }
+        BEGIN { RS = ""; ORS = "\n\n" }
+        FNR == NR { if (/^Files:/ && ours($0) && match($0, /\nLicense: [^\n]+/))
+                        named[substr($0, RSTART + 10, RLENGTH - 10)] = 1
+                    next }
+        FNR == 1 || (/^Files:/ && ours($0)) || (/^License:/ && ($2 in named))' \
+        "$(copyright_of libwinpthread.a)" "$(copyright_of libwinpthread.a)" > "$out/winpthreads.txt"
+    sed -n '/^The following runtime libraries are licensed/,/^requirements of the license of GCC\./p' \
+        "$(copyright_of libstdc++.a)" > "$out/gcc-runtime.txt"
+    grep -q '^GCC RUNTIME LIBRARY EXCEPTION' "$out/gcc-runtime.txt" &&
+        [ "$(tail -n 1 "$out/gcc-runtime.txt")" = "requirements of the license of GCC." ] &&
+        grep -q '^License: expat' "$out/winpthreads.txt" ||
+        { echo "build_windows: the toolchain's copyright files are not as expected" >&2; exit 1; }
+    cp /usr/share/common-licenses/LGPL-2.1 "$out/LGPL-2.1.txt"
+    collect_glibc_sources "$out/glibc"
+    notices_readme > "$out/README.txt"
+}
+
+# The copyright file of the Debian package that holds a library the compiler links.
+copyright_of() {
+    local library
+    library=$(realpath "$(x86_64-w64-mingw32-gcc-posix -print-file-name="$1")")
+    echo "/usr/share/doc/$(dpkg -S "$library" | cut -d: -f1)/copyright"
+}
+
+# Each glibc function's source with every glibc file it includes, found as build_math compiles
+# it, and cmake/windows/glibc as shims/: the folder compiles alone.
+collect_glibc_sources() {
+    local out=$1 source file
+    source=$(src_of glibc)
+    mkdir -p "$out/shims"
+    cp /usr/share/doc/libc6/copyright "$out/copyright.txt"
+    cp "$repo"/cmake/windows/glibc/* "$out/shims/"
+    for file in "${glibc_sources[@]}"; do
+        x86_64-w64-mingw32-gcc-posix -std=gnu11 -M -include "$repo/cmake/windows/glibc/glibc_shim.h" \
+            -I "$repo/cmake/windows/glibc" -I "$source/sysdeps/ieee754/${file%%/*}" \
+            -I "$source/sysdeps/ieee754/dbl-64" "$source/sysdeps/ieee754/$file.c"
+    done | tr -s ' \\' '\n\n' | grep "^$source/" | sort -u | while read -r file; do
+        mkdir -p "$(dirname "$out/${file#"$source/"}")"
+        cp "$file" "$out/${file#"$source/"}"
+    done
+}
+
+# licenses\README.txt, with CR LF: cmake/windows/licenses/README.txt, given the source packages,
+# the glibc functions and glibc's version.
+notices_readme() {
+    local text functions="" pair source
+    source=$(src_of glibc)
+    for pair in "${glibc_names[@]}"; do functions+="${functions:+, }${pair#*:}"; done
+    text=$(cat "$repo/cmake/windows/licenses/README.txt")
+    text=${text//@SOURCES@/$(printf '  %s\n' "${sources[@]}" | sed 's/=/ /')}
+    text=${text//@FUNCTIONS@/$(fold -s -w 92 <<< "$functions" | sed 's/^/  /; s/ *$//')}
+    text=${text//@GLIBC_VERSION@/${source##*/glibc-}}
+    printf '%s\n' "$text" | sed 's/$/\r/'
+}
+
 # What the libraries are built from and how.
 recipe=$(printf '%s\n' "${libraries[@]}" "googletest=$(dpkg-query -W -f='${Version}' googletest)"
     sed -n '/^# -- recipe/,/^# -- end of recipe/p' "${BASH_SOURCE[0]}"
@@ -278,6 +359,8 @@ done
 
 echo "== The Windows programs and tests"
 cd "$repo"
+fetch_sources
+collect_notices build-windows/licenses
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
 (cd build-windows && cpack -G ZIP >/dev/null && cpack -G NSIS >/dev/null)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # test_installer.sh: the Windows installer (built by tools/build_windows.sh) under wine, in a wine
-# prefix of its own made afresh: a silent install (/S) puts the programs, their documentation and
-# the samples into Program Files and their folder on the PATH; section_batch, found along the
+# prefix of its own made afresh: a silent install (/S), which shows no page (the licence's
+# neither), puts the programs, their documentation, the samples, LICENSE and licenses\ into
+# Program Files and their folder on the PATH; section_batch, found along the
 # PATH by cmd, measures the samples; the silent uninstall leaves nothing of them, nor of the
 # PATH entry. Exit status 1 at the first thing that is not so.
 set -euo pipefail
@@ -22,6 +23,9 @@ for file in section_measure.exe leaflet_crop.exe section_batch.exe leaflet_batch
     docs/windows.md samples/section.jpg Uninstall.exe; do
     [ -f "$folder/$file" ] || fail "$file was not installed"
 done
+# The licence and every notice the build gathered, as they are.
+cmp -s "$repo/build-windows/LICENSE" "$folder/LICENSE" || fail "LICENSE was not installed"
+diff -r "$repo/build-windows/licenses" "$folder/licenses" >/dev/null || fail "licenses\\ was not installed whole"
 machinePath | grep -qF 'C:\Program Files\plant-scan-tools' || fail "the folder is not on the PATH"
 
 work=$(mktemp -d)

@@ -24,6 +24,9 @@
 #include <string>
 #include <vector>
 
+using namespace plantscan::section;
+using namespace plantscan::tools;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
+using namespace plantscan::resources;
 using test_support::TestFolder;
 using test_support::writeBytes;
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 using namespace plantscan::section;
+using namespace plantscan::tools;
 
 namespace {
 

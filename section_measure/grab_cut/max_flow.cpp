@@ -120,6 +120,18 @@ private:
     bool findPath(int& tail, int& direction);
     double augment(int tail, int direction);
     void adoptOrphans();
+    // Calls visit(child, parent, p) on each tree edge from `v` to its root, which it returns;
+    // read before the visit, the parent stays valid if the visit makes the child an orphan.
+    template <class Visit>
+    int climb(int v, Visit visit) {
+        for (;;) {
+            const signed char p = vertex_[v].parent;
+            if (p <= 0) return v;
+            const int up = v + parentOffset_[p];
+            visit(v, up, p);
+            v = up;
+        }
+    }
 
     GridGraph& graph_;
     const StartWeights& start_;
@@ -176,15 +188,10 @@ double Search::augment(int tail, int direction) {
     double minWeight = cap(tail, direction);
     requireThat(minWeight > 0, "max-flow: empty path");
     for (int k = 1; k >= 0; --k) {
-        int v = k ? tail : head;
-        for (;;) {
-            const signed char p = vertex_[v].parent;
-            if (p <= 0) break;
-            const int up = v + parentOffset_[p];
-            minWeight = minimum(minWeight, k ? cap(up, OPPOSITE[p - 1]) : cap(v, p - 1));
+        const int v = climb(k ? tail : head, [&](int child, int up, signed char p) {
+            minWeight = minimum(minWeight, k ? cap(up, OPPOSITE[p - 1]) : cap(child, p - 1));
             requireThat(minWeight > 0, "max-flow: saturated path");
-            v = up;
-        }
+        });
         minWeight = minimum(minWeight, std::fabs(weightOf(v)));
         requireThat(minWeight > 0, "max-flow: saturated terminal");
     }
@@ -193,18 +200,13 @@ double Search::augment(int tail, int direction) {
     touch(tail).toward[direction] -= minWeight;
     touch(head).toward[OPPOSITE[direction]] += minWeight;
     for (int k = 1; k >= 0; --k) {
-        int v = k ? tail : head;
-        for (;;) {
-            const signed char p = vertex_[v].parent;
-            if (p <= 0) break;
-            const int up = v + parentOffset_[p];
+        const int v = climb(k ? tail : head, [&](int child, int up, signed char p) {
             // A deque's elements stay where they are as it grows.
-            double& toParent = touch(v).toward[p - 1];
+            double& toParent = touch(child).toward[p - 1];
             double& toChild = touch(up).toward[OPPOSITE[p - 1]];
             (k ? toParent : toChild) += minWeight;
-            if (((k ? toChild : toParent) -= minWeight) == 0) makeOrphan(v);
-            v = up;
-        }
+            if (((k ? toChild : toParent) -= minWeight) == 0) makeOrphan(child);
+        });
         double& w = weightOf(v);
         w = w + minWeight * (1 - k * 2);
         if (w == 0) {

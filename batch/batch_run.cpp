@@ -2,6 +2,7 @@
 
 #include "batch/atomic_file.h"
 #include "batch/command_line.h"
+#include "batch/desktop_start.h"
 #include "batch/french_text.h"
 #include "batch/processes.h"
 #include "batch/run_record.h"
@@ -23,6 +24,20 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// The results folder as the batch works on it and names it: in full, wherever it was run.
+fs::path fullPath(const std::string& folder) {
+    std::error_code error;
+    const fs::path given = pathFromUtf8(folder);
+    const fs::path full = given.empty() ? given : fs::absolute(given, error);
+    return error ? given : full;
+}
+
+// A folder in a command the user may type again: quoted when it holds a space.
+std::string typedFolder(const fs::path& folder) {
+    const std::string text = utf8FromPath(folder);
+    return text.find(' ') == std::string::npos ? text : "\"" + text + "\"";
+}
 
 // Each scan's folder, read once for the table, the page and the thumbnails.
 std::vector<ScanResult> readResults(const fs::path& outFolder,
@@ -146,10 +161,10 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const FolderLay
     record.images = static_cast<int>(names.size());
     if (options.shard) names = selectShard(names, *options.shard, options.shardCount);
 
-    const fs::path outFolder = pathFromUtf8(options.outFolder);
+    const fs::path outFolder = fullPath(options.outFolder);
     fs::create_directories(outFolder, error);
     if (error) {
-        printError(kind.name, "impossible de créer le dossier « " + options.outFolder +
+        printError(kind.name, "impossible de créer le dossier « " + utf8FromPath(outFolder) +
                                   " » : " + error.message());
         return SOME_FAILED;
     }
@@ -208,7 +223,7 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const FolderLay
     if (options.shard) {
         const BatchExitStatus status =
             summarize(kind, results, layout, skipped,
-                      " ; tableau : lancez « " + kind.name + " --merge " + options.outFolder +
+                      " ; tableau : lancez « " + kind.name + " --merge " + typedFolder(outFolder) +
                           " » une fois tous les morceaux terminés");
         return saveRunRecord(kind, outFolder, record) ? status : SOME_FAILED;
     }
@@ -217,10 +232,10 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const FolderLay
 
 int runMerge(const BatchKind& kind, const BatchOptions& options, const FolderLayout& layout,
              RunRecord record) {
-    const fs::path outFolder = pathFromUtf8(options.outFolder);
+    const fs::path outFolder = fullPath(options.outFolder);
     std::error_code error;
     if (!fs::is_directory(outFolder, error)) {
-        printError(kind.name, "« " + options.outFolder + " » n'est pas un dossier");
+        printError(kind.name, "« " + utf8FromPath(outFolder) + " » n'est pas un dossier");
         return BAD_COMMAND_LINE;
     }
     std::vector<std::string> names;
@@ -230,7 +245,7 @@ int runMerge(const BatchKind& kind, const BatchOptions& options, const FolderLay
     }
     sortNaturally(names);
     if (names.empty())
-        printError(kind.name, "aucun dossier de scan dans « " + options.outFolder + " »");
+        printError(kind.name, "aucun dossier de scan dans « " + utf8FromPath(outFolder) + " »");
 
     record.images = static_cast<int>(names.size());
     const std::vector<ScanResult> results = readResults(outFolder, names, layout);
@@ -267,12 +282,15 @@ int run(const std::vector<std::string>& words, const BatchKind& kind) {
 int runBatchProgram(const std::vector<std::string>& words, const BatchKind& kind) {
     showUtf8OnConsole();
     // Whatever goes wrong ends the batch with a status and a message, never with an abort.
-    try {
-        return run(words, kind);
-    } catch (const std::exception& failure) {
-        printError(kind.name, std::string("erreur inattendue : ") + failure.what());
-    } catch (...) {
-        printError(kind.name, "erreur inattendue");
-    }
-    return SOME_FAILED;
+    const auto runCommand = [&kind](const std::vector<std::string>& command) {
+        try {
+            return run(command, kind);
+        } catch (const std::exception& failure) {
+            printError(kind.name, std::string("erreur inattendue : ") + failure.what());
+        } catch (...) {
+            printError(kind.name, "erreur inattendue");
+        }
+        return static_cast<int>(SOME_FAILED);
+    };
+    return plantscan::batch::runAsStarted(words, {kind.name, kind.defaultOutFolder, runCommand});
 }

@@ -1,5 +1,6 @@
 #include "batch/desktop_start.h"
 
+#include "batch/command_line.h"
 #include "batch/results_page.h"
 #include "batch/scans.h"
 #include "batch/scheduler.h"
@@ -143,6 +144,29 @@ fs::path resultsFolderFor(const fs::path& folder, const std::string& defaultOut,
                           const fs::path& documents) {
     const fs::path base = writable ? folder : documents / pathFromUtf8(folderName(folder));
     return (base / pathFromUtf8(defaultOut)).lexically_normal();
+}
+
+std::string desktopHelp(const std::string& batchName, const std::string& defaultOut) {
+    // A command stays on one line.
+    const auto typed = [](const std::string& words) {
+        std::string glued = "«" + std::string(1, GLUE) + words + GLUE + "»";
+        for (char& c : glued) c = c == ' ' ? GLUE : c;
+        return glued;
+    };
+    const std::string option = batchName + " " + DESKTOP_OPTION;
+    return "\n" +
+           wrapped("Sans console : " + typed(option + " DOSSIER") +
+                       " (le menu de l'Explorateur sur un dossier), " + typed(option) +
+                       " (le menu Démarrer : un dossier à choisir), un dossier déposé sur le "
+                       "programme ou un double-clic (un dossier à choisir) mesurent DOSSIER comme " +
+                       typed(batchName + " DOSSIER") +
+                       " tapé dans une console ouverte dans DOSSIER : résultats dans DOSSIER/" +
+                       defaultOut + ", ou, si DOSSIER ne peut pas être écrit, dans " +
+                       typed("Documents/<nom de DOSSIER>/" + defaultOut) +
+                       ". À la fin, la page s'ouvre dans le navigateur et la fenêtre attend "
+                       "Entrée pour se fermer.",
+                   92) +
+           "\n";
 }
 
 int runAsStarted(const std::vector<std::string>& words, const DesktopBatch& batch) {

@@ -45,6 +45,9 @@ struct DesktopBatch {
     std::function<int(const std::vector<std::string>&)> run;
 };
 
+// The help's paragraph on the desktop starts, ended by a line break.
+std::string desktopHelp(const std::string& batchName, const std::string& defaultOut);
+
 // Runs `words` (the program's name, then its arguments) as they ask: a command as typed, or a
 // folder as from the desktop.
 int runAsStarted(const std::vector<std::string>& words, const DesktopBatch& batch);

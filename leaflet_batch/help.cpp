@@ -1,4 +1,5 @@
 #include "batch/command_line.h"
+#include "batch/desktop_start.h"
 #include "batch/french_text.h"
 #include "batch/processes.h"
 #include "batch/results_page.h"
@@ -212,5 +213,6 @@ std::string leafletHelpText() {
            option("2",
                   "ligne de commande incorrecte (option inconnue, SCANS n'est pas un "
                   "dossier...)",
-                  5);
+                  5) +
+           plantscan::batch::desktopHelp("leaflet_batch", "resultats_petales");
 }

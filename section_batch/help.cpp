@@ -1,4 +1,5 @@
 #include "batch/command_line.h"
+#include "batch/desktop_start.h"
 #include "batch/french_text.h"
 #include "batch/processes.h"
 #include "batch/results_page.h"
@@ -137,5 +138,5 @@ Statut de sortie de section_batch :
      introuvable, ou un dossier, le tableau, la page ou le compte rendu n'a pas pu être
      écrit
   2  ligne de commande incorrecte (option inconnue, SCANS n'est pas un dossier...)
-)";
+)" + plantscan::batch::desktopHelp("section_batch", "resultats");
 }

@@ -82,10 +82,9 @@ int runOnFolder(const fs::path& chosen, const DesktopBatch& batch) {
     try {
         scans = listScans(folder);
     } catch (const fs::filesystem_error& failure) {
-        return cannotStart(batch.name,
-                           "impossible de lire le dossier « " + shown +
-                               " » : " + failure.code().message(),
-                           2);
+        return cannotStart(
+            batch.name,
+            "impossible de lire le dossier « " + shown + " » : " + failure.code().message(), 2);
     }
     if (scans.empty()) {
         return cannotStart(batch.name,
@@ -98,10 +97,10 @@ int runOnFolder(const fs::path& chosen, const DesktopBatch& batch) {
     const bool writable = canWriteInto(here);
     const fs::path documents = writable ? fs::path() : platform::documentsFolder();
     if (!writable && documents.empty()) {
-        return cannotStart(batch.name,
-                           "impossible d'écrire dans « " + shown +
-                               " », et le dossier Documents est introuvable",
-                           1);
+        return cannotStart(
+            batch.name,
+            "impossible d'écrire dans « " + shown + " », et le dossier Documents est introuvable",
+            1);
     }
     const fs::path out = resultsFolderFor(folder, batch.defaultOutFolder, writable, documents);
     if (!writable) {
@@ -155,17 +154,18 @@ std::string desktopHelp(const std::string& batchName, const std::string& default
     };
     const std::string option = batchName + " " + DESKTOP_OPTION;
     return "\n" +
-           wrapped("Sans console : " + typed(option + " DOSSIER") +
-                       " (le menu de l'Explorateur sur un dossier), " + typed(option) +
-                       " (le menu Démarrer : un dossier à choisir), un dossier déposé sur le "
-                       "programme ou un double-clic (un dossier à choisir) mesurent DOSSIER comme " +
-                       typed(batchName + " DOSSIER") +
-                       " tapé dans une console ouverte dans DOSSIER : résultats dans DOSSIER/" +
-                       defaultOut + ", ou, si DOSSIER ne peut pas être écrit, dans " +
-                       typed("Documents/<nom de DOSSIER>/" + defaultOut) +
-                       ". À la fin, la page s'ouvre dans le navigateur et la fenêtre attend "
-                       "Entrée pour se fermer.",
-                   92) +
+           wrapped(
+               "Sans console : " + typed(option + " DOSSIER") +
+                   " (le menu de l'Explorateur sur un dossier), " + typed(option) +
+                   " (le menu Démarrer : un dossier à choisir), un dossier déposé sur le "
+                   "programme ou un double-clic (un dossier à choisir) mesurent DOSSIER comme " +
+                   typed(batchName + " DOSSIER") +
+                   " tapé dans une console ouverte dans DOSSIER : résultats dans DOSSIER/" +
+                   defaultOut + ", ou, si DOSSIER ne peut pas être écrit, dans " +
+                   typed("Documents/<nom de DOSSIER>/" + defaultOut) +
+                   ". À la fin, la page s'ouvre dans le navigateur et la fenêtre attend "
+                   "Entrée pour se fermer.",
+               92) +
            "\n";
 }
 
@@ -173,18 +173,15 @@ int runAsStarted(const std::vector<std::string>& words, const DesktopBatch& batc
     const std::vector<std::string> arguments(words.begin() + (words.empty() ? 0 : 1), words.end());
     const StartRequest start = howStarted(arguments, platform::ownsItsConsoleAlone());
     switch (start.way) {
-    case StartRequest::Way::FOLDER:
-        return runOnFolder(pathFromUtf8(start.folder), batch);
-    case StartRequest::Way::PICK_FOLDER: {
-        const std::optional<fs::path> folder = chooseFolder(batch.name);
-        if (folder) return runOnFolder(*folder, batch);
-        printError(batch.name, "aucun dossier choisi");
-        return 1;
-    }
-    case StartRequest::Way::REFUSED:
-        return cannotStart(batch.name, start.folder, 2);
-    case StartRequest::Way::COMMAND:
-        break;
+        case StartRequest::Way::FOLDER: return runOnFolder(pathFromUtf8(start.folder), batch);
+        case StartRequest::Way::PICK_FOLDER: {
+            const std::optional<fs::path> folder = chooseFolder(batch.name);
+            if (folder) return runOnFolder(*folder, batch);
+            printError(batch.name, "aucun dossier choisi");
+            return 1;
+        }
+        case StartRequest::Way::REFUSED: return cannotStart(batch.name, start.folder, 2);
+        case StartRequest::Way::COMMAND: break;
     }
     const int status = batch.run(words);
     if (start.waitAtEnd) waitForEnter();

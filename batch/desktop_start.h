@@ -23,8 +23,8 @@ inline constexpr const char* PICKED_FOLDER_VARIABLE = "PLANT_SCAN_TEST_PICKED_FO
 struct StartRequest {
     enum class Way { COMMAND, FOLDER, PICK_FOLDER, REFUSED };
     Way way = Way::COMMAND;
-    std::string folder;       // FOLDER: the folder given; REFUSED: why
-    bool waitAtEnd = false;   // COMMAND in a window that closes with the program
+    std::string folder;      // FOLDER: the folder given; REFUSED: why
+    bool waitAtEnd = false;  // COMMAND in a window that closes with the program
 };
 
 // From the arguments (the program's name apart) and whether the program owns its console alone:

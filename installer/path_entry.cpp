@@ -34,10 +34,10 @@ int wmain(int argc, wchar_t** argv) {
     const bool user = scope == L"user";
     const std::wstring folder = argv[3];
     HKEY key = nullptr;
-    LSTATUS error = ::RegCreateKeyExW(user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
-                                      user ? USER_ENVIRONMENT_KEY : MACHINE_ENVIRONMENT_KEY, 0,
-                                      nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key,
-                                      nullptr);
+    LSTATUS error =
+        ::RegCreateKeyExW(user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
+                          user ? USER_ENVIRONMENT_KEY : MACHINE_ENVIRONMENT_KEY, 0, nullptr, 0,
+                          KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
     if (error != ERROR_SUCCESS) return fail("cannot open the environment's key", error);
     // As stored: its %VARIABLES% stay unexpanded, and its type too.
     DWORD type = REG_EXPAND_SZ;

@@ -244,3 +244,20 @@ TEST_F(LeafletBatchProgram, ARerunCropsAgainOnlyWhatChangedLeavesNoOlderCropAndT
     EXPECT_NEAR(cell((*row)[5]), 2 * 800 * MM_PER_PIXEL, 4 * MM_PER_PIXEL + 0.005);
     EXPECT_EQ((*row)[8], "600");
 }
+
+// Started from Explorer's menu on the scans' folder: as typed in a console opened there, the hook
+// run in that folder and the results beside the scans.
+TEST_F(LeafletBatchProgram, FromTheDesktopTheFolderIsWhereTheHookRunsAndTheResultsGo) {
+    RunOptions options;
+    options.folder = root_.path();
+    options.environment.emplace_back("PATH", scripts_.string());
+    options.environment.emplace_back("PLANT_SCAN_TEST_OPENED_PAGES",
+                                     (root_.path() / "opened.txt").string());
+    const RunResult batch =
+        runProgram(LEAFLET_BATCH_BINARY, {"--fenetre", scans_.string()}, options);
+    EXPECT_EQ(batch.status, 1) << batch.err;  // casse.jpg
+    EXPECT_EQ(hookRuns(), std::vector<std::string>{scans_.string()});
+    EXPECT_TRUE(fs::exists(scans_ / "resultats_petales" / "tous_petales.csv"));
+    EXPECT_EQ(splitLines(readBytes(root_.path() / "opened.txt")),
+              std::vector<std::string>{(scans_ / "resultats_petales" / "rapport.html").string()});
+}

@@ -59,7 +59,8 @@ namespace {
 const std::string CLOSING_LINE = "Appuyez sur Entrée pour fermer cette fenêtre.\n";
 
 bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 // The batch as Explorer starts it, the page's opening recorded in opened.txt.

@@ -7,15 +7,16 @@
 #   HKCU, the Start menu's shortcuts, and nothing under HKLM;
 # - the folder command registered for Explorer, read back and run as Explorer runs it, on
 #   "mesures été ł" with three scans and a line on its input: the results beside the scans, the
-#   Linux batch's table, the page asked to open once (PLANT_SCAN_TEST_OPENED_PAGES); again under
-#   a pseudo-terminal (wine's console): it resumes, and its accents read right; on a folder that
-#   cannot be written (chattr +i): the results in the user's Documents;
+#   Linux batch's table, the page asked to open once (PLANT_SCAN_TEST_OPENED_PAGES); the folder
+#   dropped onto the program in a pseudo-terminal (wine's console, its own): it resumes, waits
+#   for Enter, and its accents read right; on a folder that cannot be written (chattr +i): the
+#   results in the user's Documents;
 # - installing again into another folder, or into one quoted as deployment scripts quote /D=,
 #   leaves one copy and one PATH entry; a /D= it cannot use exits non-zero, saying so;
 # - the silent uninstall leaves no file, no key, no PATH entry;
 # - /AllUsers: today's install (Program Files, the machine's PATH, HKLM), section_batch found
 #   along the PATH by cmd; a per-user install then exits non-zero naming that copy; uninstalled.
-# Needs both builds (the Linux batch's table is the reference). About two minutes. Exit status 1
+# Needs both builds (the Linux batch's table is the reference). About 50 s. Exit status 1
 # at the first thing that is not so.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -130,18 +131,21 @@ grep -qF "résultats dans « $(windowsPath "$scans")\\resultats »" "$work/out.t
     fail "it did not wait for Enter at its end: $(cat "$work/out.txt")"
 elapsed "the registered folder command measured \"mesures été ł\" as the Linux batch does"
 
-# Again in wine's console (a pseudo-terminal), Enter pressed every second (one pressed before
-# wine's console reads the terminal would be lost): it resumes, and the accents read right.
+# The folder dropped onto section_batch.exe, in wine's console (a pseudo-terminal), which the
+# program owns alone: it knows it was started so without being told, and waits for Enter,
+# pressed every second (one pressed before wine's console reads the terminal would be lost); it
+# resumes, and the accents read right.
 timeout 60 script -qec "PLANT_SCAN_TEST_OPENED_PAGES='$opened' \
-    '$repo/tools/wine_run.sh' '$program' --fenetre '$(windowsPath "$scans")'" /dev/null \
-    < <(for _ in $(seq 60); do sleep 1; printf '\r'; done) >"$work/console.txt" || fail "the folder command on a console did not end after Enter"
+    '$repo/tools/wine_run.sh' '$program' '$(windowsPath "$scans")'" /dev/null \
+    < <(for _ in $(seq 60); do sleep 1; printf '\r'; done) >"$work/console.txt" ||
+    fail "the folder dropped onto the program in a console of its own did not end after Enter"
 # What the console shows, its cursor moves and colours apart (a move right stands for a space).
 shown=$(sed -e 's/\x1b\[1C/ /g' -e 's/\x1b\[[?0-9;]*[a-zA-Z]//g' "$work/console.txt" | tr -d '\r')
 grep -q "déjà mesurée(s)" <<<"$shown" || fail "on a console it did not resume: $shown"
 grep -q "mesures été ł" <<<"$shown" || fail "the console garbles the accents: $shown"
 if grep -q "Ã" <<<"$shown"; then fail "the console garbles the accents: $shown"; fi
 [ "$(wc -l <"$opened")" = 2 ] || fail "the page was not asked to open on the second run"
-elapsed "on wine's console the accents read right and Enter ends it"
+elapsed "a folder dropped onto it in wine's console: the accents read right and Enter ends it"
 
 # A folder that cannot be written: the results go to Documents, under the folder's name.
 mkdir -p "$readOnly"

@@ -119,8 +119,22 @@ generator="$repo/build/tools/scan_generator"
 "$repo/build/section_batch/section_batch" "$scans" "$work/linux" >/dev/null 2>&1 ||
     fail "the Linux batch failed"
 opened="$work/opened.txt"
-echo | PLANT_SCAN_TEST_OPENED_PAGES="$opened" run "$program" --fenetre "$(windowsPath "$scans")" \
-    >"$work/out.txt" 2>"$work/err.txt" || fail "the folder command ended with status $?: $(cat "$work/err.txt")"
+# Its input a pipe the test writes the line into once the closing line is out: it must still be
+# there, waiting, then end.
+mkfifo "$work/enter"
+PLANT_SCAN_TEST_OPENED_PAGES="$opened" run "$program" --fenetre "$(windowsPath "$scans")" \
+    <"$work/enter" >"$work/out.txt" 2>"$work/err.txt" &
+batch=$!
+exec 3>"$work/enter"
+for _ in $(seq 120); do
+    grep -q "Appuyez sur Entrée" "$work/out.txt" && break
+    sleep 0.5
+done
+sleep 1
+kill -0 "$batch" 2>/dev/null || fail "the folder command did not wait for Enter: $(cat "$work/out.txt")"
+echo >&3
+exec 3>&-
+wait "$batch" || fail "the folder command ended with status $?: $(cat "$work/err.txt")"
 cmp -s "$work/linux/toutes_mesures.csv" "$scans/resultats/toutes_mesures.csv" ||
     fail "the folder command's table differs from the Linux batch's"
 page="$(windowsPath "$scans")\\resultats\\rapport.html"

@@ -1,17 +1,18 @@
 #include "batch/batch_run.h"
 
-#include "batch/atomic_file.h"
 #include "batch/command_line.h"
 #include "batch/desktop_start.h"
-#include "batch/french_text.h"
 #include "batch/processes.h"
 #include "batch/run_record.h"
 #include "batch/scans.h"
 #include "batch/scheduler.h"
-#include "batch/thumbnail.h"
-#include "batch/utc_time.h"
+#include "batch/shell_quoting.h"
+#include "page/french_text.h"
+#include "page/thumbnail.h"
 #include "platform/console.h"
 #include "platform/paths.h"
+#include "stored/atomic_file.h"
+#include "stored/utc_time.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,6 +22,8 @@
 #include <string>
 #include <system_error>
 
+namespace plantscan::batch {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -28,68 +31,75 @@ namespace {
 // The results folder as the batch works on it and names it: in full, wherever it was run.
 fs::path fullPath(const std::string& folder) {
     std::error_code error;
-    const fs::path given = pathFromUtf8(folder);
+    const fs::path given = platform::pathFromUtf8(folder);
     const fs::path full = given.empty() ? given : fs::absolute(given, error);
     return error ? given : full;
 }
 
 // A folder in a command the user may type again: quoted when it holds a space.
 std::string typedFolder(const fs::path& folder) {
-    const std::string text = utf8FromPath(folder);
+    const std::string text = platform::utf8FromPath(folder);
     return text.find(' ') == std::string::npos ? text : "\"" + text + "\"";
 }
 
 // Each scan's folder, read once for the table, the page and the thumbnails.
-std::vector<ScanResult> readResults(const fs::path& outFolder,
-                                    const std::vector<std::string>& names,
-                                    const FolderLayout& layout) {
-    std::vector<ScanResult> results;
+std::vector<stored::ScanResult> readResults(const fs::path& outFolder,
+                                            const std::vector<std::string>& names,
+                                            const stored::FolderLayout& layout) {
+    std::vector<stored::ScanResult> results;
     for (const std::string& name : names)
-        results.push_back(readScanFolder(outFolder / pathFromUtf8(name), name, layout));
+        results.push_back(
+            stored::readScanFolder(outFolder / platform::pathFromUtf8(name), name, layout));
     return results;
 }
 
 bool writeTable(const BatchKind& kind, const fs::path& outFolder,
-                const std::vector<ScanResult>& results, const FolderLayout& layout) {
-    if (writeFileAtomically(outFolder / kind.tableFile, kind.table(results, layout))) return true;
-    printError(kind.name, "impossible d'écrire « " + utf8FromPath(outFolder / kind.tableFile) + " »");
+                const std::vector<stored::ScanResult>& results,
+                const stored::FolderLayout& layout) {
+    if (stored::writeFileAtomically(outFolder / kind.tableFile, kind.table(results, layout)))
+        return true;
+    printError(kind.name, "impossible d'écrire « " +
+                              platform::utf8FromPath(outFolder / kind.tableFile) + " »");
     return false;
 }
 
 bool writePage(const BatchKind& kind, const fs::path& outFolder,
-               const std::vector<ScanResult>& results, const FolderLayout& layout) {
-    PageContext context{kind.name, kind.tableFile, false, {}};
+               const std::vector<stored::ScanResult>& results, const stored::FolderLayout& layout) {
+    page::PageContext context{kind.name, kind.tableFile, false, {}};
     std::error_code error;
     context.tablePresent = fs::is_regular_file(outFolder / kind.tableFile, error);
     for (const RunRecord& record : readRunRecords(outFolder))
         context.runs.push_back({record.start, record.end});
-    const std::string page = kind.page(withThumbnails(outFolder, results, layout), layout, context);
-    if (writeResultsPage(outFolder, page)) return true;
-    printError(kind.name,
-               "impossible d'écrire « " + utf8FromPath(outFolder / RESULTS_PAGE_FILE) + " »");
+    const std::string page =
+        kind.page(page::withThumbnails(outFolder, results, layout), layout, context);
+    if (page::writeResultsPage(outFolder, page)) return true;
+    printError(kind.name, "impossible d'écrire « " +
+                              platform::utf8FromPath(outFolder / page::RESULTS_PAGE_FILE) + " »");
     return false;
 }
 
-int countOtherResolutions(const std::vector<ScanResult>& results, const FolderLayout& layout) {
-    return static_cast<int>(std::count_if(results.begin(), results.end(), [&](const ScanResult& r) {
-        return statesOtherResolution(r, layout);
-    }));
+int countOtherResolutions(const std::vector<stored::ScanResult>& results,
+                          const stored::FolderLayout& layout) {
+    return static_cast<int>(std::count_if(
+        results.begin(), results.end(),
+        [&](const stored::ScanResult& r) { return stored::statesOtherResolution(r, layout); }));
 }
 
 // A line for each scan stated at another resolution, then the summary line; ALL_MEASURED only
 // when every scan holds a complete result.
-BatchExitStatus summarize(const BatchKind& kind, const std::vector<ScanResult>& results,
-                          const FolderLayout& layout, int skipped, const std::string& tableNote) {
-    for (const ScanResult& result : results) {
-        if (!statesOtherResolution(result, layout)) continue;
+BatchExitStatus summarize(const BatchKind& kind, const std::vector<stored::ScanResult>& results,
+                          const stored::FolderLayout& layout, int skipped,
+                          const std::string& tableNote) {
+    for (const stored::ScanResult& result : results) {
+        if (!stored::statesOtherResolution(result, layout)) continue;
         std::cout << kind.name << " : « " << result.scanName << " » : "
-                  << resolutionWords(*result.statedResolution,
-                                     result.measuredDpi.value_or(layout.scanDpi))
+                  << page::resolutionWords(*result.statedResolution,
+                                           stored::usedDpi(result, layout))
                   << std::endl;
     }
     std::string failed;
     int failures = 0;
-    for (const ScanResult& result : results) {
+    for (const stored::ScanResult& result : results) {
         if (result.measured()) continue;
         ++failures;
         failed += (failed.empty() ? "" : ", ") + result.scanName + " (";
@@ -113,28 +123,39 @@ BatchExitStatus summarize(const BatchKind& kind, const std::vector<ScanResult>& 
 
 // Written last, so that an interrupted run leaves no record.
 bool saveRunRecord(const BatchKind& kind, const fs::path& outFolder, RunRecord record) {
-    record.end = utcTime(std::time(nullptr));
+    record.end = stored::utcTime(std::time(nullptr));
     if (writeRunRecord(outFolder, record)) return true;
     printError(kind.name, "impossible d'écrire le compte rendu du lancement dans « " +
-                              utf8FromPath(outFolder / RUN_RECORD_FOLDER) + " »");
+                              platform::utf8FromPath(outFolder / RUN_RECORD_FOLDER) + " »");
     return false;
 }
 
 // The table, this run's record, then the page, which shows every run recorded.
 int finishWithTableAndPage(const BatchKind& kind, const fs::path& outFolder,
-                           const std::vector<ScanResult>& results, const FolderLayout& layout,
-                           int skipped, const RunRecord& record) {
+                           const std::vector<stored::ScanResult>& results,
+                           const stored::FolderLayout& layout, int skipped,
+                           const RunRecord& record) {
     const bool tableWritten = writeTable(kind, outFolder, results, layout);
     const bool recorded = saveRunRecord(kind, outFolder, record);
     const bool pageWritten = writePage(kind, outFolder, results, layout);
     const BatchExitStatus status =
         summarize(kind, results, layout, skipped,
-                  " ; tableau : " + utf8FromPath(outFolder / kind.tableFile) +
-                      " ; page : " + utf8FromPath(outFolder / RESULTS_PAGE_FILE));
+                  " ; tableau : " + platform::utf8FromPath(outFolder / kind.tableFile) +
+                      " ; page : " + platform::utf8FromPath(outFolder / page::RESULTS_PAGE_FILE));
     return tableWritten && recorded && pageWritten ? status : SOME_FAILED;
 }
 
-int runBatch(const BatchKind& kind, const BatchOptions& options, const FolderLayout& layout,
+// A folder named on the command line; nothing, said, when it is not one.
+std::optional<fs::path> givenFolder(const BatchKind& kind, const std::string& name) {
+    const fs::path folder = platform::pathFromUtf8(name);
+    std::error_code error;
+    if (fs::is_directory(folder, error)) return folder;
+    printError(kind.name,
+               "« " + platform::utf8FromPath(fullPath(name)) + " » n'est pas un dossier");
+    return std::nullopt;
+}
+
+int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::FolderLayout& layout,
              RunRecord record) {
     if (kind.runsUpdateHook && !options.shard) {
         // Its outcome changes nothing, as for a lone run.
@@ -143,15 +164,12 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const FolderLay
     } else if (kind.runsUpdateHook) {
         printError(kind.name, "update.bat n'est pas lancé avec --shard");
     }
-    const fs::path scansFolder = pathFromUtf8(options.scansFolder);
+    const std::optional<fs::path> scansFolder = givenFolder(kind, options.scansFolder);
+    if (!scansFolder) return BAD_COMMAND_LINE;
     std::error_code error;
-    if (!fs::is_directory(scansFolder, error)) {
-        printError(kind.name, "« " + options.scansFolder + " » n'est pas un dossier");
-        return BAD_COMMAND_LINE;
-    }
     std::vector<std::string> names;
     try {
-        names = listScans(scansFolder);
+        names = listScans(*scansFolder);
     } catch (const fs::filesystem_error& failure) {
         printError(kind.name, "impossible de lire le dossier « " + options.scansFolder +
                                   " » : " + failure.code().message());
@@ -164,21 +182,22 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const FolderLay
     const fs::path outFolder = fullPath(options.outFolder);
     fs::create_directories(outFolder, error);
     if (error) {
-        printError(kind.name, "impossible de créer le dossier « " + utf8FromPath(outFolder) +
-                                  " » : " + error.message());
+        printError(kind.name, "impossible de créer le dossier « " +
+                                  platform::utf8FromPath(outFolder) + " » : " + error.message());
         return SOME_FAILED;
     }
 
     std::vector<PendingScan> pending;
     for (const std::string& name : names) {
-        const fs::path path = fs::absolute(scansFolder / pathFromUtf8(name));
-        const fs::path folder = outFolder / pathFromUtf8(name);
-        const ScanFingerprint fingerprint = fingerprintScan(path).value_or(ScanFingerprint{});
-        if (options.force || !holdsCompleteResult(folder, fingerprint, layout)) {
+        const fs::path path = fs::absolute(*scansFolder / platform::pathFromUtf8(name));
+        const fs::path folder = outFolder / platform::pathFromUtf8(name);
+        const stored::ScanFingerprint fingerprint =
+            stored::fingerprintScan(path).value_or(stored::ScanFingerprint{});
+        if (options.force || !stored::holdsCompleteResult(folder, fingerprint, layout)) {
             pending.push_back({name, path, fingerprint});
-        } else if (!fs::exists(folder / RESOLUTION_FILE, error)) {
+        } else if (!fs::exists(folder / stored::RESOLUTION_FILE, error)) {
             // Measured by a version that kept no resolution: the unchanged scan still tells it.
-            keepStatedResolution(folder, path);
+            stored::keepStatedResolution(folder, path);
         }
     }
     const int skipped = static_cast<int>(names.size() - pending.size());
@@ -209,13 +228,13 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const FolderLay
         }
     }
 
-    const std::vector<ScanResult> results = readResults(outFolder, names, layout);
+    const std::vector<stored::ScanResult> results = readResults(outFolder, names, layout);
     // What this run measured, as its scans' folders now hold it.
     record.skipped = skipped;
     record.otherResolution = countOtherResolutions(results, layout);
     std::set<std::string> measuredNow;
     for (const PendingScan& scan : pending) measuredNow.insert(scan.name);
-    for (const ScanResult& result : results) {
+    for (const stored::ScanResult& result : results) {
         if (measuredNow.count(result.scanName) != 0) {
             ++(result.measured() ? record.measured : record.failed);
         }
@@ -230,25 +249,23 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const FolderLay
     return finishWithTableAndPage(kind, outFolder, results, layout, skipped, record);
 }
 
-int runMerge(const BatchKind& kind, const BatchOptions& options, const FolderLayout& layout,
+int runMerge(const BatchKind& kind, const BatchOptions& options, const stored::FolderLayout& layout,
              RunRecord record) {
+    if (!givenFolder(kind, options.outFolder)) return BAD_COMMAND_LINE;
     const fs::path outFolder = fullPath(options.outFolder);
     std::error_code error;
-    if (!fs::is_directory(outFolder, error)) {
-        printError(kind.name, "« " + utf8FromPath(outFolder) + " » n'est pas un dossier");
-        return BAD_COMMAND_LINE;
-    }
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator(outFolder, error)) {
-        const std::string name = utf8FromPath(entry.path().filename());
+        const std::string name = platform::utf8FromPath(entry.path().filename());
         if (entry.is_directory(error) && isScanName(name)) names.push_back(name);
     }
     sortNaturally(names);
     if (names.empty())
-        printError(kind.name, "aucun dossier de scan dans « " + utf8FromPath(outFolder) + " »");
+        printError(kind.name,
+                   "aucun dossier de scan dans « " + platform::utf8FromPath(outFolder) + " »");
 
     record.images = static_cast<int>(names.size());
-    const std::vector<ScanResult> results = readResults(outFolder, names, layout);
+    const std::vector<stored::ScanResult> results = readResults(outFolder, names, layout);
     record.otherResolution = countOtherResolutions(results, layout);
     return finishWithTableAndPage(kind, outFolder, results, layout, 0, record);
 }
@@ -271,7 +288,7 @@ int run(const std::vector<std::string>& words, const BatchKind& kind) {
         return ALL_MEASURED;
     }
     const RunRecord record = startRunRecord(options, commandLineText(words));
-    FolderLayout layout = kind.layout;
+    stored::FolderLayout layout = kind.layout;
     if (options.dpi) layout.scanDpi = *options.dpi;
     return options.merge ? runMerge(kind, options, layout, record)
                          : runBatch(kind, options, layout, record);
@@ -280,7 +297,7 @@ int run(const std::vector<std::string>& words, const BatchKind& kind) {
 }  // namespace
 
 int runBatchProgram(const std::vector<std::string>& words, const BatchKind& kind) {
-    showUtf8OnConsole();
+    platform::showUtf8OnConsole();
     // Whatever goes wrong ends the batch with a status and a message, never with an abort.
     const auto runCommand = [&kind](const std::vector<std::string>& command) {
         try {
@@ -292,5 +309,7 @@ int runBatchProgram(const std::vector<std::string>& words, const BatchKind& kind
         }
         return static_cast<int>(SOME_FAILED);
     };
-    return plantscan::batch::runAsStarted(words, {kind.name, kind.defaultOutFolder, runCommand});
+    return runAsStarted(words, {kind.name, kind.defaultOutFolder, runCommand});
 }
+
+}  // namespace plantscan::batch

@@ -3,22 +3,24 @@
 // summary. Each batch program is a BatchKind and a call.
 #pragma once
 
-#include "batch/results_page.h"
-#include "batch/scan_folder.h"
+#include "page/results_page.h"
 #include "resources/memory_need.h"
+#include "stored/scan_folder.h"
 
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
+namespace plantscan::batch {
+
 // What a batch program brings: its name and texts, the program it runs on each scan and what
 // that program leaves, its table and its page.
 struct BatchKind {
     std::string name;              // "section_batch", in messages, --help and --version
     std::string defaultOutFolder;  // SORTIE when not given
-    FolderLayout layout;           // its scanDpi is replaced by --dpi, when the kind takes it
-    MemoryNeed need{};             // of one child
+    stored::FolderLayout layout;   // its scanDpi is replaced by --dpi, when the kind takes it
+    resources::MemoryNeed need{};  // of one child
     bool takesDpi = false;
     // "update.bat" through the command interpreter, once, before the scans are listed, as a
     // lone run of the program does; not for a shard (it could rename scans under the others).
@@ -27,15 +29,16 @@ struct BatchKind {
     // The program to run on each scan, and its arguments; nothing when it cannot be found.
     std::optional<std::filesystem::path> (*findChild)() = nullptr;
     std::vector<std::string> (*childArguments)(const std::filesystem::path& scan,
-                                               double dpi) = nullptr;
+                                               input::Dpi dpi) = nullptr;
     std::string tableFile;
-    std::string (*table)(const std::vector<ScanResult>& results,
-                         const FolderLayout& layout) = nullptr;
-    std::string (*page)(const std::vector<ScanResult>& results, const FolderLayout& layout,
-                        const PageContext& context) = nullptr;
+    std::string (*table)(const std::vector<stored::ScanResult>& results,
+                         const stored::FolderLayout& layout) = nullptr;
+    std::string (*page)(const std::vector<stored::ScanResult>& results,
+                        const stored::FolderLayout& layout,
+                        const page::PageContext& context) = nullptr;
     // Said after the summary line, when not empty ("12 pétales ; sans pétale : a.jpg").
-    std::string (*summaryNote)(const std::vector<ScanResult>& results,
-                               const FolderLayout& layout) = nullptr;
+    std::string (*summaryNote)(const std::vector<stored::ScanResult>& results,
+                               const stored::FolderLayout& layout) = nullptr;
 };
 
 enum BatchExitStatus { ALL_MEASURED = 0, SOME_FAILED = 1, BAD_COMMAND_LINE = 2 };
@@ -43,3 +46,5 @@ enum BatchExitStatus { ALL_MEASURED = 0, SOME_FAILED = 1, BAD_COMMAND_LINE = 2 }
 // `words`: the program's name, then its arguments. Whatever goes wrong ends with a status and a
 // message, never with an abort.
 int runBatchProgram(const std::vector<std::string>& words, const BatchKind& kind);
+
+}  // namespace plantscan::batch

@@ -9,6 +9,8 @@
 #include <climits>
 #include <cstdlib>
 
+namespace plantscan::batch {
+
 namespace {
 
 // The whole text must be a number in [minimum, maximum].
@@ -30,9 +32,11 @@ std::optional<std::string> applyJobs(BatchOptions& options, const std::string& v
 }
 
 std::optional<std::string> applyDpi(BatchOptions& options, const std::string& value) {
-    const std::optional<long> dpi = parseNumber(value, 1, 100000);
-    if (!dpi) return "--dpi attend une résolution entière entre 1 et 100000, pas « " + value + " »";
-    options.dpi = static_cast<double>(*dpi);
+    options.dpi = input::parseDpi(value);
+    if (!options.dpi) {
+        return "--dpi attend une résolution entière entre " + std::to_string(input::LOWEST_DPI) +
+               " et " + std::to_string(input::HIGHEST_DPI) + ", pas « " + value + " »";
+    }
     return std::nullopt;
 }
 
@@ -49,29 +53,6 @@ std::optional<std::string> applyShard(BatchOptions& options, const std::string& 
 }
 
 }  // namespace
-
-std::string wrapped(const std::string& text, std::size_t width) {
-    std::string lines, line;
-    std::size_t length = 0;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(' ', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string word = text.substr(start, end - start);
-        const auto characters = static_cast<std::size_t>(
-            std::count_if(word.begin(), word.end(), [](char c) { return (c & 0xC0) != 0x80; }));
-        if (!line.empty() && length + 1 + characters > width) {
-            lines += line + "\n";
-            line.clear();
-            length = 0;
-        }
-        line += (line.empty() ? "" : " ") + word;
-        std::replace(line.begin(), line.end(), GLUE, ' ');
-        length += (length == 0 ? 0 : 1) + characters;
-        start = end + 1;
-    }
-    return lines + line;
-}
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments,
                                    const std::string& defaultOutFolder, bool takesDpi) {
@@ -131,3 +112,5 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments,
 std::string versionText(const std::string& batchName) {
     return batchName + " " PLANT_SCAN_TOOLS_VERSION " (OpenCV " + cv::getVersionString() + ")\n";
 }
+
+}  // namespace plantscan::batch

@@ -1,10 +1,14 @@
-// The command line of a batch program, and what its help text is built with.
+// The command line of a batch program.
 #pragma once
+
+#include "scan_input/resolution.h"
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace plantscan::batch {
 
 struct BatchOptions {
     bool help = false;
@@ -16,7 +20,7 @@ struct BatchOptions {
     std::optional<int> jobs;
     std::optional<long> shard;  // measure the positions equal to shard modulo shardCount
     long shardCount = 1;
-    std::optional<double> dpi;  // the resolution lengths are measured at, for a batch that asks
+    std::optional<input::Dpi> dpi;  // the resolution lengths are measured at, for a batch that asks
 };
 
 struct ParsedCommandLine {
@@ -33,8 +37,4 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments,
 // "section_batch 1.0.0 (OpenCV 4.6.0)" and a line break.
 std::string versionText(const std::string& batchName);
 
-// Keeps two words on one line when wrapped.
-inline constexpr char GLUE = '\x1f';
-
-// Lines of at most `width` characters (not bytes: UTF-8), broken at spaces but not at GLUE.
-std::string wrapped(const std::string& text, std::size_t width);
+}  // namespace plantscan::batch

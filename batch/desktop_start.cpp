@@ -1,9 +1,9 @@
 #include "batch/desktop_start.h"
 
-#include "batch/command_line.h"
-#include "batch/results_page.h"
+#include "batch/help_text.h"
 #include "batch/scans.h"
 #include "batch/scheduler.h"
+#include "page/results_page.h"
 #include "platform/launch.h"
 #include "platform/paths.h"
 
@@ -19,12 +19,15 @@ namespace plantscan::batch {
 
 namespace {
 
+using platform::pathFromUtf8;
+using platform::utf8FromPath;
+
 // The name a folder is known by: its last part, or its drive ("D" for "D:\").
 std::string folderName(const fs::path& folder) {
     fs::path path = folder.lexically_normal();
     if (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
     if (path.has_filename()) return utf8FromPath(path.filename());
-    const std::string drive = nameUnderFolder(utf8FromPath(path.root_name()));
+    const std::string drive = platform::nameUnderFolder(utf8FromPath(path.root_name()));
     return drive.empty() ? "racine" : drive;
 }
 
@@ -112,7 +115,7 @@ int runOnFolder(const fs::path& chosen, const DesktopBatch& batch) {
     const int status = batch.run({batch.name, shown, utf8FromPath(out)});
 
     std::cout << batch.name << " : résultats dans « " << utf8FromPath(out) << " »" << std::endl;
-    const fs::path page = out / RESULTS_PAGE_FILE;
+    const fs::path page = out / page::RESULTS_PAGE_FILE;
     // A page this run wrote: not after a stop, whose page would be an earlier run's.
     if (status <= 1 && fs::is_regular_file(page, error) && !openPage(page)) {
         std::cout << batch.name << " : la page n'a pas pu être ouverte ; ouvrez « "

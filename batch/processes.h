@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::batch {
+
 // The program `name` beside the batch first, then along the PATH (an empty entry being the
-// current folder); the path returned is absolute. On Windows the name gains ".exe" and the PATH
-// is separated by ";" rather than ":".
+// current folder); the path returned is absolute. The system says how the PATH is separated
+// and what the program's file is (on Windows the name gains ".exe").
 std::optional<std::filesystem::path> findProgram(const std::string& name,
                                                  const std::filesystem::path& ownFolder,
                                                  const std::string& pathVariable);
@@ -31,7 +33,11 @@ struct ChildShare {
 // OpenCV reads it once the program calls cv::setNumThreads(-1).
 inline constexpr const char* THREADS_VARIABLE = "OPENCV_FOR_THREADS_NUM";
 
-inline constexpr int NOT_STARTED = 127;
+// The environment of a child: `inherited` ("NAME=value"), with its shares replaced. A memory
+// share inherited from elsewhere, under either name, never reaches it; a thread count set by
+// the user does, unless the batch sets one.
+std::vector<std::string> childEnvironment(const std::vector<std::string>& inherited,
+                                          const ChildShare& share);
 
 // A child's process id.
 using ChildId = std::int64_t;
@@ -74,3 +80,5 @@ private:
     struct Children;  // the system's record of the running children
     std::unique_ptr<Children> children_;
 };
+
+}  // namespace plantscan::batch

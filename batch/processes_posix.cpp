@@ -1,7 +1,7 @@
 #include "batch/processes.h"
 
-#include "batch/scan_folder.h"
-#include "resources/memory_need.h"
+#include "platform/programs.h"
+#include "stored/scan_folder.h"
 
 #include <fcntl.h>
 #include <sys/prctl.h>
@@ -16,14 +16,11 @@
 #include <cstring>
 #include <system_error>
 
+namespace plantscan::batch {
+
 namespace fs = std::filesystem;
 
 namespace {
-
-bool isExecutableFile(const fs::path& path) {
-    std::error_code error;
-    return fs::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
-}
 
 // Only async-signal-safe calls between fork and exec.
 void writeRaw(int fd, const char* text) {
@@ -34,24 +31,10 @@ void writeRaw(int fd, const char* text) {
 int toExitStatus(int waitStatus) {
     if (WIFEXITED(waitStatus)) return WEXITSTATUS(waitStatus);
     if (WIFSIGNALED(waitStatus)) return 128 + WTERMSIG(waitStatus);
-    return NOT_STARTED;
+    return stored::NOT_STARTED;
 }
 
 }  // namespace
-
-std::optional<fs::path> findProgram(const std::string& name, const fs::path& ownFolder,
-                                    const std::string& pathVariable) {
-    if (isExecutableFile(ownFolder / name)) return fs::absolute(ownFolder / name);
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = pathVariable.find(':', start);
-        const std::string folder = pathVariable.substr(start, end - start);
-        const fs::path candidate = (folder.empty() ? fs::path(".") : fs::path(folder)) / name;
-        if (isExecutableFile(candidate)) return fs::absolute(candidate);
-        if (end == std::string::npos) return std::nullopt;
-        start = end + 1;
-    }
-}
 
 fs::path ownExecutable() {
     std::error_code error;
@@ -70,23 +53,6 @@ sigset_t stopSignals() {
     return signals;
 }
 
-// The environment of a child: ours, with its shares replaced. A memory share inherited from
-// elsewhere never reaches it; a thread count set by the user does, unless the batch sets one.
-std::vector<std::string> childEnvironment(const ChildShare& share) {
-    std::vector<std::string> variables;
-    const std::string memoryKey = std::string(MEMORY_SHARE_VARIABLE) + "=";
-    const std::string threadsKey = std::string(THREADS_VARIABLE) + "=";
-    for (char** variable = environ; *variable != nullptr; ++variable) {
-        const bool replaced =
-            std::strncmp(*variable, memoryKey.c_str(), memoryKey.size()) == 0 ||
-            (share.threads && std::strncmp(*variable, threadsKey.c_str(), threadsKey.size()) == 0);
-        if (!replaced) variables.emplace_back(*variable);
-    }
-    if (share.memory) variables.push_back(memoryKey + std::to_string(*share.memory));
-    if (share.threads) variables.push_back(threadsKey + std::to_string(*share.threads));
-    return variables;
-}
-
 pid_t startMeasurement(const fs::path& program, const std::vector<std::string>& arguments,
                        const fs::path& folder, const ChildShare& share) {
     // Everything the child needs is prepared before fork.
@@ -96,7 +62,8 @@ pid_t startMeasurement(const fs::path& program, const std::vector<std::string>& 
     for (const std::string& argument : arguments)
         argumentList.push_back(const_cast<char*>(argument.c_str()));
     argumentList.push_back(nullptr);
-    const std::vector<std::string> variables = childEnvironment(share);
+    const std::vector<std::string> variables =
+        childEnvironment(platform::environmentVariables(), share);
     std::vector<char*> environment;
     for (const std::string& variable : variables) {
         environment.push_back(const_cast<char*>(variable.c_str()));
@@ -109,22 +76,23 @@ pid_t startMeasurement(const fs::path& program, const std::vector<std::string>& 
 
     // Ends with the batch, even one killed outright; a batch already gone leaves nothing to do.
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (::getppid() != parent) ::_exit(NOT_STARTED);
+    if (::getppid() != parent) ::_exit(stored::NOT_STARTED);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
     if (::chdir(folderText.c_str()) != 0) {
         writeRaw(STDERR_FILENO, "impossible d'entrer dans le dossier du scan\n");
-        ::_exit(NOT_STARTED);
+        ::_exit(stored::NOT_STARTED);
     }
     // Close-on-exec: the program gets its three streams and no stray copies of them.
     const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const int console = ::open(CONSOLE_FILE, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int errors = ::open(ERRORS_FILE, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int console =
+        ::open(stored::CONSOLE_FILE, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int errors = ::open(stored::ERRORS_FILE, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (input < 0 || console < 0 || errors < 0 || ::dup2(input, STDIN_FILENO) < 0 ||
         ::dup2(console, STDOUT_FILENO) < 0 || ::dup2(errors, STDERR_FILENO) < 0) {
         writeRaw(STDERR_FILENO, "impossible de créer console.txt ou erreurs.txt\n");
-        ::_exit(NOT_STARTED);
+        ::_exit(stored::NOT_STARTED);
     }
     // Nor any descriptor the batch itself inherited without close-on-exec.
     if (::close_range(3, ~0U, 0) != 0) {
@@ -135,7 +103,7 @@ pid_t startMeasurement(const fs::path& program, const std::vector<std::string>& 
     writeRaw(STDERR_FILENO, "impossible de lancer ");
     writeRaw(STDERR_FILENO, programText.c_str());
     writeRaw(STDERR_FILENO, "\n");
-    ::_exit(NOT_STARTED);
+    ::_exit(stored::NOT_STARTED);
 }
 
 }  // namespace
@@ -177,7 +145,7 @@ std::optional<FinishedChild> Measurements::waitForChild(int timeoutMs) {
         if (pid < 0 && errno == EINTR) continue;
         if (pid < 0) {
             running.clear();
-            return FinishedChild{0, NOT_STARTED, 0};
+            return FinishedChild{0, stored::NOT_STARTED, 0};
         }
         // A held SIGCHLD stays pending until taken here, so no child's end slips between.
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -199,3 +167,5 @@ void Measurements::stopAll(int signal) {
     }
     children_->running.clear();
 }
+
+}  // namespace plantscan::batch

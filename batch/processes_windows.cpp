@@ -1,9 +1,9 @@
 #include "batch/processes.h"
 
+#include "platform/programs.h"
 #include "platform/windows_process.h"
 #include "platform/windows_text.h"
-#include "batch/scan_folder.h"
-#include "resources/memory_need.h"
+#include "stored/scan_folder.h"
 
 #include <windows.h>
 
@@ -15,6 +15,8 @@
 #include <system_error>
 #include <vector>
 
+namespace plantscan::batch {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -24,11 +26,6 @@ constexpr int BREAK_SIGNAL = 21;
 constexpr int HANGUP_SIGNAL = 1;
 // What a process ended by Ctrl-C or Ctrl-Break returns (STATUS_CONTROL_C_EXIT).
 constexpr DWORD ENDED_BY_CONSOLE_EVENT = 0xC000013A;
-
-bool isRegularFile(const fs::path& path) {
-    std::error_code error;
-    return fs::is_regular_file(path, error);
-}
 
 // A process ended by an exception, as a shell on Linux shows one ended by the matching signal:
 // 128 + its number. Any other exception counts as SIGABRT's, an abnormal end.
@@ -83,43 +80,7 @@ BOOL WINAPI askToStop(DWORD event) {
     return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
 }
 
-// The environment of a child: ours, with its shares replaced. A memory share inherited from
-// elsewhere never reaches it; a thread count set by the user does, unless the batch sets one.
-std::vector<std::string> childEnvironment(const ChildShare& share) {
-    std::vector<std::string> variables;
-    for (const std::string& variable : environmentVariables()) {
-        const bool replaced = setsVariable(variable, MEMORY_SHARE_VARIABLE) ||
-                              (share.threads && setsVariable(variable, THREADS_VARIABLE));
-        if (!replaced) variables.push_back(variable);
-    }
-    if (share.memory) {
-        variables.push_back(std::string(MEMORY_SHARE_VARIABLE) + "=" +
-                            std::to_string(*share.memory));
-    }
-    if (share.threads) {
-        variables.push_back(std::string(THREADS_VARIABLE) + "=" + std::to_string(*share.threads));
-    }
-    return variables;
-}
-
 }  // namespace
-
-std::optional<fs::path> findProgram(const std::string& name, const fs::path& ownFolder,
-                                    const std::string& pathVariable) {
-    const fs::path file = fs::u8path(name + ".exe");
-    if (isRegularFile(ownFolder / file)) return fs::absolute(ownFolder / file);
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = pathVariable.find(';', start);
-        std::string folder = pathVariable.substr(start, end - start);
-        // cmd's PATH may quote an entry holding a ';'.
-        folder.erase(std::remove(folder.begin(), folder.end(), '"'), folder.end());
-        const fs::path candidate = (folder.empty() ? fs::path(".") : fs::u8path(folder)) / file;
-        if (isRegularFile(candidate)) return fs::absolute(candidate);
-        if (end == std::string::npos) return std::nullopt;
-        start = end + 1;
-    }
-}
 
 fs::path ownExecutable() {
     std::wstring path(MAX_PATH, L'\0');
@@ -167,9 +128,11 @@ Measurements::~Measurements() {
 
 ChildId Measurements::start(const fs::path& program, const std::vector<std::string>& arguments,
                             const fs::path& folder, const ChildShare& share) {
-    const OwnedHandle input{openInheritable("NUL", false)};
-    const OwnedHandle console{openInheritable(folder / CONSOLE_FILE, true)};
-    const OwnedHandle errors{openInheritable(folder / ERRORS_FILE, true)};
+    const platform::OwnedHandle input{platform::openInheritable("NUL", false)};
+    const platform::OwnedHandle console{
+        platform::openInheritable(folder / stored::CONSOLE_FILE, true)};
+    const platform::OwnedHandle errors{
+        platform::openInheritable(folder / stored::ERRORS_FILE, true)};
     // As a program that cannot be executed on Linux: its status says so, and why where it can.
     const auto notStarted = [this](HANDLE errorFile, const std::string& message) {
         DWORD written = 0;
@@ -183,20 +146,19 @@ ChildId Measurements::start(const fs::path& program, const std::vector<std::stri
     };
     if (input.value == INVALID_HANDLE_VALUE || console.value == INVALID_HANDLE_VALUE ||
         errors.value == INVALID_HANDLE_VALUE) {
-        return notStarted(INVALID_HANDLE_VALUE,
-                          "impossible de créer console.txt ou erreurs.txt\n");
+        return notStarted(INVALID_HANDLE_VALUE, "impossible de créer console.txt ou erreurs.txt\n");
     }
-    ChildSetup setup;
+    platform::ChildSetup setup;
     setup.program = program;
     setup.arguments = arguments;
     setup.folder = folder;
-    setup.environment = childEnvironment(share);
+    setup.environment = childEnvironment(platform::environmentVariables(), share);
     setup.input = input.value;
     setup.output = console.value;
     setup.errors = errors.value;
     setup.job = children_->job;
     setup.withoutConsole = true;
-    const std::optional<StartedChild> child = startChild(setup);
+    const std::optional<platform::StartedChild> child = platform::startChild(setup);
     if (!child) {
         const std::string cause =
             std::system_category().message(static_cast<int>(::GetLastError()));
@@ -206,7 +168,8 @@ ChildId Measurements::start(const fs::path& program, const std::vector<std::stri
     ::CloseHandle(child->process.hThread);
     if (!child->inJob && !children_->jobRefusedSaid) {
         // Before Windows 8 a process already in a job cannot be put in another.
-        std::cerr << ownExecutable().stem().u8string() << " : le système refuse de mettre les mesures dans l'objet tâche "
+        std::cerr << ownExecutable().stem().u8string()
+                  << " : le système refuse de mettre les mesures dans l'objet tâche "
                      "de la série : arrêtée de force, la série les laisserait aller à leur fin"
                   << std::endl;
         children_->jobRefusedSaid = true;
@@ -219,11 +182,11 @@ std::optional<FinishedChild> Measurements::waitForChild(int timeoutMs) {
     if (!children_->notStarted.empty()) {
         const ChildId id = children_->notStarted.front();
         children_->notStarted.erase(children_->notStarted.begin());
-        return FinishedChild{id, NOT_STARTED, 0};
+        return FinishedChild{id, stored::NOT_STARTED, 0};
     }
     if (const int signal = stopAsked().load()) return FinishedChild{0, 0, signal};
     std::vector<PROCESS_INFORMATION>& running = children_->running;
-    if (running.empty()) return FinishedChild{0, NOT_STARTED, 0};
+    if (running.empty()) return FinishedChild{0, stored::NOT_STARTED, 0};
     // The stop first, then up to 63 children (MAXIMUM_WAIT_OBJECTS): never more run at once.
     std::vector<HANDLE> handles{stopEvent()};
     for (const PROCESS_INFORMATION& child : running) {
@@ -261,3 +224,5 @@ void Measurements::stopAll(int) {
     children_->running.clear();
     children_->notStarted.clear();
 }
+
+}  // namespace plantscan::batch

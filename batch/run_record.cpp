@@ -1,36 +1,24 @@
 #include "batch/run_record.h"
 
-#include "batch/atomic_file.h"
 #include "batch/processes.h"
-#include "batch/utc_time.h"
 #include "plant_scan_tools/version.h"
 #include "platform/machine.h"
 #include "resources/resources.h"
+#include "stored/atomic_file.h"
+#include "stored/utc_time.h"
 
 #include <opencv2/core/utility.hpp>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
+#include <iterator>
 #include <system_error>
-#include <tuple>
+
+namespace plantscan::batch {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-const char* const KEYS[] = {"version",  "opencv",   "debut",   "fin",     "machine",
-                            "commande", "mode",     "jobs",    "morceau", "force",
-                            "images",   "mesurees", "sautees", "echecs"};
-constexpr std::size_t KEY_COUNT = sizeof(KEYS) / sizeof(KEYS[0]);
-// Added later: after the first keys, so that every older line keeps its place.
-constexpr const char* OTHER_RESOLUTION_KEY = "autre_resolution";
-
-auto fields(const RunRecord& r) {
-    return std::tie(r.version, r.opencv, r.start, r.end, r.host, r.command, r.mode, r.jobs, r.shard,
-                    r.shardCount, r.force, r.images, r.measured, r.skipped, r.failed,
-                    r.otherResolution);
-}
 
 // A line break inside a value would cut the record; nothing we write holds one.
 std::string oneLine(std::string value) {
@@ -50,155 +38,154 @@ std::optional<long> parseCount(const std::string& text, long minimum) {
     return value;
 }
 
-bool parseShard(const std::string& text, RunRecord& record) {
-    if (text == "aucun") return true;
-    const std::size_t slash = text.find('/');
-    if (slash == std::string::npos) return false;
-    const std::optional<long> shard = parseCount(text.substr(0, slash), 0);
-    const std::optional<long> count = parseCount(text.substr(slash + 1), 1);
-    if (!shard || !count) return false;
-    record.shard = shard;
-    record.shardCount = *count;
-    return true;
-}
-
-bool parseYesNo(const std::string& text, bool& value) {
-    if (text != "oui" && text != "non") return false;
-    value = text == "oui";
-    return true;
-}
-
 bool parseInt(const std::string& text, int& value) {
     const std::optional<long> count = parseCount(text, 0);
     if (count) value = static_cast<int>(*count);
     return count.has_value();
 }
 
-// The values in KEYS order, as parseRunRecord reads them back.
-bool setField(RunRecord& r, std::size_t key, const std::string& value) {
-    switch (key) {
-        case 0: r.version = value; return true;
-        case 1: r.opencv = value; return true;
-        case 2: r.start = value; return parseUtcTime(value).has_value();
-        case 3: r.end = value; return parseUtcTime(value).has_value();
-        case 4: r.host = value; return true;
-        case 5: r.command = value; return true;
-        case 6:
-            r.mode = value == "fusion" ? RunMode::MERGE : RunMode::MEASURE;
-            return value == "fusion" || value == "mesure";
-        case 7:
-            if (value.empty()) return true;
-            r.jobs = static_cast<int>(parseCount(value, 1).value_or(0));
-            return *r.jobs > 0;
-        case 8: return parseShard(value, r);
-        case 9: return parseYesNo(value, r.force);
-        case 10: return parseInt(value, r.images);
-        case 11: return parseInt(value, r.measured);
-        case 12: return parseInt(value, r.skipped);
-        default: return parseInt(value, r.failed);
-    }
+bool parseTime(const std::string& text, std::string& value) {
+    value = text;
+    return stored::parseUtcTime(text).has_value();
 }
 
-bool isSafeInShell(unsigned char c) {
-    return std::isalnum(c) != 0 || c >= 0x80 ||
-           std::string("_./:=@%+,-").find(c) != std::string::npos;
-}
+// One line of the record: its key, how its value is written (nothing: the line is left out)
+// and read back, and whether a record may lack it (written before the key was added).
+struct RecordField {
+    const char* key;
+    std::optional<std::string> (*write)(const RunRecord&);
+    bool (*read)(const std::string& value, RunRecord&);
+    bool mayBeAbsent;
+    // A count names its field instead, written and read as a whole number.
+    int RunRecord::*count = nullptr;
 
-std::string quoteForShell(const std::string& argument) {
-    if (!argument.empty() && std::all_of(argument.begin(), argument.end(), [](char c) {
-            return isSafeInShell(static_cast<unsigned char>(c));
-        })) {
-        return argument;
+    std::optional<std::string> written(const RunRecord& record) const {
+        if (count != nullptr) return std::to_string(record.*count);
+        return write(record);
     }
-    const bool control = std::any_of(argument.begin(), argument.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-    });
-    if (!control) {
-        std::string quoted = "'";
-        for (const char c : argument)
-            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return quoted + "'";
+    bool readInto(const std::string& value, RunRecord& record) const {
+        return count != nullptr ? parseInt(value, record.*count) : read(value, record);
     }
-    // Bash's $'...' keeps line breaks out of the record's single line.
-    std::string quoted = "$'";
-    for (const char c : argument) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            quoted += "\\n";
-        } else if (c == '\r') {
-            quoted += "\\r";
-        } else if (c == '\t') {
-            quoted += "\\t";
-        } else if (c == '\\' || c == '\'') {
-            quoted += std::string("\\") + c;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            quoted += escaped;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
+};
+
+// In the order written; the keys added since the first version come last, so that every older
+// line keeps its place.
+const RecordField FIELDS[] = {
+    {"version", [](const RunRecord& r) -> std::optional<std::string> { return r.version; },
+     [](const std::string& v, RunRecord& r) { return r.version = v, true; }, false},
+    {"opencv", [](const RunRecord& r) -> std::optional<std::string> { return r.opencv; },
+     [](const std::string& v, RunRecord& r) { return r.opencv = v, true; }, false},
+    {"debut", [](const RunRecord& r) -> std::optional<std::string> { return r.start; },
+     [](const std::string& v, RunRecord& r) { return parseTime(v, r.start); }, false},
+    {"fin", [](const RunRecord& r) -> std::optional<std::string> { return r.end; },
+     [](const std::string& v, RunRecord& r) { return parseTime(v, r.end); }, false},
+    {"machine", [](const RunRecord& r) -> std::optional<std::string> { return r.host; },
+     [](const std::string& v, RunRecord& r) { return r.host = v, true; }, false},
+    {"commande", [](const RunRecord& r) -> std::optional<std::string> { return r.command; },
+     [](const std::string& v, RunRecord& r) { return r.command = v, true; }, false},
+    {"mode",
+     [](const RunRecord& r) -> std::optional<std::string> {
+         return r.mode == RunMode::MERGE ? "fusion" : "mesure";
+     },
+     [](const std::string& v, RunRecord& r) {
+         r.mode = v == "fusion" ? RunMode::MERGE : RunMode::MEASURE;
+         return v == "fusion" || v == "mesure";
+     },
+     false},
+    {"jobs",
+     [](const RunRecord& r) -> std::optional<std::string> {
+         return r.jobs ? std::to_string(*r.jobs) : "";
+     },
+     [](const std::string& v, RunRecord& r) {
+         if (v.empty()) return true;
+         const std::optional<long> jobs = parseCount(v, 1);
+         if (jobs) r.jobs = static_cast<int>(*jobs);
+         return jobs.has_value();
+     },
+     false},
+    {"morceau",
+     [](const RunRecord& r) -> std::optional<std::string> {
+         return r.shard ? std::to_string(*r.shard) + "/" + std::to_string(r.shardCount) : "aucun";
+     },
+     [](const std::string& v, RunRecord& r) {
+         if (v == "aucun") return true;
+         const std::size_t slash = v.find('/');
+         if (slash == std::string::npos) return false;
+         const std::optional<long> shard = parseCount(v.substr(0, slash), 0);
+         const std::optional<long> count = parseCount(v.substr(slash + 1), 1);
+         if (!shard || !count) return false;
+         r.shard = shard;
+         r.shardCount = *count;
+         return true;
+     },
+     false},
+    {"force",
+     [](const RunRecord& r) -> std::optional<std::string> { return r.force ? "oui" : "non"; },
+     [](const std::string& v, RunRecord& r) {
+         r.force = v == "oui";
+         return v == "oui" || v == "non";
+     },
+     false},
+    {"images", nullptr, nullptr, false, &RunRecord::images},
+    {"mesurees", nullptr, nullptr, false, &RunRecord::measured},
+    {"sautees", nullptr, nullptr, false, &RunRecord::skipped},
+    {"echecs", nullptr, nullptr, false, &RunRecord::failed},
+    {"autre_resolution",
+     [](const RunRecord& r) -> std::optional<std::string> {
+         if (!r.otherResolution) return std::nullopt;
+         return std::to_string(*r.otherResolution);
+     },
+     [](const std::string& v, RunRecord& r) {
+         int count = 0;
+         if (!parseInt(v, count)) return false;
+         r.otherResolution = count;
+         return true;
+     },
+     true},
+};
 
 }  // namespace
 
-bool RunRecord::operator==(const RunRecord& other) const { return fields(*this) == fields(other); }
-
-std::string formatRunRecord(const RunRecord& r) {
-    const std::string shard =
-        r.shard ? std::to_string(*r.shard) + "/" + std::to_string(r.shardCount) : "aucun";
-    const std::string values[KEY_COUNT] = {r.version,
-                                           r.opencv,
-                                           r.start,
-                                           r.end,
-                                           r.host,
-                                           r.command,
-                                           r.mode == RunMode::MERGE ? "fusion" : "mesure",
-                                           r.jobs ? std::to_string(*r.jobs) : "",
-                                           shard,
-                                           r.force ? "oui" : "non",
-                                           std::to_string(r.images),
-                                           std::to_string(r.measured),
-                                           std::to_string(r.skipped),
-                                           std::to_string(r.failed)};
-    std::string text;
-    for (std::size_t k = 0; k < KEY_COUNT; ++k) {
-        text += std::string(KEYS[k]) + ": " + oneLine(values[k]) + "\r\n";
+bool RunRecord::operator==(const RunRecord& other) const {
+    // The same record: every field written alike.
+    for (const RecordField& field : FIELDS) {
+        if (field.written(*this) != field.written(other)) return false;
     }
-    if (r.otherResolution) {
-        text +=
-            std::string(OTHER_RESOLUTION_KEY) + ": " + std::to_string(*r.otherResolution) + "\r\n";
+    return shardCount == other.shardCount;
+}
+
+std::string formatRunRecord(const RunRecord& record) {
+    std::string text;
+    for (const RecordField& field : FIELDS) {
+        if (const std::optional<std::string> value = field.written(record))
+            text += std::string(field.key) + ": " + oneLine(*value) + "\r\n";
     }
     return text;
 }
 
 std::optional<RunRecord> parseRunRecord(const std::string& text) {
     RunRecord record;
+    std::vector<bool> seen(std::size(FIELDS), false);
     std::size_t start = 0;
-    // The value of the line at `start` if it holds `key`, moving past it.
-    const auto value = [&text, &start](const char* key) -> std::optional<std::string> {
+    while (start < text.size()) {
         const std::size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) return std::nullopt;
+        if (end == std::string::npos) return std::nullopt;  // the last line cut short
         const std::string line = text.substr(start, end - start);
-        const std::string prefix = std::string(key) + ": ";
-        if (line.compare(0, prefix.size(), prefix) != 0 || line.find('\n') != std::string::npos)
-            return std::nullopt;
         start = end + 2;
-        return line.substr(prefix.size());
-    };
-    for (std::size_t k = 0; k < KEY_COUNT; ++k) {
-        const std::optional<std::string> found = value(KEYS[k]);
-        if (!found || !setField(record, k, *found)) return std::nullopt;
+        const std::size_t colon = line.find(": ");
+        if (colon == std::string::npos || line.find('\n') != std::string::npos) return std::nullopt;
+        const std::string key = line.substr(0, colon);
+        const auto field = std::find_if(std::begin(FIELDS), std::end(FIELDS),
+                                        [&key](const RecordField& f) { return key == f.key; });
+        // A key of a newer version: passed over, never read as another.
+        if (field == std::end(FIELDS)) continue;
+        const std::size_t index = static_cast<std::size_t>(field - std::begin(FIELDS));
+        if (seen[index] || !field->readInto(line.substr(colon + 2), record)) return std::nullopt;
+        seen[index] = true;
     }
-    if (start < text.size()) {
-        const std::optional<std::string> found = value(OTHER_RESOLUTION_KEY);
-        int count = 0;
-        if (!found || !parseInt(*found, count)) return std::nullopt;
-        record.otherResolution = count;
+    for (std::size_t k = 0; k < seen.size(); ++k) {
+        if (!seen[k] && !FIELDS[k].mayBeAbsent) return std::nullopt;
     }
-    if (start != text.size()) return std::nullopt;
     return record;
 }
 
@@ -221,8 +208,8 @@ bool writeRunRecord(const fs::path& outFolder, const RunRecord& record) {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) return false;
-    return writeFileAtomically(folder / runRecordFileName(record, processId()),
-                               formatRunRecord(record));
+    return stored::writeFileAtomically(folder / runRecordFileName(record, platform::processId()),
+                                       formatRunRecord(record));
 }
 
 std::vector<RunRecord> readRunRecords(const fs::path& outFolder) {
@@ -237,7 +224,7 @@ std::vector<RunRecord> readRunRecords(const fs::path& outFolder) {
     std::sort(files.begin(), files.end());
     std::vector<RunRecord> records;
     for (const fs::path& file : files) {
-        if (std::optional<RunRecord> record = parseRunRecord(readSmallFile(file))) {
+        if (std::optional<RunRecord> record = parseRunRecord(resources::readSmallFile(file))) {
             records.push_back(std::move(*record));
         }
     }
@@ -250,12 +237,12 @@ RunRecord startRunRecord(const BatchOptions& options, const std::string& command
     RunRecord record;
     record.version = PLANT_SCAN_TOOLS_VERSION;
     record.opencv = opencvVersion();
-    record.start = utcTime(std::time(nullptr));
-    record.host = hostName();
+    record.start = stored::utcTime(std::time(nullptr));
+    record.host = platform::hostName();
     record.command = command;
     record.mode = options.merge ? RunMode::MERGE : RunMode::MEASURE;
     // Those a measuring run would take; lowered for memory once its scans are known.
-    if (!options.merge) record.jobs = options.jobs.value_or(availableCores());
+    if (!options.merge) record.jobs = options.jobs.value_or(resources::availableCores());
     record.shard = options.shard;
     record.shardCount = options.shardCount;
     record.force = options.force;
@@ -264,10 +251,4 @@ RunRecord startRunRecord(const BatchOptions& options, const std::string& command
 
 std::string opencvVersion() { return cv::getVersionString(); }
 
-std::string commandLineText(const std::vector<std::string>& arguments) {
-    std::string text;
-    for (const std::string& argument : arguments) {
-        text += (text.empty() ? "" : " ") + quoteForShell(argument);
-    }
-    return text;
-}
+}  // namespace plantscan::batch

@@ -1,4 +1,4 @@
-// The record each run of section_batch (a batch, a shard or a merge) leaves in
+// The record each run of a batch program (a batch, a shard or a merge) leaves in
 // SORTIE/lancements/: which version, library, machine and options made the results.
 #pragma once
 
@@ -10,12 +10,14 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::batch {
+
 inline constexpr const char* RUN_RECORD_FOLDER = "lancements";
 
 enum class RunMode { MEASURE, MERGE };
 
 struct RunRecord {
-    std::string version;  // of section_batch
+    std::string version;  // of the batch program
     std::string opencv;
     std::string start;  // UTC, "2026-12-08T06:30:05Z"
     std::string end;
@@ -39,8 +41,10 @@ struct RunRecord {
 // "key: value" lines ending in CR LF, in a fixed order; the keys added since the first version
 // come last.
 std::string formatRunRecord(const RunRecord& record);
-// Nothing unless the text has exactly the lines and the values formatRunRecord writes; a record
-// written before a key was added reads without it.
+// Nothing unless every line is "key: value" CR LF, each key known at most once with a value
+// formatRunRecord could write, and every key present that every version writes: a record
+// written before a key was added reads without it, and a key a newer version added is passed
+// over.
 std::optional<RunRecord> parseRunRecord(const std::string& text);
 
 // "<start>_<host>_<pid>.txt", the start as 20261208T063005Z: runs on several machines or
@@ -56,5 +60,5 @@ std::vector<RunRecord> readRunRecords(const std::filesystem::path& outFolder);
 RunRecord startRunRecord(const BatchOptions& options, const std::string& command);
 
 std::string opencvVersion();
-// The arguments joined by spaces, each quoted when the shell would split or expand it.
-std::string commandLineText(const std::vector<std::string>& arguments);
+
+}  // namespace plantscan::batch

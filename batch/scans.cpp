@@ -7,6 +7,8 @@
 #include <cctype>
 #include <system_error>
 
+namespace plantscan::batch {
+
 namespace fs = std::filesystem;
 
 bool isScanName(const std::string& fileName) {
@@ -66,7 +68,7 @@ std::vector<std::string> listScans(const fs::path& folder) {
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
         std::error_code error;
-        const std::string name = utf8FromPath(entry.path().filename());
+        const std::string name = platform::utf8FromPath(entry.path().filename());
         if (entry.is_regular_file(error) && isScanName(name)) names.push_back(name);
     }
     sortNaturally(names);
@@ -83,3 +85,5 @@ std::vector<std::string> selectShard(const std::vector<std::string>& names, long
     }
     return selected;
 }
+
+}  // namespace plantscan::batch

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::batch {
+
 // .jpg, .jpeg, .png, .tif, .tiff or .bmp, in any case.
 bool isScanName(const std::string& fileName);
 
@@ -22,3 +24,5 @@ std::vector<std::string> listScans(const std::filesystem::path& folder);
 // The names whose position (from 0) in `names` is shard modulo shardCount.
 std::vector<std::string> selectShard(const std::vector<std::string>& names, long shard,
                                      long shardCount);
+
+}  // namespace plantscan::batch

@@ -1,15 +1,15 @@
 #include "batch/scheduler.h"
 
-#include "batch/atomic_file.h"
 #include "batch/processes.h"
 #include "batch/progress.h"
-#include "batch/thumbnail.h"
+#include "page/thumbnail.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "resources/memory_need.h"
 #include "resources/resources.h"
 #include "scan_input/image_header.h"
+#include "stored/atomic_file.h"
 
 #include <opencv2/imgcodecs.hpp>
 
@@ -17,6 +17,8 @@
 #include <chrono>
 #include <iostream>
 #include <system_error>
+
+namespace plantscan::batch {
 
 namespace fs = std::filesystem;
 
@@ -55,16 +57,17 @@ int jobsThatFit(int wanted, std::uint64_t bytesPerJob, std::uint64_t available) 
 std::uint64_t largestPixelCount(const std::vector<PendingScan>& scans) {
     std::uint64_t largest = 0;
     for (const PendingScan& scan : scans) {
-        std::optional<cv::Size> size = readImageSizeFromHeader(scan.path);
+        std::optional<cv::Size> size = input::readImageSizeFromHeader(scan.path);
         if (!size) {
             // The decoder may refuse a size by throwing; section_measure will say why.
             try {
-                const cv::Mat decoded = cv::imread(utf8FromPath(scan.path), cv::IMREAD_GRAYSCALE);
+                const cv::Mat decoded =
+                    cv::imread(platform::utf8FromPath(scan.path), cv::IMREAD_GRAYSCALE);
                 if (!decoded.empty()) size = decoded.size();
             } catch (const cv::Exception&) {
             }
         }
-        if (size) largest = std::max(largest, pixelCount(*size));
+        if (size) largest = std::max(largest, input::pixelCount(*size));
     }
     return largest;
 }
@@ -72,13 +75,13 @@ std::uint64_t largestPixelCount(const std::vector<PendingScan>& scans) {
 int threadsPerJob(int cores, int jobs) { return std::max(1, cores / std::max(1, jobs)); }
 
 JobPlan chooseJobs(const std::string& batchName, std::optional<int> requested,
-                   const std::vector<PendingScan>& scans, const MemoryNeed& need) {
-    const int cores = availableCores();
+                   const std::vector<PendingScan>& scans, const resources::MemoryNeed& need) {
+    const int cores = resources::availableCores();
     const int wanted = requested.value_or(cores);
     // The children share these; the process limit is each one's own.
-    MemoryRoom room = probeMemoryRoom();
+    resources::MemoryRoom room = resources::probeMemoryRoom();
     room.processLeft.reset();
-    const std::optional<std::uint64_t> available = tightest(room);
+    const std::optional<std::uint64_t> available = resources::tightest(room);
     if (!available || scans.empty()) return {wanted, {std::nullopt, threadsPerJob(cores, wanted)}};
     const std::uint64_t bytesPerJob = need.bytesFor(largestPixelCount(scans));
     const int jobs = jobsThatFit(wanted, bytesPerJob, *available);
@@ -93,9 +96,9 @@ JobPlan chooseJobs(const std::string& batchName, std::optional<int> requested,
 }
 
 int runScans(Measurements& measurements, const std::string& batchName, const MeasuringChild& child,
-             const fs::path& outFolder, const FolderLayout& layout,
+             const fs::path& outFolder, const stored::FolderLayout& layout,
              const std::vector<PendingScan>& scans, const JobPlan& plan) {
-    const bool terminal = errorOutputRedrawsLines();
+    const bool terminal = platform::errorOutputRedrawsLines();
     const Clock::time_point batchStart = Clock::now();
     const int total = static_cast<int>(scans.size());
     std::vector<RunningScan> running;
@@ -115,16 +118,17 @@ int runScans(Measurements& measurements, const std::string& batchName, const Mea
     while (next < scans.size() || !running.empty()) {
         while (static_cast<int>(running.size()) < plan.jobs && next < scans.size()) {
             const PendingScan& scan = scans[next++];
-            const fs::path folder = outFolder / pathFromUtf8(scan.name);
+            const fs::path folder = outFolder / platform::pathFromUtf8(scan.name);
             if (const std::optional<std::string> failure =
-                    clearScanFolder(folder, scan.name, layout)) {
+                    stored::clearScanFolder(folder, scan.name, layout)) {
                 printError(batchName, *failure);
                 ++done;
                 continue;
             }
-            if (!keepStatedResolution(folder, scan.path)) {
-                printError(batchName,
-                           "impossible d'écrire « " + utf8FromPath(folder / RESOLUTION_FILE) + " »");
+            if (!stored::keepStatedResolution(folder, scan.path)) {
+                printError(batchName, "impossible d'écrire « " +
+                                          platform::utf8FromPath(folder / stored::RESOLUTION_FILE) +
+                                          " »");
             }
             const ChildId id = measurements.start(
                 child.program, child.arguments(scan.path, child.dpi), folder, plan.share);
@@ -161,22 +165,25 @@ int runScans(Measurements& measurements, const std::string& batchName, const Mea
         running.erase(it);
         ++done;
 
-        const fs::path folder = outFolder / pathFromUtf8(finished.scan.name);
+        const fs::path folder = outFolder / platform::pathFromUtf8(finished.scan.name);
         // On disk before the status that vouches for it.
-        syncToDisk(folder / layout.report);
+        platform::syncToDisk(folder / layout.report);
         // Made while the other scans are still measured, not in a pass at the end.
-        makeThumbnail(folder, layout.overview);
-        makePieceThumbnails(folder, finished.scan.name, layout);
-        if (!writeStatus(folder, {ended->exitStatus, finished.scan.fingerprint})) {
-            printError(batchName,
-                       "impossible d'écrire « " + utf8FromPath(folder / STATUS_FILE) + " »");
+        page::makeThumbnail(folder, layout.overview);
+        page::makePieceThumbnails(folder, finished.scan.name, layout);
+        if (!stored::writeStatus(folder, {ended->exitStatus, finished.scan.fingerprint})) {
+            printError(batchName, "impossible d'écrire « " +
+                                      platform::utf8FromPath(folder / stored::STATUS_FILE) + " »");
         }
-        const bool measured = readScanFolder(folder, finished.scan.name, layout).measured();
+        const bool measured = stored::readScanFolder(folder, finished.scan.name, layout).measured();
         std::string line = finishedLine(done, total, finished.scan.name, ended->exitStatus,
                                         measured, secondsSince(finished.start), layout);
-        if (!measured) line += ", voir « " + utf8FromPath(folder / ERRORS_FILE) + " »";
+        if (!measured)
+            line += ", voir « " + platform::utf8FromPath(folder / stored::ERRORS_FILE) + " »";
         report(line, !measured);
     }
     if (terminal) std::cerr << "\r\x1b[K" << std::flush;
     return 0;
 }
+
+}  // namespace plantscan::batch

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "batch/processes.h"
-#include "batch/scan_folder.h"
 #include "resources/memory_need.h"
+#include "stored/scan_folder.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::batch {
+
 struct PendingScan {
     std::string name;
     std::filesystem::path path;  // absolute
-    ScanFingerprint fingerprint;
+    stored::ScanFingerprint fingerprint;
 };
 
 // At most `wanted`, no more than `available` holds at `bytesPerJob` each, and at least one.
@@ -36,13 +38,13 @@ struct JobPlan {
 // `need`; each child's share of the memory the batch may use (MemAvailable and the cgroup
 // limits) and of the cores.
 JobPlan chooseJobs(const std::string& batchName, std::optional<int> requested,
-                   const std::vector<PendingScan>& scans, const MemoryNeed& need);
+                   const std::vector<PendingScan>& scans, const resources::MemoryNeed& need);
 
 // The program a batch runs on each scan, and its arguments for a scan (an absolute path).
 struct MeasuringChild {
     std::filesystem::path program;
-    std::vector<std::string> (*arguments)(const std::filesystem::path& scan, double dpi);
-    double dpi;
+    std::vector<std::string> (*arguments)(const std::filesystem::path& scan, input::Dpi dpi);
+    input::Dpi dpi;
 };
 
 // Measures every scan with `child`, plan.jobs at a time, as `measurements`, each in
@@ -50,8 +52,10 @@ struct MeasuringChild {
 // once it ends, beside the thumbnails of its pictures. Returns the signal that stopped the batch
 // (its children then ended too, without a status), or 0.
 int runScans(Measurements& measurements, const std::string& batchName, const MeasuringChild& child,
-             const std::filesystem::path& outFolder, const FolderLayout& layout,
+             const std::filesystem::path& outFolder, const stored::FolderLayout& layout,
              const std::vector<PendingScan>& scans, const JobPlan& plan);
 
 // "section_batch : message" on standard error.
 void printError(const std::string& batchName, const std::string& message);
+
+}  // namespace plantscan::batch

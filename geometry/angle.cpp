@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 double angle3Points(cv::Point vertex, cv::Point a, cv::Point b, std::ostream& console) {
     const double dxA = a.x - vertex.x;
@@ -27,4 +27,4 @@ double angle3Points(cv::Point vertex, cv::Point a, cv::Point b, std::ostream& co
 
 double radiansToDegrees(double radians) { return radians * 180 / STRAIGHT_ANGLE; }
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

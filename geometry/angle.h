@@ -4,7 +4,7 @@
 
 #include <ostream>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 // The literal kept for a straight angle, a hair above pi.
 constexpr double STRAIGHT_ANGLE = 3.14159265359;
@@ -15,4 +15,4 @@ double angle3Points(cv::Point vertex, cv::Point a, cv::Point b, std::ostream& co
 // Divides by STRAIGHT_ANGLE, not pi: a right angle gives 89.99999999999407.
 double radiansToDegrees(double radians);
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

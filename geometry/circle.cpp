@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 double Circle::getDistanceToCircle(cv::Point q) const {
     const double dy = static_cast<double>(q.y) - center.y;
@@ -10,4 +10,4 @@ double Circle::getDistanceToCircle(cv::Point q) const {
     return std::abs(std::sqrt(dy * dy + dx * dx) - radius);
 }
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

@@ -2,7 +2,7 @@
 
 #include <opencv2/core.hpp>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 // An integer radius in pixels about a pixel centre.
 struct Circle {
@@ -17,4 +17,4 @@ struct Circle {
     double getDistanceToCircle(cv::Point q) const;
 };
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 using detail::sumPowX;
 using detail::sumPowXY;
@@ -79,4 +79,4 @@ Circle getCurvatureCircle(const std::vector<cv::Point>& points, double threshold
     return Circle(R, {X, Y});
 }
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

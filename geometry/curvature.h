@@ -7,7 +7,7 @@
 #include <ostream>
 #include <vector>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 Circle circleFrom3Points(cv::Point u, cv::Point v, cv::Point w);
 // Least-squares circle through a run of at least three points, its centre truncated; falls back
@@ -17,4 +17,4 @@ Circle circleFrom3Points(cv::Point u, cv::Point v, cv::Point w);
 Circle getCurvatureCircle(const std::vector<cv::Point>& points, double threshold,
                           std::ostream& console);
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 double getDistance(cv::Point a, cv::Point b) {
     return std::hypot(wrappingDifference(a.x, b.x), wrappingDifference(a.y, b.y));
 }
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

@@ -2,9 +2,9 @@
 
 #include <opencv2/core.hpp>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 // Euclidean distance, the coordinate differences formed in 32-bit integers first.
 double getDistance(cv::Point a, cv::Point b);
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

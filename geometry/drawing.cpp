@@ -2,7 +2,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 void draw(const Segment& segment, cv::Mat image, int thickness, const cv::Scalar& colour) {
     cv::line(image, segment.p1, segment.p2, colour, thickness, cv::LINE_8, 0);
@@ -17,4 +17,4 @@ void drawCross(cv::Mat image, cv::Point q, const cv::Scalar& colour) {
     draw(Segment({q.x - 10, q.y + 10}, {q.x + 10, q.y - 10}), image, 2, colour);
 }
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

@@ -6,7 +6,7 @@
 
 #include <opencv2/core.hpp>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 void draw(const Segment& segment, cv::Mat image, int thickness, const cv::Scalar& colour);
 // White, one pixel thick.
@@ -14,4 +14,4 @@ void drawCircle(const Circle& circle, cv::Mat image);
 // Two diagonals of thickness 2 reaching 10 pixels from q along x and y.
 void drawCross(cv::Mat image, cv::Point q, const cv::Scalar& colour);
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

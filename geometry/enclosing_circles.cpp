@@ -4,7 +4,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 Circle getCircumscribedCircle(const std::vector<cv::Point>& outline) {
     cv::Point2f center;
@@ -35,4 +35,4 @@ Circle getInscribedCircle(const std::vector<cv::Point>& outline, cv::Size size) 
     return Circle(truncateToInt(maximum), location + box.tl());
 }
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

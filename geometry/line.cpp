@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 StraightLine::StraightLine(cv::Point a, cv::Point b) {
     if (a.x == b.x) {
@@ -39,4 +39,4 @@ StraightLine getPerpendicularBisector(cv::Point a, cv::Point b) {
     return StraightLine(perpendicular.p1, perpendicular.p2);
 }
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

@@ -3,7 +3,7 @@
 
 #include <opencv2/core.hpp>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 // Angle reported for a vertical line; a hair above pi/2 and used as written.
 constexpr double VERTICAL_ANGLE = 1.570796326795;
@@ -30,4 +30,4 @@ struct StraightLine {
 // truncated middle of a and b; those ends are truncated too, so the bisector is only close.
 StraightLine getPerpendicularBisector(cv::Point a, cv::Point b);
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstdint>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 int truncateToInt(double value) {
     if (!(value > -2147483649.0 && value < 2147483648.0)) return INT_MIN;
@@ -14,4 +14,4 @@ int wrappingDifference(int a, int b) {
     return static_cast<int>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
 }
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

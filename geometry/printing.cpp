@@ -1,6 +1,6 @@
 #include "geometry/printing.h"
 
-namespace geometry {
+namespace plantscan::geometry {
 
 void printPoint(cv::Point q, std::ostream& console) {
     console << "Point( x = " << q.x << ", y = " << q.y << ")" << std::endl;
@@ -11,4 +11,4 @@ void printCircle(const Circle& circle, std::ostream& console) {
             << " , y =" << circle.center.y << ")" << std::endl;
 }
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

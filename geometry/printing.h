@@ -7,9 +7,9 @@
 
 #include <ostream>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 void printPoint(cv::Point q, std::ostream& console);
 void printCircle(const Circle& circle, std::ostream& console);
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

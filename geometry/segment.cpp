@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 Segment::Segment(cv::Point from, cv::Point to) : p1(from), p2(to) {}
 
@@ -58,4 +58,4 @@ std::vector<cv::Point> Segment::getAllPointsOfSegment(cv::Size size) const {
     return points;
 }
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-namespace geometry {
+namespace plantscan::geometry {
 
 // Two ordered ends: walking and drawing run from p1 to p2.
 struct Segment {
@@ -28,4 +28,4 @@ struct Segment {
     std::vector<cv::Point> getAllPointsOfSegment(cv::Size size) const;
 };
 
-}  // namespace geometry
+}  // namespace plantscan::geometry

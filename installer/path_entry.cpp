@@ -11,6 +11,8 @@
 #include <iostream>
 #include <string>
 
+namespace plantscan::installer {
+
 namespace {
 
 constexpr const wchar_t* MACHINE_ENVIRONMENT_KEY =
@@ -24,7 +26,9 @@ int fail(const char* what, LSTATUS error) {
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
+namespace {
+
+int run(int argc, wchar_t** argv) {
     const std::wstring action = argc == 4 ? argv[1] : L"";
     const std::wstring scope = argc == 4 ? argv[2] : L"";
     if ((action != L"add" && action != L"remove") || (scope != L"user" && scope != L"machine")) {
@@ -73,3 +77,9 @@ int wmain(int argc, wchar_t** argv) {
                           &ignored);
     return 0;
 }
+
+}  // namespace
+
+}  // namespace plantscan::installer
+
+int wmain(int argc, wchar_t** argv) { return plantscan::installer::run(argc, argv); }

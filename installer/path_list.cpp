@@ -4,6 +4,8 @@
 #include <cwctype>
 #include <vector>
 
+namespace plantscan::installer {
+
 namespace {
 
 // The entries as written, separators apart; a quoted entry may hold a ";".
@@ -60,3 +62,5 @@ std::wstring withoutFolder(const std::wstring& path, const std::wstring& folder)
     parts.erase(kept, parts.end());
     return joined(parts);
 }
+
+}  // namespace plantscan::installer

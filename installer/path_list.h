@@ -4,8 +4,12 @@
 
 #include <string>
 
+namespace plantscan::installer {
+
 // `path` with `folder` at its end, unless it holds it already.
 std::wstring withFolder(const std::wstring& path, const std::wstring& folder);
 
 // `path` without `folder`, wherever and however often it stands; the other folders as they were.
 std::wstring withoutFolder(const std::wstring& path, const std::wstring& folder);
+
+}  // namespace plantscan::installer

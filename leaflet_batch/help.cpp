@@ -1,19 +1,23 @@
 #include "batch/command_line.h"
 #include "batch/desktop_start.h"
-#include "batch/french_text.h"
+#include "batch/help_text.h"
 #include "batch/processes.h"
-#include "batch/results_page.h"
 #include "batch/run_record.h"
-#include "batch/statistics.h"
-#include "batch/thumbnail.h"
 #include "leaflet_batch/leaflet_kind.h"
 #include "leaflet_batch/leaflet_report.h"
 #include "leaflet_batch/one_scan.h"
+#include "leaflet_crop/output_files.h"
+#include "page/french_text.h"
+#include "page/results_page.h"
+#include "page/statistics.h"
+#include "page/thumbnail.h"
 #include "plantscan/leaflets.h"
 #include "resources/memory_need.h"
 #include "scan_input/image_header.h"
 
 #include <algorithm>
+
+namespace plantscan::leaflet_batch {
 
 namespace {
 
@@ -24,13 +28,13 @@ constexpr std::size_t OPTION_COLUMN = 15;
 std::string keptTogether(std::string text) {
     for (const char* mark : {" ; ", " : "}) {
         for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at))
-            text[at] = GLUE;
+            text[at] = batch::GLUE;
     }
     return text;
 }
 
 std::string lines(const std::string& text, std::size_t width) {
-    return wrapped(keptTogether(text), width);
+    return batch::wrapped(keptTogether(text), width);
 }
 
 std::string paragraph(const std::string& text) { return lines(text, WIDTH) + "\n\n"; }
@@ -52,19 +56,15 @@ std::string option(const std::string& flags, const std::string& text,
 }
 
 std::string quoted(const std::string& name) {
-    return "«" + std::string(1, GLUE) + name + GLUE + "»";
+    return "«" + std::string(1, batch::GLUE) + name + batch::GLUE + "»";
 }
 
 }  // namespace
 
 std::string leafletHelpText() {
-    const FolderLayout layout = leafletLayout();
-    const std::string dpi = frenchNumber(plantscan::DEFAULT_DPI, 6);
-    std::string statuses;
-    for (const int status : {0, 2, 3, 4, NOT_STARTED}) {
-        statuses += (statuses.empty() ? "" : " ; ") + std::to_string(status) + GLUE +
-                    exitStatusWords(status, layout);
-    }
+    const stored::FolderLayout layout = leafletLayout();
+    const std::string dpi = page::frenchNumber(plantscan::DEFAULT_DPI, 6);
+    const std::string statuses = batch::statusesInWords(layout);
     return std::string(
                "Usage : leaflet_batch [options] SCANS [SORTIE]\n"
                "        leaflet_batch --merge SORTIE\n"
@@ -88,18 +88,18 @@ std::string leafletHelpText() {
                      " s'exécute dans le dossier SORTIE/NOM/ et y écrit exactement ce "
                      "qu'écrirait " +
                      quoted("leaflet_crop NOM") + " lancé dans ce dossier : gray.bmp, bw.jpg, " +
-                     CROPS_FOLDER +
+                     leaflet::CROPS_FOLDER +
                      "/NOM_0.jpg, NOM_1.jpg... (une découpe par pétale) et "
                      "drawing.jpg ; puis " +
                      LEAFLET_REPORT + " (les mesures de chaque pétale) et " + DPI_FILE +
-                     " (la résolution utilisée). S'y ajoutent " + CONSOLE_FILE + ", " +
-                     ERRORS_FILE + ", " + STATUS_FILE +
+                     " (la résolution utilisée). S'y ajoutent " + stored::CONSOLE_FILE + ", " +
+                     stored::ERRORS_FILE + ", " + stored::STATUS_FILE +
                      " (son statut de sortie, la taille et "
                      "la date de l'image), " +
-                     THUMBNAIL_FILE + " (" + layout.overview + " réduite à " +
-                     std::to_string(THUMBNAIL_WIDTH) + " pixels de large au plus) et " +
-                     PIECE_THUMBNAILS + "/N.jpg (chaque découpe réduite à " +
-                     std::to_string(PIECE_THUMBNAIL_SIDE) +
+                     stored::THUMBNAIL_FILE + " (" + layout.overview + " réduite à " +
+                     std::to_string(page::THUMBNAIL_WIDTH) + " pixels de large au plus) et " +
+                     stored::PIECE_THUMBNAILS + "/N.jpg (chaque découpe réduite à " +
+                     std::to_string(page::PIECE_THUMBNAIL_SIDE) +
                      " pixels au plus), pour la page du rapport. Avant qu'une image soit "
                      "traitée à nouveau, ces fichiers sont effacés : une image qui donne moins "
                      "de pétales ne laisse aucune découpe d'avant.") +
@@ -130,35 +130,32 @@ std::string leafletHelpText() {
                      quoted("mesures.csv") + " : UTF-8, séparateur " + quoted(";") +
                      ", virgule décimale, fins de ligne CR LF. Le tableau est écrit dans un "
                      "fichier temporaire puis renommé.") +
-           paragraph("Puis SORTIE/" + std::string(RESULTS_PAGE_FILE) +
+           paragraph("Puis SORTIE/" + std::string(page::RESULTS_PAGE_FILE) +
                      ", une page à ouvrir dans un navigateur, sans réseau ni script : le nombre "
                      "d'images par statut, les échecs en tête (statut en clair et début d'" +
-                     ERRORS_FILE +
+                     stored::ERRORS_FILE +
                      "), la répartition de l'aire, de la longueur et de la largeur sur tous les "
                      "pétales, puis une carte par image (vignette de " +
                      layout.overview +
                      ", nombre de pétales, planche des découpes, chacune menant à sa découpe). "
                      "Un pétale est marqué quand une de ces valeurs s'écarte de la médiane de "
                      "plus de " +
-                     frenchNumber(OUTLIER_LIMIT) + " écarts robustes (" +
-                     frenchNumber(MEDIAN_DEVIATION_SCALE, 5) + " fois l'écart absolu médian, ou " +
-                     frenchNumber(MEAN_DEVIATION_SCALE, 5) +
-                     " fois l'écart absolu moyen quand le premier est nul), calculés sur tous "
+                     batch::markRuleNumbers() +
+                     " l'écart absolu moyen quand le premier est nul), calculés sur tous "
                      "les pétales ; rien n'est marqué avec moins de " +
-                     std::to_string(FEWEST_FOR_MARKS) + " pétales.") +
+                     std::to_string(page::FEWEST_FOR_MARKS) + " pétales.") +
            paragraph("Résolution : une image dont l'en-tête déclare une résolution entre " +
-                     frenchNumber(CREDIBLE_DPI_LOW, 6) + " et " +
-                     frenchNumber(CREDIBLE_DPI_HIGH, 6) + " dpi qui s'écarte de plus de " +
-                     frenchNumber(100 * RESOLUTION_TOLERANCE) +
+                     batch::credibleResolutions() + " qui s'écarte de plus de " +
+                     batch::resolutionTolerancePercent() +
                      " % de celle de la mesure est signalée (une ligne du bilan, une marque sur "
                      "sa carte, le compte rendu du lancement) : ses longueurs et ses aires sont "
                      "alors fausses ; relancez avec --dpi. La résolution déclarée est gardée "
                      "dans " +
-                     RESOLUTION_FILE + ".") +
+                     stored::RESOLUTION_FILE + ".") +
            paragraph(
                "Chaque lancement (série, morceau ou --merge) écrit à la fin son compte "
                "rendu dans SORTIE/" +
-               std::string(RUN_RECORD_FOLDER) +
+               std::string(batch::RUN_RECORD_FOLDER) +
                "/, comme section_batch (voir section_batch --help). Un lancement "
                "interrompu n'en laisse pas.") +
            paragraph(
@@ -174,9 +171,10 @@ std::string leafletHelpText() {
                   "nombre est abaissé, avec un message, quand la mémoire disponible (ou "
                   "la limite mémoire d'une tâche de grappe) ne suffit pas : une image "
                   "demande environ " +
-                      std::to_string(LEAFLET_CROP_NEED.bytesPerPixel) +
+                      std::to_string(resources::LEAFLET_CROP_NEED.bytesPerPixel) +
                       " octets par pixel de la plus grande image, plus " +
-                      std::to_string(LEAFLET_CROP_NEED.fixedBytes / (1024 * 1024)) + " Mo.") +
+                      std::to_string(resources::LEAFLET_CROP_NEED.fixedBytes / (1024 * 1024)) +
+                      " Mo.") +
            option("--dpi N", "la résolution des images, en points par pouce (" + dpi +
                                  " par défaut), d'où viennent les longueurs et les aires.") +
            option("--force", "tout traiter à nouveau, même les résultats complets.") +
@@ -186,7 +184,7 @@ std::string leafletHelpText() {
                   "partagent SCANS et SORTIE ; update.bat n'est pas lancé. Le tableau n'est "
                   "alors pas écrit : lancez --merge une fois tous les morceaux terminés.") +
            option("--merge", "reconstruire SORTIE/" + std::string(LEAFLET_TABLE_FILE) +
-                                 " et SORTIE/" + RESULTS_PAGE_FILE +
+                                 " et SORTIE/" + page::RESULTS_PAGE_FILE +
                                  " à partir des seuls sous-dossiers de SORTIE nommés comme des "
                                  "images, dans l'ordre naturel, sans rien mesurer (les vignettes "
                                  "manquantes sont faites).") +
@@ -201,7 +199,7 @@ std::string leafletHelpText() {
                "nombre de pétales et les images sans pétale, est affiché sur la sortie "
                "standard.") +
            paragraph("Statut d'une image (colonne Statut) : " + statuses +
-                     " ; 128 + N arrêté par le signal" + GLUE +
+                     " ; 128 + N arrêté par le signal" + batch::GLUE +
                      "N. Une image sans pétale a le "
                      "statut 0.") +
            "Statut de sortie de leaflet_batch :\n" +
@@ -214,5 +212,7 @@ std::string leafletHelpText() {
                   "ligne de commande incorrecte (option inconnue, SCANS n'est pas un "
                   "dossier...)",
                   5) +
-           plantscan::batch::desktopHelp("leaflet_batch", "resultats_petales");
+           batch::desktopHelp("leaflet_batch", "resultats_petales");
 }
+
+}  // namespace plantscan::leaflet_batch

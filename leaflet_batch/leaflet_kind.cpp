@@ -1,14 +1,14 @@
 #include "leaflet_batch/leaflet_kind.h"
 
 #include "batch/processes.h"
-#include "batch/table.h"
 #include "leaflet_batch/leaflet_report.h"
 #include "leaflet_batch/one_scan.h"
+#include "leaflet_crop/output_files.h"
 #include "plantscan/leaflets.h"
 #include "platform/paths.h"
+#include "stored/table.h"
 
-#include <iomanip>
-#include <sstream>
+namespace plantscan::leaflet_batch {
 
 namespace fs = std::filesystem;
 
@@ -16,62 +16,58 @@ namespace {
 
 // The batch runs itself on each scan, in its single-scan mode.
 std::optional<fs::path> findItself() {
-    const fs::path self = ownExecutable();
+    const fs::path self = batch::ownExecutable();
     if (self.empty()) return std::nullopt;
     return self;
 }
 
-std::string dpiText(double dpi) {
-    std::ostringstream text;
-    text << std::setprecision(17) << dpi;
-    return text.str();
+std::vector<std::string> singleScanArguments(const fs::path& scan, input::Dpi dpi) {
+    return {SINGLE_SCAN_OPTION, platform::utf8FromPath(scan), "--dpi", input::dpiText(dpi)};
 }
 
-std::vector<std::string> singleScanArguments(const fs::path& scan, double dpi) {
-    return {SINGLE_SCAN_OPTION, utf8FromPath(scan), "--dpi", dpiText(dpi)};
-}
-
-std::size_t leafletCount(const ScanResult& result) {
+std::size_t leafletCount(const stored::ScanResult& result) {
     return result.measured() ? result.cells->size() / LEAFLET_CELLS : 0;
 }
 
 }  // namespace
 
-FolderLayout leafletLayout() {
-    FolderLayout layout;
+stored::FolderLayout leafletLayout() {
+    stored::FolderLayout layout;
     layout.program = std::string("leaflet_batch ") + SINGLE_SCAN_OPTION;
-    layout.programFiles = {{"drawing.jpg", "pétales trouvés"},
-                           {"bw.jpg", "seuil"},
-                           {"gray.bmp", "gris"},
+    layout.programFiles = {{leaflet::DRAWING_FILE, "pétales trouvés"},
+                           {leaflet::BLACK_AND_WHITE_FILE, "seuil"},
+                           {leaflet::GRAY_FILE, "gris"},
                            {LEAFLET_REPORT, LEAFLET_REPORT}};
     layout.report = LEAFLET_REPORT;
     layout.parseReport = parseLeafletReport;
-    layout.overview = "drawing.jpg";
-    layout.scanDpi = plantscan::DEFAULT_DPI;
+    layout.overview = leaflet::DRAWING_FILE;
+    layout.scanDpi = input::Dpi{plantscan::DEFAULT_DPI};
     layout.statusWords = {{CROPPED, "découpe et mesure complètes"},
                           {UNREADABLE, "image absente ou illisible"},
                           {WRITE_FAILED, "un fichier n'a pas pu être écrit"},
                           {FAILED, "erreur d'OpenCV ou mémoire épuisée"}};
-    layout.piecesFolder = CROPS_FOLDER;
+    layout.piecesFolder = leaflet::CROPS_FOLDER;
+    layout.pieceFile = leaflet::cropFileName;
     layout.dpiFile = DPI_FILE;
     return layout;
 }
 
-std::string leafletTable(const std::vector<ScanResult>& results, const FolderLayout& layout) {
+std::string leafletTable(const std::vector<stored::ScanResult>& results,
+                         const stored::FolderLayout& layout) {
     std::string text =
         std::string("Scan;Statut;Pétale;Image;") + LEAFLET_COLUMNS + ";Résolution (dpi)\r\n";
-    for (const ScanResult& result : results) {
-        const std::string scan = quoteCell(result.scanName) + ";" +
+    for (const stored::ScanResult& result : results) {
+        const std::string scan = stored::quoteCell(result.scanName) + ";" +
                                  (result.exitStatus ? std::to_string(*result.exitStatus) : "");
         const std::string dpi =
-            result.measured() && result.measuredDpi ? dpiText(*result.measuredDpi) : "";
+            result.measured() && result.measuredDpi ? input::dpiText(*result.measuredDpi) : "";
         const std::size_t count = leafletCount(result);
         // No leaflet: its number, crop and values empty.
         if (count == 0) text += scan + std::string(2 + LEAFLET_CELLS + 1, ';') + dpi + "\r\n";
         for (std::size_t n = 0; n < count; ++n) {
             text += scan + ";" + std::to_string(n) + ";" +
-                    quoteCell(result.scanName + "/" +
-                              pieceFile(layout, result.scanName, static_cast<int>(n)));
+                    stored::quoteCell(result.scanName + "/" +
+                                      layout.pieceFile(result.scanName, static_cast<int>(n)));
             for (std::size_t v = 0; v < LEAFLET_CELLS; ++v)
                 text += ";" + (*result.cells)[n * LEAFLET_CELLS + v];
             text += ";" + dpi + "\r\n";
@@ -80,10 +76,11 @@ std::string leafletTable(const std::vector<ScanResult>& results, const FolderLay
     return text;
 }
 
-std::string leafletSummary(const std::vector<ScanResult>& results, const FolderLayout&) {
+std::string leafletSummary(const std::vector<stored::ScanResult>& results,
+                           const stored::FolderLayout&) {
     std::size_t leaflets = 0;
     std::string without;
-    for (const ScanResult& result : results) {
+    for (const stored::ScanResult& result : results) {
         leaflets += leafletCount(result);
         if (result.measured() && leafletCount(result) == 0)
             without += (without.empty() ? "" : ", ") + result.scanName;
@@ -92,20 +89,21 @@ std::string leafletSummary(const std::vector<ScanResult>& results, const FolderL
            (without.empty() ? "" : " ; sans pétale : " + without);
 }
 
-BatchKind leafletBatch() {
-    BatchKind kind;
-    kind.name = "leaflet_batch";
-    kind.defaultOutFolder = "resultats_petales";
-    kind.layout = leafletLayout();
-    kind.need = LEAFLET_CROP_NEED;
-    kind.takesDpi = true;
-    kind.runsUpdateHook = true;
-    kind.help = leafletHelpText;
-    kind.findChild = findItself;
-    kind.childArguments = singleScanArguments;
-    kind.tableFile = LEAFLET_TABLE_FILE;
-    kind.table = leafletTable;
-    kind.page = leafletResultsPage;
-    kind.summaryNote = leafletSummary;
-    return kind;
+batch::BatchKind leafletBatch() {
+    // In the order of BatchKind's fields, as sectionBatch gives them.
+    return {"leaflet_batch",
+            "resultats_petales",
+            leafletLayout(),
+            resources::LEAFLET_CROP_NEED,
+            true,
+            true,
+            leafletHelpText,
+            findItself,
+            singleScanArguments,
+            LEAFLET_TABLE_FILE,
+            leafletTable,
+            leafletResultsPage,
+            leafletSummary};
 }
+
+}  // namespace plantscan::leaflet_batch

@@ -1,9 +1,13 @@
-#include "batch/french_text.h"
-#include "batch/html.h"
 #include "leaflet_batch/leaflet_kind.h"
 #include "leaflet_batch/leaflet_report.h"
+#include "page/cards.h"
+#include "page/french_text.h"
+#include "page/html.h"
+#include "page/strip_plot.h"
 
 #include <array>
+
+namespace plantscan::leaflet_batch {
 
 namespace {
 
@@ -21,7 +25,7 @@ const std::array<ShownValue, 3> SHOWN_VALUES{{
 }};
 
 std::string leafletId(std::size_t scan, std::size_t n) {
-    return cardId(scan) + "-petale-" + std::to_string(n);
+    return page::cardId(scan) + "-petale-" + std::to_string(n);
 }
 
 // Every leaflet of the batch, scan after scan.
@@ -30,7 +34,7 @@ struct LeafletRef {
     std::size_t n;
 };
 
-std::vector<LeafletRef> allLeaflets(const std::vector<ScanResult>& results) {
+std::vector<LeafletRef> allLeaflets(const std::vector<stored::ScanResult>& results) {
     std::vector<LeafletRef> leaflets;
     for (std::size_t i = 0; i < results.size(); ++i) {
         if (!results[i].measured()) continue;
@@ -40,88 +44,97 @@ std::vector<LeafletRef> allLeaflets(const std::vector<ScanResult>& results) {
     return leaflets;
 }
 
-std::vector<ValueSeries> valueSeriesOf(const std::vector<ScanResult>& results,
-                                       const std::vector<LeafletRef>& leaflets) {
-    std::vector<ValueSeries> series;
+std::vector<page::ValueSeries> valueSeriesOf(const std::vector<stored::ScanResult>& results,
+                                             const std::vector<LeafletRef>& leaflets) {
+    std::vector<page::ValueSeries> series;
     for (const ShownValue& value : SHOWN_VALUES) {
         std::vector<std::optional<double>> numbers;
         std::vector<std::string> labels;
         std::vector<std::string> targets;
         for (const LeafletRef& leaflet : leaflets) {
-            const ScanResult& result = results[leaflet.scan];
-            numbers.push_back(parseCell((*result.cells)[leaflet.n * LEAFLET_CELLS + value.cell]));
+            const stored::ScanResult& result = results[leaflet.scan];
+            numbers.push_back(
+                page::parseCell((*result.cells)[leaflet.n * LEAFLET_CELLS + value.cell]));
             labels.push_back(result.scanName + ", pétale " + std::to_string(leaflet.n));
             targets.push_back("#" + leafletId(leaflet.scan, leaflet.n));
         }
-        series.push_back(valueSeries(value.name, value.unit, numbers, labels, targets));
+        series.push_back(page::valueSeries(value.name, value.unit, numbers, labels, targets));
     }
     return series;
 }
 
 // Each crop's thumbnail leading to the crop, its number and area beneath; a leaflet with a
 // value that stands out is framed in red, the reasons on hover.
-Html contactSheet(const ScanResult& result, const FolderLayout& layout, std::size_t scan,
-                  const std::vector<ValueSeries>& series, std::size_t& item) {
-    Html figures;
+page::Html contactSheet(const stored::ScanResult& result, const stored::FolderLayout& layout,
+                        std::size_t scan, const std::vector<page::ValueSeries>& series,
+                        std::size_t& item) {
+    page::Html figures;
     const std::size_t count = result.cells->size() / LEAFLET_CELLS;
     for (std::size_t n = 0; n < count; ++n, ++item) {
-        const std::string crop = pieceFile(layout, result.scanName, static_cast<int>(n));
-        const std::string thumbnail = pieceThumbnailFile(static_cast<int>(n));
+        const std::string crop = layout.pieceFile(result.scanName, static_cast<int>(n));
+        const std::string thumbnail = stored::pieceThumbnailFile(static_cast<int>(n));
         std::string reasons;
         for (std::size_t v = 0; v < series.size(); ++v) {
             if (!series[v].marked[item]) continue;
             reasons += (reasons.empty() ? "" : " ; ") + series[v].name + " — " +
-                       markTitle(series[v], item);
+                       page::markTitle(series[v], item);
         }
-        const Html picture =
+        const page::Html picture =
             result.holds(thumbnail)
-                ? voidElement("img",
-                              {{"src", folderFileUrl(result.scanName, thumbnail)},
-                               {"alt", "pétale " + std::to_string(n) + " de " + result.scanName}})
-                : Html::text("pétale " + std::to_string(n));
-        const Html caption = Html::text(std::to_string(n) + " · " +
-                                        (*result.cells)[n * LEAFLET_CELLS + AREA_CELL] + " mm²");
-        std::vector<Attribute> attributes{{"id", leafletId(scan, n)}};
+                ? page::voidElement(
+                      "img", {{"src", page::folderFileUrl(result.scanName, thumbnail)},
+                              {"alt", "pétale " + std::to_string(n) + " de " + result.scanName}})
+                : page::Html::text("pétale " + std::to_string(n));
+        const page::Html caption = page::Html::text(
+            std::to_string(n) + " · " + (*result.cells)[n * LEAFLET_CELLS + AREA_CELL] + " mm²");
+        std::vector<page::Attribute> attributes{{"id", leafletId(scan, n)}};
         if (!reasons.empty()) {
             attributes.push_back({"class", "marque"});
             attributes.push_back({"title", reasons});
         }
-        figures += element("figure", attributes,
-                           folderLink(result, crop, picture) + element("figcaption", caption)) +
+        figures += page::element("figure", attributes,
+                                 page::folderLink(result, crop, picture) +
+                                     page::element("figcaption", caption)) +
                    "\n";
     }
-    return element("div", {{"class", "planche"}}, "\n" + figures) + "\n";
+    return page::element("div", {{"class", "planche"}}, "\n" + figures) + "\n";
 }
 
 }  // namespace
 
-std::string leafletResultsPage(const std::vector<ScanResult>& results, const FolderLayout& layout,
-                               const PageContext& context) {
+std::string leafletResultsPage(const std::vector<stored::ScanResult>& results,
+                               const stored::FolderLayout& layout,
+                               const page::PageContext& context) {
     const std::vector<LeafletRef> leaflets = allLeaflets(results);
-    const std::vector<ValueSeries> series = valueSeriesOf(results, leaflets);
-    std::vector<Html> cards;
+    const std::vector<page::ValueSeries> series = valueSeriesOf(results, leaflets);
+    std::vector<page::Html> cards;
     std::size_t item = 0;
     for (std::size_t i = 0; i < results.size(); ++i) {
-        const ScanResult& result = results[i];
-        Html details;
+        const stored::ScanResult& result = results[i];
+        page::Html details;
         if (result.measured()) {
             const std::size_t count = result.cells->size() / LEAFLET_CELLS;
             const std::string dpi =
-                " à " + frenchNumber(result.measuredDpi.value_or(layout.scanDpi), 6) + " dpi";
-            details = count == 0 ? element("p", {{"class", "petales aucun"}},
-                                           Html::text("Aucun pétale trouvé" + dpi + "."))
-                                 : element("p", {{"class", "petales"}},
-                                           element("strong", number(count) + " pétale(s)") +
-                                               Html::text(", mesuré(s)" + dpi + " :"));
+                " à " + page::frenchNumber(stored::usedDpi(result, layout).value, 6) + " dpi";
+            details =
+                count == 0
+                    ? page::element("p", {{"class", "petales aucun"}},
+                                    page::Html::text("Aucun pétale trouvé" + dpi + "."))
+                    : page::element("p", {{"class", "petales"}},
+                                    page::element("strong", page::number(count) + " pétale(s)") +
+                                        page::Html::text(", mesuré(s)" + dpi + " :"));
             details += "\n";
             if (count > 0) details += contactSheet(result, layout, i, series, item);
         }
-        cards.push_back(scanCard(result, layout, i, details));
+        cards.push_back(page::scanCard(result, layout, i, details));
     }
-    return resultsPage(results, layout, context, "Rapport de découpe des pétales", "pétales",
-                       distributionsSection(series,
-                                            "Répartition des valeurs des pétales (" +
-                                                std::to_string(leaflets.size()) + " pétales)",
-                                            "pétale") +
-                           cardsSection(cards));
+    return page::resultsPage(
+        results, layout, context, "Rapport de découpe des pétales", "pétales",
+        page::distributionsSection(
+            series,
+            "Répartition des valeurs des pétales (" + std::to_string(leaflets.size()) + " pétales)",
+            "pétale") +
+            page::cardsSection(cards));
 }
+
+}  // namespace plantscan::leaflet_batch

@@ -1,7 +1,9 @@
 #include "leaflet_batch/leaflet_report.h"
 
-#include "batch/table.h"
 #include "section_measure/report.h"
+#include "stored/table.h"
+
+namespace plantscan::leaflet_batch {
 
 namespace {
 
@@ -15,7 +17,7 @@ std::string formatLeafletReport(const std::vector<plantscan::Leaflet>& leaflets)
         const plantscan::Leaflet& leaflet = leaflets[n];
         text += std::to_string(n);
         for (const double value : {leaflet.area, leaflet.length, leaflet.width, leaflet.perimeter})
-            text += ";" + formatDecimal(value, 2);
+            text += ";" + section::formatDecimal(value, 2);
         text += LINE_END;
     }
     return text;
@@ -29,7 +31,7 @@ std::optional<std::vector<std::string>> parseLeafletReport(const std::string& te
     for (std::size_t n = 0; start < text.size(); ++n) {
         const std::size_t end = text.find(LINE_END, start);
         if (end == std::string::npos) return std::nullopt;  // last line cut short
-        const std::vector<std::string> cells = splitCells(text.substr(start, end - start));
+        const std::vector<std::string> cells = stored::splitCells(text.substr(start, end - start));
         if (cells.size() != LEAFLET_CELLS + 1 || cells[0] != std::to_string(n)) return std::nullopt;
         for (std::size_t v = 1; v < cells.size(); ++v) {
             // A line break or a quote in a value would break the table's row.
@@ -41,3 +43,5 @@ std::optional<std::vector<std::string>> parseLeafletReport(const std::string& te
     }
     return values;
 }
+
+}  // namespace plantscan::leaflet_batch

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::leaflet_batch {
+
 inline constexpr const char* LEAFLET_REPORT = "petales.csv";
 // A leaflet's values, in the report and in the batch's table.
 inline constexpr const char* LEAFLET_COLUMNS =
@@ -22,3 +24,5 @@ std::string formatLeafletReport(const std::vector<plantscan::Leaflet>& leaflets)
 // The value cells of every leaflet, row after row; nothing unless the text is a whole report
 // whose rows are numbered 0, 1, 2...
 std::optional<std::vector<std::string>> parseLeafletReport(const std::string& text);
+
+}  // namespace plantscan::leaflet_batch

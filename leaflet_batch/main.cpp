@@ -7,9 +7,19 @@
 #include <string>
 #include <vector>
 
-int main(int argc, char** argv) {
-    const std::vector<std::string> words = commandLineArguments(argc, argv);
+namespace plantscan::leaflet_batch {
+
+namespace {
+
+int run(int argc, char** argv) {
+    const std::vector<std::string> words = platform::commandLineArguments(argc, argv);
     if (words.size() > 1 && words[1] == SINGLE_SCAN_OPTION)
         return cropAndMeasureScan(std::vector<std::string>(words.begin() + 2, words.end()));
-    return runBatchProgram(words, leafletBatch());
+    return batch::runBatchProgram(words, leafletBatch());
 }
+
+}  // namespace
+
+}  // namespace plantscan::leaflet_batch
+
+int main(int argc, char** argv) { return plantscan::leaflet_batch::run(argc, argv); }

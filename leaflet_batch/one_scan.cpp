@@ -1,16 +1,16 @@
 #include "leaflet_batch/one_scan.h"
 
-#include "batch/atomic_file.h"
-#include "batch/french_text.h"
-#include "batch/scan_folder.h"
+#include "image_output/image_file.h"
 #include "leaflet_batch/leaflet_report.h"
-#include "leaflet_crop/image_file.h"
-#include "leaflet_crop/upright_crop.h"
+#include "leaflet_crop/output_files.h"
+#include "page/french_text.h"
 #include "plantscan/plantscan.h"
 #include "platform/paths.h"
 #include "resources/memory_need.h"
 #include "scan_input/scan_input.h"
 #include "scan_input/scan_memory.h"
+#include "stored/atomic_file.h"
+#include "stored/scan_folder.h"
 
 #include <opencv2/core/utility.hpp>
 
@@ -19,6 +19,8 @@
 #include <iostream>
 #include <new>
 #include <optional>
+
+namespace plantscan::leaflet_batch {
 
 namespace {
 
@@ -29,26 +31,27 @@ void say(const std::string& message) { std::cerr << NAME << " : " << message << 
 // Into the current folder, its folder made first as leaflet_crop makes it; false, said, when
 // the file cannot be written.
 bool writeImage(const std::string& fileName, const cv::Mat& image) {
-    const std::optional<ImageWriteFailure> failure = writeImageFile(fileName, image);
+    const std::optional<output::ImageWriteFailure> failure =
+        output::writeImageFile("", fileName, image);
     if (!failure) return true;
     if (!failure->folder.empty()) {
         say("impossible de créer le dossier « " + failure->folder + " » : " + failure->cause);
     } else {
-        say("impossible d'écrire « " + fileName + " » : " +
-            (failure->cause.empty() ? "l'encodeur d'image a échoué" : failure->cause));
+        say("impossible d'écrire « " + fileName +
+            " » : " + (failure->cause.empty() ? "l'encodeur d'image a échoué" : failure->cause));
     }
     return false;
 }
 
 // The leaflets of `scan`, their images written as they come; what a failure leaves is said.
-std::optional<std::vector<plantscan::Leaflet>> cropLeaflets(const cv::Mat& scan, double dpi,
+std::optional<std::vector<plantscan::Leaflet>> cropLeaflets(const cv::Mat& scan, input::Dpi dpi,
                                                             bool& writeFailed) {
     plantscan::Outputs outputs;
     outputs.writeImage = [&writeFailed](const std::string& name, const cv::Mat& image) {
         if (!writeImage(name, image)) writeFailed = true;
     };
     try {
-        return plantscan::findLeaflets(scan, outputs, dpi);
+        return plantscan::findLeaflets(scan, outputs, dpi.value);
     } catch (const plantscan::OutOfMemoryError& e) {
         say(std::string("mémoire insuffisante : ") + e.what());
     } catch (const plantscan::Error& e) {
@@ -59,31 +62,29 @@ std::optional<std::vector<plantscan::Leaflet>> cropLeaflets(const cv::Mat& scan,
     return std::nullopt;
 }
 
-std::optional<double> parseDpiOption(const std::vector<std::string>& arguments) {
-    if (arguments.size() == 1) return plantscan::DEFAULT_DPI;
+std::optional<input::Dpi> parseDpiOption(const std::vector<std::string>& arguments) {
+    if (arguments.size() == 1) return input::Dpi{plantscan::DEFAULT_DPI};
     if (arguments.size() != 3 || arguments[1] != "--dpi") return std::nullopt;
-    const std::optional<double> dpi = parseCell(arguments[2]);
-    if (!dpi || !(*dpi > 0)) return std::nullopt;
-    return dpi;
+    return input::parseDpi(arguments[2]);
 }
 
 }  // namespace
 
 int cropAndMeasureScan(const std::vector<std::string>& arguments) {
     cv::setNumThreads(-1);  // only then does OpenCV read OPENCV_FOR_THREADS_NUM, set by the batch
-    const std::optional<double> dpi = arguments.empty() ? std::nullopt : parseDpiOption(arguments);
+    const std::optional<input::Dpi> dpi =
+        arguments.empty() ? std::nullopt : parseDpiOption(arguments);
     if (!dpi) {
         say(std::string("usage : ") + NAME + " " + SINGLE_SCAN_OPTION + " IMAGE [--dpi N]");
         return FAILED;
     }
     const std::string& path = arguments[0];
-    if (refuseScanTooLarge(path, LEAFLET_CROP_NEED, Language::FRENCH, std::cerr, NAME, NAME))
+    if (input::refuseScanTooLarge(path, resources::LEAFLET_CROP_NEED, resources::Language::FRENCH,
+                                  std::cerr, NAME, NAME))
         return FAILED;
-    const cv::Mat scan = readScan(path);
+    const cv::Mat scan = input::readScan(path);
     if (scan.empty()) {
-        say("impossible de lire « " + path + " » : " +
-            (isTruncatedJpeg(path) ? "fichier JPEG tronqué (il s'arrête avant sa fin)"
-                                   : "fichier absent, illisible ou qui n'est pas une image"));
+        say(input::unreadableScanMessage(path));
         return UNREADABLE;
     }
 
@@ -92,22 +93,26 @@ int cropAndMeasureScan(const std::vector<std::string>& arguments) {
         cropLeaflets(scan, *dpi, writeFailed);
     if (!leaflets) return FAILED;
     // Named as a lone leaflet_crop run in this folder on the scan's name names them.
-    const std::string name = utf8FromPath(pathFromUtf8(path).filename());
+    const std::string name = platform::utf8FromPath(platform::pathFromUtf8(path).filename());
     for (std::size_t n = 0; n < leaflets->size(); ++n) {
-        if (!writeImage(cropFileName(name, static_cast<int>(n)), (*leaflets)[n].crop))
+        if (!writeImage(leaflet::cropFileName(name, static_cast<int>(n)), (*leaflets)[n].crop))
             writeFailed = true;
-        std::cout << "Pétale " << n << " : aire " << frenchNumber((*leaflets)[n].area) << " mm², "
-                  << "longueur " << frenchNumber((*leaflets)[n].length) << " mm, largeur "
-                  << frenchNumber((*leaflets)[n].width) << " mm" << std::endl;
+        std::cout << "Pétale " << n << " : aire " << page::frenchNumber((*leaflets)[n].area)
+                  << " mm², "
+                  << "longueur " << page::frenchNumber((*leaflets)[n].length) << " mm, largeur "
+                  << page::frenchNumber((*leaflets)[n].width) << " mm" << std::endl;
     }
-    std::cout << leaflets->size() << " pétale(s) à " << frenchNumber(*dpi, 6) << " dpi"
+    std::cout << leaflets->size() << " pétale(s) à " << page::frenchNumber(dpi->value, 6) << " dpi"
               << std::endl;
-    for (const auto& [file, text] : {std::pair<std::string, std::string>{DPI_FILE, formatDpi(*dpi)},
-                                     {LEAFLET_REPORT, formatLeafletReport(*leaflets)}}) {
-        if (!writeFileAtomically(file, text)) {
+    for (const auto& [file, text] :
+         {std::pair<std::string, std::string>{DPI_FILE, stored::formatDpiFile(*dpi)},
+          {LEAFLET_REPORT, formatLeafletReport(*leaflets)}}) {
+        if (!stored::writeFileAtomically(file, text)) {
             say("impossible d'écrire « " + file + " » : " + std::strerror(errno));
             writeFailed = true;
         }
     }
     return writeFailed ? WRITE_FAILED : CROPPED;
 }
+
+}  // namespace plantscan::leaflet_batch

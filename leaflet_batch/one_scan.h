@@ -7,11 +7,14 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::leaflet_batch {
+
 inline constexpr const char* SINGLE_SCAN_OPTION = "--une-image";
 inline constexpr const char* DPI_FILE = "dpi.txt";
-inline constexpr const char* CROPS_FOLDER = "PETALES";
 
 enum SingleScanStatus { CROPPED = 0, UNREADABLE = 2, WRITE_FAILED = 3, FAILED = 4 };
 
 // `arguments`: those after SINGLE_SCAN_OPTION. Messages go to standard error, in French.
 int cropAndMeasureScan(const std::vector<std::string>& arguments);
+
+}  // namespace plantscan::leaflet_batch

@@ -1,8 +1,12 @@
-#include "detection.h"
+#include "leaflet_crop/detection.h"
+
+#include "leaflet_crop/output_files.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <utility>
+
+namespace plantscan::leaflet {
 
 namespace {
 
@@ -11,13 +15,13 @@ constexpr float kBoxMargin = 30;
 
 }  // namespace
 
-cv::Mat binarizeScan(const cv::Mat& source, const ImageWriter& writeImage) {
+cv::Mat binarizeScan(const cv::Mat& source, const output::ImageWriter& writeImage) {
     cv::Mat gray;
     cv::cvtColor(source, gray, cv::COLOR_BGR2GRAY, 0);
-    writeImage("gray.bmp", gray);
+    writeImage(GRAY_FILE, gray);
     cv::Mat blackAndWhite;
     cv::threshold(gray, blackAndWhite, 50, 255, cv::THRESH_BINARY);
-    writeImage("bw.jpg", blackAndWhite);
+    writeImage(BLACK_AND_WHITE_FILE, blackAndWhite);
     return blackAndWhite;
 }
 
@@ -67,3 +71,5 @@ LeafletBoxes findLeafletBoxes(const cv::Mat& blackAndWhite) {
     }
     return found;
 }
+
+}  // namespace plantscan::leaflet

@@ -1,18 +1,16 @@
 // Finding the leaflets of a scan: threshold, outlines, enlarged rotated boxes.
 #pragma once
 
+#include "image_output/image_file.h"
+
 #include <opencv2/core.hpp>
 
-#include <functional>
-#include <string>
 #include <vector>
 
-// Receives each image a stage produces for the user, with its file name; the driver decides
-// how it is written and what a failure means.
-using ImageWriter = std::function<void(const std::string& fileName, const cv::Mat& image)>;
+namespace plantscan::leaflet {
 
 // Leaflets white (255) on black (0). Hands "gray.bmp" and "bw.jpg" to the writer on the way.
-cv::Mat binarizeScan(const cv::Mat& source, const ImageWriter& writeImage);
+cv::Mat binarizeScan(const cv::Mat& source, const output::ImageWriter& writeImage);
 
 struct LeafletBoxes {
     // One enlarged box per leaflet, in outline order; angles in [-90, 0).
@@ -30,3 +28,5 @@ LeafletBoxes findLeafletBoxes(const cv::Mat& blackAndWhite);
 // The same rectangle with its angle brought into [-90, 0), the convention the cropping rule
 // expects.
 cv::RotatedRect toNegativeAngle(cv::RotatedRect box);
+
+}  // namespace plantscan::leaflet

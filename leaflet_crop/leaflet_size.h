@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace plantscan::leaflet {
+
 // In pixels of the scan.
 struct LeafletSize {
     std::int64_t area = 0;  // light pixels of the black-and-white image inside the filled outline
@@ -18,3 +20,5 @@ struct LeafletSize {
 // Light pixels of holes inside the outline are not area; a light island in a hole is.
 LeafletSize measureLeaflet(const cv::Mat& blackAndWhite, const std::vector<cv::Point>& outline,
                            const cv::RotatedRect& fitted);
+
+}  // namespace plantscan::leaflet

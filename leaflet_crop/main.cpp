@@ -1,11 +1,12 @@
 // leaflet_crop: cuts every leaflet of a scan out as an upright crop into "PETALES/".
-#include "detection.h"
-#include "image_file.h"
+#include "image_output/image_file.h"
+#include "leaflet_crop/output_files.h"
+#include "leaflet_crop/pipeline.h"
+#include "leaflet_crop/upright_crop.h"
 #include "plant_scan_tools/version.h"
 #include "platform/console.h"
 #include "platform/paths.h"
 #include "scan_input/scan_memory.h"
-#include "upright_crop.h"
 
 #include <opencv2/core.hpp>
 
@@ -14,6 +15,8 @@
 #include <new>
 #include <string>
 #include <vector>
+
+namespace plantscan::leaflet {
 
 namespace {
 
@@ -29,7 +32,8 @@ enum ExitStatus {
 
 // Says at once what kept an image from being written.
 bool writeImage(const std::string& fileName, const cv::Mat& image) {
-    const std::optional<ImageWriteFailure> failure = writeImageFile(fileName, image);
+    const std::optional<output::ImageWriteFailure> failure =
+        output::writeImageFile("", fileName, image);
     if (!failure) return true;
     std::cerr << "Cannot write \"" << fileName << "\": ";
     if (!failure->folder.empty())
@@ -40,9 +44,10 @@ bool writeImage(const std::string& fileName, const cv::Mat& image) {
 }
 
 int cropLeaflets(const std::string& inputPath) {
-    if (refuseScanTooLarge(inputPath, LEAFLET_CROP_NEED, Language::ENGLISH, std::cerr))
+    if (input::refuseScanTooLarge(inputPath, resources::LEAFLET_CROP_NEED,
+                                  resources::Language::ENGLISH, std::cerr))
         return kProcessingFailed;
-    const cv::Mat source = readScan(inputPath);
+    const cv::Mat source = input::readScan(inputPath);
     if (source.empty()) {
         std::cout << "Cannot read the image: " << inputPath << std::endl;
         return kUnreadableInput;
@@ -50,29 +55,31 @@ int cropLeaflets(const std::string& inputPath) {
 
     // A failed write is reported at once; the run goes on and the status tells at the end.
     bool writeFailed = false;
-    const ImageWriter write = [&writeFailed](const std::string& fileName, const cv::Mat& image) {
+    const output::ImageWriter write = [&writeFailed](const std::string& fileName,
+                                                     const cv::Mat& image) {
         if (!writeImage(fileName, image)) writeFailed = true;
     };
 
-    const cv::Mat blackAndWhite = binarizeScan(source, write);
-    const LeafletBoxes found = findLeafletBoxes(blackAndWhite);
-    for (int m = 0; m < static_cast<int>(found.boxes.size()); ++m)
-        write(cropFileName(nameUnderFolder(inputPath), m), cropUpright(source, found.boxes[m]));
-    write("drawing.jpg", found.drawing);
+    forEachLeaflet(source, write, [&](const FoundLeaflet& leaflet) {
+        write(cropFileName(platform::nameUnderFolder(inputPath), leaflet.index),
+              cropUpright(source, leaflet.box));
+    });
     return writeFailed ? kWriteFailed : kComplete;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int run(int argc, char** argv) {
     // The script's outcome changes nothing in the run.
     const int scriptStatus = std::system("update.bat");
     static_cast<void>(scriptStatus);
     // After the script, which shows its own text in the console's own code page.
-    showUtf8OnConsole();
+    platform::showUtf8OnConsole();
 
     std::cout << "opencv version : " << CV_MAJOR_VERSION << "." << CV_MINOR_VERSION << std::endl;
-    const std::vector<std::string> arguments = commandLineArguments(argc, argv);
+    const std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
     const std::string inputPath = arguments.size() > 1 ? arguments[1] : "leaflet.jpg";
     try {
         return cropLeaflets(inputPath);
@@ -91,3 +98,9 @@ int main(int argc, char** argv) {
     }
     return kProcessingFailed;
 }
+
+}  // namespace
+
+}  // namespace plantscan::leaflet
+
+int main(int argc, char** argv) { return plantscan::leaflet::run(argc, argv); }

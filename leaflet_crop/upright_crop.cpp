@@ -1,4 +1,4 @@
-#include "upright_crop.h"
+#include "leaflet_crop/upright_crop.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <sstream>
 #include <utility>
+
+namespace plantscan::leaflet {
 
 namespace {
 
@@ -105,8 +107,4 @@ cv::Mat cropUpright(const cv::Mat& source, const cv::RotatedRect& box) {
     return crop;
 }
 
-std::string cropFileName(const std::string& inputPath, int index) {
-    std::ostringstream name;
-    name << "PETALES/" << inputPath << "_" << index << ".jpg";
-    return name.str();
-}
+}  // namespace plantscan::leaflet

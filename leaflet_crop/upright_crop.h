@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace plantscan::leaflet {
+
 // How a box is cut: the scan is turned by `rotation` about the box centre, then a patch of
 // `patchSize` centred on `center` is sampled out of the turned scan.
 struct UprightCut {
@@ -19,9 +21,6 @@ UprightCut uprightCut(const cv::RotatedRect& box);
 // border, but only the pixels that getRectSubPix reads are warped.
 cv::Mat cropUpright(const cv::Mat& source, const cv::RotatedRect& box);
 
-// "PETALES/" + input path + "_" + index + ".jpg".
-std::string cropFileName(const std::string& inputPath, int index);
-
 // The part of an image of `imageSize` that getRectSubPix reads for this patch, with a margin,
 // clipped to the image.
 cv::Rect patchSourceRect(cv::Size imageSize, cv::Size patchSize, cv::Point2f center);
@@ -30,3 +29,5 @@ cv::Rect patchSourceRect(cv::Size imageSize, cv::Size patchSize, cv::Point2f cen
 // cv::warpAffine(source, warped, transform, warped.size(), INTER_CUBIC, BORDER_CONSTANT, 0) gives.
 void warpAffineRegion(const cv::Mat& source, const cv::Mat& transform, cv::Mat& warped,
                       const cv::Rect& region);
+
+}  // namespace plantscan::leaflet

@@ -29,7 +29,7 @@ void rethrowAsLibraryError(const std::string& stage, Language language) {
         throw;
     } catch (const Error&) {
         throw;
-    } catch (const SectionError& error) {
+    } catch (const section::SectionError& error) {
         throw NoSectionError(error.what());
     } catch (const std::bad_alloc&) {
         throw OutOfMemoryError(outOfMemory);

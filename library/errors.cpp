@@ -1,15 +1,17 @@
 #include "plantscan/errors.h"
 
+#include "scan_input/scan_input.h"
+
 namespace plantscan {
 
 namespace {
 
 std::string unreadableMessage(const std::string& path, UnreadableScanError::Cause cause) {
-    const char* why = "fichier illisible ou qui n'est pas une image";
-    if (cause == UnreadableScanError::Cause::MISSING) why = "fichier absent";
-    if (cause == UnreadableScanError::Cause::TRUNCATED_JPEG)
-        why = "fichier JPEG tronqué (il s'arrête avant sa fin)";
-    return "impossible de lire « " + path + " » : " + why;
+    using Cause = UnreadableScanError::Cause;
+    return input::unreadableScanMessage(path, cause == Cause::MISSING ? input::Unreadable::MISSING
+                                              : cause == Cause::TRUNCATED_JPEG
+                                                  ? input::Unreadable::TRUNCATED_JPEG
+                                                  : input::Unreadable::NOT_AN_IMAGE);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "plantscan/leaflets.h"
 
-#include "leaflet_crop/detection.h"
 #include "leaflet_crop/leaflet_size.h"
+#include "leaflet_crop/pipeline.h"
 #include "leaflet_crop/upright_crop.h"
 #include "library/boundary.h"
 
@@ -19,21 +19,17 @@ std::vector<Leaflet> findLeaflets(const cv::Mat& scan, const Outputs& outputs, d
     const double millimetres = 25.4 / dpi;
     const char* stage = "leaflet detection";
     try {
-        const cv::Mat blackAndWhite = binarizeScan(image, write);
-        const LeafletBoxes found = findLeafletBoxes(blackAndWhite);
         std::vector<Leaflet> leaflets;
-        for (std::size_t i = 0; i < found.boxes.size(); ++i) {
+        leaflet::forEachLeaflet(image, write, [&](const leaflet::FoundLeaflet& found) {
             stage = "measuring";
-            const LeafletSize size =
-                measureLeaflet(blackAndWhite, found.outlines[i], found.fitted[i]);
+            const leaflet::LeafletSize size =
+                leaflet::measureLeaflet(found.blackAndWhite, found.outline, found.fitted);
             stage = "cropping";
-            leaflets.push_back({found.outlines[i], found.boxes[i],
-                                cropUpright(image, found.boxes[i]),
+            leaflets.push_back({found.outline, found.box, leaflet::cropUpright(image, found.box),
                                 static_cast<double>(size.area) * millimetres * millimetres,
                                 size.length * millimetres, size.width * millimetres,
                                 size.perimeter * millimetres});
-        }
-        write("drawing.jpg", found.drawing);
+        });
         return leaflets;
     } catch (...) {
         detail::rethrowAsLibraryError(stage, detail::Language::ENGLISH);

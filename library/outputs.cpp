@@ -1,8 +1,7 @@
 #include "plantscan/outputs.h"
 
-#include <opencv2/imgcodecs.hpp>
+#include "image_output/image_file.h"
 
-#include <cerrno>
 #include <filesystem>
 #include <utility>
 
@@ -11,16 +10,11 @@ namespace plantscan {
 ImageWriter folderWriter(const std::string& folder, WriteFailure onFailure) {
     return
         [folder, onFailure = std::move(onFailure)](const std::string& name, const cv::Mat& image) {
-            const std::string path =
-                folder.empty() ? name : (std::filesystem::path(folder) / name).string();
-            errno = 0;
-            bool written = false;
-            try {
-                written = cv::imwrite(path, image);
-            } catch (const cv::Exception&) {
-                written = false;
-            }
-            if (!written && onFailure) onFailure(path, errno);
+            const std::optional<output::ImageWriteFailure> failure =
+                output::writeImageFile(folder, name, image);
+            if (!failure || !onFailure) return;
+            onFailure(folder.empty() ? name : (std::filesystem::path(folder) / name).string(),
+                      failure->error);
         };
 }
 

@@ -6,7 +6,7 @@
 
 #include <stdexcept>
 
-static_assert(plantscan::LOBE_COUNT == ::LOBE_COUNT);
+static_assert(plantscan::LOBE_COUNT == plantscan::section::LOBE_COUNT);
 
 namespace plantscan {
 
@@ -17,14 +17,14 @@ namespace {
 template <typename Stages>
 auto runStages(const Outputs& outputs, const Stages& stages) {
     std::ostream silent(nullptr);
-    const char* stage = STAGE_SEGMENTATION;
-    const RunOutputs run{
+    const char* stage = section::STAGE.segmentation;
+    const section::RunOutputs run{
         outputs.console != nullptr ? *outputs.console : silent,
         outputs.writeImage ? outputs.writeImage : [](const std::string&, const cv::Mat&) {},
         [&stage](const char* next) { stage = next; }};
     try {
         return stages(run);
-    } catch (const SectionError& error) {
+    } catch (const section::SectionError& error) {
         if (error.isConsoleLine) run.console << error.what() << std::endl;
         detail::rethrowAsLibraryError(stage, detail::Language::FRENCH);
     } catch (...) {
@@ -34,24 +34,30 @@ auto runStages(const Outputs& outputs, const Stages& stages) {
 
 Circle toCircle(const geometry::Circle& circle) { return {circle.center, circle.getRadius()}; }
 
-SectionMeasurement toMeasurement(const MeasuredSection& section) {
-    const SectionMeasurements& m = section.measurements;
-    SectionMeasurement value;
-    value.width = m.sectionWidth;
-    value.cornerRadii = m.angleRadii;
-    value.hollowRadii = m.hollowRadii;
-    value.hollowDepths = m.hollowDepths;
-    value.hollowDistances = m.hollowDistances;
-    value.hollowRatios = m.hollowRatios;
-    value.circumscribedDiameter = m.circumscribedDiameter;
-    value.inscribedDiameter = m.inscribedDiameter;
+// The one mapping between the stages' values and the library's: `visit(stages, library)` for
+// each value, either way.
+template <typename Stages, typename Library, typename Visit>
+void forEachValue(Stages& m, Library& value, Visit visit) {
+    visit(m.sectionWidth, value.width);
+    visit(m.angleRadii, value.cornerRadii);
+    visit(m.hollowRadii, value.hollowRadii);
+    visit(m.hollowDepths, value.hollowDepths);
+    visit(m.hollowDistances, value.hollowDistances);
+    visit(m.hollowRatios, value.hollowRatios);
+    visit(m.circumscribedDiameter, value.circumscribedDiameter);
+    visit(m.inscribedDiameter, value.inscribedDiameter);
+}
 
-    value.outline = section.outline;
-    const CornersAndHollows& found = section.cornersAndHollows;
+SectionMeasurement toMeasurement(const section::MeasuredSection& measured) {
+    const section::SectionMeasurements& m = measured.measurements;
+    SectionMeasurement value;
+    forEachValue(m, value, [](const auto& from, auto& to) { to = from; });
+    value.outline = measured.outline;
+    const section::CornersAndHollows& found = measured.cornersAndHollows;
     for (int k = 0; k < LOBE_COUNT; ++k) {
         // Hollow k lies between the corners k - 1 and k in outline order, so the corner measured
         // between hollows k - 1 and k is the corner k - 1.
-        value.corners[k] = section.outline[found.cornerIndices[(k + LOBE_COUNT - 1) % LOBE_COUNT]];
+        value.corners[k] = measured.outline[found.cornerIndices[(k + LOBE_COUNT - 1) % LOBE_COUNT]];
         value.hollows[k] = found.hollows[k].point;
         value.cornerCircles[k] = toCircle(m.angleCircles[k]);
         value.hollowCircles[k] = toCircle(m.hollowCircles[k]);
@@ -61,16 +67,9 @@ SectionMeasurement toMeasurement(const MeasuredSection& section) {
     return value;
 }
 
-SectionMeasurements reportValues(const SectionMeasurement& value) {
-    SectionMeasurements m;
-    m.sectionWidth = value.width;
-    m.angleRadii = value.cornerRadii;
-    m.hollowRadii = value.hollowRadii;
-    m.hollowDepths = value.hollowDepths;
-    m.hollowDistances = value.hollowDistances;
-    m.hollowRatios = value.hollowRatios;
-    m.circumscribedDiameter = value.circumscribedDiameter;
-    m.inscribedDiameter = value.inscribedDiameter;
+section::SectionMeasurements reportValues(const SectionMeasurement& value) {
+    section::SectionMeasurements m;
+    forEachValue(m, value, [](auto& to, const auto& from) { to = from; });
     return m;
 }
 
@@ -78,18 +77,18 @@ SectionMeasurements reportValues(const SectionMeasurement& value) {
 
 cv::Mat segmentSection(const cv::Mat& scan, const Outputs& outputs) {
     const cv::Mat image = detail::colourScan(scan);
-    return runStages(outputs, [&image](const RunOutputs& run) {
-        return ::segmentSection(image, run.writeImage, run.console).foreground;
+    return runStages(outputs, [&image](const section::RunOutputs& run) {
+        return section::segmentSection(image, run.writeImage, run.console).foreground;
     });
 }
 
-SectionMeasurement measureSectionMask(const cv::Mat& section, const cv::Mat& scan,
+SectionMeasurement measureSectionMask(const cv::Mat& mask, const cv::Mat& scan,
                                       const Outputs& outputs) {
     const cv::Mat image = detail::colourScan(scan);
-    if (section.type() != CV_8UC1 || section.size() != image.size())
+    if (mask.type() != CV_8UC1 || mask.size() != image.size())
         throw std::invalid_argument("a section mask is 8-bit, one channel, the size of the scan");
-    return runStages(outputs, [&](const RunOutputs& run) {
-        return toMeasurement(measureForeground(section, image, image.size(), run));
+    return runStages(outputs, [&](const section::RunOutputs& run) {
+        return toMeasurement(section::measureForeground(mask, image, image.size(), run));
     });
 }
 
@@ -99,11 +98,11 @@ SectionMeasurement measureSection(const cv::Mat& scan, const Outputs& outputs) {
 }
 
 std::string formatReport(const SectionMeasurement& measurement) {
-    return formatMeasurementReport(reportValues(measurement));
+    return section::formatMeasurementReport(reportValues(measurement));
 }
 
 bool writeReport(const SectionMeasurement& measurement, const std::string& path) {
-    return writeMeasurementReport(reportValues(measurement), path);
+    return section::writeMeasurementReport(reportValues(measurement), path);
 }
 
 }  // namespace plantscan

@@ -10,6 +10,8 @@
 #include <streambuf>
 #include <string>
 
+namespace plantscan::platform {
+
 namespace {
 
 // The console is the process's, and so is what must be put back at the end: the code page and
@@ -134,3 +136,5 @@ bool errorOutputRedrawsLines() {
     restoreAtEnd();
     return true;
 }
+
+}  // namespace plantscan::platform

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+namespace plantscan::platform {
+
 // Writes `text` into `path` (created or emptied) and waits until it is on the disk.
 bool writeToDisk(const std::filesystem::path& path, const std::string& text);
 
@@ -21,3 +23,5 @@ struct FileStamp {
     std::int64_t modifiedNs = 0;  // since 1970-01-01 UTC, in nanoseconds
 };
 std::optional<FileStamp> fileStamp(const std::filesystem::path& path);
+
+}  // namespace plantscan::platform

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 
+namespace plantscan::platform {
+
 bool writeToDisk(const std::filesystem::path& path, const std::string& text) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
@@ -39,3 +41,5 @@ std::optional<FileStamp> fileStamp(const std::filesystem::path& path) {
         static_cast<std::uintmax_t>(info.st_size),
         static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
+
+}  // namespace plantscan::platform

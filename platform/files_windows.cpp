@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace plantscan::platform {
+
 namespace {
 
 // 100 ns intervals from 1601-01-01 to 1970-01-01.
@@ -51,3 +53,5 @@ std::optional<FileStamp> fileStamp(const std::filesystem::path& path) {
         data.ftLastWriteTime.dwLowDateTime);
     return FileStamp{size, (ticks - WINDOWS_TO_UNIX_EPOCH) * 100};
 }
+
+}  // namespace plantscan::platform

@@ -4,6 +4,8 @@
 #include <ctime>
 #include <string>
 
+namespace plantscan::platform {
+
 // The machine's name ("node12"); empty when the system does not say.
 std::string hostName();
 
@@ -12,3 +14,5 @@ long processId();
 
 // `time` as UTC calendar fields; false when it cannot be converted.
 bool utcFields(std::time_t time, std::tm& fields);
+
+}  // namespace plantscan::platform

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+namespace plantscan::platform {
+
 std::string hostName() {
     char name[256] = "";
     if (::gethostname(name, sizeof name - 1) != 0) return "";
@@ -11,3 +13,5 @@ std::string hostName() {
 long processId() { return static_cast<long>(::getpid()); }
 
 bool utcFields(std::time_t time, std::tm& fields) { return ::gmtime_r(&time, &fields) != nullptr; }
+
+}  // namespace plantscan::platform

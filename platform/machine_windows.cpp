@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+namespace plantscan::platform {
+
 std::string hostName() {
     wchar_t name[256] = L"";
     DWORD size = 256;
@@ -14,3 +16,5 @@ std::string hostName() {
 long processId() { return static_cast<long>(::GetCurrentProcessId()); }
 
 bool utcFields(std::time_t time, std::tm& fields) { return ::gmtime_s(&fields, &time) == 0; }
+
+}  // namespace plantscan::platform

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::platform {
+
 // The program's arguments, argv[0] first, in UTF-8 whatever the system's code page.
 std::vector<std::string> commandLineArguments(int argc, char** argv);
 
@@ -15,3 +17,5 @@ std::string utf8FromPath(const std::filesystem::path& path);
 // The name made into one that can stand under a folder: "PETALES/" + name. A Windows drive
 // ("C:") cannot, and loses its colon ("C"); names elsewhere are kept as they are.
 std::string nameUnderFolder(const std::string& name);
+
+}  // namespace plantscan::platform

@@ -8,6 +8,8 @@
 
 #include <cctype>
 
+namespace plantscan::platform {
+
 // From the wide command line: right even where the code page of narrow strings is not UTF-8.
 std::vector<std::string> commandLineArguments(int argc, char** argv) {
     int count = 0;
@@ -33,3 +35,5 @@ std::string nameUnderFolder(const std::string& name) {
         name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]));
     return drive ? name.substr(0, 1) + name.substr(2) : name;
 }
+
+}  // namespace plantscan::platform

@@ -2,7 +2,7 @@
 
 #include "platform/windows_text.h"
 
-#include <cwctype>
+namespace plantscan::platform {
 
 std::wstring quotedArgument(const std::wstring& argument) {
     if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
@@ -23,29 +23,6 @@ std::wstring quotedArgument(const std::wstring& argument) {
     quoted.append(2 * backslashes, L'\\');  // before the closing quote
     quoted += L'"';
     return quoted;
-}
-
-std::vector<std::string> environmentVariables() {
-    std::vector<std::string> variables;
-    wchar_t* block = ::GetEnvironmentStringsW();
-    if (block == nullptr) return variables;
-    for (const wchar_t* entry = block; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
-        // Entries such as "=C:=C:\work" are cmd's current folders per drive: kept as they are.
-        variables.push_back(utf8FromWide(entry));
-    }
-    ::FreeEnvironmentStringsW(block);
-    return variables;
-}
-
-bool setsVariable(const std::string& entry, const std::string& name) {
-    if (entry.size() <= name.size() || entry[name.size()] != '=') return false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (std::towupper(static_cast<unsigned char>(entry[i])) !=
-            std::towupper(static_cast<unsigned char>(name[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 namespace {
@@ -118,3 +95,5 @@ HANDLE openInheritable(const std::filesystem::path& file, bool forWriting) {
                          forWriting ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
 }
+
+}  // namespace plantscan::platform

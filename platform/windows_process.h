@@ -9,15 +9,11 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::platform {
+
 // One argument quoted so that the C runtime's parser (and CommandLineToArgvW) gives it back
 // exactly: spaces, quotes, backslashes before a quote.
 std::wstring quotedArgument(const std::wstring& argument);
-
-// This process's environment, "NAME=value" in UTF-8.
-std::vector<std::string> environmentVariables();
-
-// Whether the entry sets this variable; names compare without case, as Windows does.
-bool setsVariable(const std::string& entry, const std::string& name);
 
 // What a child is started with. The handles are inherited, and only they; none may be null.
 struct ChildSetup {
@@ -44,3 +40,5 @@ std::optional<StartedChild> startChild(const ChildSetup& setup);
 
 // A handle to a file opened for the child to write (created or emptied) or read, inheritable.
 HANDLE openInheritable(const std::filesystem::path& file, bool forWriting);
+
+}  // namespace plantscan::platform

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace plantscan::platform {
+
 std::wstring wideFromUtf8(const std::string& utf8) {
     if (utf8.empty()) return {};
     const int length = static_cast<int>(utf8.size());
@@ -20,3 +22,5 @@ std::string utf8FromWide(const std::wstring& wide) {
     ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), size, nullptr, nullptr);
     return utf8;
 }
+
+}  // namespace plantscan::platform

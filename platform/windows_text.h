@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace plantscan::platform {
+
 // Closed at the end of its scope, unless null or invalid (CreateFileW's failure).
 struct OwnedHandle {
     HANDLE value;
@@ -18,3 +20,5 @@ struct OwnedHandle {
 
 std::wstring wideFromUtf8(const std::string& utf8);
 std::string utf8FromWide(const std::wstring& wide);
+
+}  // namespace plantscan::platform

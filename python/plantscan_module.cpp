@@ -3,7 +3,7 @@
 #include "plant_scan_tools/version.h"
 #include "plantscan/plantscan.h"
 #include "resources/memory_need.h"
-#include "scan_input/image_header.h"
+#include "scan_input/scan_memory.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+namespace plantscan::python {
+
 namespace py = pybind11;
 
 namespace {
@@ -29,13 +31,11 @@ struct Scan {
 };
 
 // Refuses, as the programs do, a scan that would not fit in the memory this process may use.
-void requireMemory(std::uint64_t pixels, const MemoryNeed& need, const std::string& name) {
-    const MemoryVerdict verdict = checkMemoryOfThisProcess(pixels, need);
-    if (!verdict.fits)
-        throw plantscan::OutOfMemoryError(memoryShortageMessage(verdict, name, Language::ENGLISH));
+void require(const std::optional<std::string>& refusal) {
+    if (refusal) throw plantscan::OutOfMemoryError(*refusal);
 }
 
-Scan scanFromArray(const py::array& array, const MemoryNeed& need) {
+Scan scanFromArray(const py::array& array, const resources::MemoryNeed& need) {
     if (!array.dtype().is(py::dtype::of<std::uint8_t>()))
         throw py::value_error("the image must be an array of uint8, not " +
                               std::string(py::str(array.dtype())));
@@ -46,7 +46,8 @@ Scan scanFromArray(const py::array& array, const MemoryNeed& need) {
             "the image must be H x W x 3 (B, G, R) or H x W (gray), not of shape " +
             std::string(py::str(py::object(array.attr("shape")))));
     if (array.shape(0) == 0 || array.shape(1) == 0) throw py::value_error("the image is empty");
-    requireMemory(static_cast<std::uint64_t>(array.shape(0)) * array.shape(1), need, "the array");
+    require(resources::memoryRefusal(static_cast<std::uint64_t>(array.shape(0)) * array.shape(1),
+                                     need, "the array", resources::Language::ENGLISH));
     // A view such as rgb[..., ::-1] is copied into rows the library can walk.
     auto rows = py::array_t<std::uint8_t, py::array::c_style>::ensure(array);
     if (!rows) throw py::error_already_set();
@@ -55,9 +56,8 @@ Scan scanFromArray(const py::array& array, const MemoryNeed& need) {
     return {image, rows};
 }
 
-Scan scanFromPath(const std::string& path, const MemoryNeed& need) {
-    if (const std::optional<cv::Size> size = readImageSizeFromHeader(path))
-        requireMemory(pixelCount(*size), need, path);
+Scan scanFromPath(const std::string& path, const resources::MemoryNeed& need) {
+    require(input::scanRefusal(path, need, resources::Language::ENGLISH));
     cv::Mat image;
     {
         py::gil_scoped_release release;
@@ -66,7 +66,7 @@ Scan scanFromPath(const std::string& path, const MemoryNeed& need) {
     return {image, py::none()};
 }
 
-Scan toScan(const py::object& image, const MemoryNeed& need) {
+Scan toScan(const py::object& image, const resources::MemoryNeed& need) {
     if (py::isinstance<py::array>(image)) return scanFromArray(image.cast<py::array>(), need);
     if (py::isinstance<py::str>(image) || py::hasattr(image, "__fspath__")) {
         const py::object path = py::module_::import("os").attr("fspath")(image);
@@ -99,7 +99,7 @@ void addPerLobe(py::dict& values, const char* name, const std::array<double, 5>&
 }
 
 py::dict measureSection(const py::object& image, bool withMask, bool withAnnotated) {
-    const Scan scan = toScan(image, SECTION_MEASURE_NEED);
+    const Scan scan = toScan(image, resources::SECTION_MEASURE_NEED);
     plantscan::SectionMeasurement m;
     cv::Mat section;
     cv::Mat annotated;
@@ -131,7 +131,7 @@ py::dict measureSection(const py::object& image, bool withMask, bool withAnnotat
 py::list cropLeaflets(const py::object& image, double dpi) {
     if (!(dpi > 0) || !std::isfinite(dpi))
         throw py::value_error("dpi must be a positive number, not " + std::to_string(dpi));
-    const Scan scan = toScan(image, LEAFLET_CROP_NEED);
+    const Scan scan = toScan(image, resources::LEAFLET_CROP_NEED);
     std::vector<plantscan::Leaflet> leaflets;
     {
         py::gil_scoped_release release;
@@ -228,12 +228,16 @@ An empty list when the scan has no leaflet.)";
 
 }  // namespace
 
+}  // namespace plantscan::python
+
 PYBIND11_MODULE(plantscan, module) {
-    module.doc() = MODULE_DOC;
+    module.doc() = plantscan::python::MODULE_DOC;
     module.attr("__version__") = PLANT_SCAN_TOOLS_VERSION;
-    translateErrors(module);
-    module.def("measure_section", &measureSection, MEASURE_SECTION_DOC, py::arg("image"),
-               py::kw_only(), py::arg("mask") = false, py::arg("annotated") = false);
-    module.def("crop_leaflets", &cropLeaflets, CROP_LEAFLETS_DOC, py::arg("image"), py::kw_only(),
-               py::arg("dpi") = plantscan::DEFAULT_DPI);
+    plantscan::python::translateErrors(module);
+    module.def("measure_section", &plantscan::python::measureSection,
+               plantscan::python::MEASURE_SECTION_DOC, pybind11::arg("image"), pybind11::kw_only(),
+               pybind11::arg("mask") = false, pybind11::arg("annotated") = false);
+    module.def("crop_leaflets", &plantscan::python::cropLeaflets,
+               plantscan::python::CROP_LEAFLETS_DOC, pybind11::arg("image"), pybind11::kw_only(),
+               pybind11::arg("dpi") = plantscan::DEFAULT_DPI);
 }

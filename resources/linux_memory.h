@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::resources {
+
 // "MemAvailable" of /proc/meminfo, in bytes.
 std::optional<std::uint64_t> parseMemAvailable(const std::string& meminfo);
 
@@ -27,3 +29,5 @@ std::optional<std::uint64_t> cgroupMemoryLeft(const std::vector<CgroupMemoryFile
 std::optional<std::uint64_t> addressSpaceLeft(std::optional<std::uint64_t> limit,
                                               const std::string& procSelfStatus);
 std::optional<std::uint64_t> addressSpaceLimit();
+
+}  // namespace plantscan::resources

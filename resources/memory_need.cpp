@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace plantscan::resources {
+
 namespace {
 
 constexpr std::uint64_t MEGABYTE = 1024 * 1024;
@@ -16,12 +18,12 @@ std::string megabytesUp(std::uint64_t bytes) {
 
 std::string megabytesDown(std::uint64_t bytes) { return std::to_string(bytes / MEGABYTE); }
 
-const char* frenchLimit(MemoryLimit limit) {
+std::string frenchLimit(MemoryLimit limit, const std::string& batch) {
     switch (limit) {
         case MemoryLimit::AVAILABLE: return "mémoire disponible de la machine";
         case MemoryLimit::GROUP: return groupLimitName().french;
         case MemoryLimit::PROCESS: return processLimitName().french;
-        case MemoryLimit::SHARE: return "part de mémoire accordée par section_batch";
+        case MemoryLimit::SHARE: return "part de mémoire accordée par " + batch;
         case MemoryLimit::NONE: break;
     }
     return "aucune limite";
@@ -76,9 +78,21 @@ MemoryVerdict checkMemory(std::uint64_t pixels, const MemoryNeed& need, const Me
     return verdict;
 }
 
+std::optional<std::uint64_t> memoryShareOfThisProcess() {
+    const char* share = std::getenv(MEMORY_SHARE_VARIABLE);
+    return parseMemoryShare(share != nullptr ? share : std::getenv(OLDER_MEMORY_SHARE_VARIABLE));
+}
+
 MemoryVerdict checkMemoryOfThisProcess(std::uint64_t pixels, const MemoryNeed& need) {
-    return checkMemory(pixels, need, probeMemoryRoom(),
-                       parseMemoryShare(std::getenv(MEMORY_SHARE_VARIABLE)));
+    return checkMemory(pixels, need, probeMemoryRoom(), memoryShareOfThisProcess());
+}
+
+std::optional<std::string> memoryRefusal(std::uint64_t pixels, const MemoryNeed& need,
+                                         const std::string& scanName, Language language,
+                                         const std::string& program, const std::string& batch) {
+    const MemoryVerdict verdict = checkMemoryOfThisProcess(pixels, need);
+    if (verdict.fits) return std::nullopt;
+    return memoryShortageMessage(verdict, scanName, language, program, batch);
 }
 
 std::string memoryShortageMessage(const MemoryVerdict& verdict, const std::string& scanPath,
@@ -88,7 +102,7 @@ std::string memoryShortageMessage(const MemoryVerdict& verdict, const std::strin
         return program + " : mémoire insuffisante pour « " + scanPath +
                " » : l'image demande environ " + megabytesUp(verdict.needed) + " Mo et " +
                megabytesDown(verdict.available) + " Mo sont disponibles (" +
-               frenchLimit(verdict.limit) +
+               frenchLimit(verdict.limit, batch) +
                ") ; mesurez une image plus petite, donnez plus de mémoire (par exemple --mem "
                "d'une tâche SLURM) ou lancez moins de mesures à la fois (" +
                batch + " -j)";
@@ -99,3 +113,5 @@ std::string memoryShortageMessage(const MemoryVerdict& verdict, const std::strin
            "); use a smaller scan, give the run more memory (for example a cluster job's --mem) "
            "or run fewer scans at once";
 }
+
+}  // namespace plantscan::resources

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+namespace plantscan::resources {
+
 // Peak memory of one run, a x pixels + b, with two OpenCV threads: never below the peak
 // measured on the scans of bench/memory/memory_estimate.sh and at most 15 % above it (3 to 10 %
 // today), so that a run under a limit 10 % below its peak is refused and one 15 % above it is
@@ -29,9 +31,11 @@ inline constexpr MemoryNeed SECTION_MEASURE_NEED{91, 116 * 1024 * 1024};
 // Peaks measured: 67, 92, 135 and 264 MB at 1, 4, 9 and 24 MP.
 inline constexpr MemoryNeed LEAFLET_CROP_NEED{10, 60 * 1024 * 1024};
 
-// The bytes section_batch grants each of its children: they share the batch's memory, so a
-// child checks against its share rather than against what the whole machine or job has left.
-inline constexpr const char* MEMORY_SHARE_VARIABLE = "SECTION_BATCH_MEMORY_SHARE";
+// The bytes a batch grants each of its children: they share the batch's memory, so a child
+// checks against its share rather than against what the whole machine or job has left. The
+// older name is still read, after the new one: scripts written for section_batch set it.
+inline constexpr const char* MEMORY_SHARE_VARIABLE = "PLANT_SCAN_MEMORY_SHARE";
+inline constexpr const char* OLDER_MEMORY_SHARE_VARIABLE = "SECTION_BATCH_MEMORY_SHARE";
 
 // Which limit is the tightest.
 enum class MemoryLimit { NONE, AVAILABLE, GROUP, PROCESS, SHARE };
@@ -53,14 +57,27 @@ std::optional<std::uint64_t> parseMemoryShare(const char* text);
 MemoryVerdict checkMemory(std::uint64_t pixels, const MemoryNeed& need, const MemoryRoom& room,
                           std::optional<std::uint64_t> share);
 
+// The share given in this process's environment, under either name.
+std::optional<std::uint64_t> memoryShareOfThisProcess();
+
 // The same for this process, from the machine and its environment.
 MemoryVerdict checkMemoryOfThisProcess(std::uint64_t pixels, const MemoryNeed& need);
 
 // French is section_measure's, with its prefix; English is leaflet_crop's.
 enum class Language { FRENCH, ENGLISH };
 
+// The refusal of a scan of `pixels` named `scanName` that would not fit in the memory this
+// process may use, as memoryShortageMessage words it; nothing when it fits. The one check the
+// programs, the batch's single-scan mode and the Python module make.
+std::optional<std::string> memoryRefusal(std::uint64_t pixels, const MemoryNeed& need,
+                                         const std::string& scanName, Language language,
+                                         const std::string& program = "section_measure",
+                                         const std::string& batch = "section_batch");
+
 // Names the scan and says what it needs, what is available and what to do (no newline). In
-// French, `program` speaks, run by `batch`.
+// French, `program` speaks, run by `batch`, which grants the share.
 std::string memoryShortageMessage(const MemoryVerdict& verdict, const std::string& scanPath,
                                   Language language, const std::string& program = "section_measure",
                                   const std::string& batch = "section_batch");
+
+}  // namespace plantscan::resources

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+namespace plantscan::resources {
+
 std::optional<std::uint64_t> tightest(const MemoryRoom& room) {
     std::optional<std::uint64_t> least;
     for (const std::optional<std::uint64_t>& left :
@@ -19,3 +21,5 @@ std::string readSmallFile(const std::filesystem::path& path) {
     text << file.rdbuf();
     return text.str();
 }
+
+}  // namespace plantscan::resources

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+namespace plantscan::resources {
+
 // Cores this process may run on (respects the CPU set of a cluster job, or an affinity mask).
 int availableCores();
 
@@ -32,3 +34,5 @@ std::optional<std::uint64_t> tightest(const MemoryRoom& room);
 
 // The whole text of a small file; empty when it cannot be read.
 std::string readSmallFile(const std::filesystem::path& path);
+
+}  // namespace plantscan::resources

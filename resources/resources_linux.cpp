@@ -9,6 +9,8 @@
 #include <sstream>
 #include <thread>
 
+namespace plantscan::resources {
+
 namespace fs = std::filesystem;
 
 int availableCores() {
@@ -114,3 +116,5 @@ LimitName groupLimitName() {
 LimitName processLimitName() {
     return {"limite d'espace d'adressage (ulimit -v)", "address-space limit (ulimit -v)"};
 }
+
+}  // namespace plantscan::resources

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+namespace plantscan::resources {
+
 int availableCores() {
     DWORD_PTR process = 0;
     DWORD_PTR system = 0;
@@ -88,3 +90,5 @@ LimitName processLimitName() {
     return {"limite mémoire par processus de l'objet tâche (job object)",
             "per-process memory limit of the job object"};
 }
+
+}  // namespace plantscan::resources

@@ -8,6 +8,8 @@
 #include <string>
 #include <system_error>
 
+namespace plantscan::input {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -251,7 +253,4 @@ std::optional<StatedResolution> readStatedResolution(const fs::path& path) {
     return readFromFile<StatedResolution>(path, readStatedResolution);
 }
 
-bool resolutionDiffers(const StatedResolution& stated, double usedDpi) {
-    return stated.x >= CREDIBLE_DPI_LOW && stated.x <= CREDIBLE_DPI_HIGH &&
-           std::fabs(stated.x - usedDpi) > RESOLUTION_TOLERANCE * usedDpi;
-}
+}  // namespace plantscan::input

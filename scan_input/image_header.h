@@ -2,6 +2,8 @@
 // was scanned at.
 #pragma once
 
+#include "scan_input/resolution.h"
+
 #include <opencv2/core.hpp>
 
 #include <cstddef>
@@ -10,6 +12,8 @@
 #include <functional>
 #include <optional>
 #include <vector>
+
+namespace plantscan::input {
 
 // Up to `count` bytes from `offset` (fewer at the end of the data).
 using ByteReader =
@@ -25,12 +29,6 @@ inline std::uint64_t pixelCount(cv::Size size) {
     return static_cast<std::uint64_t>(size.width) * static_cast<std::uint64_t>(size.height);
 }
 
-// The resolution a scan's header states, in dots per inch, across (x) and down (y).
-struct StatedResolution {
-    double x;
-    double y;
-};
-
 // JPEG: JFIF density (units 1 per inch, 2 per centimetre; 0 is an aspect ratio, no resolution)
 // and EXIF XResolution / YResolution (ResolutionUnit 2 or absent inch, 3 centimetre, 1 none),
 // EXIF winning where both are stated; PNG: pHYs in pixels per metre; TIFF: XResolution /
@@ -38,13 +36,4 @@ struct StatedResolution {
 std::optional<StatedResolution> readStatedResolution(const ByteReader& read);
 std::optional<StatedResolution> readStatedResolution(const std::filesystem::path& path);
 
-// Scanners often write 72 or 96 dpi, or any number, whatever the scan: only a resolution in this
-// range says something about it.
-inline constexpr double CREDIBLE_DPI_LOW = 150;
-inline constexpr double CREDIBLE_DPI_HIGH = 9600;
-// Closer than this fraction, a stated resolution is the one used.
-inline constexpr double RESOLUTION_TOLERANCE = 0.01;
-
-// A credible stated resolution (x) more than RESOLUTION_TOLERANCE away from the one the
-// measurement turns pixels into millimetres with.
-bool resolutionDiffers(const StatedResolution& stated, double usedDpi);
+}  // namespace plantscan::input

@@ -1,5 +1,7 @@
 #include "scan_input/jpeg_markers.h"
 
+namespace plantscan::input {
+
 namespace {
 
 constexpr unsigned char MARKER = 0xFF;
@@ -48,3 +50,5 @@ JpegWalk walkJpegSegments(const unsigned char* bytes, std::size_t size,
         pos += length;
     }
 }
+
+}  // namespace plantscan::input

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <functional>
 
+namespace plantscan::input {
+
 struct JpegSegment {
     unsigned char marker = 0;                // the byte after FF
     const unsigned char* payload = nullptr;  // after the two length bytes; none when standalone
@@ -27,3 +29,5 @@ bool startsAsJpeg(const unsigned char* bytes, std::size_t size);
 // is skipped, FF 00 and the restart markers being part of it.
 JpegWalk walkJpegSegments(const unsigned char* bytes, std::size_t size,
                           const std::function<bool(const JpegSegment&)>& visit);
+
+}  // namespace plantscan::input

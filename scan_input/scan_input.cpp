@@ -12,8 +12,10 @@
 #include <system_error>
 #include <vector>
 
+namespace plantscan::input {
+
 bool isTruncatedJpeg(const std::string& path) {
-    const std::filesystem::path filePath = pathFromUtf8(path);
+    const std::filesystem::path filePath = platform::pathFromUtf8(path);
     // A folder or a device is not a scan; the decoder refuses it on its own.
     std::error_code error;
     if (!std::filesystem::is_regular_file(filePath, error)) return false;
@@ -32,7 +34,23 @@ bool isTruncatedJpeg(const std::string& path) {
     return walkJpegSegments(bytes.data(), bytes.size(), anySegment) != JpegWalk::END_OF_IMAGE;
 }
 
+std::string unreadableScanMessage(const std::string& path, Unreadable cause) {
+    const char* why = "fichier absent, illisible ou qui n'est pas une image";
+    if (cause == Unreadable::MISSING) why = "fichier absent";
+    if (cause == Unreadable::NOT_AN_IMAGE) why = "fichier illisible ou qui n'est pas une image";
+    if (cause == Unreadable::TRUNCATED_JPEG)
+        why = "fichier JPEG tronqué (il s'arrête avant sa fin)";
+    return "impossible de lire « " + path + " » : " + why;
+}
+
+std::string unreadableScanMessage(const std::string& path) {
+    return unreadableScanMessage(path, isTruncatedJpeg(path) ? Unreadable::TRUNCATED_JPEG
+                                                             : Unreadable::MISSING_OR_NOT_AN_IMAGE);
+}
+
 cv::Mat readScan(const std::string& path) {
     if (isTruncatedJpeg(path)) return cv::Mat();
     return cv::imread(path, cv::IMREAD_COLOR);
 }
+
+}  // namespace plantscan::input

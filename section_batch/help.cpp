@@ -1,26 +1,25 @@
 #include "batch/command_line.h"
 #include "batch/desktop_start.h"
-#include "batch/french_text.h"
+#include "batch/help_text.h"
 #include "batch/processes.h"
-#include "batch/results_page.h"
 #include "batch/run_record.h"
-#include "batch/statistics.h"
-#include "batch/thumbnail.h"
+#include "page/french_text.h"
+#include "page/results_page.h"
+#include "page/statistics.h"
+#include "page/thumbnail.h"
 #include "resources/memory_need.h"
 #include "scan_input/image_header.h"
 #include "section_batch/section_kind.h"
 #include "section_measure/report_layout.h"
 
+namespace plantscan::section_batch {
+
 std::string helpText() {
-    const FolderLayout layout = sectionMeasureLayout();
-    const std::string cells = std::to_string(REPORT_CELLS);
-    const std::string lobes = std::to_string(LOBE_COUNT);
+    const stored::FolderLayout layout = sectionMeasureLayout();
+    const std::string cells = std::to_string(section::REPORT_CELLS);
+    const std::string lobes = std::to_string(section::LOBE_COUNT);
     const std::string report = "« " + layout.report + " »";
-    std::string statuses;
-    for (const int status : {0, 1, 2, 3, 4, NOT_STARTED}) {
-        statuses += (statuses.empty() ? "" : " ; ") + std::to_string(status) + GLUE +
-                    exitStatusWords(status, layout);
-    }
+    const std::string statuses = batch::statusesInWords(layout);
     return std::string(R"(Usage : section_batch [options] SCANS [SORTIE]
         section_batch --merge SORTIE
 
@@ -32,12 +31,13 @@ défaut. section_measure est cherché à côté de section_batch, sinon dans le 
 
 Pour chaque image NOM, section_measure s'exécute dans le dossier SORTIE/NOM/ avec le chemin
 absolu de l'image : ses images et )") +
-           report + " y sont exactement ceux d'une mesure seule.\nS'y ajoutent " + CONSOLE_FILE +
-           " (ce qu'il affiche), " + ERRORS_FILE + " (ses messages d'erreur), " + STATUS_FILE +
+           report + " y sont exactement ceux d'une mesure seule.\nS'y ajoutent " +
+           stored::CONSOLE_FILE + " (ce qu'il affiche), " + stored::ERRORS_FILE +
+           " (ses messages d'erreur), " + stored::STATUS_FILE +
            "\n(son statut de sortie, la taille et la date de l'image), écrit à la fin de la "
            "mesure, puis\n" +
-           THUMBNAIL_FILE + ", " + layout.overview + " réduite à " +
-           std::to_string(THUMBNAIL_WIDTH) +
+           stored::THUMBNAIL_FILE + ", " + layout.overview + " réduite à " +
+           std::to_string(page::THUMBNAIL_WIDTH) +
            " pixels de large au plus, pour la page du rapport.\nAvant qu'une image soit "
            "mesurée à nouveau, ces fichiers sont effacés : rien d'une mesure\nprécédente ne "
            "reste.\n\nEnfin SORTIE/" +
@@ -55,39 +55,38 @@ absolu de l'image : ses images et )") +
            " complet compte aussi comme un échec). Le tableau est écrit dans\nun fichier "
            "temporaire puis renommé : une série interrompue ne laisse jamais un "
            "demi-tableau.\n\nPuis SORTIE/" +
-           RESULTS_PAGE_FILE +
+           page::RESULTS_PAGE_FILE +
            ", une page à ouvrir dans un navigateur, sans réseau ni script : le\nnombre "
            "d'images par statut, les échecs en tête (statut en clair et début d'" +
-           ERRORS_FILE +
+           stored::ERRORS_FILE +
            "), puis\nune carte par image dans l'ordre du tableau (vignette menant à " +
            layout.overview +
            ", liens vers les autres\nimages, largeur, diamètres, rayons des angles et des "
            "creux, profondeurs) et, pour chacune de\nces valeurs, sa répartition sur la série. "
            "Une valeur est marquée quand elle s'écarte de la\nmédiane de plus de " +
-           frenchNumber(OUTLIER_LIMIT) + " écarts robustes (" +
-           frenchNumber(MEDIAN_DEVIATION_SCALE, 5) + " fois l'écart absolu médian, ou " +
-           frenchNumber(MEAN_DEVIATION_SCALE, 5) +
-           " fois\nl'écart absolu moyen quand le premier est nul), calculés sur les images au "
+           batch::markRuleNumbers() +
+           "\nl'écart absolu moyen quand le premier est nul), calculés sur les images au "
            "statut 0 ;\nrien n'est marqué avec moins de " +
-           std::to_string(FEWEST_FOR_MARKS) +
+           std::to_string(page::FEWEST_FOR_MARKS) +
            " images mesurées. Les liens sont relatifs : le dossier\nSORTIE peut être copié ou "
            "envoyé tel quel.\n\n" +
-           wrapped("Résolution : section_measure compte " + frenchNumber(layout.scanDpi, 6) +
-                       " dpi. Une image dont l'en-tête (JPEG : JFIF ou EXIF, qui l'emporte ; "
-                       "PNG : pHYs ; TIFF) déclare une résolution entre " +
-                       frenchNumber(CREDIBLE_DPI_LOW, 6) + " et " +
-                       frenchNumber(CREDIBLE_DPI_HIGH, 6) + " dpi qui s'en écarte de plus de " +
-                       frenchNumber(100 * RESOLUTION_TOLERANCE) +
-                       " % est signalée, ses longueurs et ses aires étant alors fausses : une "
-                       "ligne du bilan, une marque sur sa carte dans la page, et le compte rendu "
-                       "du lancement les compte. Les 72 ou 96 dpi que bien des scanners "
-                       "écrivent quelle que soit la numérisation ne sont pas signalés. La "
-                       "résolution déclarée est gardée dans " +
-                       RESOLUTION_FILE + ".",
-                   92) +
+           batch::wrapped(
+               "Résolution : section_measure compte " +
+                   page::frenchNumber(layout.scanDpi.value, 6) +
+                   " dpi. Une image dont l'en-tête (JPEG : JFIF ou EXIF, qui l'emporte ; "
+                   "PNG : pHYs ; TIFF) déclare une résolution entre " +
+                   batch::credibleResolutions() + " qui s'en écarte de plus de " +
+                   batch::resolutionTolerancePercent() +
+                   " % est signalée, ses longueurs et ses aires étant alors fausses : une "
+                   "ligne du bilan, une marque sur sa carte dans la page, et le compte rendu "
+                   "du lancement les compte. Les 72 ou 96 dpi que bien des scanners "
+                   "écrivent quelle que soit la numérisation ne sont pas signalés. La "
+                   "résolution déclarée est gardée dans " +
+                   stored::RESOLUTION_FILE + ".",
+               92) +
            "\n\nChaque lancement (série, morceau ou --merge) écrit à la fin son "
            "compte rendu dans\nSORTIE/" +
-           RUN_RECORD_FOLDER +
+           batch::RUN_RECORD_FOLDER +
            R"(/, un fichier à lui nommé par l'heure de début, la machine et le numéro de
 processus : version de section_batch et d'OpenCV, heures de début et de fin (UTC), machine,
 ligne de commande, options (-j, --shard, --force), nombre d'images du dossier, puis celles
@@ -104,21 +103,22 @@ Options :
   -j N         mesurer N images à la fois (par défaut autant que de cœurs). Ce nombre est
                abaissé, avec un message, quand la mémoire disponible (ou la limite mémoire
                d'une tâche de grappe) ne suffit pas : une mesure demande environ )" +
-           std::to_string(SECTION_MEASURE_NEED.bytesPerPixel) +
+           std::to_string(resources::SECTION_MEASURE_NEED.bytesPerPixel) +
            " octets\n               par pixel de la plus grande image, plus " +
-           std::to_string(SECTION_MEASURE_NEED.fixedBytes / (1024 * 1024)) + R"( Mo.
+           std::to_string(resources::SECTION_MEASURE_NEED.fixedBytes / (1024 * 1024)) + R"( Mo.
   --force      tout mesurer à nouveau, même les résultats complets.
   --shard K/N  ne mesurer que les images dont la position dans la liste (à partir de 0)
                vaut K modulo N, pour répartir une série sur plusieurs machines qui partagent
                SCANS et SORTIE. Le tableau n'est alors pas écrit : lancez --merge une fois
                tous les morceaux terminés.
   --merge      reconstruire SORTIE/)" +
-           TABLE_FILE + " et SORTIE/" + RESULTS_PAGE_FILE +
+           TABLE_FILE + " et SORTIE/" + page::RESULTS_PAGE_FILE +
            R"( à partir des
                seuls sous-dossiers de SORTIE nommés comme des images, dans l'ordre naturel,
                sans rien mesurer (les vignettes manquantes sont faites). Un sous-dossier sans
                )" +
-           STATUS_FILE + R"( (mesure interrompue ou en cours) donne une ligne au statut vide.
+           stored::STATUS_FILE +
+           R"( (mesure interrompue ou en cours) donne une ligne au statut vide.
   -h, --help   afficher cette aide.
   --version    afficher la version de section_batch et celle d'OpenCV.
 
@@ -127,9 +127,9 @@ sur le total, image en cours, temps écoulé, temps restant estimé) ; sinon une
 terminée. Le bilan final est affiché sur la sortie standard.
 
 )" +
-           wrapped("Statut d'une image (colonne Statut) : " + statuses +
-                       " ; 128 + N arrêté par le signal" + GLUE + "N.",
-                   92) +
+           batch::wrapped("Statut d'une image (colonne Statut) : " + statuses +
+                              " ; 128 + N arrêté par le signal" + batch::GLUE + "N.",
+                          92) +
            R"(
 
 Statut de sortie de section_batch :
@@ -138,5 +138,7 @@ Statut de sortie de section_batch :
      introuvable, ou un dossier, le tableau, la page ou le compte rendu n'a pas pu être
      écrit
   2  ligne de commande incorrecte (option inconnue, SCANS n'est pas un dossier...)
-)" + plantscan::batch::desktopHelp("section_batch", "resultats");
+)" + batch::desktopHelp("section_batch", "resultats");
 }
+
+}  // namespace plantscan::section_batch

@@ -6,6 +6,16 @@
 #include <string>
 #include <vector>
 
-int main(int argc, char** argv) {
-    return runBatchProgram(commandLineArguments(argc, argv), sectionBatch());
+namespace plantscan::section_batch {
+
+namespace {
+
+int run(int argc, char** argv) {
+    return batch::runBatchProgram(platform::commandLineArguments(argc, argv), sectionBatch());
 }
+
+}  // namespace
+
+}  // namespace plantscan::section_batch
+
+int main(int argc, char** argv) { return plantscan::section_batch::run(argc, argv); }

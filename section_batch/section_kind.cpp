@@ -1,13 +1,15 @@
 #include "section_batch/section_kind.h"
 
 #include "batch/processes.h"
-#include "batch/table.h"
 #include "platform/paths.h"
 #include "section_measure/constants.h"
 #include "section_measure/output_files.h"
 #include "section_measure/report_layout.h"
+#include "stored/table.h"
 
 #include <cstdlib>
+
+namespace plantscan::section_batch {
 
 namespace fs = std::filesystem;
 
@@ -15,35 +17,32 @@ namespace {
 
 std::optional<fs::path> findSectionMeasure() {
     const char* path = std::getenv("PATH");
-    return findProgram("section_measure", ownFolder(), path ? path : "");
+    return batch::findProgram("section_measure", batch::ownFolder(), path ? path : "");
 }
 
-std::vector<std::string> sectionMeasureArguments(const fs::path& scan, double) {
-    return {utf8FromPath(scan)};
+std::vector<std::string> sectionMeasureArguments(const fs::path& scan, input::Dpi) {
+    return {platform::utf8FromPath(scan)};
 }
 
-std::string table(const std::vector<ScanResult>& results, const FolderLayout&) {
+std::string table(const std::vector<stored::ScanResult>& results, const stored::FolderLayout&) {
     std::string text = tableHeader();
-    for (const ScanResult& result : results) text += tableRow(result);
+    for (const stored::ScanResult& result : results) text += tableRow(result);
     return text;
 }
 
 }  // namespace
 
-FolderLayout sectionMeasureLayout() {
-    FolderLayout layout;
+stored::FolderLayout sectionMeasureLayout() {
+    stored::FolderLayout layout;
     layout.program = "section_measure";
-    for (const OutputFile& file : SECTION_MEASURE_FILES)
+    for (const section::OutputFile& file : section::SECTION_MEASURE_FILES)
         layout.programFiles.push_back({file.name, file.shows});
-    layout.report = SECTION_MEASURE_REPORT;
+    layout.report = section::REPORT_FILE;
     layout.parseReport = parseMeasurementReport;
-    layout.overview = SECTION_MEASURE_OVERVIEW;
-    layout.scanDpi = SCAN_DPI;
-    layout.statusWords = {{0, "mesure complète"},
-                          {1, "pas de section mesurable"},
-                          {2, "image absente ou illisible"},
-                          {3, "un fichier n'a pas pu être écrit"},
-                          {4, "erreur d'OpenCV ou mémoire épuisée"}};
+    layout.overview = section::OVERVIEW_FILE;
+    layout.scanDpi = input::Dpi{section::SCAN_DPI};
+    for (const section::StatusMeaning& meaning : section::SECTION_MEASURE_STATUSES)
+        layout.statusWords[meaning.status] = meaning.words;
     return layout;
 }
 
@@ -56,12 +55,13 @@ std::optional<std::vector<std::string>> parseMeasurementReport(const std::string
         lines.push_back(text.substr(start, end - start));
         start = end + 2;
     }
-    if (lines.size() != REPORT_LINES.size() + 1 || lines[0] != REPORT_HEADER) return std::nullopt;
+    if (lines.size() != section::REPORT_LINES.size() + 1 || lines[0] != section::REPORT_HEADER)
+        return std::nullopt;
 
     std::vector<std::string> values;
-    for (std::size_t i = 0; i < REPORT_LINES.size(); ++i) {
-        const std::vector<std::string> cells = splitCells(lines[i + 1]);
-        const ReportLine& expected = REPORT_LINES[i];
+    for (std::size_t i = 0; i < section::REPORT_LINES.size(); ++i) {
+        const std::vector<std::string> cells = stored::splitCells(lines[i + 1]);
+        const section::ReportLine& expected = section::REPORT_LINES[i];
         // Rows of several values end with ";", hence one more (empty) cell.
         const std::size_t cellCount = expected.values > 1 ? expected.values + 2 : 2;
         if (cells.size() != cellCount || cells[0] != expected.label) return std::nullopt;
@@ -79,7 +79,7 @@ std::optional<std::vector<std::string>> parseMeasurementReport(const std::string
 
 std::string tableHeader() {
     std::string header = "Scan;Statut";
-    for (const ReportLine& line : REPORT_LINES) {
+    for (const section::ReportLine& line : section::REPORT_LINES) {
         if (line.values == 1) {
             header += std::string(";") + line.column;
             continue;
@@ -90,27 +90,32 @@ std::string tableHeader() {
     return header + "\r\n";
 }
 
-std::string tableRow(const ScanResult& result) {
-    std::string row = quoteCell(result.scanName) + ";";
+std::string tableRow(const stored::ScanResult& result) {
+    std::string row = stored::quoteCell(result.scanName) + ";";
     if (result.exitStatus) row += std::to_string(*result.exitStatus);
-    for (int i = 0; i < REPORT_CELLS; ++i) {
+    for (int i = 0; i < section::REPORT_CELLS; ++i) {
         row += ";";
         if (result.measured()) row += (*result.cells)[static_cast<std::size_t>(i)];
     }
     return row + "\r\n";
 }
 
-BatchKind sectionBatch() {
-    BatchKind kind;
-    kind.name = "section_batch";
-    kind.defaultOutFolder = "resultats";
-    kind.layout = sectionMeasureLayout();
-    kind.need = SECTION_MEASURE_NEED;
-    kind.help = helpText;
-    kind.findChild = findSectionMeasure;
-    kind.childArguments = sectionMeasureArguments;
-    kind.tableFile = TABLE_FILE;
-    kind.table = table;
-    kind.page = sectionResultsPage;
-    return kind;
+batch::BatchKind sectionBatch() {
+    // In the order of BatchKind's fields: name, default SORTIE, layout, need, --dpi, hook, help,
+    // child, its arguments, table, page, summary note.
+    return {"section_batch",
+            "resultats",
+            sectionMeasureLayout(),
+            resources::SECTION_MEASURE_NEED,
+            false,
+            false,
+            helpText,
+            findSectionMeasure,
+            sectionMeasureArguments,
+            TABLE_FILE,
+            table,
+            sectionResultsPage,
+            nullptr};
 }
+
+}  // namespace plantscan::section_batch

@@ -3,17 +3,19 @@
 #pragma once
 
 #include "batch/batch_run.h"
-#include "batch/results_page.h"
-#include "batch/scan_folder.h"
+#include "page/results_page.h"
+#include "stored/scan_folder.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
+namespace plantscan::section_batch {
+
 inline constexpr const char* TABLE_FILE = "toutes_mesures.csv";
 
 // section_measure's files, as section_measure/output_files.h declares them.
-FolderLayout sectionMeasureLayout();
+stored::FolderLayout sectionMeasureLayout();
 
 // The value cells of a "mesures.csv" as written, line after line; nothing unless the text has
 // exactly the lines, labels and cells of that file.
@@ -22,12 +24,15 @@ std::optional<std::vector<std::string>> parseMeasurementReport(const std::string
 // toutes_mesures.csv: one row per scan, its status and the values of its report, in the columns
 // the report's layout names.
 std::string tableHeader();
-std::string tableRow(const ScanResult& result);
+std::string tableRow(const stored::ScanResult& result);
 
 // The page: the spread of the main values over the scans, and a card per scan with them.
-std::string sectionResultsPage(const std::vector<ScanResult>& results, const FolderLayout& layout,
-                               const PageContext& context);
+std::string sectionResultsPage(const std::vector<stored::ScanResult>& results,
+                               const stored::FolderLayout& layout,
+                               const page::PageContext& context);
 
 std::string helpText();
 
-BatchKind sectionBatch();
+batch::BatchKind sectionBatch();
+
+}  // namespace plantscan::section_batch

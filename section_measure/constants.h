@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+namespace plantscan::section {
+
 // Corners ("angles") of a section, and hollows ("creux") between them.
 constexpr int LOBE_COUNT = 5;
 // Millimetres per pixel of a 1200 dpi scan (25.4 / 1200).
@@ -55,3 +57,5 @@ constexpr int NARROW_HALF_WINDOW = 15;
 constexpr int WIDE_HALF_WINDOW = 60;
 // Fewest outline points the measurements can index around: the widest hollow window.
 constexpr std::size_t MIN_OUTLINE_POINTS = WIDE_HALF_WINDOW;
+
+}  // namespace plantscan::section

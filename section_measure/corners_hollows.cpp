@@ -4,12 +4,15 @@
 #include "geometry/distance.h"
 #include "geometry/drawing.h"
 #include "geometry/printing.h"
+#include "section_measure/output_files.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cmath>
 #include <string>
+
+namespace plantscan::section {
 
 using geometry::getDistance;
 using geometry::Segment;
@@ -139,7 +142,8 @@ HollowDepth measureHollowDepth(const std::vector<cv::Point>& outline,
 }
 
 CornersAndHollows detectCornersAndHollows(const std::vector<cv::Point>& outline, cv::Mat annotated,
-                                          const ImageWriter& writeImage, std::ostream& console) {
+                                          const output::ImageWriter& writeImage,
+                                          std::ostream& console) {
     const cv::Point centroid = getCentroid(outline);
     geometry::printPoint(centroid, console);
     geometry::drawCross(annotated, centroid, RED);
@@ -166,6 +170,8 @@ CornersAndHollows detectCornersAndHollows(const std::vector<cv::Point>& outline,
         geometry::draw(depth.depthSegment, annotated, 2, CYAN);
         hollow.depth = depth.depthSegment.getLength() * PIXEL_TO_MM;
     }
-    writeImage("res.jpg", annotated);
+    writeImage(OVERVIEW_FILE, annotated);
     return found;
 }
+
+}  // namespace plantscan::section

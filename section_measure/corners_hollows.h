@@ -9,6 +9,8 @@
 #include <ostream>
 #include <vector>
 
+namespace plantscan::section {
+
 // A hollow ("creux") of the section: where it lies on the outline and how deep it is.
 struct Hollow {
     int index = 0;       // in the outline
@@ -53,4 +55,7 @@ HollowDepth measureHollowDepth(const std::vector<cv::Point>& outline,
 // Corners, hollows and hollow depths, drawn into `annotated`, which is then written as "res.jpg";
 // the centroid and "delta " lines go to `console`.
 CornersAndHollows detectCornersAndHollows(const std::vector<cv::Point>& outline, cv::Mat annotated,
-                                          const ImageWriter& writeImage, std::ostream& console);
+                                          const output::ImageWriter& writeImage,
+                                          std::ostream& console);
+
+}  // namespace plantscan::section

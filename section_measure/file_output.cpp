@@ -1,10 +1,13 @@
 #include "section_measure/file_output.h"
 
+#include "image_output/image_file.h"
 #include "plant_scan_tools/version.h"
-#include "plantscan/outputs.h"
+#include "section_measure/output_files.h"
 #include "section_measure/report.h"
 
 #include <cerrno>
+
+namespace plantscan::section {
 
 // The command line takes no option, so the version is kept where `strings` finds it; the
 // driver always links this file.
@@ -29,15 +32,19 @@ void reportWriteFailure(const std::string& name, int error, bool& failed, std::o
     failed = true;
 }
 
-ImageWriter imageFileWriter(bool& failed, std::ostream& errors) {
-    return plantscan::folderWriter("", [&failed, &errors](const std::string& name, int error) {
-        reportWriteFailure(name, error, failed, errors);
-    });
+output::ImageWriter imageFileWriter(bool& failed, std::ostream& errors) {
+    return [&failed, &errors](const std::string& name, const cv::Mat& image) {
+        if (const std::optional<output::ImageWriteFailure> failure =
+                output::writeImageFile("", name, image))
+            reportWriteFailure(name, failure->error, failed, errors);
+    };
 }
 
 void writeReportFile(const SectionMeasurements& measurements, bool& failed, std::ostream& errors) {
     errno = 0;
     if (!writeMeasurementReport(measurements)) {
-        reportWriteFailure("mesures.csv", errno, failed, errors);
+        reportWriteFailure(REPORT_FILE, errno, failed, errors);
     }
 }
+
+}  // namespace plantscan::section

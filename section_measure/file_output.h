@@ -8,6 +8,8 @@
 #include <ostream>
 #include <string>
 
+namespace plantscan::section {
+
 // The cause of a failed write, from its errno, in the program's words.
 std::string describeWriteFailure(int error);
 
@@ -15,7 +17,9 @@ std::string describeWriteFailure(int error);
 void reportWriteFailure(const std::string& name, int error, bool& failed, std::ostream& errors);
 
 // Writes each image with cv::imwrite under its name; a failure is reported as above.
-ImageWriter imageFileWriter(bool& failed, std::ostream& errors);
+output::ImageWriter imageFileWriter(bool& failed, std::ostream& errors);
 
 // Writes "mesures.csv"; a failure is reported as above.
 void writeReportFile(const SectionMeasurements& measurements, bool& failed, std::ostream& errors);
+
+}  // namespace plantscan::section

@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 #include "scan_input/scan_memory.h"
 #include "section_measure/file_output.h"
+#include "section_measure/output_files.h"
 #include "section_measure/pipeline.h"
 
 #include <iostream>
@@ -11,28 +12,27 @@
 #include <string>
 #include <vector>
 
-enum ExitStatus { COMPLETE = 0, NOT_MEASURABLE = 1, BAD_INPUT = 2, WRITE_FAILED = 3, FAILED = 4 };
+namespace plantscan::section {
 
-int main(int argc, char** argv) {
-    showUtf8OnConsole();
+namespace {
+
+int run(int argc, char** argv) {
+    platform::showUtf8OnConsole();
     cv::setNumThreads(-1);  // only then does OpenCV read OPENCV_FOR_THREADS_NUM, set by the batch
     std::cout << "opencv version : " << CV_VERSION_MAJOR << "." << CV_VERSION_MINOR << std::endl;
-    const std::vector<std::string> arguments = commandLineArguments(argc, argv);
+    const std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
     const std::string path = arguments.size() > 1 ? arguments[1] : "section.jpg";
     const char* stage = "lecture de l'image";
     bool writeFailed = false;
     const RunOutputs outputs{std::cout, imageFileWriter(writeFailed, std::cerr),
                              [&stage](const char* next) { stage = next; }};
     try {
-        if (refuseScanTooLarge(path, SECTION_MEASURE_NEED, Language::FRENCH, std::cerr))
+        if (input::refuseScanTooLarge(path, resources::SECTION_MEASURE_NEED,
+                                      resources::Language::FRENCH, std::cerr))
             return FAILED;
-        const cv::Mat image = readScan(path);
+        const cv::Mat image = input::readScan(path);
         if (image.empty()) {
-            std::cerr << "section_measure : impossible de lire « " << path << " » : "
-                      << (isTruncatedJpeg(path)
-                              ? "fichier JPEG tronqué (il s'arrête avant sa fin)"
-                              : "fichier absent, illisible ou qui n'est pas une image")
-                      << std::endl;
+            std::cerr << "section_measure : " << input::unreadableScanMessage(path) << std::endl;
             return BAD_INPUT;
         }
         const SectionMeasurements measurements = measureScan(image, outputs).measurements;
@@ -62,3 +62,9 @@ int main(int argc, char** argv) {
     }
     return writeFailed ? WRITE_FAILED : COMPLETE;
 }
+
+}  // namespace
+
+}  // namespace plantscan::section
+
+int main(int argc, char** argv) { return plantscan::section::run(argc, argv); }

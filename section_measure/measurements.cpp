@@ -6,11 +6,14 @@
 #include "geometry/drawing.h"
 #include "geometry/enclosing_circles.h"
 #include "geometry/printing.h"
+#include "section_measure/output_files.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <string>
+
+namespace plantscan::section {
 
 using geometry::Circle;
 using geometry::drawCircle;
@@ -63,7 +66,7 @@ int hollowHalfWindow(double hollowAngle) {
 
 SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
                                     const std::vector<cv::Point>& outline, const Hollows& hollows,
-                                    const ImageWriter& writeImage, std::ostream& console) {
+                                    const output::ImageWriter& writeImage, std::ostream& console) {
     const int n = static_cast<int>(outline.size());
     SectionMeasurements m;
 
@@ -83,7 +86,7 @@ SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
         console << "rayon de courbure de l'angle " << k << " : " << r << " mm" << std::endl;
         drawCircle(circle, angleDrawing);
     }
-    writeImage("rayonsCourbureAngles.jpg", angleDrawing);
+    writeImage(CORNER_RADII_FILE, angleDrawing);
 
     cv::Mat hollowDrawing = image.clone();
     for (int k = 1; k <= LOBE_COUNT; ++k) {
@@ -103,7 +106,7 @@ SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
         m.hollowRadii[k - 1] = r;
         console << "rayon de courbure du creux " << k << " : " << r << " mm" << std::endl;
     }
-    writeImage("rayonsCourbureCreux.jpg", hollowDrawing);
+    writeImage(HOLLOW_RADII_FILE, hollowDrawing);
 
     const Circle outer = geometry::getCircumscribedCircle(outline);
     printCircle(outer, console);
@@ -127,14 +130,16 @@ SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
                 << " avec le cercle circonscrit avec le rayon du cercle :  "
                 << " : " << ratio << " %" << std::endl;
     }
-    writeImage("cercleCirconscrit.jpg", outerDrawing);
+    writeImage(CIRCUMSCRIBED_FILE, outerDrawing);
 
     const Circle inner = geometry::getInscribedCircle(outline, size);
     printCircle(inner, console);
     cv::Mat innerDrawing = image.clone();
     drawCircle(inner, innerDrawing);
-    writeImage("cercleInscrit.jpg", innerDrawing);
+    writeImage(INSCRIBED_FILE, innerDrawing);
     m.inscribedCircle = inner;
     m.inscribedDiameter = (2 * inner.getRadius()) * PIXEL_TO_MM;
     return m;
 }
+
+}  // namespace plantscan::section

@@ -10,6 +10,8 @@
 #include <ostream>
 #include <vector>
 
+namespace plantscan::section {
+
 // Every length in millimetres; entry k - 1 of each sequence belongs to angle/hollow k.
 struct SectionMeasurements {
     using PerLobe = std::array<double, LOBE_COUNT>;
@@ -44,4 +46,6 @@ int hollowHalfWindow(double hollowAngle);
 // Throws SectionError when an arc is too short for a circle fit.
 SectionMeasurements measureFeatures(const cv::Mat& image, cv::Size size,
                                     const std::vector<cv::Point>& outline, const Hollows& hollows,
-                                    const ImageWriter& writeImage, std::ostream& console);
+                                    const output::ImageWriter& writeImage, std::ostream& console);
+
+}  // namespace plantscan::section

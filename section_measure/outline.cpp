@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace plantscan::section {
+
 std::vector<cv::Point> findSectionContour(cv::Mat searched, cv::Mat drawing, double minArea) {
     std::vector<std::vector<cv::Point>> contours;
     std::vector<cv::Vec4i> hierarchy;
@@ -74,3 +76,5 @@ std::vector<cv::Point> extractOutline(cv::Mat foreground, cv::Mat annotated, cv:
     requireMeasurableOutline(outline);
     return outline;
 }
+
+}  // namespace plantscan::section

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace plantscan::section {
+
 // Draws every contour of `searched` into `drawing`, each in its own colour, and returns the
 // points of the last outer contour whose area exceeds `minArea`, without the first point and
 // without the points within BORDER_BAND pixels of the border.
@@ -21,3 +23,5 @@ void requireMeasurableOutline(const std::vector<cv::Point>& outline);
 // into `annotated`: the section contour walked pixel by pixel, without repeats. Throws
 // SectionError when there is none or it is too short to measure.
 std::vector<cv::Point> extractOutline(cv::Mat foreground, cv::Mat annotated, cv::Size size);
+
+}  // namespace plantscan::section

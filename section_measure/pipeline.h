@@ -11,16 +11,22 @@
 #include <ostream>
 #include <vector>
 
+namespace plantscan::section {
+
 // The stages' names, as the error messages give them.
-inline constexpr const char* STAGE_SEGMENTATION = "segmentation";
-inline constexpr const char* STAGE_OUTLINE = "extraction du contour";
-inline constexpr const char* STAGE_CORNERS_HOLLOWS = "détection des angles et des creux";
-inline constexpr const char* STAGE_MEASUREMENTS = "mesures";
+struct StageNames {
+    const char* segmentation;
+    const char* outline;
+    const char* cornersHollows;
+    const char* measurements;
+};
+inline constexpr StageNames STAGE{"segmentation", "extraction du contour",
+                                  "détection des angles et des creux", "mesures"};
 
 // Where the stages send what they show, and who hears of each stage as it begins.
 struct RunOutputs {
     std::ostream& console;
-    ImageWriter writeImage;
+    output::ImageWriter writeImage;
     std::function<void(const char* stage)> beginStage;  // may be empty
 };
 
@@ -39,3 +45,5 @@ MeasuredSection measureForeground(const cv::Mat& foreground, const cv::Mat& imag
 // Segments `image` with `grabCut` as the segmentation's grabCut step, then measureForeground.
 MeasuredSection measureScan(const cv::Mat& image, const RunOutputs& outputs,
                             const GrabCutStep& grabCut = runGrabCut);
+
+}  // namespace plantscan::section

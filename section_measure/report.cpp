@@ -10,6 +10,8 @@
 #include <sstream>
 #include <vector>
 
+namespace plantscan::section {
+
 namespace {
 
 // The report is read on Windows: line ends are CR LF whatever the platform writes.
@@ -68,3 +70,5 @@ bool writeMeasurementReport(const SectionMeasurements& measurements, const std::
     file.close();
     return !file.fail();
 }
+
+}  // namespace plantscan::section

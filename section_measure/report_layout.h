@@ -7,6 +7,8 @@
 #include <array>
 #include <cstddef>
 
+namespace plantscan::section {
+
 // The first line.
 inline constexpr const char* REPORT_HEADER =
     "Mesure;Angle/creux 1;Angle/creux 2;Angle/creux 3;Angle/creux 4;Angle/creux 5";
@@ -56,3 +58,5 @@ constexpr int firstReportCell(std::size_t line) {
 }
 
 inline constexpr int REPORT_CELLS = firstReportCell(REPORT_LINES.size());
+
+}  // namespace plantscan::section

@@ -1,16 +1,13 @@
 // What every stage of the section pipeline shares.
 #pragma once
 
+#include "image_output/image_file.h"
 #include "section_measure/constants.h"
 
-#include <opencv2/core.hpp>
-
-#include <functional>
 #include <stdexcept>
 #include <string>
 
-// Writes one image under its file name; the driver decides what a failed write means.
-using ImageWriter = std::function<void(const std::string& name, const cv::Mat& image)>;
+namespace plantscan::section {
 
 // No section can be measured on this scan: the run ends with status 1.
 struct SectionError : std::runtime_error {
@@ -21,3 +18,5 @@ struct SectionError : std::runtime_error {
 
     bool isConsoleLine;
 };
+
+}  // namespace plantscan::section

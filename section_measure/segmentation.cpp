@@ -1,10 +1,13 @@
 #include "section_measure/segmentation.h"
 
 #include "section_measure/grab_cut.h"
+#include "section_measure/output_files.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <string>
+
+namespace plantscan::section {
 
 namespace {
 
@@ -71,19 +74,19 @@ cv::Mat takeForeground(const cv::Mat& grabCutMask) {
     return foreground;
 }
 
-Segmentation segmentSection(const cv::Mat& image, const ImageWriter& writeImage,
+Segmentation segmentSection(const cv::Mat& image, const output::ImageWriter& writeImage,
                             std::ostream& console, const GrabCutStep& grabCut) {
     cv::Mat gray;
     cv::cvtColor(image, gray, cv::COLOR_BGR2GRAY, 0);
-    writeImage("gray.bmp", gray);
+    writeImage(GRAY_FILE, gray);
 
     cv::Mat thresholded;
     cv::threshold(gray, thresholded, DARK_LEVEL, 255.0, cv::THRESH_BINARY);
     // A header copy: it shares the pixels, so "bw2.jpg" shows the inverted threshold too.
     const cv::Mat thresholdedCopy = thresholded;
     cv::bitwise_not(thresholded, thresholded);
-    writeImage("bw.jpg", thresholded);
-    writeImage("bw2.jpg", thresholdedCopy);
+    writeImage(THRESHOLD_FILE, thresholded);
+    writeImage(INVERTED_THRESHOLD_FILE, thresholdedCopy);
 
     cv::Mat grabCutMask = seedGrabCutMask(thresholded);
     console << "bb" << std::endl;
@@ -96,11 +99,13 @@ Segmentation segmentSection(const cv::Mat& image, const ImageWriter& writeImage,
     Segmentation result;
     result.foreground = takeForeground(grabCutMask);
     console << "cc" << std::endl;
-    writeImage("grabcut.jpg", result.foreground);
+    writeImage(GRABCUT_FILE, result.foreground);
 
     cv::bitwise_not(result.foreground, result.sectionMask);
     result.sectionMask = applyOpening(result.sectionMask, OPENING_RADIUS);
     cv::bitwise_not(result.sectionMask, result.foreground);
-    writeImage("bw.jpg", result.sectionMask);
+    writeImage(THRESHOLD_FILE, result.sectionMask);
     return result;
 }
+
+}  // namespace plantscan::section

@@ -7,6 +7,8 @@
 #include <functional>
 #include <ostream>
 
+namespace plantscan::section {
+
 struct Segmentation {
     cv::Mat foreground;   // section 255, background 0
     cv::Mat sectionMask;  // section 0, background 255
@@ -31,5 +33,7 @@ cv::Mat takeForeground(const cv::Mat& grabCutMask);
 // and prints "bb" and "cc" on `console`. grabCut runs with this thread's cv::theRNG() in the
 // state of a new thread, and the caller's state is restored. Throws SectionError when the
 // threshold leaves grabCut a single class.
-Segmentation segmentSection(const cv::Mat& image, const ImageWriter& writeImage,
+Segmentation segmentSection(const cv::Mat& image, const output::ImageWriter& writeImage,
                             std::ostream& console, const GrabCutStep& grabCut = runGrabCut);
+
+}  // namespace plantscan::section

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace plantscan::tools {
+
 namespace {
 
 const char* kUsage =
@@ -70,6 +72,8 @@ Leaf parseLeaf(const std::string& s) {
     l.angleDeg = v[4];
     return l;
 }
+
+namespace {
 
 int run(const std::vector<std::string>& args) {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
@@ -171,7 +175,7 @@ int run(const std::vector<std::string>& args) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     try {
         return run(args);
@@ -180,3 +184,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 }
+
+}  // namespace
+
+}  // namespace plantscan::tools
+
+int main(int argc, char** argv) { return plantscan::tools::run(argc, argv); }

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace plantscan::tools {
+
 namespace {
 
 const double kPi = 3.14159265358979323846;
@@ -500,3 +502,5 @@ cv::Mat makeNoiseScan(cv::Size size, std::uint64_t seed) {
     rng.fill(out, cv::RNG::UNIFORM, 0, 256);
     return out;
 }
+
+}  // namespace plantscan::tools

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace plantscan::tools {
+
 // A dark five-lobed cane section on a lighter, unevenly lit, noisy background.
 // Geometry: corner k points in the direction 90 + rotationDeg + k * 360 / lobes degrees,
 // angles counted counter-clockwise as seen on screen (0 = +x, 90 = up, since y grows
@@ -89,3 +91,5 @@ std::vector<Leaf> defaultLeafLayout(int width, int height);
 // outline passes through, so the pixel count is about area + perimeter / 2, and the contour that
 // cv::findContours traces through the border pixel centres lies on the polygon.
 cv::Mat polygonMask(const std::vector<cv::Point2d>& polygon, cv::Size size);
+
+}  // namespace plantscan::tools

@@ -10,16 +10,16 @@
 # folder command, one copy, for all users). `--quick` stops after the plain suite.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/install_missing.sh"
-# Before the build, which skips the Python module without pybind11: the module, its tests
-# (pytest, and pip in a venv) and the example's pandas and matplotlib.
-install_missing python3-dev pybind11-dev python3-numpy python3-pytest python3-venv \
-    python3-setuptools python3-wheel python3-pandas python3-matplotlib
+# Before the build, which skips the Python module without pybind11: the module and its tests.
+install_missing python3-dev pybind11-dev python3-numpy python3-pytest
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
-# The results page is checked in a real browser (a slow test).
-install_missing chromium
 ctest --preset release -LE slow -j"$(nproc)"
 [ "${1:-}" = "--quick" ] && exit 0
 
+# What only the slow tests use: pip in a venv, the example's pandas and matplotlib, and a real
+# browser for the results page.
+install_missing python3-venv python3-setuptools python3-wheel python3-pandas python3-matplotlib \
+    chromium
 echo "== Slow tests"
 ctest --preset release -L slow -j"$(nproc)"
 

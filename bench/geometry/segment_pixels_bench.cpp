@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <vector>
 
+namespace geometry = plantscan::geometry;
+using namespace plantscan::geometry;
+
 namespace {
 
 using geometry::Segment;

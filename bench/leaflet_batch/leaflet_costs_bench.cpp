@@ -1,12 +1,12 @@
 // The CPU time leaflet_batch adds per scan to what a lone leaflet_crop run costs: measuring the
 // leaflets, the thumbnails (the drawing and every crop) and a share of the page.
 //   leaflet_costs_bench [WIDTH HEIGHT]   a generated scan, five leaves (default 3000 x 2000)
-#include "batch/scan_folder.h"
-#include "batch/thumbnail.h"
 #include "bench/cpu_time.h"
 #include "leaflet_batch/leaflet_kind.h"
 #include "leaflet_crop/detection.h"
 #include "leaflet_crop/leaflet_size.h"
+#include "page/thumbnail.h"
+#include "stored/scan_folder.h"
 #include "tools/scan_synth.h"
 
 #include <opencv2/imgcodecs.hpp>
@@ -21,6 +21,12 @@
 #include <iostream>
 #include <string>
 #include <vector>
+
+using namespace plantscan::leaflet;
+using namespace plantscan::leaflet_batch;
+using namespace plantscan::page;
+using namespace plantscan::stored;
+using namespace plantscan::tools;
 
 namespace fs = std::filesystem;
 

@@ -1,8 +1,9 @@
 // Whole leaflet_crop runs on a generated 6000 x 4000 scan with 20 leaflets: crops cut from the
 // whole scan warped at full size, against crops that warp only what the patch reads.
-#include "detection.h"
+#include "leaflet_crop/detection.h"
+#include "leaflet_crop/output_files.h"
+#include "leaflet_crop/upright_crop.h"
 #include "tools/scan_synth.h"
-#include "upright_crop.h"
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -16,6 +17,9 @@
 #include <iostream>
 #include <string>
 #include <vector>
+
+using namespace plantscan::leaflet;
+using namespace plantscan::tools;
 
 namespace fs = std::filesystem;
 

@@ -1,11 +1,11 @@
 // The CPU time section_batch adds per scan for the results page (one thumbnail, and a share of
 // the page) against the CPU time of measuring that scan with section_measure.
 //   results_page_bench [SIZE...]   generated scans of SIZE x SIZE pixels (default 1000 2000)
-#include "batch/results_page.h"
-#include "batch/scan_folder.h"
-#include "batch/thumbnail.h"
 #include "bench/cpu_time.h"
+#include "page/results_page.h"
+#include "page/thumbnail.h"
 #include "section_batch/section_kind.h"
+#include "stored/scan_folder.h"
 #include "tools/scan_synth.h"
 
 #include <opencv2/imgcodecs.hpp>
@@ -16,6 +16,11 @@
 #include <iostream>
 #include <string>
 #include <vector>
+
+using namespace plantscan::page;
+using namespace plantscan::section_batch;
+using namespace plantscan::stored;
+using namespace plantscan::tools;
 
 namespace fs = std::filesystem;
 
@@ -41,7 +46,8 @@ int main(int argc, char** argv) {
         const fs::path scan = root / ("scan_" + std::to_string(size) + ".jpg");
         cv::imwrite(scan.string(), makeSectionScan(params));
 
-        const double measureSeconds = childCpuSeconds(scanFolder, {SECTION_MEASURE_BINARY, scan.string()});
+        const double measureSeconds =
+            childCpuSeconds(scanFolder, {SECTION_MEASURE_BINARY, scan.string()});
         writeStatus(scanFolder, {0, fingerprintScan(scan).value_or(ScanFingerprint{})});
 
         double start = processCpuSeconds();

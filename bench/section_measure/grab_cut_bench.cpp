@@ -30,6 +30,8 @@
 #include <unordered_set>
 #include <vector>
 
+using namespace plantscan::tools;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+
 void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations) {
     cv::Mat backgroundModel, foregroundModel;
     cv::grabCut(image, mask, cv::Rect(0, 0, 0, 0), backgroundModel, foregroundModel, iterations,

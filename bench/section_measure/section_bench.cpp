@@ -24,6 +24,10 @@
 #include <string>
 #include <vector>
 
+using namespace plantscan::output;
+using namespace plantscan::section;
+using namespace plantscan::tools;
+
 namespace fs = std::filesystem;
 
 namespace {

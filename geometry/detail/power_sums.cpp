@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace geometry::detail {
+namespace plantscan::geometry::detail {
 
 double sumPowX(const std::vector<cv::Point>& points, int k) {
     double sum = 0.0;
@@ -27,4 +27,4 @@ double sumPowXY(const std::vector<cv::Point>& points, int p, int q) {
     return sum;
 }
 
-}  // namespace geometry::detail
+}  // namespace plantscan::geometry::detail

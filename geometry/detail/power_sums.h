@@ -6,10 +6,10 @@
 
 #include <vector>
 
-namespace geometry::detail {
+namespace plantscan::geometry::detail {
 
 double sumPowX(const std::vector<cv::Point>& points, int k);
 double sumPowY(const std::vector<cv::Point>& points, int k);
 double sumPowXY(const std::vector<cv::Point>& points, int p, int q);
 
-}  // namespace geometry::detail
+}  // namespace plantscan::geometry::detail

@@ -3,6 +3,7 @@
 // has no business touching.
 #include "support/run_program.h"
 #include "support/test_files.h"
+#include "support/test_scans.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,8 @@
 #define UNDER_ADDRESS_SANITIZER 1
 #endif
 #endif
+
+using namespace plantscan::tools;
 
 namespace fs = std::filesystem;
 using namespace test_support;
@@ -75,17 +78,8 @@ std::string encode(const std::string& extension, const cv::Mat& image) {
     return {bytes.begin(), bytes.end()};
 }
 
-SectionScanParams smallSection() {
-    SectionScanParams params;
-    params.width = 300;
-    params.height = 300;
-    params.center = {150, 150};
-    params.radius = 110;
-    return params;
-}
-
 cv::Mat sectionScan(const std::function<void(SectionScanParams&)>& change = {}) {
-    SectionScanParams params = smallSection();
+    SectionScanParams params = test_support::smallSection();
     if (change) change(params);
     return makeSectionScan(params);
 }
@@ -415,10 +409,10 @@ std::vector<Case> makeCases() {
                   {}};
         huge.memoryLimit = MEMORY_LIMIT;
         cases.push_back(huge);
-        // The share section_batch grants a child stands for the machine's memory.
+        // The share a batch grants a child stands for the machine's memory.
         huge.name = prefix + "huge_scan_over_memory_share";
         huge.memoryLimit = 0;
-        huge.environment = {{"SECTION_BATCH_MEMORY_SHARE", std::to_string(MEMORY_LIMIT)}};
+        huge.environment = {{"PLANT_SCAN_MEMORY_SHARE", std::to_string(MEMORY_LIMIT)}};
         cases.push_back(huge);
     }
     return cases;

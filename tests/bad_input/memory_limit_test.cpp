@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
+using namespace plantscan::tools;
+
 namespace fs = std::filesystem;
 using test_support::readBytes;
 using test_support::RunOptions;

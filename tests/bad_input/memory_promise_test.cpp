@@ -11,6 +11,9 @@
 
 #include <functional>
 
+using namespace plantscan::resources;
+using namespace plantscan::tools;
+
 namespace fs = std::filesystem;
 using test_support::RunOptions;
 using test_support::runProgram;

@@ -1,12 +1,12 @@
 #include "byte_parsers.h"
 
-#include "batch/results_page.h"
-#include "batch/scan_folder.h"
 #include "leaflet_batch/leaflet_report.h"
+#include "page/results_page.h"
 #include "scan_input/image_header.h"
 #include "scan_input/jpeg_markers.h"
 #include "section_batch/section_kind.h"
 #include "section_measure/report_layout.h"
+#include "stored/scan_folder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +15,13 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+using namespace plantscan::input;
+using namespace plantscan::leaflet_batch;
+using namespace plantscan::page;
+using namespace plantscan::section;
+using namespace plantscan::section_batch;
+using namespace plantscan::stored;
 
 namespace {
 

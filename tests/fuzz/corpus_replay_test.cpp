@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+using namespace plantscan::section;
+
 namespace fs = std::filesystem;
 
 namespace {

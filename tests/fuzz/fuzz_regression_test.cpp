@@ -8,6 +8,8 @@
 #include <cmath>
 #include <vector>
 
+using namespace plantscan::section;
+
 namespace {
 
 constexpr int CELL = 12;

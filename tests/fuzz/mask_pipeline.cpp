@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <ostream>
 
+using namespace plantscan::section;
+
 namespace {
 
 constexpr std::size_t HEADER_BYTES = 4;

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace plantscan::section;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const cv::Mat mask = decodeMask(data, size);
     if (mask.empty()) return 0;

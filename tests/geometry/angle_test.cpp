@@ -9,7 +9,7 @@
 
 namespace {
 
-using namespace geometry;
+using namespace plantscan::geometry;
 
 // The angle alone, its console lines dropped.
 double angle(cv::Point v, cv::Point a, cv::Point b) {

@@ -11,7 +11,7 @@
 
 namespace {
 
-using namespace geometry;
+using namespace plantscan::geometry;
 
 using Points = std::vector<cv::Point>;
 

@@ -7,7 +7,7 @@
 
 namespace {
 
-using namespace geometry;
+using namespace plantscan::geometry;
 
 TEST(Console, PrintPointAndCircle) {
     std::ostringstream console;

@@ -9,7 +9,7 @@
 
 namespace {
 
-using namespace geometry;
+using namespace plantscan::geometry;
 
 using Points = std::vector<cv::Point>;
 

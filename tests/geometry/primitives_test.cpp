@@ -11,7 +11,7 @@
 
 namespace {
 
-using namespace geometry;
+using namespace plantscan::geometry;
 
 TEST(StraightLine, VerticalWhenBothPointsShareTheirX) {
     const StraightLine line({3, 5}, {3, 9});

@@ -8,6 +8,9 @@
 
 #include <vector>
 
+namespace geometry = plantscan::geometry;
+using namespace plantscan::geometry;
+
 // The segment drawn by cv::line in white on a new black image of `size`.
 inline cv::Mat drawOnEmptyImage(const geometry::Segment& s, cv::Size size) {
     cv::Mat image = cv::Mat::zeros(size, CV_8UC1);

@@ -6,6 +6,9 @@
 #include <random>
 #include <vector>
 
+namespace geometry = plantscan::geometry;
+using namespace plantscan::geometry;
+
 namespace {
 
 using geometry::Segment;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace plantscan::installer;
+
 TEST(PathList, AFolderIsAddedOnceAtTheEndAndRemovedWhereverItStands) {
     const std::wstring system = L"%SystemRoot%\\system32;C:\\Program Files\\Git\\cmd";
     const std::wstring ours = L"C:\\Program Files\\plant-scan-tools";

@@ -1,15 +1,19 @@
 // What leaflet_batch keeps in a scan's folder and gathers: petales.csv, the table, the crops
 // cleared before a scan is cropped again, a result complete only at the resolution asked.
-#include "batch/scan_folder.h"
 #include "leaflet_batch/leaflet_kind.h"
 #include "leaflet_batch/leaflet_report.h"
 #include "leaflet_batch/one_scan.h"
+#include "stored/scan_folder.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+
+using namespace plantscan::input;
+using namespace plantscan::leaflet_batch;
+using namespace plantscan::stored;
 
 namespace fs = std::filesystem;
 using namespace test_support;
@@ -38,7 +42,7 @@ ScanResult result(const std::string& name, std::optional<int> status,
     scan.scanName = name;
     scan.exitStatus = status;
     scan.cells = std::move(cells);
-    if (scan.measured()) scan.measuredDpi = 1200;
+    if (scan.measured()) scan.measuredDpi = Dpi{1200};
     return scan;
 }
 
@@ -123,14 +127,19 @@ TEST(LeafletFolder, CompleteOnlyWhenMeasuredAtTheResolutionAsked) {
     ASSERT_TRUE(writeStatus(folder, {0, fingerprint}));
 
     FolderLayout at600 = LAYOUT;
-    at600.scanDpi = 600;
+    at600.scanDpi = Dpi{600};
     EXPECT_FALSE(holdsCompleteResult(folder, fingerprint, LAYOUT));  // no resolution recorded
-    writeBytes(folder / DPI_FILE, formatDpi(1200));
+    writeBytes(folder / DPI_FILE, formatDpiFile(Dpi{1200}));
     EXPECT_TRUE(holdsCompleteResult(folder, fingerprint, LAYOUT));
     EXPECT_FALSE(holdsCompleteResult(folder, fingerprint, at600));
-    writeBytes(folder / DPI_FILE, formatDpi(600));
+    writeBytes(folder / DPI_FILE, formatDpiFile(Dpi{600}));
+    EXPECT_EQ(readBytes(folder / DPI_FILE), "dpi 600\n");
     EXPECT_TRUE(holdsCompleteResult(folder, fingerprint, at600));
-    EXPECT_EQ(readScanFolder(folder, "a.jpg", LAYOUT).measuredDpi, 600);
+    EXPECT_EQ(readScanFolder(folder, "a.jpg", LAYOUT).measuredDpi, Dpi{600});
+    // As an older single-scan mode, which took any number, may have written it.
+    writeBytes(folder / DPI_FILE, "dpi 600.5\n");
+    EXPECT_EQ(readScanFolder(folder, "a.jpg", LAYOUT).measuredDpi, Dpi{600.5});
+    EXPECT_FALSE(holdsCompleteResult(folder, fingerprint, at600));
 }
 
 TEST(LeafletPage, ContactSheetLinksEachCropByItsEncodedPathAndFramesTheLeafletThatStandsOut) {
@@ -157,7 +166,8 @@ TEST(LeafletPage, ContactSheetLinksEachCropByItsEncodedPathAndFramesTheLeafletTh
 }
 
 TEST(LeafletHelp, TheDocsCopyIsTheProgramsOwn) {
-    EXPECT_EQ(textBlockUnder(fs::path(DOCS_FOLDER) / "leaflet_batch.md", "## `leaflet_batch --help`"),
-              leafletHelpText())
+    EXPECT_EQ(
+        textBlockUnder(fs::path(DOCS_FOLDER) / "leaflet_batch.md", "## `leaflet_batch --help`"),
+        leafletHelpText())
         << "copy `leaflet_batch --help` into docs/leaflet_batch.md";
 }

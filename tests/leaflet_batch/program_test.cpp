@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+using namespace plantscan::tools;
+
 namespace fs = std::filesystem;
 using namespace test_support;
 
@@ -76,9 +78,8 @@ std::map<std::string, std::string> loneRun(const fs::path& scan, const fs::path&
 std::vector<std::vector<std::string>> tableRows(const fs::path& table) {
     std::vector<std::vector<std::string>> rows;
     const std::string text = readBytes(table);
-    for (std::size_t start = text.find("\r\n") + 2, end; (end = text.find("\r\n", start)) !=
-                                                          std::string::npos;
-         start = end + 2) {
+    for (std::size_t start = text.find("\r\n") + 2, end;
+         (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
         rows.push_back(splitCells(text.substr(start, end - start)));
     }
     return rows;
@@ -171,10 +172,12 @@ TEST_F(LeafletBatchProgram, EachFolderAsALoneRunTheTableARowPerCropTheDrawnSizes
                                                "feuilles_10.png", "vide.jpg"}));
     std::map<std::string, std::vector<std::vector<std::string>>> byScan;
     for (const std::vector<std::string>& row : rows) byScan[row[0]].push_back(row);
-    EXPECT_EQ(byScan["casse.jpg"], (std::vector<std::vector<std::string>>{
-                                       {"casse.jpg", "2", "", "", "", "", "", "", ""}}));
-    EXPECT_EQ(byScan["vide.jpg"], (std::vector<std::vector<std::string>>{
-                                      {"vide.jpg", "0", "", "", "", "", "", "", "1200"}}));
+    EXPECT_EQ(
+        byScan["casse.jpg"],
+        (std::vector<std::vector<std::string>>{{"casse.jpg", "2", "", "", "", "", "", "", ""}}));
+    EXPECT_EQ(
+        byScan["vide.jpg"],
+        (std::vector<std::vector<std::string>>{{"vide.jpg", "0", "", "", "", "", "", "", "1200"}}));
     for (const auto& [name, params] : SCANS) {
         if (params.leaves.empty()) continue;
         SCOPED_TRACE(name);
@@ -205,7 +208,8 @@ TEST_F(LeafletBatchProgram, EachFolderAsALoneRunTheTableARowPerCropTheDrawnSizes
     EXPECT_TRUE(fs::is_regular_file(out_ / "rapport.html"));
 }
 
-TEST_F(LeafletBatchProgram, ARerunCropsAgainOnlyWhatChangedLeavesNoOlderCropAndTheHookRunsEachTime) {
+TEST_F(LeafletBatchProgram,
+       ARerunCropsAgainOnlyWhatChangedLeavesNoOlderCropAndTheHookRunsEachTime) {
     ASSERT_EQ(run({}).status, 1);
     // feuilles_10.png now holds one leaf, and vide.jpg two.
     ASSERT_TRUE(cv::imwrite((scans_ / "feuilles_10.png").string(),
@@ -243,6 +247,28 @@ TEST_F(LeafletBatchProgram, ARerunCropsAgainOnlyWhatChangedLeavesNoOlderCropAndT
     ASSERT_NE(row, rows.end());
     EXPECT_NEAR(cell((*row)[5]), 2 * 800 * MM_PER_PIXEL, 4 * MM_PER_PIXEL + 0.005);
     EXPECT_EQ((*row)[8], "600");
+}
+
+TEST(LeafletBatchSingleScan, RefusesAScanOverItsShareInItsOwnName) {
+    TestFolder folder("leaflet_batch_share");
+    ASSERT_TRUE(cv::imwrite((folder.path() / "planche.jpg").string(),
+                            cv::Mat(200, 300, CV_8UC3, cv::Scalar::all(0))));
+    RunOptions options;
+    options.folder = folder.path();
+    options.environment.emplace_back("PLANT_SCAN_MEMORY_SHARE", "1000");
+    const RunResult refused =
+        runProgram(LEAFLET_BATCH_BINARY, {"--une-image", "planche.jpg"}, options);
+    EXPECT_EQ(refused.status, 4);
+    EXPECT_EQ(refused.err.rfind("leaflet_batch : mémoire insuffisante pour « planche.jpg »", 0), 0u)
+        << refused.err;
+    EXPECT_NE(refused.err.find("(part de mémoire accordée par leaflet_batch)"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(refused.err.find("section_batch"), std::string::npos) << refused.err;
+    // The batch's rule for a resolution: a whole number.
+    const RunResult otherDpi =
+        runProgram(LEAFLET_BATCH_BINARY, {"--une-image", "planche.jpg", "--dpi", "1e3"}, options);
+    EXPECT_EQ(otherDpi.status, 4);
+    EXPECT_NE(otherDpi.err.find("usage"), std::string::npos) << otherDpi.err;
 }
 
 // Started from Explorer's menu on the scans' folder: as typed in a console opened there, the hook

@@ -1,5 +1,5 @@
-#include "detection.h"
-#include "upright_crop.h"
+#include "leaflet_crop/detection.h"
+#include "leaflet_crop/upright_crop.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+using namespace plantscan::leaflet;
 
 namespace {
 

@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+using namespace plantscan::platform;
+using namespace plantscan::tools;
+
 namespace fs = std::filesystem;
 using namespace test_support;
 

@@ -1,10 +1,13 @@
-#include "upright_crop.h"
+#include "leaflet_crop/upright_crop.h"
+#include "leaflet_crop/output_files.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
 #include <string>
 #include <utility>
+
+using namespace plantscan::leaflet;
 
 namespace {
 

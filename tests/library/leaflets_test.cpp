@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+using namespace plantscan::tools;
+
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
@@ -19,7 +21,7 @@ constexpr double MM_PER_PIXEL = 25.4 / 1200;
 struct Shape {
     std::string name;
     std::vector<cv::Point2d> outline;
-    std::vector<cv::Point2d> hole;  // dark, inside the outline
+    std::vector<cv::Point2d> hole;          // dark, inside the outline
     double area, length, width, perimeter;  // pixels
 };
 
@@ -53,8 +55,8 @@ std::vector<Shape> shapesTurnedBy(double degrees) {
         {"rectangle", rectangle, {}, 900 * 340, 900, 340, 2 * (900 + 340)},
         {"disc", ellipse(centre, 310, 310, 0), {}, PI * 310 * 310, 620, 620, 2 * PI * 310},
         {"ellipse with a hole", ellipse(centre, a, b, degrees),
-         ellipse(centre + turned({150, 20}, degrees), hole, hole, 0),
-         PI * (a * b - hole * hole), 2 * a, 2 * b, ellipsePerimeter(a, b)},
+         ellipse(centre + turned({150, 20}, degrees), hole, hole, 0), PI * (a * b - hole * hole),
+         2 * a, 2 * b, ellipsePerimeter(a, b)},
     };
 }
 

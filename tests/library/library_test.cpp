@@ -4,6 +4,7 @@
 #include "plantscan/plantscan.h"
 #include "support/sha256.h"
 #include "support/test_files.h"
+#include "support/test_scans.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+using namespace plantscan::tools;
 
 namespace fs = std::filesystem;
 using namespace test_support;
@@ -72,14 +75,7 @@ std::string reportOf(const fs::path& scan) {
 }
 
 cv::Mat otherSection() {
-    SectionScanParams params;
-    params.width = 260;
-    params.height = 240;
-    params.center = {130, 120};
-    params.radius = 100;
-    params.rotationDeg = 20;
-    params.seed = 9;
-    return makeSectionScan(params);
+    return makeSectionScan(test_support::centredSection(260, 240, 100, 20, 9));
 }
 
 // The index of the point nearest the circle's line.

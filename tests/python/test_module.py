@@ -72,7 +72,7 @@ def test_bad_input_raises_a_clear_exception(tmp_path, monkeypatch):
         plantscan.measure_section(np.full((80, 80, 3), 255, np.uint8))
 
     # The memory a batch grants its children stands for the machine's.
-    monkeypatch.setenv("SECTION_BATCH_MEMORY_SHARE", "1000000")
+    monkeypatch.setenv("PLANT_SCAN_MEMORY_SHARE", "1000000")
     with pytest.raises(MemoryError, match="small_section.jpg"):
         plantscan.measure_section(SMALL)
     with pytest.raises(MemoryError):

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace plantscan::resources;
+
 namespace fs = std::filesystem;
 using test_support::TestFolder;
 using test_support::writeBytes;

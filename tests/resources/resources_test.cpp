@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace plantscan::resources;
+
 TEST(MemoryNeed, TheTightestLimitDecidesAndABatchShareStandsForTheSharedOnes) {
     constexpr std::uint64_t MB = 1024 * 1024;
     const MemoryNeed need{200, 50 * MB};

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+using namespace plantscan::input;
+
 namespace fs = std::filesystem;
 using test_support::TestFolder;
 using test_support::writeBytes;
@@ -164,7 +166,7 @@ TEST(StatedResolution, PngPhysInPixelsPerMetreAndTiffTags) {
 }
 
 TEST(StatedResolution, FlaggedWhenCredibleAndMoreThanOnePercentAway) {
-    const auto differs = [](double x) { return resolutionDiffers({x, x}, 1200); };
+    const auto differs = [](double x) { return resolutionDiffers({x, x}, Dpi{1200}); };
     EXPECT_TRUE(differs(600));
     EXPECT_TRUE(differs(2400));
     EXPECT_FALSE(differs(1200));
@@ -176,6 +178,18 @@ TEST(StatedResolution, FlaggedWhenCredibleAndMoreThanOnePercentAway) {
     EXPECT_TRUE(differs(150));
     EXPECT_TRUE(differs(9600));
     // The stated x decides; a different y only shows in the warning.
-    EXPECT_FALSE(resolutionDiffers({1200, 600}, 1200));
-    EXPECT_TRUE(resolutionDiffers({600, 1200}, 1200));
+    EXPECT_FALSE(resolutionDiffers({1200, 600}, Dpi{1200}));
+    EXPECT_TRUE(resolutionDiffers({600, 1200}, Dpi{1200}));
+}
+
+TEST(Dpi, AWholeNumberFromOneTo100000OnEveryCommandLineWrittenWithEveryDigit) {
+    EXPECT_EQ(parseDpi("600"), Dpi{600});
+    EXPECT_EQ(parseDpi("1"), Dpi{1});
+    EXPECT_EQ(parseDpi("100000"), Dpi{100000});
+    for (const char* refused : {"", "0", "100001", "600.5", "600,5", "1e3", "-600", "+600", " 600",
+                                "600 ", "0x258", "99999999999999999999"})
+        EXPECT_FALSE(parseDpi(refused)) << refused;
+    EXPECT_EQ(dpiText(Dpi{600}), "600");
+    // As an older version may have recorded it.
+    EXPECT_EQ(dpiText(Dpi{600.5}), "600.5");
 }

@@ -1,4 +1,5 @@
 #include "scan_input/scan_input.h"
+#include "support/test_scans.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,9 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+using namespace plantscan::input;
+using namespace plantscan::tools;
 
 namespace fs = std::filesystem;
 
@@ -21,12 +25,7 @@ std::string jpegBytes(const cv::Mat& image) {
 }
 
 std::string smallScanJpeg() {
-    SectionScanParams params;
-    params.width = 120;
-    params.height = 90;
-    params.center = {60, 45};
-    params.radius = 35;
-    return jpegBytes(makeSectionScan(params));
+    return jpegBytes(makeSectionScan(test_support::centredSection(120, 90, 35)));
 }
 
 class ScanFile : public ::testing::Test {
@@ -110,13 +109,9 @@ TEST_F(ScanFile, OnlyAJpegIsReadWhole) {
 }  // namespace
 
 TEST_F(ScanFile, GrayDeepAndTransparentPngsGiveTheSameColourScan) {
-    SectionScanParams params;
-    params.width = 120;
-    params.height = 90;
-    params.center = {60, 45};
-    params.radius = 35;
     cv::Mat scan;
-    cv::cvtColor(makeSectionScan(params), scan, cv::COLOR_BGR2GRAY);
+    cv::cvtColor(makeSectionScan(test_support::centredSection(120, 90, 35)), scan,
+                 cv::COLOR_BGR2GRAY);
     cv::cvtColor(scan, scan, cv::COLOR_GRAY2BGR);  // a colour scan that a gray PNG holds whole
     cv::Mat gray, deep, transparent;
     cv::cvtColor(scan, gray, cv::COLOR_BGR2GRAY);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace plantscan::batch;
+
 TEST(BatchWithStandIn, StatusesSurviveAnIgnoredChildSignalInheritedFromTheLauncher) {
     Batch b("sigchld");
     for (const char* name : {"a.jpg", "echec.jpg"}) writeBytes(b.scans / name, "x");

@@ -1,9 +1,9 @@
 // The batch driven end to end with a stand-in for section_measure: a small program that
 // records how it was called, writes a report in the exact format, and fails on demand.
 #include "batch/run_record.h"
-#include "batch/scan_folder.h"
 #include "section_batch/section_kind.h"
 #include "stand_in_batch.h"
+#include "stored/scan_folder.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +17,11 @@
 #include <regex>
 #include <set>
 #include <thread>
+
+using namespace plantscan::batch;
+using namespace plantscan::section_batch;
+using namespace plantscan::stored;
+using namespace plantscan::tools;
 
 namespace fs = std::filesystem;
 using namespace test_support;
@@ -233,13 +238,18 @@ TEST(BatchWithStandIn, ScansThatCannotStartAreNotWaitedFor) {
 TEST(BatchWithStandIn, ChildrenGetTheirThreeStreamsAloneAndTheirShareOfMemoryAndCores) {
     Batch b("descriptors");
     writeBytes(b.scans / "fd.jpg", "x");
-    ASSERT_EQ(b.run({"scans", "out"}).status, 0);
+    // Shares the batch itself was given are not its children's.
+    RunOptions options = b.options();
+    options.environment.emplace_back("PLANT_SCAN_MEMORY_SHARE", "1000");
+    options.environment.emplace_back("SECTION_BATCH_MEMORY_SHARE", "1000");
+    ASSERT_EQ(runProgram("bin/section_batch", {"scans", "out"}, options).status, 0);
     const fs::path folder = b.folder.path() / "out" / "fd.jpg";
     // Nothing beyond its three streams (listed on Linux only).
     EXPECT_EQ(readBytes(folder / "fds.txt"), "");
     const std::string share = readBytes(folder / "part.txt");
     ASSERT_FALSE(share.empty());
-    EXPECT_GT(std::stoull(share), 0u);
+    EXPECT_GT(std::stoull(share), 1000u);
+    EXPECT_EQ(readBytes(folder / "ancienne_part.txt"), "");
     // As many at once as cores: one thread each.
     EXPECT_EQ(readBytes(folder / "threads.txt"), "1");
 }

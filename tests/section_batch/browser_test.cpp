@@ -11,6 +11,8 @@
 
 #include <cstdlib>
 
+using namespace plantscan::tools;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -137,7 +139,7 @@ TEST(ResultsPageInBrowser, LeafletCropsAndDrawingsLoadTheFailureComesFirstAndThe
     // Leaves alike on six scans, one far larger (the outlier), one scan without a leaf, one
     // broken (the failure); one name needs escaping and percent-encoding in the page.
     const std::vector<std::pair<std::string, double>> leaves{
-        {"p_1.jpg", 300}, {"p_2.jpg", 306}, {"p_3.jpg", 296}, {"p_4.jpg", 303},
+        {"p_1.jpg", 300},     {"p_2.jpg", 306}, {"p_3.jpg", 296},   {"p_4.jpg", 303},
         {"<b> &#%.jpg", 298}, {"p_6.jpg", 301}, {"grande.jpg", 700}};
     std::uint64_t seed = 1;
     for (const auto& [name, length] : leaves) {

@@ -1,10 +1,13 @@
 // The batch with the real section_measure on small generated scans and one file that is
 // not an image.
+#include "support/test_scans.h"
 #include "test_folder.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
+
+using namespace plantscan::tools;
 
 namespace fs = std::filesystem;
 
@@ -17,13 +20,8 @@ const std::string measure = SECTION_MEASURE_BINARY;
 void writeScans(const fs::path& folder) {
     fs::create_directories(folder);
     for (int i = 0; i < 3; ++i) {
-        SectionScanParams params;
-        params.width = 300;
-        params.height = 300;
-        params.center = {150, 150};
-        params.radius = 100 + 5 * i;
-        params.rotationDeg = 11.0 * i;
-        params.seed = 7 + i;
+        const SectionScanParams params =
+            test_support::centredSection(300, 300, 100 + 5 * i, 11.0 * i, 7 + i);
         const std::string name = "cane_" + std::to_string(i + 1) + (i == 1 ? ".png" : ".jpg");
         ASSERT_TRUE(cv::imwrite((folder / name).string(), makeSectionScan(params)));
     }

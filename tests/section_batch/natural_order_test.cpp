@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <map>
 
+using namespace plantscan::batch;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -1,7 +1,9 @@
-#include "batch/results_page.h"
-#include "batch/french_text.h"
-#include "batch/statistics.h"
-#include "batch/thumbnail.h"
+#include "page/results_page.h"
+#include "page/cards.h"
+#include "page/french_text.h"
+#include "page/statistics.h"
+#include "page/strip_plot.h"
+#include "page/thumbnail.h"
 #include "section_batch/section_kind.h"
 #include "section_measure/report_layout.h"
 #include "test_folder.h"
@@ -10,6 +12,11 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <thread>
+
+using namespace plantscan::page;
+using namespace plantscan::section;
+using namespace plantscan::section_batch;
+using namespace plantscan::stored;
 
 namespace fs = std::filesystem;
 

@@ -1,8 +1,12 @@
 #include "batch/run_record.h"
+#include "batch/shell_quoting.h"
 #include "platform/machine.h"
 #include "test_folder.h"
 
 #include <gtest/gtest.h>
+
+using namespace plantscan::batch;
+using namespace plantscan::platform;
 
 namespace fs = std::filesystem;
 
@@ -71,11 +75,16 @@ TEST(RunRecord, WritesTheAgreedLinesAndReadsThemBack) {
           replaced(expected, "force: non", "force: peut-etre"),
           replaced(expected, "mode: mesure", "mode: autre"),
           replaced(expected, "06:31:10Z", "06:31:10"),
-          replaced(expected, "opencv: 4.6.0\r\ndebut", "debut"), expected + "extra: 1\r\n",
+          replaced(expected, "opencv: 4.6.0\r\ndebut", "debut"), expected + "extra\r\n",
           expected + "autre_resolution: deux\r\n",
           expected + "autre_resolution: 2\r\nautre_resolution: 2\r\n"}) {
         EXPECT_FALSE(parseRunRecord(damaged)) << damaged;
     }
+    // A key a newer version added is passed over, wherever it stands, and read as no other.
+    EXPECT_EQ(parseRunRecord(replaced(expected, "echecs: 0\r\n", "echecs: 0\r\nlot: 3\r\n")),
+              shardRecord());
+    EXPECT_EQ(parseRunRecord(replaced(expected, "version:", "serie: 7\r\nversion:")),
+              shardRecord());
 }
 
 TEST(RunRecord, OneFilePerRunNamedByStartHostAndProcessReadBackOldestFirst) {

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+using namespace plantscan::batch;
+using namespace plantscan::resources;
+
 namespace fs = std::filesystem;
 using test_support::TestFolder;
 using test_support::writeBytes;

@@ -2,7 +2,8 @@
 // report in the exact format, and fails on demand, by the scan's name:
 //   "echec..." fails with status 1, "tue..." ends as a crash would, "lent..." writes its process
 //   id into pid.txt and sleeps a minute, "fd..." lists the files it holds open beyond its three
-//   streams (fds.txt) and keeps its shares of memory and cores (part.txt, threads.txt);
+//   streams (fds.txt) and keeps its shares of memory and cores (part.txt, under the older name
+//   ancienne_part.txt, threads.txt);
 // the others get a report whose first value is the length of their name plus one, so that rows
 // can be told apart. The scan's path is added as a line to the file STAND_IN_CALLS names.
 // A file replacement.txt beside the stand-in makes it another program: it prints the file's
@@ -24,6 +25,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+using namespace plantscan::platform;
 
 namespace fs = std::filesystem;
 
@@ -105,7 +108,8 @@ int main(int argc, char** argv) {
             open += std::to_string(fd) + "\n";
         }
         test_support::writeBytes("fds.txt", open);
-        test_support::writeBytes("part.txt", variable("SECTION_BATCH_MEMORY_SHARE"));
+        test_support::writeBytes("part.txt", variable("PLANT_SCAN_MEMORY_SHARE"));
+        test_support::writeBytes("ancienne_part.txt", variable("SECTION_BATCH_MEMORY_SHARE"));
         test_support::writeBytes("threads.txt", variable("OPENCV_FOR_THREADS_NUM"));
     }
     writeReport(name);

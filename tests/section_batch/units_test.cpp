@@ -1,20 +1,27 @@
 #include "batch/command_line.h"
-#include "batch/french_text.h"
 #include "batch/processes.h"
 #include "batch/progress.h"
-#include "batch/scan_folder.h"
 #include "batch/scans.h"
 #include "batch/scheduler.h"
+#include "page/french_text.h"
 #include "platform/machine.h"
 #include "section_batch/section_kind.h"
 #include "section_measure/output_files.h"
 #include "section_measure/report_layout.h"
+#include "stored/scan_folder.h"
 #include "support/example_report.h"
 #include "test_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
+
+using namespace plantscan::batch;
+using namespace plantscan::page;
+using namespace plantscan::platform;
+using namespace plantscan::section;
+using namespace plantscan::section_batch;
+using namespace plantscan::stored;
 
 namespace fs = std::filesystem;
 
@@ -117,7 +124,7 @@ TEST(StatusFile, CompleteOnlyForStatusZeroOnTheSameScanWithItsReport) {
     const fs::path result = folder.path() / "result";
     fs::create_directories(result);
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));  // nothing yet
-    writeBytes(result / SECTION_MEASURE_REPORT, exampleReport);
+    writeBytes(result / REPORT_FILE, exampleReport);
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));  // no status: interrupted
     ASSERT_TRUE(writeStatus(result, {1, fingerprint}));
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));  // failed
@@ -130,9 +137,9 @@ TEST(StatusFile, CompleteOnlyForStatusZeroOnTheSameScanWithItsReport) {
     EXPECT_FALSE(holdsCompleteResult(result, touched, LAYOUT));
 
     // A report cut short (a power loss before it reached the disk) is measured again.
-    writeBytes(result / SECTION_MEASURE_REPORT, exampleReport.substr(0, exampleReport.size() / 2));
+    writeBytes(result / REPORT_FILE, exampleReport.substr(0, exampleReport.size() / 2));
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));
-    fs::remove(result / SECTION_MEASURE_REPORT);
+    fs::remove(result / REPORT_FILE);
     EXPECT_FALSE(holdsCompleteResult(result, fingerprint, LAYOUT));
     for (const fs::directory_entry& entry : fs::directory_iterator(result)) {
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos);
@@ -279,6 +286,18 @@ TEST(Processes, FindsTheMeasuringProgramBesideFirstThenAlongThePath) {
     EXPECT_EQ(findProgram("section_measure", beside, path), beside / program);
 }
 
+TEST(Processes, AChildGetsTheBatchsSharesAndNoneItInherited) {
+    const std::vector<std::string> inherited{"HOME=/home/a", "PLANT_SCAN_MEMORY_SHARE=1000",
+                                             "SECTION_BATCH_MEMORY_SHARE=1000",
+                                             "OPENCV_FOR_THREADS_NUM=3"};
+    // Memory unknown to the batch: no share rather than one granted to the batch itself.
+    EXPECT_EQ(childEnvironment(inherited, {std::nullopt, std::nullopt}),
+              (std::vector<std::string>{"HOME=/home/a", "OPENCV_FOR_THREADS_NUM=3"}));
+    EXPECT_EQ(childEnvironment(inherited, {5000, 2}),
+              (std::vector<std::string>{"HOME=/home/a", "PLANT_SCAN_MEMORY_SHARE=5000",
+                                        "OPENCV_FOR_THREADS_NUM=2"}));
+}
+
 TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
     EXPECT_EQ(frenchDuration(0), "0 s");
     EXPECT_EQ(frenchDuration(59.4), "59 s");
@@ -296,7 +315,8 @@ TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
 }
 
 TEST(CommandLine, TheDocsCopyOfTheHelpIsTheProgramsOwn) {
-    EXPECT_EQ(test_support::textBlockUnder(fs::path(DOCS_FOLDER) / "batch.md", "## `section_batch --help`"),
+    EXPECT_EQ(test_support::textBlockUnder(fs::path(DOCS_FOLDER) / "batch.md",
+                                           "## `section_batch --help`"),
               helpText())
         << "copy `section_batch --help` into docs/batch.md";
 }

@@ -6,6 +6,9 @@
 #include <sstream>
 #include <string>
 
+namespace geometry = plantscan::geometry;
+using namespace plantscan::section;
+
 namespace {
 
 using Points = std::vector<cv::Point>;

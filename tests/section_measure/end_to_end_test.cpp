@@ -3,6 +3,7 @@
 #include "section_measure/section.h"
 #include "support/run_program.h"
 #include "support/test_files.h"
+#include "support/test_scans.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,9 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+
+using namespace plantscan::section;
+using namespace plantscan::tools;
 
 namespace fs = std::filesystem;
 using namespace test_support;
@@ -55,16 +59,7 @@ protected:
     fs::path folder_ = scratch_.path();
 };
 
-SectionScanParams smallScan() {
-    SectionScanParams params;
-    params.width = 300;
-    params.height = 300;
-    params.center = {150, 150};
-    params.radius = 110;
-    params.rotationDeg = 12;
-    params.seed = 5;
-    return params;
-}
+SectionScanParams smallScan() { return test_support::centredSection(300, 300, 110, 12, 5); }
 
 // Walks the console lines against the expected shapes; optional lines may be absent.
 class ConsoleCursor {
@@ -317,6 +312,7 @@ TEST_F(SectionMeasureRun, AScanUnderAFolderWithAnyCharactersIsReadThroughItsFull
                            " » : fichier JPEG tronqué"),
               std::string::npos)
         << cut.err;
+    // Under the share's older name too, which scripts written for section_batch set.
     RunOptions tooLittle;
     tooLittle.environment = {{"SECTION_BATCH_MEMORY_SHARE", "1000"}};
     const RunResult refused = run({(scans / fs::u8path("coupe ł.jpg")).u8string()}, tooLittle);

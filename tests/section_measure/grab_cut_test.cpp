@@ -16,6 +16,9 @@
 #include <utility>
 #include <vector>
 
+using namespace plantscan::section;
+using namespace plantscan::tools;
+
 namespace {
 
 const uint64 kRngState = 0x1234567890abcdefULL;

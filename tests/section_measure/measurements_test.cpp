@@ -8,6 +8,11 @@
 #include <random>
 #include <sstream>
 
+namespace geometry = plantscan::geometry;
+using namespace plantscan::geometry;
+using namespace plantscan::output;
+using namespace plantscan::section;
+
 namespace {
 
 using Points = std::vector<cv::Point>;

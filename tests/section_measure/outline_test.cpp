@@ -8,6 +8,8 @@
 #include <set>
 #include <tuple>
 
+using namespace plantscan::section;
+
 namespace {
 
 using Points = std::vector<cv::Point>;

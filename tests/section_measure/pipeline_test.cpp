@@ -1,5 +1,6 @@
 #include "section_measure/pipeline.h"
 
+#include "support/test_scans.h"
 #include "tools/scan_synth.h"
 
 #include <gtest/gtest.h>
@@ -10,15 +11,13 @@
 #include <string>
 #include <vector>
 
+using namespace plantscan::section;
+using namespace plantscan::tools;
+
 namespace {
 
 cv::Mat smallScan(const std::function<void(SectionScanParams&)>& change = {}) {
-    SectionScanParams params;
-    params.width = 300;
-    params.height = 300;
-    params.center = {150, 150};
-    params.radius = 110;
-    params.seed = 5;
+    SectionScanParams params = test_support::centredSection(300, 300, 110, 0, 5);
     if (change) change(params);
     return makeSectionScan(params);
 }
@@ -37,8 +36,8 @@ TEST(MeasureScan, SegmentsWithTheGivenGrabCutStepAndNamesEachStageAsItBegins) {
     const SectionMeasurements kept =
         measureScan(scan, outputs, [&calls](const cv::Mat&, cv::Mat&) { ++calls; }).measurements;
     EXPECT_EQ(calls, 1);
-    EXPECT_EQ(stages, (std::vector<std::string>{STAGE_SEGMENTATION, STAGE_OUTLINE,
-                                                STAGE_CORNERS_HOLLOWS, STAGE_MEASUREMENTS}));
+    EXPECT_EQ(stages, (std::vector<std::string>{STAGE.segmentation, STAGE.outline,
+                                                STAGE.cornersHollows, STAGE.measurements}));
     EXPECT_EQ(console.str().rfind("bb\ncc\nPoint( x = ", 0), 0u) << console.str();
     EXPECT_GT(kept.sectionWidth, 3.0);
 
@@ -50,7 +49,7 @@ TEST(MeasureScan, SegmentsWithTheGivenGrabCutStepAndNamesEachStageAsItBegins) {
     } catch (const SectionError& error) {
         EXPECT_TRUE(error.isConsoleLine);
     }
-    EXPECT_EQ(stages.back(), STAGE_OUTLINE);
+    EXPECT_EQ(stages.back(), STAGE.outline);
 }
 
 TEST(MeasureScan, OddSectionsAreStillMeasured) {

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+using namespace plantscan::section;
+
 namespace fs = std::filesystem;
 using test_support::EXAMPLE_REPORT;
 using test_support::readBytes;

@@ -9,6 +9,9 @@
 #include <utility>
 #include <vector>
 
+using namespace plantscan::output;
+using namespace plantscan::section;
+
 namespace {
 
 using Writes = std::vector<std::pair<std::string, cv::Mat>>;

@@ -1,5 +1,6 @@
 #include "support/run_program.h"
 
+#include "platform/programs.h"
 #include "platform/windows_process.h"
 #include "platform/windows_text.h"
 
@@ -12,6 +13,8 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+
+using namespace plantscan::platform;
 
 namespace fs = std::filesystem;
 

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <vector>
 
+using namespace plantscan::tools;
+
 namespace {
 
 const double kPi = 3.14159265358979323846;

@@ -1,0 +1,39 @@
+// The distributions of a results page: each value over the batch as a strip of dots, the values
+// that stand out marked.
+#pragma once
+
+#include "page/html.h"
+#include "page/statistics.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace plantscan::page {
+
+// One value over the batch: one number per item (a scan, a leaflet), with what names it on
+// hover and where a click on its dot goes; the median, the spread and the marks over them.
+struct ValueSeries {
+    std::string name;  // "Largeur primocanne"
+    std::string unit;  // "mm"
+    std::vector<std::optional<double>> numbers;
+    std::vector<std::string> labels;   // "coupe_3.jpg"
+    std::vector<std::string> targets;  // "#scan-3"
+    std::optional<Spread> spread;
+    std::vector<bool> marked;
+};
+
+// The spread and the marks of the numbers given.
+ValueSeries valueSeries(std::string name, std::string unit,
+                        std::vector<std::optional<double>> numbers, std::vector<std::string> labels,
+                        std::vector<std::string> targets);
+
+// Why item i is marked, for its title on hover.
+std::string markTitle(const ValueSeries& series, std::size_t item);
+
+// The strip plots of `series`, one row each, under `heading`.
+Html distributionsSection(const std::vector<ValueSeries>& series, const std::string& heading,
+                          const std::string& itemName);
+
+}  // namespace plantscan::page

@@ -294,22 +294,31 @@ int run(const std::vector<std::string>& words, const BatchKind& kind) {
                          : runBatch(kind, options, layout, record);
 }
 
+// Whatever goes wrong ends the batch with a status and a message, never with an abort.
+template <typename Work>
+int withoutAbort(const std::string& batchName, const Work& work) {
+    try {
+        return work();
+    } catch (const std::exception& failure) {
+        printError(batchName, std::string("erreur inattendue : ") + failure.what());
+    } catch (...) {
+        printError(batchName, "erreur inattendue");
+    }
+    return SOME_FAILED;
+}
+
 }  // namespace
 
 int runBatchProgram(const std::vector<std::string>& words, const BatchKind& kind) {
     platform::showUtf8OnConsole();
-    // Whatever goes wrong ends the batch with a status and a message, never with an abort.
+    // The command's failure is caught where a window started from the desktop still waits for
+    // Enter after it; the desktop start's own, around the whole.
     const auto runCommand = [&kind](const std::vector<std::string>& command) {
-        try {
-            return run(command, kind);
-        } catch (const std::exception& failure) {
-            printError(kind.name, std::string("erreur inattendue : ") + failure.what());
-        } catch (...) {
-            printError(kind.name, "erreur inattendue");
-        }
-        return static_cast<int>(SOME_FAILED);
+        return withoutAbort(kind.name, [&] { return run(command, kind); });
     };
-    return runAsStarted(words, {kind.name, kind.defaultOutFolder, runCommand});
+    return withoutAbort(kind.name, [&] {
+        return runAsStarted(words, {kind.name, kind.defaultOutFolder, runCommand});
+    });
 }
 
 }  // namespace plantscan::batch

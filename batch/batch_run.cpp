@@ -1,6 +1,7 @@
 #include "batch/batch_run.h"
 
 #include "batch/command_line.h"
+#include "batch/desktop_start.h"
 #include "batch/processes.h"
 #include "batch/run_record.h"
 #include "batch/scans.h"
@@ -26,6 +27,20 @@ namespace plantscan::batch {
 namespace fs = std::filesystem;
 
 namespace {
+
+// The results folder as the batch works on it and names it: in full, wherever it was run.
+fs::path fullPath(const std::string& folder) {
+    std::error_code error;
+    const fs::path given = platform::pathFromUtf8(folder);
+    const fs::path full = given.empty() ? given : fs::absolute(given, error);
+    return error ? given : full;
+}
+
+// A folder in a command the user may type again: quoted when it holds a space.
+std::string typedFolder(const fs::path& folder) {
+    const std::string text = platform::utf8FromPath(folder);
+    return text.find(' ') == std::string::npos ? text : "\"" + text + "\"";
+}
 
 // Each scan's folder, read once for the table, the page and the thumbnails.
 std::vector<stored::ScanResult> readResults(const fs::path& outFolder,
@@ -137,7 +152,8 @@ std::optional<fs::path> givenFolder(const BatchKind& kind, const std::string& na
     const fs::path folder = platform::pathFromUtf8(name);
     std::error_code error;
     if (fs::is_directory(folder, error)) return folder;
-    printError(kind.name, "« " + name + " » n'est pas un dossier");
+    printError(kind.name,
+               "« " + platform::utf8FromPath(fullPath(name)) + " » n'est pas un dossier");
     return std::nullopt;
 }
 
@@ -201,11 +217,11 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::F
     record.images = static_cast<int>(names.size());
     if (options.shard) names = selectShard(names, *options.shard, options.shardCount);
 
-    const fs::path outFolder = platform::pathFromUtf8(options.outFolder);
+    const fs::path outFolder = fullPath(options.outFolder);
     fs::create_directories(outFolder, error);
     if (error) {
-        printError(kind.name, "impossible de créer le dossier « " + options.outFolder +
-                                  " » : " + error.message());
+        printError(kind.name, "impossible de créer le dossier « " +
+                                  platform::utf8FromPath(outFolder) + " » : " + error.message());
         return SOME_FAILED;
     }
 
@@ -268,7 +284,7 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::F
     if (options.shard) {
         const BatchExitStatus status =
             summarize(kind, results, layout, skipped,
-                      " ; tableau : lancez « " + kind.name + " --merge " + options.outFolder +
+                      " ; tableau : lancez « " + kind.name + " --merge " + typedFolder(outFolder) +
                           " » une fois tous les morceaux terminés");
         return saveRunRecord(kind, outFolder, record) ? status : SOME_FAILED;
     }
@@ -306,9 +322,8 @@ bool refuseOtherVersions(const BatchKind& kind, const fs::path& outFolder,
 
 int runMerge(const BatchKind& kind, const BatchOptions& options, const stored::FolderLayout& layout,
              RunRecord record) {
-    const std::optional<fs::path> given = givenFolder(kind, options.outFolder);
-    if (!given) return BAD_COMMAND_LINE;
-    const fs::path& outFolder = *given;
+    if (!givenFolder(kind, options.outFolder)) return BAD_COMMAND_LINE;
+    const fs::path outFolder = fullPath(options.outFolder);
     std::error_code error;
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator(outFolder, error)) {
@@ -317,7 +332,8 @@ int runMerge(const BatchKind& kind, const BatchOptions& options, const stored::F
     }
     sortNaturally(names);
     if (names.empty())
-        printError(kind.name, "aucun dossier de scan dans « " + options.outFolder + " »");
+        printError(kind.name,
+                   "aucun dossier de scan dans « " + platform::utf8FromPath(outFolder) + " »");
 
     record.images = static_cast<int>(names.size());
     const std::vector<stored::ScanResult> results = readResults(outFolder, names, layout);
@@ -350,19 +366,31 @@ int run(const std::vector<std::string>& words, const BatchKind& kind) {
                          : runBatch(kind, options, layout, record);
 }
 
+// Whatever goes wrong ends the batch with a status and a message, never with an abort.
+template <typename Work>
+int withoutAbort(const std::string& batchName, const Work& work) {
+    try {
+        return work();
+    } catch (const std::exception& failure) {
+        printError(batchName, std::string("erreur inattendue : ") + failure.what());
+    } catch (...) {
+        printError(batchName, "erreur inattendue");
+    }
+    return SOME_FAILED;
+}
+
 }  // namespace
 
 int runBatchProgram(const std::vector<std::string>& words, const BatchKind& kind) {
     platform::showUtf8OnConsole();
-    // Whatever goes wrong ends the batch with a status and a message, never with an abort.
-    try {
-        return run(words, kind);
-    } catch (const std::exception& failure) {
-        printError(kind.name, std::string("erreur inattendue : ") + failure.what());
-    } catch (...) {
-        printError(kind.name, "erreur inattendue");
-    }
-    return SOME_FAILED;
+    // The command's failure is caught where a window started from the desktop still waits for
+    // Enter after it; the desktop start's own, around the whole.
+    const auto runCommand = [&kind](const std::vector<std::string>& command) {
+        return withoutAbort(kind.name, [&] { return run(command, kind); });
+    };
+    return withoutAbort(kind.name, [&] {
+        return runAsStarted(words, {kind.name, kind.defaultOutFolder, runCommand});
+    });
 }
 
 }  // namespace plantscan::batch

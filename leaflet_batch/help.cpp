@@ -1,4 +1,5 @@
 #include "batch/command_line.h"
+#include "batch/desktop_start.h"
 #include "batch/help_text.h"
 #include "batch/processes.h"
 #include "batch/run_record.h"
@@ -234,7 +235,8 @@ std::string leafletHelpText() {
            option("2",
                   "ligne de commande incorrecte (option inconnue, SCANS n'est pas un "
                   "dossier...)",
-                  5);
+                  5) +
+           batch::desktopHelp("leaflet_batch", "resultats_petales");
 }
 
 }  // namespace plantscan::leaflet_batch

@@ -48,17 +48,15 @@ std::vector<page::ValueSeries> valueSeriesOf(const std::vector<stored::ScanResul
                                              const std::vector<LeafletRef>& leaflets) {
     std::vector<page::ValueSeries> series;
     for (const ShownValue& value : SHOWN_VALUES) {
-        std::vector<std::optional<double>> numbers;
-        std::vector<std::string> labels;
-        std::vector<std::string> targets;
-        for (const LeafletRef& leaflet : leaflets) {
-            const stored::ScanResult& result = results[leaflet.scan];
-            numbers.push_back(
-                page::parseCell((*result.cells)[leaflet.n * LEAFLET_CELLS + value.cell]));
-            labels.push_back(result.scanName + ", pétale " + std::to_string(leaflet.n));
-            targets.push_back("#" + leafletId(leaflet.scan, leaflet.n));
-        }
-        series.push_back(page::valueSeries(value.name, value.unit, numbers, labels, targets));
+        series.push_back(
+            page::valueSeries(value.name, value.unit, leaflets.size(), [&](std::size_t k) {
+                const LeafletRef leaflet = leaflets[k];
+                const stored::ScanResult& result = results[leaflet.scan];
+                return page::Dot{
+                    page::parseCell((*result.cells)[leaflet.n * LEAFLET_CELLS + value.cell]),
+                    result.scanName + ", pétale " + std::to_string(leaflet.n),
+                    "#" + leafletId(leaflet.scan, leaflet.n)};
+            }));
     }
     return series;
 }

@@ -145,16 +145,15 @@ Html stripPlot(const ValueSeries& series) {
 
 }  // namespace
 
-ValueSeries valueSeries(std::string name, std::string unit,
-                        std::vector<std::optional<double>> numbers, std::vector<std::string> labels,
-                        std::vector<std::string> targets) {
-    ValueSeries series{std::move(name),
-                       std::move(unit),
-                       std::move(numbers),
-                       std::move(labels),
-                       std::move(targets),
-                       std::nullopt,
-                       {}};
+ValueSeries valueSeries(std::string name, std::string unit, std::size_t items,
+                        const std::function<Dot(std::size_t)>& dotOf) {
+    ValueSeries series{std::move(name), std::move(unit), {}, {}, {}, std::nullopt, {}};
+    for (std::size_t i = 0; i < items; ++i) {
+        Dot dot = dotOf(i);
+        series.numbers.push_back(dot.number);
+        series.labels.push_back(std::move(dot.label));
+        series.targets.push_back(std::move(dot.target));
+    }
     std::vector<double> measured;
     for (const std::optional<double>& number : series.numbers) {
         if (number) measured.push_back(*number);

@@ -310,3 +310,20 @@ TEST(LeafletBatchSingleScan, RefusesAScanOverItsShareInItsOwnName) {
     EXPECT_EQ(otherDpi.status, 4);
     EXPECT_NE(otherDpi.err.find("usage"), std::string::npos) << otherDpi.err;
 }
+
+// Started from Explorer's menu on the scans' folder: as typed in a console opened there, the hook
+// run in that folder and the results beside the scans.
+TEST_F(LeafletBatchProgram, FromTheDesktopTheFolderIsWhereTheHookRunsAndTheResultsGo) {
+    RunOptions options;
+    options.folder = root_.path();
+    options.environment.emplace_back("PATH", scripts_.string());
+    options.environment.emplace_back("PLANT_SCAN_TEST_OPENED_PAGES",
+                                     (root_.path() / "opened.txt").string());
+    const RunResult batch =
+        runProgram(LEAFLET_BATCH_BINARY, {"--fenetre", scans_.string()}, options);
+    EXPECT_EQ(batch.status, 1) << batch.err;  // casse.jpg
+    EXPECT_EQ(hookRuns(), std::vector<std::string>{scans_.string()});
+    EXPECT_TRUE(fs::exists(scans_ / "resultats_petales" / "tous_petales.csv"));
+    EXPECT_EQ(splitLines(readBytes(root_.path() / "opened.txt")),
+              std::vector<std::string>{(scans_ / "resultats_petales" / "rapport.html").string()});
+}

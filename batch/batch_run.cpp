@@ -1,6 +1,7 @@
 #include "batch/batch_run.h"
 
 #include "batch/command_line.h"
+#include "batch/desktop_start.h"
 #include "batch/processes.h"
 #include "batch/run_record.h"
 #include "batch/scans.h"
@@ -29,6 +30,20 @@ namespace plantscan::batch {
 namespace fs = std::filesystem;
 
 namespace {
+
+// The results folder as the batch works on it and names it: in full, wherever it was run.
+fs::path fullPath(const std::string& folder) {
+    std::error_code error;
+    const fs::path given = platform::pathFromUtf8(folder);
+    const fs::path full = given.empty() ? given : fs::absolute(given, error);
+    return error ? given : full;
+}
+
+// A folder in a command the user may type again: quoted when it holds a space.
+std::string typedFolder(const fs::path& folder) {
+    const std::string text = platform::utf8FromPath(folder);
+    return text.find(' ') == std::string::npos ? text : "\"" + text + "\"";
+}
 
 // Each scan's folder, read once for the table, the page and the thumbnails.
 std::vector<stored::ScanResult> readResults(const fs::path& outFolder,
@@ -109,8 +124,10 @@ BatchExitStatus summarize(const BatchKind& kind, const std::vector<stored::ScanR
         if (toCheck > 0) std::cout << " ; mesuré(s) : " << checkNote;
     }
     std::cout << tableNote << std::endl;
-    const std::string note = kind.summaryNote ? kind.summaryNote(results, layout) : "";
-    if (!note.empty()) std::cout << kind.name << " : " << note << std::endl;
+    if (kind.summaryNote) {
+        for (const std::string& line : kind.summaryNote(results, layout))
+            std::cout << kind.name << " : " << line << std::endl;
+    }
     return failures == 0 ? ALL_MEASURED : SOME_FAILED;
 }
 
@@ -143,16 +160,53 @@ std::optional<fs::path> givenFolder(const BatchKind& kind, const std::string& na
     const fs::path folder = platform::pathFromUtf8(name);
     std::error_code error;
     if (fs::is_directory(folder, error)) return folder;
-    printError(kind.name, "« " + name + " » n'est pas un dossier");
+    printError(kind.name,
+               "« " + platform::utf8FromPath(fullPath(name)) + " » n'est pas un dossier");
     return std::nullopt;
+}
+
+// "update.bat" through the command interpreter, as a lone run calls it, where the interpreter
+// would find one: without, the shell's complaint would read as an error. Its outcome changes
+// nothing.
+void runUpdateHook() {
+    constexpr const char* UPDATE_HOOK = "update.bat";
+    if (!commandInterpreterFinds(UPDATE_HOOK)) return;
+    const int hookStatus = std::system(UPDATE_HOOK);
+    static_cast<void>(hookStatus);
+}
+
+// Why scans already measured are measured again, when it is not that they failed or changed:
+// another resolution asked, or values of another version.
+void sayWhyMeasuredAgain(const BatchKind& kind, const std::vector<stored::StoredResult>& stored,
+                         const stored::FolderLayout& layout) {
+    std::set<std::string> resolutions;
+    std::size_t otherResolution = 0, otherVersion = 0;
+    for (const stored::StoredResult& result : stored) {
+        if (result.standing == stored::Standing::OTHER_RESOLUTION) {
+            ++otherResolution;
+            resolutions.insert(input::dpiText(result.measuredWith->dpi));
+        }
+        if (result.standing == stored::Standing::OTHER_VERSION) ++otherVersion;
+    }
+    if (otherResolution > 0) {
+        std::string at;
+        for (const std::string& dpi : resolutions) at += (at.empty() ? "" : ", ") + dpi;
+        std::cerr << kind.name << " : " << otherResolution << " image(s) mesurée(s) à " << at
+                  << " dpi, mesurée(s) à nouveau à " << input::dpiText(layout.scanDpi)
+                  << " dpi, la résolution demandée : leurs longueurs et leurs aires en dépendent"
+                  << std::endl;
+    }
+    if (otherVersion > 0) {
+        std::cerr << kind.name << " : " << otherVersion
+                  << " image(s) mesurée(s) par une autre version de " << kind.name
+                  << ", dont les valeurs ont changé depuis : mesurée(s) à nouveau" << std::endl;
+    }
 }
 
 int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::FolderLayout& layout,
              RunRecord record) {
     if (kind.runsUpdateHook && !options.shard) {
-        // Its outcome changes nothing, as for a lone run.
-        const int hookStatus = std::system("update.bat");
-        static_cast<void>(hookStatus);
+        runUpdateHook();
     } else if (kind.runsUpdateHook) {
         printError(kind.name, "update.bat n'est pas lancé avec --shard");
     }
@@ -171,27 +225,32 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::F
     record.images = static_cast<int>(names.size());
     if (options.shard) names = selectShard(names, *options.shard, options.shardCount);
 
-    const fs::path outFolder = platform::pathFromUtf8(options.outFolder);
+    const fs::path outFolder = fullPath(options.outFolder);
     fs::create_directories(outFolder, error);
     if (error) {
-        printError(kind.name, "impossible de créer le dossier « " + options.outFolder +
-                                  " » : " + platform::frenchErrorWords(error));
+        printError(kind.name, "impossible de créer le dossier « " +
+                                  platform::utf8FromPath(outFolder) + " » : " +
+                                  platform::frenchErrorWords(error));
         return SOME_FAILED;
     }
 
     std::vector<PendingScan> pending;
+    std::vector<stored::StoredResult> measuredBefore;
     for (const std::string& name : names) {
         const fs::path path = fs::absolute(*scansFolder / platform::pathFromUtf8(name));
         const fs::path folder = outFolder / platform::pathFromUtf8(name);
         const stored::ScanFingerprint fingerprint =
             stored::fingerprintScan(path).value_or(stored::ScanFingerprint{});
-        if (options.force || !stored::holdsCompleteResult(folder, fingerprint, layout)) {
+        const stored::StoredResult stored = stored::storedResult(folder, fingerprint, layout);
+        if (options.force || stored.standing != stored::Standing::COMPLETE) {
             pending.push_back({name, path, fingerprint});
+            if (!options.force) measuredBefore.push_back(stored);
         } else if (!fs::exists(folder / stored::RESOLUTION_FILE, error)) {
             // Measured by a version that kept no resolution: the unchanged scan still tells it.
             stored::keepStatedResolution(folder, path);
         }
     }
+    sayWhyMeasuredAgain(kind, measuredBefore, layout);
     const int skipped = static_cast<int>(names.size() - pending.size());
     if (skipped > 0) {
         std::cerr << kind.name << " : " << skipped << " scan(s) déjà mesuré(s), repris tels quels"
@@ -234,18 +293,46 @@ int runBatch(const BatchKind& kind, const BatchOptions& options, const stored::F
     if (options.shard) {
         const BatchExitStatus status =
             summarize(kind, results, layout, skipped,
-                      " ; tableau : lancez « " + kind.name + " --merge " + options.outFolder +
+                      " ; tableau : lancez « " + kind.name + " --merge " + typedFolder(outFolder) +
                           " » une fois tous les morceaux terminés");
         return saveRunRecord(kind, outFolder, record) ? status : SOME_FAILED;
     }
     return finishWithTableAndPage(kind, outFolder, results, layout, skipped, record);
 }
 
+// Values of another version than this program's would sit in one table under columns that
+// mean something else: said, folder by folder, and true.
+bool refuseOtherVersions(const BatchKind& kind, const fs::path& outFolder,
+                         const std::vector<stored::ScanResult>& results,
+                         const stored::FolderLayout& layout) {
+    if (layout.valuesVersion == 0) return false;
+    std::vector<std::string> lines;
+    for (const stored::ScanResult& result : results) {
+        if (result.exitStatus != 0 || !result.valuesVersion ||
+            *result.valuesVersion == layout.valuesVersion)
+            continue;
+        lines.push_back(
+            "  « " + platform::utf8FromPath(outFolder / platform::pathFromUtf8(result.scanName)) +
+            " » : valeurs de la version " + std::to_string(*result.valuesVersion));
+    }
+    if (lines.empty()) return false;
+    printError(kind.name, "fusion refusée : " + std::to_string(lines.size()) +
+                              " dossier(s) tiennent des valeurs d'une autre version de " +
+                              kind.name + " que celle-ci (version " +
+                              std::to_string(layout.valuesVersion) +
+                              " des valeurs), qui ne se mêlent pas dans un tableau :");
+    for (const std::string& line : lines) std::cerr << line << std::endl;
+    std::cerr << kind.name << " : relancez " << kind.name
+              << " SCANS SORTIE (ou chaque morceau, --shard) avec cette version : il les "
+                 "mesurera à nouveau ; puis --merge"
+              << std::endl;
+    return true;
+}
+
 int runMerge(const BatchKind& kind, const BatchOptions& options, const stored::FolderLayout& layout,
              RunRecord record) {
-    const std::optional<fs::path> given = givenFolder(kind, options.outFolder);
-    if (!given) return BAD_COMMAND_LINE;
-    const fs::path& outFolder = *given;
+    if (!givenFolder(kind, options.outFolder)) return BAD_COMMAND_LINE;
+    const fs::path outFolder = fullPath(options.outFolder);
     std::error_code error;
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator(outFolder, error)) {
@@ -254,10 +341,12 @@ int runMerge(const BatchKind& kind, const BatchOptions& options, const stored::F
     }
     sortNaturally(names);
     if (names.empty())
-        printError(kind.name, "aucun dossier de scan dans « " + options.outFolder + " »");
+        printError(kind.name,
+                   "aucun dossier de scan dans « " + platform::utf8FromPath(outFolder) + " »");
 
     record.images = static_cast<int>(names.size());
     const std::vector<stored::ScanResult> results = readResults(outFolder, names, layout);
+    if (refuseOtherVersions(kind, outFolder, results, layout)) return SOME_FAILED;
     record.otherResolution = countOtherResolutions(results, layout);
     return finishWithTableAndPage(kind, outFolder, results, layout, 0, record);
 }
@@ -286,25 +375,37 @@ int run(const std::vector<std::string>& words, const BatchKind& kind) {
                          : runBatch(kind, options, layout, record);
 }
 
+// Whatever goes wrong ends the batch with a status and a message, never with an abort.
+template <typename Work>
+int withoutAbort(const std::string& batchName, const Work& work) {
+    try {
+        return work();
+    } catch (const fs::filesystem_error& failure) {
+        printError(batchName, "erreur inattendue sur « " + platform::utf8FromPath(failure.path1()) +
+                                  " » : " + platform::frenchErrorWords(failure.code()));
+    } catch (const std::system_error& failure) {
+        printError(batchName, "erreur inattendue : " + platform::frenchErrorWords(failure.code()));
+    } catch (const std::exception& failure) {
+        printError(batchName, std::string("erreur inattendue : ") + failure.what());
+    } catch (...) {
+        printError(batchName, "erreur inattendue");
+    }
+    return SOME_FAILED;
+}
+
 }  // namespace
 
 int runBatchProgram(const std::vector<std::string>& words, const BatchKind& kind) {
     platform::showUtf8OnConsole();
     input::silenceImageLibraryLog();
-    // Whatever goes wrong ends the batch with a status and a message, never with an abort.
-    try {
-        return run(words, kind);
-    } catch (const fs::filesystem_error& failure) {
-        printError(kind.name, "erreur inattendue sur « " + platform::utf8FromPath(failure.path1()) +
-                                  " » : " + platform::frenchErrorWords(failure.code()));
-    } catch (const std::system_error& failure) {
-        printError(kind.name, "erreur inattendue : " + platform::frenchErrorWords(failure.code()));
-    } catch (const std::exception& failure) {
-        printError(kind.name, std::string("erreur inattendue : ") + failure.what());
-    } catch (...) {
-        printError(kind.name, "erreur inattendue");
-    }
-    return SOME_FAILED;
+    // The command's failure is caught where a window started from the desktop still waits for
+    // Enter after it; the desktop start's own, around the whole.
+    const auto runCommand = [&kind](const std::vector<std::string>& command) {
+        return withoutAbort(kind.name, [&] { return run(command, kind); });
+    };
+    return withoutAbort(kind.name, [&] {
+        return runAsStarted(words, {kind.name, kind.defaultOutFolder, runCommand});
+    });
 }
 
 }  // namespace plantscan::batch

@@ -36,9 +36,9 @@ struct BatchKind {
     std::string (*page)(const std::vector<stored::ScanResult>& results,
                         const stored::FolderLayout& layout,
                         const page::PageContext& context) = nullptr;
-    // Said after the summary line, when not empty ("12 pétales ; sans pétale : a.jpg").
-    std::string (*summaryNote)(const std::vector<stored::ScanResult>& results,
-                               const stored::FolderLayout& layout) = nullptr;
+    // Lines said after the summary line ("12 pétales ; sans pétale : a.jpg").
+    std::vector<std::string> (*summaryNote)(const std::vector<stored::ScanResult>& results,
+                                            const stored::FolderLayout& layout) = nullptr;
 };
 
 enum BatchExitStatus { ALL_MEASURED = 0, SOME_FAILED = 1, BAD_COMMAND_LINE = 2 };

@@ -18,6 +18,11 @@ std::optional<std::filesystem::path> findProgram(const std::string& name,
                                                  const std::filesystem::path& ownFolder,
                                                  const std::string& pathVariable);
 
+// Whether the command interpreter would find `command`, a file name with its extension (as
+// "update.bat"): on Windows cmd.exe looks in the current folder, then along the PATH; on Linux
+// sh along the PATH only. True without a PATH: the interpreter has its own default.
+bool commandInterpreterFinds(const std::string& command);
+
 // The running executable; empty when it cannot be told.
 std::filesystem::path ownExecutable();
 

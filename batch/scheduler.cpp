@@ -169,7 +169,9 @@ int runScans(Measurements& measurements, const std::string& batchName, const Mea
         // On disk before the status that vouches for it.
         platform::syncToDisk(folder / layout.report);
         // Made while the other scans are still measured, not in a pass at the end.
-        page::makeThumbnail(folder, layout.overview);
+        page::makeThumbnail(
+            folder, layout.overview,
+            stored::readPiecePlaces(folder, layout).value_or(std::vector<stored::PiecePlace>{}));
         page::makePieceThumbnails(folder, finished.scan.name, layout);
         if (!stored::writeStatus(folder, {ended->exitStatus, finished.scan.fingerprint})) {
             printError(batchName, "impossible d'écrire « " +

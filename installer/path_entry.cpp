@@ -1,8 +1,9 @@
-// path_entry add|remove FOLDER: puts FOLDER at the end of the machine's PATH, or takes it out,
-// and tells the running programs (Explorer, so that a new cmd or PowerShell sees it). The
-// installer's hands for the PATH: it reads and writes a PATH of any length, where the
-// installer's own strings stop at 1024 characters. Exit status 0, or 1 with the reason on
-// standard error.
+// path_entry add|remove user|machine FOLDER: puts FOLDER at the end of the user's PATH
+// (HKCU\Environment) or the machine's, or takes it out, and tells the running programs (Explorer,
+// so that a new cmd or PowerShell sees it). The installer's hands for the PATH: it reads and
+// writes a PATH of any length, where the installer's own strings stop at 1024 characters. A
+// user's PATH left empty is removed, as it was before the first install. Exit status 0, or 1
+// with the reason on standard error.
 #include "installer/path_list.h"
 
 #include <windows.h>
@@ -14,8 +15,9 @@ namespace plantscan::installer {
 
 namespace {
 
-constexpr const wchar_t* ENVIRONMENT_KEY =
+constexpr const wchar_t* MACHINE_ENVIRONMENT_KEY =
     L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+constexpr const wchar_t* USER_ENVIRONMENT_KEY = L"Environment";
 
 int fail(const char* what, LSTATUS error) {
     std::cerr << "path_entry: " << what << " (error " << error << ")" << std::endl;
@@ -27,14 +29,19 @@ int fail(const char* what, LSTATUS error) {
 namespace {
 
 int run(int argc, wchar_t** argv) {
-    const std::wstring action = argc == 3 ? argv[1] : L"";
-    if (action != L"add" && action != L"remove") {
-        std::cerr << "usage: path_entry add|remove FOLDER" << std::endl;
+    const std::wstring action = argc == 4 ? argv[1] : L"";
+    const std::wstring scope = argc == 4 ? argv[2] : L"";
+    if ((action != L"add" && action != L"remove") || (scope != L"user" && scope != L"machine")) {
+        std::cerr << "usage: path_entry add|remove user|machine FOLDER" << std::endl;
         return 1;
     }
+    const bool user = scope == L"user";
+    const std::wstring folder = argv[3];
     HKEY key = nullptr;
-    LSTATUS error = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, ENVIRONMENT_KEY, 0,
-                                    KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
+    LSTATUS error =
+        ::RegCreateKeyExW(user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
+                          user ? USER_ENVIRONMENT_KEY : MACHINE_ENVIRONMENT_KEY, 0, nullptr, 0,
+                          KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
     if (error != ERROR_SUCCESS) return fail("cannot open the environment's key", error);
     // As stored: its %VARIABLES% stay unexpanded, and its type too.
     DWORD type = REG_EXPAND_SZ;
@@ -54,8 +61,10 @@ int run(int argc, wchar_t** argv) {
     }
     if (type != REG_SZ) type = REG_EXPAND_SZ;
     const std::wstring changed =
-        action == L"add" ? withFolder(path, argv[2]) : withoutFolder(path, argv[2]);
-    if (changed != path) {
+        action == L"add" ? withFolder(path, folder) : withoutFolder(path, folder);
+    if (changed != path && changed.empty() && user) {
+        error = ::RegDeleteValueW(key, L"Path");
+    } else if (changed != path) {
         error =
             ::RegSetValueExW(key, L"Path", 0, type, reinterpret_cast<const BYTE*>(changed.c_str()),
                              static_cast<DWORD>((changed.size() + 1) * sizeof(wchar_t)));

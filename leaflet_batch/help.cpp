@@ -1,4 +1,5 @@
 #include "batch/command_line.h"
+#include "batch/desktop_start.h"
 #include "batch/help_text.h"
 #include "batch/processes.h"
 #include "batch/run_record.h"
@@ -80,7 +81,10 @@ std::string leafletHelpText() {
            paragraph(
                "Avant de lister SCANS, la commande update.bat est lancée une fois, dans le "
                "dossier courant, par l'interpréteur de commandes, et attendue, comme le "
-               "fait leaflet_crop ; son résultat ne change rien. Elle n'est lancée ni par "
+               "fait leaflet_crop ; son résultat ne change rien. Quand l'interpréteur ne la "
+               "trouverait pas (sous Windows ni dans le dossier courant ni dans le PATH, "
+               "sous Linux pas dans le PATH), rien n'est lancé ni affiché. Elle n'est lancée ni "
+               "par "
                "--merge, ni par --shard : renommer des images pendant que d'autres "
                "morceaux listent le dossier fausserait leur partage.") +
            paragraph("Pour chaque image NOM, leaflet_batch " + std::string(SINGLE_SCAN_OPTION) +
@@ -90,13 +94,16 @@ std::string leafletHelpText() {
                      leaflet::CROPS_FOLDER +
                      "/NOM_0.jpg, NOM_1.jpg... (une découpe par pétale) et "
                      "drawing.jpg ; puis " +
-                     LEAFLET_REPORT + " (les mesures de chaque pétale) et " + DPI_FILE +
-                     " (la résolution utilisée). S'y ajoutent " + stored::CONSOLE_FILE + ", " +
-                     stored::ERRORS_FILE + ", " + stored::STATUS_FILE +
+                     LEAFLET_REPORT + " (les mesures de chaque pétale), " + DPI_FILE +
+                     " (la résolution utilisée et la version des valeurs) et " + PLACES_FILE +
+                     " (où se trouve chaque pétale dans l'image). S'y ajoutent " +
+                     stored::CONSOLE_FILE + ", " + stored::ERRORS_FILE + ", " +
+                     stored::STATUS_FILE +
                      " (son statut de sortie, la taille et "
                      "la date de l'image), " +
                      stored::THUMBNAIL_FILE + " (" + layout.overview + " réduite à " +
-                     std::to_string(page::THUMBNAIL_WIDTH) + " pixels de large au plus) et " +
+                     std::to_string(page::THUMBNAIL_WIDTH) +
+                     " pixels de large au plus, le numéro de chaque pétale écrit à sa place) et " +
                      stored::PIECE_THUMBNAILS + "/N.jpg (chaque découpe réduite à " +
                      std::to_string(page::PIECE_THUMBNAIL_SIDE) +
                      " pixels au plus), pour la page du rapport. Avant qu'une image soit "
@@ -107,24 +114,34 @@ std::string leafletHelpText() {
                  WIDTH) +
            "\n" +
            option("aire",
-                  "les pixels plus clairs que le seuil (gris au-dessus de 50) à "
-                  "l'intérieur du contour du pétale ; ses trous sombres n'en sont pas.") +
+                  "l'intérieur de la ligne qui suit le bord du pétale entre les pixels, à "
+                  "mi-chemin entre sa lumière et celle du fond ; ses trous sombres n'en sont "
+                  "pas.") +
            option("longueur",
                   "le grand côté du rectangle d'aire minimale qui entoure le contour "
                   "(avant les 15 pixels de marge de la découpe) ; largeur : son "
                   "petit côté.") +
-           option("périmètre",
-                  "la longueur du contour, de pixel en pixel : 5 à 8 % de plus que "
-                  "celle d'un bord lisse.") +
+           option("périmètre", "la longueur de cette ligne (sans ses trous).") +
+           option("Feret max",
+                  "la plus grande distance entre deux points de la ligne ; Feret min : le "
+                  "plus petit écart entre deux droites parallèles qui l'enserrent.") +
+           option("circularité", "4 pi aire / périmètre² : 1 pour un disque.") +
+           option("solidité", "l'aire / l'aire de l'enveloppe convexe de la ligne.") +
+           option("L*, a*, b*",
+                  "la couleur moyenne du pétale, à 3 pixels au moins de ses bords, en CIE "
+                  "L*a*b* (1976 ; L* de 0 à 100), les valeurs de l'image prises comme du "
+                  "sRGB sous D65 : la couleur du scanner, non étalonnée.") +
            "\n" +
            paragraph("Sur des formes dessinées de taille connue, à " + dpi +
-                     " dpi (rectangle, disque, ellipse trouée, sous plusieurs angles), l'aire "
-                     "est juste à 1 % près, la longueur et la largeur à 2 pixels près.") +
+                     " dpi aux bords comme les donne un scanner (disques, ellipses, rectangles, "
+                     "sous plusieurs angles), le périmètre et l'aire sont justes à 0,4 % près, "
+                     "Feret max et min aussi, la longueur et la largeur à 2 pixels près.") +
            paragraph("Enfin SORTIE/" + std::string(LEAFLET_TABLE_FILE) +
                      " réunit une ligne par pétale, dans l'ordre des images : le nom de "
                      "l'image, son statut, le numéro du pétale, le chemin de sa découpe depuis "
-                     "SORTIE, son aire, sa longueur, sa largeur, son périmètre et la résolution "
-                     "; une image en échec ou sans pétale a une ligne, avec son statut et des "
+                     "SORTIE, son aire, sa longueur, sa largeur, son périmètre, la résolution, "
+                     "puis Feret max et min, circularité, solidité, L*, a* et b* ; une image en "
+                     "échec ou sans pétale a une ligne, avec son statut et des "
                      "cases vides. Même format que " +
                      quoted("mesures.csv") + " : UTF-8, séparateur " + quoted(";") +
                      ", virgule décimale, fins de ligne CR LF. Le tableau est écrit dans un "
@@ -136,13 +153,18 @@ std::string leafletHelpText() {
                      "), la répartition de l'aire, de la longueur et de la largeur sur tous les "
                      "pétales, puis une carte par image (vignette de " +
                      layout.overview +
-                     ", nombre de pétales, planche des découpes, chacune menant à sa découpe). "
+                     " numérotée, nombre de pétales, planche des découpes avec l'aire, la "
+                     "longueur et la largeur de chacune, menant à sa découpe). "
                      "Un pétale est marqué quand une de ces valeurs s'écarte de la médiane de "
                      "plus de " +
                      batch::markRuleNumbers() +
                      " l'écart absolu moyen quand le premier est nul), calculés sur tous "
                      "les pétales ; rien n'est marqué avec moins de " +
-                     std::to_string(page::FEWEST_FOR_MARKS) + " pétales.") +
+                     std::to_string(page::FEWEST_FOR_MARKS) +
+                     " pétales. Un « pétale » qui touche le bord de l'image ou en couvre plus "
+                     "de la moitié (fond clair, ou ce n'est pas une planche de pétales) est "
+                     "marqué sur sa carte, et l'image nommée dans le bilan ; son statut reste "
+                     "0.") +
            paragraph("Résolution : une image dont l'en-tête déclare une résolution entre " +
                      batch::credibleResolutions() + " qui s'écarte de plus de " +
                      batch::resolutionTolerancePercent() +
@@ -164,8 +186,11 @@ std::string leafletHelpText() {
                "dont le dossier contient déjà un résultat complet : un statut 0 "
                "enregistré pour la même image (même taille, même date de modification), " +
                std::string(LEAFLET_REPORT) + " présent et " + DPI_FILE +
-               " égal à la résolution demandée. Les images en échec, modifiées depuis, "
-               "interrompues ou mesurées à une autre résolution sont traitées à nouveau.") +
+               " égal à la résolution demandée et à la version des valeurs de ce programme. "
+               "Les images en échec, modifiées depuis, interrompues, mesurées à une autre "
+               "résolution ou par une version aux valeurs différentes sont traitées à nouveau "
+               "(ces deux derniers cas sont annoncés, avec leur raison). --merge refuse des "
+               "dossiers aux valeurs d'une autre version, et les nomme.") +
            "Options :\n" +
            option("-j N",
                   "traiter N images à la fois (par défaut autant que de cœurs). Ce "
@@ -197,8 +222,8 @@ std::string leafletHelpText() {
            paragraph(
                "Progression : sur un terminal, une ligne tenue à jour sur la sortie "
                "d'erreur ; sinon une ligne par image terminée. Le bilan final, avec le "
-               "nombre de pétales et les images sans pétale, est affiché sur la sortie "
-               "standard.") +
+               "nombre de pétales, les images sans pétale et une ligne par image qui ne "
+               "ressemble pas à une planche de pétales, est affiché sur la sortie standard.") +
            paragraph("Statut d'une image (colonne Statut) : " + statuses +
                      " ; 128 + N arrêté par le signal" + batch::GLUE +
                      "N. Une image sans pétale a le "
@@ -212,7 +237,8 @@ std::string leafletHelpText() {
            option("2",
                   "ligne de commande incorrecte (option inconnue, SCANS n'est pas un "
                   "dossier...)",
-                  5);
+                  5) +
+           batch::desktopHelp("leaflet_batch", "resultats_petales");
 }
 
 }  // namespace plantscan::leaflet_batch

@@ -27,9 +27,23 @@ std::string leafletResultsPage(const std::vector<stored::ScanResult>& results,
                                const stored::FolderLayout& layout,
                                const page::PageContext& context);
 
-// "12 pétale(s) ; sans pétale : a.jpg" when some scan has none.
-std::string leafletSummary(const std::vector<stored::ScanResult>& results,
-                           const stored::FolderLayout& layout);
+// A "leaflet" that touches the scan's border or covers more than this share of it: a light
+// background, a section, any scan that is not of light leaflets on a dark ground (or a leaflet
+// cut by the border).
+inline constexpr double MOST_OF_THE_SCAN = 0.5;
+
+// What makes the scan's leaflet `n` unlike one, as its folder records where it lies ("touche le
+// bord de l'image"); empty when nothing does.
+std::string unlikeALeaflet(const stored::ScanResult& result, std::size_t n);
+
+// Why the scan does not look like a leaf scan, in a few words (no capital, no full stop);
+// empty when it does.
+std::string noLeafScanWords(const stored::ScanResult& result);
+
+// "12 pétale(s) ; sans pétale : a.jpg" when some scan has none, then a line for each scan that
+// does not look like a leaf scan.
+std::vector<std::string> leafletSummary(const std::vector<stored::ScanResult>& results,
+                                        const stored::FolderLayout& layout);
 
 std::string leafletHelpText();
 

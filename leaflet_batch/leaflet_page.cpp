@@ -48,23 +48,22 @@ std::vector<page::ValueSeries> valueSeriesOf(const std::vector<stored::ScanResul
                                              const std::vector<LeafletRef>& leaflets) {
     std::vector<page::ValueSeries> series;
     for (const ShownValue& value : SHOWN_VALUES) {
-        std::vector<std::optional<double>> numbers;
-        std::vector<std::string> labels;
-        std::vector<std::string> targets;
-        for (const LeafletRef& leaflet : leaflets) {
-            const stored::ScanResult& result = results[leaflet.scan];
-            numbers.push_back(
-                page::parseCell((*result.cells)[leaflet.n * LEAFLET_CELLS + value.cell]));
-            labels.push_back(result.scanName + ", pétale " + std::to_string(leaflet.n));
-            targets.push_back("#" + leafletId(leaflet.scan, leaflet.n));
-        }
-        series.push_back(page::valueSeries(value.name, value.unit, numbers, labels, targets));
+        series.push_back(
+            page::valueSeries(value.name, value.unit, leaflets.size(), [&](std::size_t k) {
+                const LeafletRef leaflet = leaflets[k];
+                const stored::ScanResult& result = results[leaflet.scan];
+                return page::Dot{
+                    page::parseCell((*result.cells)[leaflet.n * LEAFLET_CELLS + value.cell]),
+                    result.scanName + ", pétale " + std::to_string(leaflet.n),
+                    "#" + leafletId(leaflet.scan, leaflet.n)};
+            }));
     }
     return series;
 }
 
-// Each crop's thumbnail leading to the crop, its number and area beneath; a leaflet with a
-// value that stands out is framed in red, the reasons on hover.
+// Each crop's thumbnail leading to the crop, its number, area, length and width beneath; a
+// leaflet with a value that stands out, or unlike a leaflet, is framed in red, the reasons on
+// hover.
 page::Html contactSheet(const stored::ScanResult& result, const stored::FolderLayout& layout,
                         std::size_t scan, const std::vector<page::ValueSeries>& series,
                         std::size_t& item) {
@@ -85,8 +84,20 @@ page::Html contactSheet(const stored::ScanResult& result, const stored::FolderLa
                       "img", {{"src", page::folderFileUrl(result.scanName, thumbnail)},
                               {"alt", "pétale " + std::to_string(n) + " de " + result.scanName}})
                 : page::Html::text("pétale " + std::to_string(n));
-        const page::Html caption = page::Html::text(
-            std::to_string(n) + " · " + (*result.cells)[n * LEAFLET_CELLS + AREA_CELL] + " mm²");
+        const auto cell = [&](std::size_t value) {
+            return (*result.cells)[n * LEAFLET_CELLS + value];
+        };
+        // Two short lines, so the sheet keeps several crops a row.
+        page::Html caption =
+            page::Html::text(std::to_string(n) + " · " + cell(AREA_CELL) + " mm²") +
+            page::voidElement("br", {}) +
+            page::Html::text(cell(LENGTH_CELL) + " × " + cell(WIDTH_CELL) + " mm");
+        const std::string unlike = unlikeALeaflet(result, n);
+        if (!unlike.empty()) {
+            caption += page::voidElement("br", {}) +
+                       page::element("span", {{"class", "marque"}}, page::Html::text(unlike));
+            reasons += (reasons.empty() ? "" : " ; ") + unlike;
+        }
         std::vector<page::Attribute> attributes{{"id", leafletId(scan, n)}};
         if (!reasons.empty()) {
             attributes.push_back({"class", "marque"});
@@ -124,6 +135,12 @@ std::string leafletResultsPage(const std::vector<stored::ScanResult>& results,
                                     page::element("strong", page::number(count) + " pétale(s)") +
                                         page::Html::text(", mesuré(s)" + dpi + " :"));
             details += "\n";
+            const std::string unlike = noLeafScanWords(result);
+            if (!unlike.empty()) {
+                details += page::element("p", {{"class", "petales aucun"}},
+                                         page::Html::text("Attention : " + unlike + ".")) +
+                           "\n";
+            }
             if (count > 0) details += contactSheet(result, layout, i, series, item);
         }
         cards.push_back(page::scanCard(result, layout, i, details));

@@ -3,28 +3,45 @@
 #include "section_measure/report.h"
 #include "stored/table.h"
 
+#include <cmath>
+
 namespace plantscan::leaflet_batch {
 
 namespace {
 
 constexpr const char* LINE_END = "\r\n";
 
+std::string reportHeader() {
+    std::string header = "Pétale;" + leafletColumnNames(0, LEAFLET_CELLS);
+    header.back() = '\r';
+    return header + "\n";
+}
+
 }  // namespace
 
+std::string leafletColumnNames(std::size_t first, std::size_t end) {
+    std::string names;
+    for (std::size_t c = first; c < end; ++c) names += std::string(LEAFLET_COLUMNS[c].name) + ";";
+    return names;
+}
+
 std::string formatLeafletReport(const std::vector<plantscan::Leaflet>& leaflets) {
-    std::string text = std::string("Pétale;") + LEAFLET_COLUMNS + LINE_END;
+    std::string text = reportHeader();
     for (std::size_t n = 0; n < leaflets.size(); ++n) {
-        const plantscan::Leaflet& leaflet = leaflets[n];
         text += std::to_string(n);
-        for (const double value : {leaflet.area, leaflet.length, leaflet.width, leaflet.perimeter})
-            text += ";" + section::formatDecimal(value, 2);
+        for (const LeafletColumn& column : LEAFLET_COLUMNS) {
+            // A value that rounds to nothing is 0, never "-0" (a* of a gray leaflet).
+            const double value = leaflets[n].*column.value;
+            const bool nothing = std::fabs(value) < 0.5 * std::pow(10.0, -column.decimals);
+            text += ";" + section::formatDecimal(nothing ? 0.0 : value, column.decimals);
+        }
         text += LINE_END;
     }
     return text;
 }
 
 std::optional<std::vector<std::string>> parseLeafletReport(const std::string& text) {
-    const std::string header = std::string("Pétale;") + LEAFLET_COLUMNS + LINE_END;
+    const std::string header = reportHeader();
     if (text.compare(0, header.size(), header) != 0) return std::nullopt;
     std::vector<std::string> values;
     std::size_t start = header.size();

@@ -14,7 +14,9 @@
 #include "stored/scan_folder.h"
 
 #include <opencv2/core/utility.hpp>
+#include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <iostream>
 #include <new>
@@ -64,6 +66,26 @@ std::optional<std::vector<plantscan::Leaflet>> cropLeaflets(const cv::Mat& scan,
     return std::nullopt;
 }
 
+// Each leaflet's rectangle centre, whether its outline reaches the scan's border, and the share
+// of the scan it covers.
+std::vector<stored::PiecePlace> placesOf(const std::vector<plantscan::Leaflet>& leaflets,
+                                         cv::Size scan) {
+    std::vector<stored::PiecePlace> places;
+    const double scanArea = static_cast<double>(scan.width) * scan.height;
+    for (const plantscan::Leaflet& leaflet : leaflets) {
+        stored::PiecePlace place;
+        place.x = leaflet.rectangle.center.x;
+        place.y = leaflet.rectangle.center.y;
+        place.touchesBorder =
+            std::any_of(leaflet.outline.begin(), leaflet.outline.end(), [&](const cv::Point& p) {
+                return p.x <= 0 || p.y <= 0 || p.x >= scan.width - 1 || p.y >= scan.height - 1;
+            });
+        place.shareOfScan = std::min(1.0, cv::contourArea(leaflet.outline) / scanArea);
+        places.push_back(place);
+    }
+    return places;
+}
+
 std::optional<input::Dpi> parseDpiOption(const std::vector<std::string>& arguments) {
     if (arguments.size() == 1) return input::Dpi{plantscan::DEFAULT_DPI};
     if (arguments.size() != 3 || arguments[1] != "--dpi") return std::nullopt;
@@ -108,7 +130,9 @@ int cropAndMeasureScan(const std::vector<std::string>& arguments) {
     std::cout << leaflets->size() << " pétale(s) à " << page::frenchNumber(dpi->value, 6) << " dpi"
               << std::endl;
     for (const auto& [file, text] :
-         {std::pair<std::string, std::string>{DPI_FILE, stored::formatDpiFile(*dpi)},
+         {std::pair<std::string, std::string>{
+              DPI_FILE, stored::formatDpiFile({*dpi, LEAFLET_VALUES_VERSION})},
+          {PLACES_FILE, stored::formatPiecePlaces(placesOf(*leaflets, scan.size()))},
           {LEAFLET_REPORT, formatLeafletReport(*leaflets)}}) {
         errno = 0;
         if (!stored::writeFileAtomically(file, text)) {

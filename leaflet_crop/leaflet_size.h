@@ -21,4 +21,14 @@ struct LeafletSize {
 LeafletSize measureLeaflet(const cv::Mat& blackAndWhite, const std::vector<cv::Point>& outline,
                            const cv::RotatedRect& fitted);
 
+// A leaflet's pixels, within its outline's bounding box (clipped to the image): `inside`, the
+// filled outline (255), and `light`, those of them light in `blackAndWhite`: its area.
+struct LeafletPixels {
+    cv::Rect box;
+    cv::Mat inside;
+    cv::Mat light;
+};
+
+LeafletPixels leafletPixels(const cv::Mat& blackAndWhite, const std::vector<cv::Point>& outline);
+
 }  // namespace plantscan::leaflet

@@ -1,5 +1,6 @@
 #include "plantscan/leaflets.h"
 
+#include "leaflet_crop/leaflet_shape.h"
 #include "leaflet_crop/leaflet_size.h"
 #include "leaflet_crop/pipeline.h"
 #include "leaflet_crop/upright_crop.h"
@@ -7,6 +8,7 @@
 
 #include <cmath>
 #include <stdexcept>
+#include <utility>
 
 namespace plantscan {
 
@@ -24,11 +26,25 @@ std::vector<Leaflet> findLeaflets(const cv::Mat& scan, const Outputs& outputs, d
             stage = "measuring";
             const leaflet::LeafletSize size =
                 leaflet::measureLeaflet(found.blackAndWhite, found.outline, found.fitted);
+            const leaflet::LeafletShape shape =
+                leaflet::measureLeafletShape(image, found.blackAndWhite, found.outline);
             stage = "cropping";
-            leaflets.push_back({found.outline, found.box, leaflet::cropUpright(image, found.box),
-                                static_cast<double>(size.area) * millimetres * millimetres,
-                                size.length * millimetres, size.width * millimetres,
-                                size.perimeter * millimetres});
+            Leaflet measured;
+            measured.outline = found.outline;
+            measured.rectangle = found.box;
+            measured.crop = leaflet::cropUpright(image, found.box);
+            measured.area = shape.area * millimetres * millimetres;
+            measured.perimeter = shape.perimeter * millimetres;
+            measured.length = size.length * millimetres;
+            measured.width = size.width * millimetres;
+            measured.feretMax = shape.feretMax * millimetres;
+            measured.feretMin = shape.feretMin * millimetres;
+            measured.circularity = shape.circularity;
+            measured.solidity = shape.solidity;
+            measured.lStar = shape.colour.lightness;
+            measured.aStar = shape.colour.a;
+            measured.bStar = shape.colour.b;
+            leaflets.push_back(std::move(measured));
         });
         return leaflets;
     } catch (...) {

@@ -17,6 +17,52 @@ std::string coordinate(double value) {
     return text;
 }
 
+// An SVG text label.
+Html label(const std::string& x, const char* anchor, const std::string& text) {
+    return element(
+        "text",
+        {{"x", x}, {"y", "33"}, {"font-size", "10"}, {"text-anchor", anchor}, {"fill", "#444"}},
+        Html::text(text));
+}
+
+// Under the strip, the smallest value, the median and the largest written where they lie, with
+// a tick each; the median's only where it leaves the others room, a cell of its row holding it
+// anyway.
+template <typename Position>
+Html scale(const ValueSeries& series, const Position& at) {
+    std::vector<double> measured;
+    for (const std::optional<double>& number : series.numbers)
+        if (number) measured.push_back(*number);
+    if (measured.empty()) return {};
+    const auto [lowest, highest] = std::minmax_element(measured.begin(), measured.end());
+    // About a character's width, at the labels' size.
+    const auto width = [](const std::string& text) {
+        return 5.8 * static_cast<double>(text.size());
+    };
+    const auto x = [&](double value) { return coordinate(at(value)); };
+    Html html;
+    const auto tick = [&](double value) {
+        html += element(
+            "line",
+            {{"x1", x(value)}, {"y1", "21"}, {"x2", x(value)}, {"y2", "24"}, {"stroke", "#888"}},
+            {});
+    };
+    const std::string low = frenchNumber(*lowest), high = frenchNumber(*highest);
+    tick(*lowest);
+    if (low == high) return html + label(x(*lowest), "middle", low);
+    tick(*highest);
+    html += label(x(*lowest), "start", low) + label(x(*highest), "end", high);
+    if (!series.spread) return html;
+    const std::string median = frenchNumber(series.spread->median);
+    const double left = at(*lowest) + width(low) + 4, right = at(*highest) - width(high) - 4;
+    const double half = width(median) / 2;
+    if (right - left < 2 * half) return html;
+    tick(series.spread->median);
+    return html +
+           label(coordinate(std::clamp(at(series.spread->median), left + half, right - half)),
+                 "middle", median);
+}
+
 // Each measured item as a dot. The axis spans the unmarked values and the band within
 // OUTLIER_LIMIT robust deviations (shaded, median as a line); marked values lie beyond it, so
 // they are drawn in red in the margins, left or right, where one far value cannot squeeze the
@@ -37,8 +83,8 @@ Html stripPlot(const ValueSeries& series) {
     }
     const std::vector<Attribute> frame{{"class", "bande"},
                                        {"width", "320"},
-                                       {"height", "22"},
-                                       {"viewBox", "0 0 320 22"},
+                                       {"height", "36"},
+                                       {"viewBox", "0 0 320 36"},
                                        {"xmlns", "http://www.w3.org/2000/svg"}};
     Html svg = "<line x1=\"0\" y1=\"11\" x2=\"320\" y2=\"11\" stroke=\"#ddd\"/>";
     if (low > high) return element("svg", frame, svg);
@@ -46,11 +92,12 @@ Html stripPlot(const ValueSeries& series) {
         low -= 1;
         high += 1;
     }
-    const auto x = [&](double value) {
-        if (value < low) return coordinate(MARGIN / 2);
-        if (value > high) return coordinate(WIDTH - MARGIN / 2);
-        return coordinate(MARGIN + (value - low) / (high - low) * (WIDTH - 2 * MARGIN));
+    const auto at = [&](double value) {
+        if (value < low) return MARGIN / 2;
+        if (value > high) return WIDTH - MARGIN / 2;
+        return MARGIN + (value - low) / (high - low) * (WIDTH - 2 * MARGIN);
     };
+    const auto x = [&](double value) { return coordinate(at(value)); };
     if (const std::optional<Spread>& spread = series.spread) {
         svg += element("rect",
                        {{"x", coordinate(MARGIN)},
@@ -93,21 +140,20 @@ Html stripPlot(const ValueSeries& series) {
                            {});
         }
     }
-    return element("svg", frame, svg + marks);  // marked dots last, on top
+    return element("svg", frame, svg + scale(series, at) + marks);  // marked dots last, on top
 }
 
 }  // namespace
 
-ValueSeries valueSeries(std::string name, std::string unit,
-                        std::vector<std::optional<double>> numbers, std::vector<std::string> labels,
-                        std::vector<std::string> targets) {
-    ValueSeries series{std::move(name),
-                       std::move(unit),
-                       std::move(numbers),
-                       std::move(labels),
-                       std::move(targets),
-                       std::nullopt,
-                       {}};
+ValueSeries valueSeries(std::string name, std::string unit, std::size_t items,
+                        const std::function<Dot(std::size_t)>& dotOf) {
+    ValueSeries series{std::move(name), std::move(unit), {}, {}, {}, std::nullopt, {}};
+    for (std::size_t i = 0; i < items; ++i) {
+        Dot dot = dotOf(i);
+        series.numbers.push_back(dot.number);
+        series.labels.push_back(std::move(dot.label));
+        series.targets.push_back(std::move(dot.target));
+    }
     std::vector<double> measured;
     for (const std::optional<double>& number : series.numbers) {
         if (number) measured.push_back(*number);
@@ -155,7 +201,8 @@ Html distributionsSection(const std::vector<ValueSeries>& series, const std::str
                                           " écarts robustes de la médiane (trait vertical) ; en "
                                           "rouge, aux bords, les valeurs marquées, qui sont "
                                           "au-delà (le nom s'affiche au survol, un clic mène au "
-                                          "scan).")) +
+                                          "scan) ; dessous, la plus petite valeur, la médiane et "
+                                          "la plus grande.")) +
                        "\n" + element("table", {{"class", "repartition"}}, "\n" + rows) + "\n") +
            "\n";
 }

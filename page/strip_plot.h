@@ -6,6 +6,7 @@
 #include "page/statistics.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,10 +25,17 @@ struct ValueSeries {
     std::vector<bool> marked;
 };
 
-// The spread and the marks of the numbers given.
-ValueSeries valueSeries(std::string name, std::string unit,
-                        std::vector<std::optional<double>> numbers, std::vector<std::string> labels,
-                        std::vector<std::string> targets);
+// One item of a series: its number (none when it was not measured), its name on hover and
+// where a click on its dot goes.
+struct Dot {
+    std::optional<double> number;
+    std::string label;
+    std::string target;
+};
+
+// The series of `items` items, dotOf(i) giving the i-th; its spread and marks computed.
+ValueSeries valueSeries(std::string name, std::string unit, std::size_t items,
+                        const std::function<Dot(std::size_t)>& dotOf);
 
 // Why item i is marked, for its title on hover.
 std::string markTitle(const ValueSeries& series, std::size_t item);

@@ -8,6 +8,8 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -41,9 +43,32 @@ cv::Mat readReducedImage(const fs::path& path, int side, bool widthOnly) {
     }
 }
 
+// Each piece's number, centred where it lies, white edged with black to read on the leaflets
+// and on the ground alike; `scale`: from the picture's pixels to the thumbnail's.
+void writeNumbers(cv::Mat& thumbnail, const std::vector<stored::PiecePlace>& places, double scale) {
+    constexpr int FONT = cv::FONT_HERSHEY_SIMPLEX;
+    constexpr double FONT_SCALE = 0.5;
+    for (std::size_t n = 0; n < places.size(); ++n) {
+        const std::string number = std::to_string(n);
+        int baseline = 0;
+        const cv::Size size = cv::getTextSize(number, FONT, FONT_SCALE, 2, &baseline);
+        // Kept whole within the thumbnail, for a piece at its edge.
+        const int x = std::clamp(static_cast<int>(places[n].x * scale) - size.width / 2, 1,
+                                 std::max(1, thumbnail.cols - size.width - 1));
+        const int y = std::clamp(static_cast<int>(places[n].y * scale) + size.height / 2,
+                                 size.height + 1, std::max(size.height + 1, thumbnail.rows - 2));
+        cv::putText(thumbnail, number, {x, y}, FONT, FONT_SCALE, cv::Scalar(0, 0, 0), 4,
+                    cv::LINE_AA);
+        cv::putText(thumbnail, number, {x, y}, FONT, FONT_SCALE, cv::Scalar(255, 255, 255), 1,
+                    cv::LINE_AA);
+    }
+}
+
 // `picture` reduced to fit within `side` x `side`, or to `side` wide when `widthOnly`, into
-// `thumbnail`; an earlier thumbnail is removed when the picture cannot be read.
-bool makeReduced(const fs::path& picture, const fs::path& thumbnail, int side, bool widthOnly) {
+// `thumbnail`, with the numbers of the pieces at `places` on it; an earlier thumbnail is removed
+// when the picture cannot be read.
+bool makeReduced(const fs::path& picture, const fs::path& thumbnail, int side, bool widthOnly,
+                 const std::vector<stored::PiecePlace>& places = {}) {
     std::error_code error;
     const cv::Mat image = readReducedImage(picture, side, widthOnly);
     if (image.empty()) {
@@ -57,6 +82,13 @@ bool makeReduced(const fs::path& picture, const fs::path& thumbnail, int side, b
         const cv::Size size(std::max(1, static_cast<int>(image.cols * scale)),
                             std::max(1, static_cast<int>(image.rows * scale)));
         cv::resize(image, small, size, 0, 0, cv::INTER_AREA);
+    }
+    if (!places.empty()) {
+        // The decoder may have read the picture reduced already.
+        const std::optional<cv::Size> full = input::readImageSizeFromHeader(picture);
+        small = small.clone();
+        writeNumbers(small, places,
+                     static_cast<double>(small.cols) / (full ? full->width : image.cols));
     }
     // Renamed into place, so the page never links a half-written thumbnail.
     fs::path temporary = thumbnail;
@@ -77,9 +109,10 @@ bool makeReduced(const fs::path& picture, const fs::path& thumbnail, int side, b
 
 }  // namespace
 
-bool makeThumbnail(const fs::path& scanFolder, const std::string& overview) {
+bool makeThumbnail(const fs::path& scanFolder, const std::string& overview,
+                   const std::vector<stored::PiecePlace>& places) {
     return makeReduced(scanFolder / overview, scanFolder / stored::THUMBNAIL_FILE, THUMBNAIL_WIDTH,
-                       true);
+                       true, places);
 }
 
 void makePieceThumbnails(const fs::path& scanFolder, const std::string& scanName,
@@ -100,7 +133,7 @@ std::vector<stored::ScanResult> withThumbnails(const fs::path& outFolder,
     for (stored::ScanResult& result : results) {
         const fs::path folder = outFolder / platform::pathFromUtf8(result.scanName);
         if (result.holds(layout.overview) && !result.holds(stored::THUMBNAIL_FILE) &&
-            makeThumbnail(folder, layout.overview))
+            makeThumbnail(folder, layout.overview, result.piecePlaces))
             result.files.push_back(stored::THUMBNAIL_FILE);
         for (int n = 0; !layout.piecesFolder.empty(); ++n) {
             const std::string piece = layout.pieceFile(result.scanName, n);

@@ -15,9 +15,10 @@ inline constexpr int THUMBNAIL_WIDTH = 320;
 inline constexpr int PIECE_THUMBNAIL_SIDE = 120;
 
 // From the scan folder's `overview` picture, replacing any earlier thumbnail; with no readable
-// picture, an earlier thumbnail is removed, so none outlives the image it shows. True when one
-// was written.
-bool makeThumbnail(const std::filesystem::path& scanFolder, const std::string& overview);
+// picture, an earlier thumbnail is removed, so none outlives the image it shows. Each piece's
+// number is written on it where `places` says the piece lies. True when one was written.
+bool makeThumbnail(const std::filesystem::path& scanFolder, const std::string& overview,
+                   const std::vector<stored::PiecePlace>& places = {});
 
 // A thumbnail for each piece of the scan's folder, replacing any earlier one.
 void makePieceThumbnails(const std::filesystem::path& scanFolder, const std::string& scanName,

@@ -22,6 +22,10 @@ char pathListSeparator();
 // quote an entry holding a ';'.
 std::filesystem::path pathListFolder(const std::string& entry);
 
+// Whether the command interpreter (cmd.exe, sh) looks for a command in the current folder before
+// the PATH: on Windows it does, on POSIX only an empty PATH entry is the current folder.
+bool commandInterpreterSearchesCurrentFolder();
+
 // The file of the program `name` ("name", or "name.exe" on Windows).
 std::filesystem::path programFile(const std::string& name);
 

@@ -26,6 +26,8 @@ std::filesystem::path pathListFolder(const std::string& entry) {
     return entry.empty() ? std::filesystem::path(".") : std::filesystem::path(entry);
 }
 
+bool commandInterpreterSearchesCurrentFolder() { return false; }
+
 std::filesystem::path programFile(const std::string& name) { return name; }
 
 bool isProgramFile(const std::filesystem::path& path) {

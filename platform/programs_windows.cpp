@@ -41,6 +41,8 @@ std::filesystem::path pathListFolder(const std::string& entry) {
     return folder.empty() ? std::filesystem::path(".") : std::filesystem::u8path(folder);
 }
 
+bool commandInterpreterSearchesCurrentFolder() { return true; }
+
 std::filesystem::path programFile(const std::string& name) {
     return std::filesystem::u8path(name + ".exe");
 }

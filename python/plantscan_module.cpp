@@ -214,6 +214,13 @@ py::list cropLeaflets(const py::object& image, double dpi) {
         entry["length"] = leaflet.length;
         entry["width"] = leaflet.width;
         entry["perimeter"] = leaflet.perimeter;
+        entry["feret_max"] = leaflet.feretMax;
+        entry["feret_min"] = leaflet.feretMin;
+        entry["circularity"] = leaflet.circularity;
+        entry["solidity"] = leaflet.solidity;
+        entry["l_star"] = leaflet.lStar;
+        entry["a_star"] = leaflet.aStar;
+        entry["b_star"] = leaflet.bStar;
         found.append(entry);
     }
     return found;
@@ -324,11 +331,18 @@ inch (1200 unless given). Each dict holds:
   rectangle  ((cx, cy), (width, height), angle), the rotated rectangle cut out of the scan, in
              pixels and degrees, as cv2.minAreaRect gives one (cv2.boxPoints takes it),
   outline    the leaflet's outline, N x 2 int32 (x, y),
-  area       mm2: the light pixels inside the outline (dark holes are not counted),
+  area       mm2: inside the line along the leaflet's edge between the pixels, half-way
+             between its light and the background's (dark holes are not counted),
   length     mm: the longer side of the outline's minimum-area rectangle (before the crop's
              15 pixels of margin), width: its shorter side,
-  perimeter  mm: the outline's length, pixel step by pixel step, which runs 5 to 8 % above a
-             smooth edge's.
+  perimeter  mm: the length of that line (within 1 % of a smooth edge's),
+  feret_max  mm: the longest distance between two points of the line, feret_min: the
+             narrowest gap between two parallel lines holding it,
+  circularity  4 pi area / perimeter**2 (1 for a disc),
+  solidity   area / the area of the line's convex hull,
+  l_star, a_star, b_star  the mean colour of the leaflet away from its edges as CIE L*a*b*
+             (L* 0 to 100), the scan's values taken as sRGB under D65: the scanner's
+             colour, not a calibrated one.
 An empty list when the scan has no leaflet.)";
 
 constexpr const char* FORMAT_REPORT_DOC =

@@ -22,11 +22,11 @@ struct MemoryNeed {
     }
 };
 
-// section_measure: grabCut's graph and models, and the images of every stage. Peaks measured:
-// 420 and 869 MB on plain 4 and 9 MP sections, 424 MB on a colour-rich 4 MP one, 233 MB on
-// 1.44 MP of pure noise (every pixel a colour of its own), which sets the fixed part: a plain
-// 1 MP section (154 MB) lies a third below its estimate, and noise past 2 MP above it.
-inline constexpr MemoryNeed SECTION_MEASURE_NEED{91, 116 * 1024 * 1024};
+// section_measure: grabCut's graph, colours and models, and the images of every stage. Peaks
+// measured: 189 and 342 MB on plain 4 and 9 MP sections, 186 MB on a colour-rich 4 MP one,
+// 130 MB on 1.44 MP of pure noise (every pixel a colour of its own, grabCut's costliest
+// input), which sets the fixed part with the 9 MP section.
+inline constexpr MemoryNeed SECTION_MEASURE_NEED{31, 92 * 1024 * 1024};
 // leaflet_crop: the decoded scan, its gray and black-and-white images, the drawing, the crops.
 // Peaks measured: 67, 92, 135 and 264 MB at 1, 4, 9 and 24 MP.
 inline constexpr MemoryNeed LEAFLET_CROP_NEED{10, 60 * 1024 * 1024};

@@ -9,7 +9,9 @@
 
 namespace plantscan::resources {
 
-// Cores this process may run on (respects the CPU set of a cluster job, or an affinity mask).
+// Cores this process may use: those it may run on (the CPU set of a cluster job, an affinity
+// mask), no more than its CPU quota allows (a cgroup's on Linux, a job object's CPU rate cap on
+// Windows), rounded up.
 int availableCores();
 
 // What this process may still take, under each limit; nothing where the limit is unknown.

@@ -1,3 +1,4 @@
+#include "resources/linux_cgroup.h"
 #include "resources/linux_memory.h"
 #include "resources/resources.h"
 
@@ -5,6 +6,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -14,10 +16,58 @@ namespace plantscan::resources {
 namespace fs = std::filesystem;
 
 int availableCores() {
-    cpu_set_t cores;
-    CPU_ZERO(&cores);
-    if (::sched_getaffinity(0, sizeof(cores), &cores) == 0) return std::max(1, CPU_COUNT(&cores));
-    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    int cores = ::sched_getaffinity(0, sizeof(set), &set) == 0
+                    ? CPU_COUNT(&set)
+                    : static_cast<int>(std::thread::hardware_concurrency());
+    const std::optional<int> quota =
+        coresUnderQuota(cgroupFolders(readSmallFile("/proc/self/cgroup"), "cpu"));
+    if (quota) cores = std::min(cores, *quota);
+    return std::max(1, cores);
+}
+
+std::vector<CgroupFolder> cgroupFolders(const std::string& procSelfCgroup,
+                                        const std::string& controller) {
+    std::vector<CgroupFolder> folders;
+    std::istringstream lines(procSelfCgroup);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::size_t first = line.find(':');
+        const std::size_t second = first == std::string::npos ? first : line.find(':', first + 1);
+        if (second == std::string::npos) continue;
+        const std::string controllers = "," + line.substr(first + 1, second - first - 1) + ",";
+        const bool unified = line.compare(0, first, "0") == 0 && controllers == ",,";
+        if (!unified && controllers.find("," + controller + ",") == std::string::npos) continue;
+        const fs::path root =
+            unified ? fs::path("/sys/fs/cgroup") : fs::path("/sys/fs/cgroup") / controller;
+        for (fs::path group = line.substr(second + 1);; group = group.parent_path()) {
+            folders.push_back({root / group.relative_path(), unified});
+            if (group == group.parent_path()) break;
+        }
+    }
+    return folders;
+}
+
+std::optional<int> coresUnderQuota(const std::vector<CgroupFolder>& cpuFolders) {
+    std::optional<int> least;
+    for (const CgroupFolder& folder : cpuFolders) {
+        double quota = 0, period = 0;
+        if (folder.unified) {
+            // "max 100000" when unlimited, else "quota period" in microseconds.
+            std::istringstream max(readSmallFile(folder.path / "cpu.max"));
+            if (!(max >> quota >> period)) continue;
+        } else {
+            // -1 when unlimited.
+            std::istringstream quotaText(readSmallFile(folder.path / "cpu.cfs_quota_us"));
+            std::istringstream periodText(readSmallFile(folder.path / "cpu.cfs_period_us"));
+            if (!(quotaText >> quota) || !(periodText >> period)) continue;
+        }
+        if (!(quota > 0) || !(period > 0)) continue;
+        const int cores = std::max(1, static_cast<int>(std::ceil(quota / period)));
+        least = least ? std::min(*least, cores) : cores;
+    }
+    return least;
 }
 
 namespace {
@@ -45,25 +95,12 @@ std::optional<std::uint64_t> parseMemAvailable(const std::string& meminfo) {
 
 std::vector<CgroupMemoryFiles> cgroupMemoryFiles(const std::string& procSelfCgroup) {
     std::vector<CgroupMemoryFiles> files;
-    std::istringstream lines(procSelfCgroup);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const std::size_t first = line.find(':');
-        const std::size_t second = first == std::string::npos ? first : line.find(':', first + 1);
-        if (second == std::string::npos) continue;
-        const std::string controllers = "," + line.substr(first + 1, second - first - 1) + ",";
-        const bool unified = line.compare(0, first, "0") == 0 && controllers == ",,";
-        if (!unified && controllers.find(",memory,") == std::string::npos) continue;
-        const fs::path root = unified ? "/sys/fs/cgroup" : "/sys/fs/cgroup/memory";
-        for (fs::path group = line.substr(second + 1);; group = group.parent_path()) {
-            const fs::path folder = root / group.relative_path();
-            if (unified) {
-                files.push_back({folder / "memory.max", folder / "memory.current"});
-            } else {
-                files.push_back(
-                    {folder / "memory.limit_in_bytes", folder / "memory.usage_in_bytes"});
-            }
-            if (group == group.parent_path()) break;
+    for (const CgroupFolder& folder : cgroupFolders(procSelfCgroup, "memory")) {
+        if (folder.unified) {
+            files.push_back({folder.path / "memory.max", folder.path / "memory.current"});
+        } else {
+            files.push_back(
+                {folder.path / "memory.limit_in_bytes", folder.path / "memory.usage_in_bytes"});
         }
     }
     return files;

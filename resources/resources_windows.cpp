@@ -9,18 +9,52 @@
 #include <thread>
 #include <vector>
 
+namespace {
+
+// The cores a job object's hard CPU rate cap allows (its rate is in 1/10000 of all the
+// machine's cycles), rounded up; nothing when this process runs in no such job.
+std::optional<int> coresUnderJobCap(int processors) {
+    JOBOBJECT_CPU_RATE_CONTROL_INFORMATION rate{};
+    if (!::QueryInformationJobObject(nullptr, JobObjectCpuRateControlInformation, &rate,
+                                     sizeof rate, nullptr)) {
+        return std::nullopt;
+    }
+    const DWORD flags = rate.ControlFlags;
+    if (!(flags & JOB_OBJECT_CPU_RATE_CONTROL_ENABLE)) return std::nullopt;
+    // mingw-w64's headers lack the minimum and maximum rates: the flag is 0x10, and the rates
+    // are the low and high halves of the word that holds CpuRate.
+    constexpr DWORD MIN_MAX_RATE = 0x10;
+    DWORD cap = 0;
+    if (flags & MIN_MAX_RATE) {
+        cap = rate.CpuRate >> 16;
+    } else if ((flags & JOB_OBJECT_CPU_RATE_CONTROL_HARD_CAP) &&
+               !(flags & JOB_OBJECT_CPU_RATE_CONTROL_WEIGHT_BASED)) {
+        cap = rate.CpuRate;
+    }
+    if (cap == 0) return std::nullopt;
+    const std::uint64_t scaled =
+        static_cast<std::uint64_t>(cap) * static_cast<unsigned>(processors);
+    return std::max(1, static_cast<int>((scaled + 9999) / 10000));
+}
+
+}  // namespace
+
 namespace plantscan::resources {
 
 int availableCores() {
+    // Every processor group, not only this process's first one.
+    const DWORD all = ::GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
+    const int processors = all > 0
+                               ? static_cast<int>(all)
+                               : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    int cores = processors;
     DWORD_PTR process = 0;
     DWORD_PTR system = 0;
     if (::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system) && process != system) {
-        return std::max<int>(1, static_cast<int>(std::bitset<64>(process).count()));
+        cores = std::max<int>(1, static_cast<int>(std::bitset<64>(process).count()));
     }
-    // Unrestricted: every processor group, not only this process's first one.
-    const DWORD all = ::GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
-    if (all > 0) return static_cast<int>(all);
-    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    if (const std::optional<int> cap = coresUnderJobCap(processors)) cores = std::min(cores, *cap);
+    return cores;
 }
 
 namespace {

@@ -1,4 +1,5 @@
 #include "batch/command_line.h"
+#include "batch/desktop_start.h"
 #include "batch/help_text.h"
 #include "batch/processes.h"
 #include "batch/run_record.h"
@@ -142,7 +143,7 @@ Statut de sortie de section_batch :
      introuvable, ou un dossier, le tableau, la page ou le compte rendu n'a pas pu être
      écrit
   2  ligne de commande incorrecte (option inconnue, SCANS n'est pas un dossier...)
-)";
+)" + batch::desktopHelp("section_batch", "resultats");
 }
 
 }  // namespace plantscan::section_batch

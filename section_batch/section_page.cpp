@@ -55,17 +55,12 @@ std::vector<page::ValueSeries> valueSeriesOf(const std::vector<stored::ScanResul
                                              const std::vector<ShownValue>& values) {
     std::vector<page::ValueSeries> series;
     for (const ShownValue& value : values) {
-        std::vector<std::optional<double>> numbers;
-        std::vector<std::string> labels;
-        std::vector<std::string> targets;
-        for (std::size_t i = 0; i < results.size(); ++i) {
+        series.push_back(page::valueSeries(value.name, "mm", results.size(), [&](std::size_t i) {
             const stored::ScanResult& result = results[i];
-            numbers.push_back(result.measured() ? page::parseCell((*result.cells)[value.cell])
-                                                : std::nullopt);
-            labels.push_back(result.scanName);
-            targets.push_back("#" + page::cardId(i));
-        }
-        series.push_back(page::valueSeries(value.name, "mm", numbers, labels, targets));
+            return page::Dot{result.measured() ? page::parseCell((*result.cells)[value.cell])
+                                               : std::nullopt,
+                             result.scanName, "#" + page::cardId(i)};
+        }));
     }
     return series;
 }

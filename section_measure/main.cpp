@@ -3,12 +3,14 @@
 #include "platform/console.h"
 #include "platform/paths.h"
 #include "platform/system_errors.h"
+#include "resources/resources.h"
 #include "scan_input/image_header.h"
 #include "scan_input/scan_memory.h"
 #include "section_measure/file_output.h"
 #include "section_measure/output_files.h"
 #include "section_measure/pipeline.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <new>
 #include <opencv2/core/utility.hpp>
@@ -93,11 +95,14 @@ int run(int argc, char** argv) {
         return COMPLETE;
     }
     cv::setNumThreads(-1);  // only then does OpenCV read OPENCV_FOR_THREADS_NUM, set by the batch
+    // Alone, a scan takes the cores this process may use, not the machine's.
+    if (!std::getenv("OPENCV_FOR_THREADS_NUM")) cv::setNumThreads(resources::availableCores());
     std::cout << "opencv version : " << CV_VERSION_MAJOR << "." << CV_VERSION_MINOR << std::endl;
     const std::string path = arguments.size() > 1 ? arguments[1] : "section.jpg";
     const char* stage = "lecture de l'image";
     bool writeFailed = false;
-    const RunOutputs outputs{std::cout, imageFileWriter(writeFailed, std::cerr),
+    ImageFiles images(cv::getNumThreads(), writeFailed, std::cerr);
+    const RunOutputs outputs{std::cout, images.writer(),
                              [&stage](const char* next) { stage = next; }};
     try {
         if (input::refuseScanTooLarge(path, resources::SECTION_MEASURE_NEED,
@@ -110,6 +115,7 @@ int run(int argc, char** argv) {
         }
         const SectionMeasurements measurements = measureScan(image, outputs).measurements;
         stage = "rapport";
+        images.finish();  // the report is written last
         writeReportFile(measurements, writeFailed, std::cerr);
     } catch (const SectionError& error) {
         // The program's own line stays on the console; standard error says it plainly.

@@ -42,7 +42,8 @@ private:
 }  // namespace
 
 void runGrabCut(const cv::Mat& image, cv::Mat& mask) {
-    grabCutFromMask(image, mask, GRABCUT_ITERATIONS);  // cv::grabCut's labels, computed faster
+    plantscan::section::grabCutFromMask(
+        image, mask, GRABCUT_ITERATIONS);  // cv::grabCut's labels, computed faster
 }
 
 cv::Mat applyOpening(cv::Mat input, int radius) {

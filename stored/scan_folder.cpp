@@ -10,6 +10,7 @@
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <locale>
 #include <map>
 #include <sstream>
 #include <system_error>
@@ -102,7 +103,8 @@ std::vector<std::string> ownedFiles(const fs::path& folder, const std::string& s
                                     const FolderLayout& layout) {
     std::vector<std::string> files;
     for (const ProgramFile& file : layout.programFiles) files.push_back(file.name);
-    if (!layout.dpiFile.empty()) files.push_back(layout.dpiFile);
+    for (const std::string& file : {layout.dpiFile, layout.placesFile})
+        if (!file.empty()) files.push_back(file);
     for (const char* file :
          {THUMBNAIL_FILE, CONSOLE_FILE, ERRORS_FILE, RESOLUTION_FILE, STATUS_FILE})
         files.push_back(file);
@@ -198,15 +200,63 @@ std::optional<input::StatedResolution> parseStatedResolution(const std::string& 
     return stated;
 }
 
-std::string formatDpiFile(input::Dpi dpi) { return "dpi " + input::dpiText(dpi) + "\n"; }
+std::string formatDpiFile(const MeasuredWith& measured) {
+    return "dpi " + input::dpiText(measured.dpi) + "\nversion_des_valeurs " +
+           std::to_string(measured.valuesVersion) + "\n";
+}
 
-std::optional<input::Dpi> parseDpiFile(const std::string& text) {
+std::optional<MeasuredWith> parseDpiFile(const std::string& text) {
     std::istringstream in(text);
-    std::string key, rest;
+    std::string key, versionKey, rest;
     double dpi = 0;
-    if (!(in >> key >> dpi) || key != "dpi" || (in >> rest) || !(dpi > 0) || !std::isfinite(dpi))
+    MeasuredWith measured;
+    if (!(in >> key >> dpi) || key != "dpi" || !(dpi > 0) || !std::isfinite(dpi))
         return std::nullopt;
-    return input::Dpi{dpi};
+    measured.dpi = input::Dpi{dpi};
+    if (in >> versionKey) {
+        if (versionKey != "version_des_valeurs" || !(in >> measured.valuesVersion) ||
+            measured.valuesVersion < 1)
+            return std::nullopt;
+    }
+    if (in >> rest) return std::nullopt;
+    return measured;
+}
+
+std::string formatPiecePlaces(const std::vector<PiecePlace>& places) {
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    for (std::size_t n = 0; n < places.size(); ++n) {
+        text << n << " " << places[n].x << " " << places[n].y << " "
+             << (places[n].touchesBorder ? 1 : 0) << " " << places[n].shareOfScan << "\n";
+    }
+    return text.str();
+}
+
+std::optional<std::vector<PiecePlace>> parsePiecePlaces(const std::string& text) {
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    std::vector<PiecePlace> places;
+    std::size_t n = 0;
+    while (in >> n) {
+        PiecePlace place;
+        int border = 0;
+        if (n != places.size() || !(in >> place.x >> place.y >> border >> place.shareOfScan) ||
+            (border != 0 && border != 1) || !std::isfinite(place.x) || !std::isfinite(place.y) ||
+            !(place.shareOfScan >= 0 && place.shareOfScan <= 1))
+            return std::nullopt;
+        place.touchesBorder = border == 1;
+        places.push_back(place);
+    }
+    if (!in.eof()) return std::nullopt;
+    return places;
+}
+
+std::optional<std::vector<PiecePlace>> readPiecePlaces(const fs::path& folder,
+                                                       const FolderLayout& layout) {
+    std::error_code error;
+    if (layout.placesFile.empty() || !fs::is_regular_file(folder / layout.placesFile, error))
+        return std::nullopt;
+    return parsePiecePlaces(resources::readSmallFile(folder / layout.placesFile));
 }
 
 bool keepStatedResolution(const fs::path& folder, const fs::path& scan) {
@@ -263,8 +313,16 @@ ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
             dropStale(file, layout.pieceFile(scanName, *n));
     }
     if (!layout.dpiFile.empty() && result.holds(layout.dpiFile)) {
-        result.measuredDpi = parseDpiFile(resources::readSmallFile(folder / layout.dpiFile));
+        if (const std::optional<MeasuredWith> measured =
+                parseDpiFile(resources::readSmallFile(folder / layout.dpiFile))) {
+            result.measuredDpi = measured->dpi;
+            result.valuesVersion = measured->valuesVersion;
+        }
+    } else if (!layout.dpiFile.empty()) {
+        result.valuesVersion = 1;  // before anything was recorded
     }
+    if (result.holds(layout.placesFile))
+        result.piecePlaces = readPiecePlaces(folder, layout).value_or(std::vector<PiecePlace>{});
     if (!result.measured()) {
         result.firstErrorLines = firstLines(readStart(folder / ERRORS_FILE, 4096));
     }
@@ -275,16 +333,34 @@ ScanResult readScanFolder(const fs::path& folder, const std::string& scanName,
     return result;
 }
 
+StoredResult storedResult(const fs::path& folder, const ScanFingerprint& scan,
+                          const FolderLayout& layout) {
+    StoredResult stored;
+    const std::optional<ScanStatus> status = readStatus(folder);
+    if (!status || status->exitStatus != 0 || !(status->scan == scan)) return stored;
+    std::error_code error;
+    if (!layout.dpiFile.empty() && fs::is_regular_file(folder / layout.dpiFile, error)) {
+        stored.measuredWith = parseDpiFile(resources::readSmallFile(folder / layout.dpiFile));
+        if (!stored.measuredWith) return stored;
+    }
+    // Before anything was recorded, the values were of version 1 and the resolution unknown.
+    const int version = stored.measuredWith ? stored.measuredWith->valuesVersion : 1;
+    if (layout.valuesVersion != 0 && version != layout.valuesVersion) {
+        stored.standing = Standing::OTHER_VERSION;
+        return stored;
+    }
+    if (!readReport(folder / layout.report, layout) ||
+        (!layout.dpiFile.empty() && !stored.measuredWith))
+        return stored;
+    stored.standing = layout.dpiFile.empty() || stored.measuredWith->dpi == layout.scanDpi
+                          ? Standing::COMPLETE
+                          : Standing::OTHER_RESOLUTION;
+    return stored;
+}
+
 bool holdsCompleteResult(const fs::path& folder, const ScanFingerprint& scan,
                          const FolderLayout& layout) {
-    const std::optional<ScanStatus> status = readStatus(folder);
-    if (!status || status->exitStatus != 0 || !(status->scan == scan) ||
-        !readReport(folder / layout.report, layout))
-        return false;
-    std::error_code error;
-    return layout.dpiFile.empty() ||
-           (fs::is_regular_file(folder / layout.dpiFile, error) &&
-            parseDpiFile(resources::readSmallFile(folder / layout.dpiFile)) == layout.scanDpi);
+    return storedResult(folder, scan, layout).standing == Standing::COMPLETE;
 }
 
 bool isThumbnailOf(const fs::path& thumbnail, const fs::path& picture) {

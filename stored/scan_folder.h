@@ -53,6 +53,13 @@ struct FolderLayout {
     std::string dpiFile;
     // The report holds areas beside lengths (a wrong resolution squares their error).
     bool reportHoldsAreas = false;
+    // The version of the values the program writes, recorded in dpiFile beside the resolution:
+    // values of another version are measured again, and never merged with these. 0 when the
+    // values never changed (nothing recorded).
+    int valuesVersion = 0;
+    // Where the program records where each piece lies in the scan (formatPiecePlaces); empty
+    // when it records none.
+    std::string placesFile;
 };
 
 // Every file of the folder that a measurement or the batch writes: the program's, the
@@ -100,10 +107,33 @@ std::optional<input::StatedResolution> parseStatedResolution(const std::string& 
 // Kept from `scan`'s header, when it states one; false when it cannot be written.
 bool keepStatedResolution(const std::filesystem::path& folder, const std::filesystem::path& scan);
 
-// The resolution the program records having measured at ("dpi 1200"). Read as any positive
-// number, as older versions may have written one.
-std::string formatDpiFile(input::Dpi dpi);
-std::optional<input::Dpi> parseDpiFile(const std::string& text);
+// What the program records having measured with: the resolution ("dpi 1200") and the version
+// of its values ("version_des_valeurs 2"). The resolution is read as any positive number, as
+// older versions may have written one; without a version, the values are of version 1.
+struct MeasuredWith {
+    input::Dpi dpi;
+    int valuesVersion = 1;
+    bool operator==(const MeasuredWith& other) const {
+        return dpi == other.dpi && valuesVersion == other.valuesVersion;
+    }
+};
+std::string formatDpiFile(const MeasuredWith& measured);
+std::optional<MeasuredWith> parseDpiFile(const std::string& text);
+
+// Where a piece lies in its scan: the centre of its rectangle, in pixels of the scan, whether
+// it touches the scan's border, and the share of the scan within its outline (0 to 1). One line
+// each, in the order of the pieces: "0 523.5 611.25 0 0.0312".
+struct PiecePlace {
+    double x = 0;
+    double y = 0;
+    bool touchesBorder = false;
+    double shareOfScan = 0;
+};
+std::string formatPiecePlaces(const std::vector<PiecePlace>& places);
+std::optional<std::vector<PiecePlace>> parsePiecePlaces(const std::string& text);
+// The layout's places file of the folder, as read; none when absent or not whole.
+std::optional<std::vector<PiecePlace>> readPiecePlaces(const std::filesystem::path& folder,
+                                                       const FolderLayout& layout);
 
 // One scan's folder as read.
 struct ScanResult {
@@ -115,6 +145,8 @@ struct ScanResult {
     std::string firstErrorLines;  // of erreurs.txt, for a scan not measured
     std::optional<input::StatedResolution> statedResolution;
     std::optional<input::Dpi> measuredDpi;  // as recorded, for a program that records it
+    std::optional<int> valuesVersion;       // likewise (1 when the program recorded nothing)
+    std::vector<PiecePlace> piecePlaces;    // as recorded; none when not
     bool measured() const { return exitStatus == 0 && cells.has_value(); }
     bool holds(const std::string& file) const;
 };
@@ -138,8 +170,21 @@ ScanResult readScanFolder(const std::filesystem::path& folder, const std::string
 // The thumbnail exists and is at least as new as its picture.
 bool isThumbnailOf(const std::filesystem::path& thumbnail, const std::filesystem::path& picture);
 
-// Status 0 recorded for this very scan, with its report still there and whole, measured at the
-// layout's resolution.
+// What a scan's folder holds, for a batch about to measure the scan.
+enum class Standing {
+    COMPLETE,          // status 0 for this very scan, its report whole, measured as asked
+    INCOMPLETE,        // nothing, no status, a failure, a changed scan, a report not whole
+    OTHER_RESOLUTION,  // complete, but measured at another resolution than the layout's
+    OTHER_VERSION,     // status 0 for this very scan, but values of another version
+};
+
+struct StoredResult {
+    Standing standing = Standing::INCOMPLETE;
+    std::optional<MeasuredWith> measuredWith;  // as the folder records it
+};
+
+StoredResult storedResult(const std::filesystem::path& folder, const ScanFingerprint& scan,
+                          const FolderLayout& layout);
 bool holdsCompleteResult(const std::filesystem::path& folder, const ScanFingerprint& scan,
                          const FolderLayout& layout);
 

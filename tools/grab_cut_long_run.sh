@@ -1,8 +1,9 @@
 #!/bin/bash
 # The long run of grabCutFromMask against cv::grabCut, after any change to
-# section_measure/grab_cut.cpp: thousands of random inputs, then whole section_measure runs on
-# generated scans up to 3000 x 3000, every output compared byte for byte with those of the same
-# program on cv::grabCut (section_measure_opencv_grabcut). About half an hour on two cores.
+# section_measure/grab_cut.cpp or section_measure/grab_cut/: thousands of random inputs, then
+# whole section_measure runs on generated scans up to 3000 x 3000, every output compared byte for
+# byte with those of the same program on cv::grabCut (section_measure_opencv_grabcut). About half
+# an hour on two cores.
 #
 #   bash tools/grab_cut_long_run.sh [INPUTS [MAX_PIXELS]]    default 3000 inputs of up to 40000 pixels
 #

@@ -3,9 +3,11 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -75,6 +77,20 @@ Leaf parseLeaf(const std::string& s) {
 
 namespace {
 
+// The section's options that set one of its numbers as given.
+struct NumberOption {
+    const char* name;
+    double SectionScanParams::*field;
+};
+constexpr NumberOption SECTION_NUMBERS[] = {
+    {"--rotation", &SectionScanParams::rotationDeg},
+    {"--hollow-depth", &SectionScanParams::hollowDepth},
+    {"--rounding", &SectionScanParams::cornerRounding},
+    {"--hole", &SectionScanParams::holeRadius},
+    {"--sensor-noise", &SectionScanParams::sensorNoise},
+    {"--colour-cast", &SectionScanParams::colourCast},
+};
+
 int run(const std::vector<std::string>& args) {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::cout << kUsage;
@@ -116,23 +132,16 @@ int run(const std::vector<std::string>& args) {
         } else if (section && opt == "--cy") {
             sp.center.y = toDouble(opt, value());
             haveCy = true;
-        } else if (section && opt == "--rotation") {
-            sp.rotationDeg = toDouble(opt, value());
-        } else if (section && opt == "--hollow-depth") {
-            sp.hollowDepth = toDouble(opt, value());
-        } else if (section && opt == "--rounding") {
-            sp.cornerRounding = toDouble(opt, value());
         } else if (section && opt == "--flat") {
             sp.flatHollows = true;
-        } else if (section && opt == "--hole") {
-            sp.holeRadius = toDouble(opt, value());
         } else if (section && opt == "--crack") {
             sp.crackWidth = toDouble(opt, value());
             sp.crackLength = toDouble(opt, value());
-        } else if (section && opt == "--sensor-noise") {
-            sp.sensorNoise = toDouble(opt, value());
-        } else if (section && opt == "--colour-cast") {
-            sp.colourCast = toDouble(opt, value());
+        } else if (const auto number = std::find_if(
+                       std::begin(SECTION_NUMBERS), std::end(SECTION_NUMBERS),
+                       [&](const NumberOption& o) { return opt == o.name; });
+                   section && number != std::end(SECTION_NUMBERS)) {
+            sp.*(number->field) = toDouble(opt, value());
         } else if (leaflet && opt == "--specks") {
             lp.specks = static_cast<int>(toInt(opt, value(), 0));
         } else if (leaflet && opt == "--leaf") {

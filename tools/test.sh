@@ -6,7 +6,8 @@
 # (the section pipeline and the byte parsers) for 15 s, then cross-builds the Windows programs and
 # runs their tests under wine (tools/build_windows.sh; the first build of OpenCV for Windows
 # takes about ten minutes), compares the Windows batch's files with the Linux batch's and tries
-# the installer. `--quick` stops after the plain suite.
+# the installer as a lab's PC meets it (tools/test_installer.sh, about 50 s: per user, Explorer's
+# folder command, one copy, for all users). `--quick` stops after the plain suite.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/install_missing.sh"
 # Before the build, which skips the Python module without pybind11: the module and its tests.

@@ -8,7 +8,8 @@
 set -e
 repo=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX="${WINEPREFIX:-$repo/build-windows/wine}"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# winemenubuilder would copy a Start-menu shortcut into the Linux desktop's menus.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 mkdir -p "$(dirname "$WINEPREFIX")"
 # A server starts wine's services (explorer, plugplay...) with its first program, which they
 # outlive holding its streams: when it starts here, that first program is cmd.exe, apart.

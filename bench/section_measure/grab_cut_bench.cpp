@@ -1,13 +1,18 @@
-// Whole section_measure runs with our grabCut against the same program on cv::grabCut: wall time
-// and peak resident memory of the child, on generated scans as they are ("plain", a few hundred
-// colours) and with a scanner's noise and colour cast ("rich", about 100 000 colours at 4 MP), on
-// one core and on all cores. Each figure is the median of the runs, taken interleaved; the two
-// programs' outputs are compared byte for byte.
+// Whole section_measure runs against the same program on cv::grabCut
+// (section_measure_opencv_grabcut), on generated scans as they are ("plain", a few hundred
+// colours) and with a scanner's noise and colour cast ("rich", about 100 000 colours at 4 MP):
 //
-//   grab_cut_bench [--runs N] [--reference-runs N] [MEGAPIXELS...]    default: 3 runs, 1 4 9
+//   - both pinned to one core (as taskset does, and OPENCV_FOR_THREADS_NUM=1), run alternately:
+//     their wall times, the ratio, and their peak resident memory;
+//   - section_measure on every core this process may use, against itself on one core: the
+//     ratio, and the serial part that remains (Amdahl: the share s of the one-core time that
+//     runs on one core whatever the count of cores n, from t_n / t_1 = s + (1 - s) / n).
 //
-// One core: the child is pinned to one CPU (OpenCV's TBB pool follows the affinity) and gets
-// OPENCV_FOR_THREADS_NUM=1. The machine may be shared: the load average is printed with each line.
+// Each time is the median of the runs; every run's files are compared with the reference's.
+//
+//   grab_cut_bench [--runs N] [--reference-runs N] [MEGAPIXELS...]    default: 3 runs, 1 4 16
+//
+// The machine may be shared: the load average before and after each line is printed with it.
 #include "tools/scan_synth.h"
 
 #include <opencv2/imgcodecs.hpp>
@@ -24,7 +29,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <iterator>
 #include <string>
 #include <unordered_set>
@@ -54,10 +58,10 @@ Run runChild(const std::string& program, const fs::path& scan, const fs::path& f
             cpu_set_t allowed;
             CPU_ZERO(&allowed);
             if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) _exit(121);
-            int first = 0;
-            while (!CPU_ISSET(first, &allowed)) ++first;
+            int last = CPU_SETSIZE - 1;
+            while (!CPU_ISSET(last, &allowed)) --last;
             CPU_ZERO(&allowed);
-            CPU_SET(first, &allowed);
+            CPU_SET(last, &allowed);
             if (sched_setaffinity(0, sizeof allowed, &allowed) != 0) _exit(122);
             setenv("OPENCV_FOR_THREADS_NUM", "1", 1);
         }
@@ -107,6 +111,12 @@ double loadAverage() {
     return getloadavg(load, 1) == 1 ? load[0] : -1;
 }
 
+int coresAllowed() {
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    return sched_getaffinity(0, sizeof allowed, &allowed) == 0 ? CPU_COUNT(&allowed) : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -122,14 +132,21 @@ int main(int argc, char** argv) {
             megapixels.push_back(std::atof(arg.c_str()));
         }
     }
-    if (megapixels.empty()) megapixels = {1, 4, 9};
+    if (megapixels.empty()) megapixels = {1, 4, 16};
+    const int cores = coresAllowed();
 
     const fs::path work =
         fs::temp_directory_path() / ("grab_cut_bench_" + std::to_string(getpid()));
     fs::create_directories(work);
-    std::printf("%-5s %-6s %8s %-7s | %9s %8s %6s | %9s %8s %6s | %s\n", "MP", "scan", "colours",
-                "cores", "OpenCV s", "ours s", "ratio", "OpenCV MB", "ours MB", "ratio",
-                "outputs, load");
+    std::printf(
+        "One core: both programs pinned to one core. %d cores: section_measure on all of "
+        "them against one.\n",
+        cores);
+    std::printf("%-4s %-5s %7s | %8s %7s %6s | %6s %6s | %7s %6s %6s | %s\n", "MP", "scan",
+                "colours", "OpenCV s", "ours s", "ratio", "OpenCV", "ours", "ours s", "ratio",
+                "serial", "outputs, load");
+    std::printf("%-4s %-5s %7s | %23s | %13s | %21s |\n", "", "", "", "one core", "peak MB",
+                (std::to_string(cores) + " cores").c_str());
     std::fflush(stdout);  // before any fork, or the children write it again
     for (const double mp : megapixels) {
         const int side = static_cast<int>(std::lround(std::sqrt(mp * 1e6)));
@@ -147,37 +164,37 @@ int main(int argc, char** argv) {
             const fs::path scan = work / "scan.png";
             cv::imwrite(scan.string(), image);
             const std::size_t colours = distinctColours(image);
-            for (const bool oneCore : {true, false}) {
-                std::vector<double> refTime, refPeak, ownTime, ownPeak;
-                bool same = true, complete = true;
-                const double loadBefore = loadAverage();
-                for (int r = 0; r < std::max(runs, referenceRuns); ++r) {
-                    if (r < referenceRuns) {
-                        const Run ref =
-                            runChild(SECTION_MEASURE_OPENCV, scan, work / "opencv", oneCore);
-                        refTime.push_back(ref.seconds);
-                        refPeak.push_back(ref.peakMb);
-                        complete = complete && ref.status == 0;
-                    }
-                    if (r < runs) {
-                        const Run own = runChild(SECTION_MEASURE, scan, work / "ours", oneCore);
-                        ownTime.push_back(own.seconds);
-                        ownPeak.push_back(own.peakMb);
-                        complete = complete && own.status == 0;
-                        if (r < referenceRuns)
-                            same = same && sameOutputs(work / "opencv", work / "ours");
-                    }
+            std::vector<double> refTime, refPeak, oneTime, onePeak, allTime;
+            bool same = true, complete = true;
+            const double loadBefore = loadAverage();
+            for (int r = 0; r < std::max(runs, referenceRuns); ++r) {
+                if (r < referenceRuns) {
+                    const Run ref = runChild(SECTION_MEASURE_OPENCV, scan, work / "opencv", true);
+                    refTime.push_back(ref.seconds);
+                    refPeak.push_back(ref.peakMb);
+                    complete = complete && ref.status == 0;
                 }
-                const double rt = median(refTime), ot = median(ownTime), rp = median(refPeak),
-                             op = median(ownPeak);
-                std::printf(
-                    "%-5g %-6s %8zu %-7s | %9.2f %8.2f %6.3f | %9.0f %8.0f %6.3f | %s%s, "
-                    "%.1f-%.1f\n",
-                    mp, rich ? "rich" : "plain", colours, oneCore ? "1" : "all", rt, ot, ot / rt,
-                    rp, op, op / rp, same ? "same" : "DIFFERENT", complete ? "" : " (a run failed)",
-                    loadBefore, loadAverage());
-                std::fflush(stdout);
+                if (r < runs) {
+                    const Run one = runChild(SECTION_MEASURE, scan, work / "one", true);
+                    oneTime.push_back(one.seconds);
+                    onePeak.push_back(one.peakMb);
+                    const Run all = runChild(SECTION_MEASURE, scan, work / "all", false);
+                    allTime.push_back(all.seconds);
+                    complete = complete && one.status == 0 && all.status == 0;
+                    same = same && sameOutputs(work / "opencv", work / "one") &&
+                           sameOutputs(work / "opencv", work / "all");
+                }
             }
+            const double rt = median(refTime), ot = median(oneTime), at = median(allTime);
+            const double speedRatio = at / ot;
+            const double serial = cores > 1 ? (cores * speedRatio - 1) / (cores - 1) : 1;
+            std::printf(
+                "%-4g %-5s %7zu | %8.2f %7.2f %6.3f | %6.0f %6.0f | %7.2f %6.3f %6.2f | "
+                "%s%s, %.1f-%.1f\n",
+                mp, rich ? "rich" : "plain", colours, rt, ot, ot / rt, median(refPeak),
+                median(onePeak), at, speedRatio, serial, same ? "same" : "DIFFERENT",
+                complete ? "" : " (a run failed)", loadBefore, loadAverage());
+            std::fflush(stdout);
         }
     }
     fs::remove_all(work);

@@ -5,8 +5,8 @@
 
 #include <opencv2/imgproc.hpp>
 
-
-void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations) {
+void plantscan::section::grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
+                                         const GrabCutPartHook&) {
     cv::Mat backgroundModel, foregroundModel;
     cv::grabCut(image, mask, cv::Rect(0, 0, 0, 0), backgroundModel, foregroundModel, iterations,
                 cv::GC_INIT_WITH_MASK);

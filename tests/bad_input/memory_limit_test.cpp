@@ -30,10 +30,10 @@ TEST(MemoryLimit, UnderACgroupLimitAScanThatDoesNotFitIsRefusedAndOneThatFitsIsM
     small.width = small.height = 300;
     small.center = {150, 150};
     small.radius = 105;
-    SectionScanParams large;  // 4 MP: about 460 MB
-    large.width = large.height = 2000;
-    large.center = {1000, 1000};
-    large.radius = 700;
+    SectionScanParams large;  // 9 MP: about 360 MiB needed
+    large.width = large.height = 3000;
+    large.center = {1500, 1500};
+    large.radius = 1000;
     ASSERT_TRUE(cv::imwrite((folder.path() / "small.jpg").string(), makeSectionScan(small)));
     ASSERT_TRUE(cv::imwrite((folder.path() / "large.jpg").string(), makeSectionScan(large)));
 

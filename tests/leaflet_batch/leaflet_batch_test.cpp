@@ -48,30 +48,51 @@ ScanResult result(const std::string& name, std::optional<int> status,
 
 }  // namespace
 
-TEST(LeafletReport, TwoDecimalsWithACommaReadBackAndNothingButAWholeReport) {
-    const std::string report = formatLeafletReport(
-        {leafletOf(107.2749, 19.0649, 8.0612, 45.4), leafletOf(75.371, 16.95, 6.369, 39.3549)});
+TEST(LeafletReport, EachValueRoundedToItsDecimalsWithACommaReadBackAndNothingButAWholeReport) {
+    plantscan::Leaflet shaped = leafletOf(107.2749, 19.0649, 8.0612, 45.4);
+    shaped.feretMax = 19.3349;
+    shaped.feretMin = 7.996;
+    shaped.circularity = 0.65349;
+    shaped.solidity = 0.9876;
+    shaped.lStar = 71.234;
+    shaped.aStar = -20.5;
+    shaped.bStar = 3.004;
+    plantscan::Leaflet gray = leafletOf(75.371, 16.95, 6.369, 39.3549);
+    gray.aStar = -0.004;  // written 0, not -0
+    const std::string report = formatLeafletReport({shaped, gray});
     EXPECT_EQ(report,
               "P\xC3\xA9tale;Aire (mm\xC2\xB2);Longueur (mm);Largeur (mm);P\xC3\xA9rim\xC3\xA8tre "
-              "(mm)\r\n0;107,27;19,06;8,06;45,4\r\n1;75,37;16,95;6,37;39,35\r\n");
-    EXPECT_EQ(parseLeafletReport(report),
-              (std::vector<std::string>{"107,27", "19,06", "8,06", "45,4", "75,37", "16,95", "6,37",
-                                        "39,35"}));
+              "(mm);Feret max (mm);Feret min (mm);Circularit\xC3\xA9;Solidit\xC3\xA9;L*;a*;b*\r\n"
+              "0;107,27;19,06;8,06;45,4;19,33;8;0,653;0,988;71,23;-20,5;3\r\n"
+              "1;75,37;16,95;6,37;39,35;0;0;0;0;0;0;0\r\n");
+    const std::optional<std::vector<std::string>> cells = parseLeafletReport(report);
+    ASSERT_TRUE(cells);
+    ASSERT_EQ(cells->size(), 2 * LEAFLET_CELLS);
+    EXPECT_EQ((*cells)[0], "107,27");
+    EXPECT_EQ((*cells)[9], "-20,5");
+    EXPECT_EQ((*cells)[LEAFLET_CELLS + 3], "39,35");
     // A scan without a leaflet: the header alone.
     EXPECT_EQ(parseLeafletReport(formatLeafletReport({})), std::vector<std::string>{});
 
     EXPECT_FALSE(parseLeafletReport(""));
     EXPECT_FALSE(parseLeafletReport(report.substr(0, report.size() - 1)));   // cut short
     EXPECT_FALSE(parseLeafletReport(replaced(report, "\r\n1;", "\r\n2;")));  // renumbered
-    EXPECT_FALSE(parseLeafletReport(replaced(report, ";45,4", ";45,4;1")));
+    EXPECT_FALSE(parseLeafletReport(replaced(report, ";3\r\n", ";3;1\r\n")));
     EXPECT_FALSE(parseLeafletReport(replaced(report, ";8,06", ";")));
     EXPECT_FALSE(parseLeafletReport(replaced(report, "8,06", "8\n06")));
     EXPECT_FALSE(parseLeafletReport(replaced(report, "Aire", "Surface")));
+    // An earlier version's report, with four values a leaflet: not these values.
+    EXPECT_FALSE(parseLeafletReport(
+        "P\xC3\xA9tale;Aire (mm\xC2\xB2);Longueur (mm);Largeur (mm);P\xC3\xA9rim\xC3\xA8tre "
+        "(mm)\r\n0;107,27;19,06;8,06;45,4\r\n"));
 }
 
 TEST(LeafletTable, ARowPerLeafletWithItsCropAndOneForAFailedOrEmptyScan) {
+    std::vector<std::string> cells;
+    for (int v = 1; v <= 2 * static_cast<int>(LEAFLET_CELLS); ++v)
+        cells.push_back(std::to_string(v));
     std::vector<ScanResult> results{
-        result("a;1.jpg", 0, std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8"}),
+        result("a;1.jpg", 0, cells),
         result("vide.jpg", 0, std::vector<std::string>{}),
         result("casse.jpg", 2, std::nullopt),
         result("coupe.jpg", std::nullopt, std::nullopt),
@@ -80,17 +101,22 @@ TEST(LeafletTable, ARowPerLeafletWithItsCropAndOneForAFailedOrEmptyScan) {
     results[0].statedResolution = StatedResolution{600, 600};
     results[2].statedResolution = StatedResolution{299.72, 299.72};
     const std::string table = leafletTable(results, LAYOUT);
-    EXPECT_EQ(table,
-              "Scan;Statut;P\xC3\xA9tale;Image;Aire (mm\xC2\xB2);Longueur (mm);Largeur "
-              "(mm);P\xC3\xA9rim\xC3\xA8tre (mm);R\xC3\xA9solution (dpi);R\xC3\xA9solution "
-              "d\xC3\xA9"
-              "clar\xC3\xA9"
-              "e (dpi)\r\n"
-              "\"a;1.jpg\";0;0;\"a;1.jpg/PETALES/a;1.jpg_0.jpg\";1;2;3;4;1200;600\r\n"
-              "\"a;1.jpg\";0;1;\"a;1.jpg/PETALES/a;1.jpg_1.jpg\";5;6;7;8;1200;600\r\n"
-              "vide.jpg;0;;;;;;;1200;\r\n"
-              "casse.jpg;2;;;;;;;;299,72\r\n"
-              "coupe.jpg;;;;;;;;;\r\n");
+    // The values that came later follow the resolution, so that older columns keep their place;
+    // the stated resolution is last.
+    EXPECT_EQ(
+        table,
+        "Scan;Statut;P\xC3\xA9tale;Image;Aire (mm\xC2\xB2);Longueur (mm);Largeur "
+        "(mm);P\xC3\xA9rim\xC3\xA8tre (mm);R\xC3\xA9solution (dpi);Feret max (mm);Feret min "
+        "(mm);Circularit\xC3\xA9;Solidit\xC3\xA9;L*;a*;b*;R\xC3\xA9solution "
+        "d\xC3\xA9"
+        "clar\xC3\xA9"
+        "e (dpi)\r\n"
+        "\"a;1.jpg\";0;0;\"a;1.jpg/PETALES/a;1.jpg_0.jpg\";1;2;3;4;1200;5;6;7;8;9;10;11;600\r\n"
+        "\"a;1.jpg\";0;1;\"a;1.jpg/PETALES/a;1.jpg_1.jpg\";12;13;14;15;1200;16;17;18;19;20;21;"
+        "22;600\r\n"
+        "vide.jpg;0;;;;;;;1200;;;;;;;;\r\n"
+        "casse.jpg;2;;;;;;;;;;;;;;;299,72\r\n"
+        "coupe.jpg;;;;;;;;;;;;;;;;\r\n");
 }
 
 TEST(LeafletFolder, ClearedOfEveryCropAndThumbnailOfItsScanAndOfNothingElse) {
@@ -135,17 +161,24 @@ TEST(LeafletFolder, CompleteOnlyWhenMeasuredAtTheResolutionAsked) {
     FolderLayout at600 = LAYOUT;
     at600.scanDpi = Dpi{600};
     EXPECT_FALSE(holdsCompleteResult(folder, fingerprint, LAYOUT));  // no resolution recorded
-    writeBytes(folder / DPI_FILE, formatDpiFile(Dpi{1200}));
+    writeBytes(folder / DPI_FILE, formatDpiFile({Dpi{1200}, LEAFLET_VALUES_VERSION}));
     EXPECT_TRUE(holdsCompleteResult(folder, fingerprint, LAYOUT));
-    EXPECT_FALSE(holdsCompleteResult(folder, fingerprint, at600));
-    writeBytes(folder / DPI_FILE, formatDpiFile(Dpi{600}));
-    EXPECT_EQ(readBytes(folder / DPI_FILE), "dpi 600\n");
+    EXPECT_EQ(storedResult(folder, fingerprint, at600).standing, Standing::OTHER_RESOLUTION);
+    writeBytes(folder / DPI_FILE, formatDpiFile({Dpi{600}, LEAFLET_VALUES_VERSION}));
+    EXPECT_EQ(readBytes(folder / DPI_FILE), "dpi 600\nversion_des_valeurs 2\n");
     EXPECT_TRUE(holdsCompleteResult(folder, fingerprint, at600));
     EXPECT_EQ(readScanFolder(folder, "a.jpg", LAYOUT).measuredDpi, Dpi{600});
     // As an older single-scan mode, which took any number, may have written it.
     writeBytes(folder / DPI_FILE, "dpi 600.5\n");
     EXPECT_EQ(readScanFolder(folder, "a.jpg", LAYOUT).measuredDpi, Dpi{600.5});
     EXPECT_FALSE(holdsCompleteResult(folder, fingerprint, at600));
+    // Values of the version before, at the very resolution asked: measured again, whatever
+    // report lies beside them.
+    writeBytes(folder / DPI_FILE, "dpi 600\n");
+    EXPECT_EQ(storedResult(folder, fingerprint, at600).standing, Standing::OTHER_VERSION);
+    EXPECT_EQ(readScanFolder(folder, "a.jpg", LAYOUT).valuesVersion, 1);
+    writeBytes(folder / DPI_FILE, "dpi 600\nversion_des_valeurs 0\n");
+    EXPECT_FALSE(parseDpiFile(readBytes(folder / DPI_FILE)));
 }
 
 TEST(LeafletPage, ContactSheetLinksEachCropByItsEncodedPathAndFramesTheLeafletThatStandsOut) {
@@ -153,7 +186,9 @@ TEST(LeafletPage, ContactSheetLinksEachCropByItsEncodedPathAndFramesTheLeafletTh
     const std::string name = "<i>&#% 1.jpg";
     std::vector<std::string> cells;
     for (const char* length : {"20", "20,5", "19,5", "20,2", "19,8", "41"})
-        for (const char* value : {"100", length, "8", "50"}) cells.push_back(value);
+        for (const char* value :
+             {"100", length, "8", "50", "41,5", "7,5", "0,6", "0,9", "70", "-20", "30"})
+            cells.push_back(value);
     std::vector<ScanResult> results{result(name, 0, cells), result("vide.jpg", 0, {{}})};
     for (int n = 0; n < 6; ++n) results[0].files.push_back(pieceThumbnailFile(n));
     const std::string page =
@@ -169,6 +204,47 @@ TEST(LeafletPage, ContactSheetLinksEachCropByItsEncodedPathAndFramesTheLeafletTh
     EXPECT_NE(page.find("Longueur — Hors série : 41 mm", marked), std::string::npos);
     EXPECT_EQ(page.find("<figure id=\"scan-0-petale-4\" class"), std::string::npos);
     EXPECT_NE(page.find("Aucun pétale trouvé à 1200 dpi."), std::string::npos);
+    EXPECT_NE(page.find("<figcaption>5 · 100 mm²<br>41 × 8 mm</figcaption>"), std::string::npos);
+}
+
+TEST(LeafletSummary, NamesEachScanWhoseLeafletCoversItOrTouchesItsBorderAndMarksTheCard) {
+    const auto with = [](const std::string& name, std::vector<PiecePlace> places) {
+        ScanResult scan =
+            result(name, 0, std::vector<std::string>(places.size() * LEAFLET_CELLS, "1"));
+        scan.piecePlaces = std::move(places);
+        return scan;
+    };
+    std::vector<ScanResult> results{
+        with("blanc.jpg", {{300, 200, true, 0.996}}),
+        with("bord.jpg", {{10, 10, false, 0.01}, {5, 10, true, 0.01}, {900, 10, true, 0.02}}),
+        with("bon.jpg", {{10, 10, false, 0.01}}),
+        // Measured before places were recorded: nothing to go by, nothing said.
+        result("ancien.jpg", 0, std::vector<std::string>(LEAFLET_CELLS, "1")),
+    };
+    const std::vector<std::string> lines = leafletSummary(results, LAYOUT);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1].rfind("« blanc.jpg » : un « pétale » couvre la plus grande partie de "
+                             "l'image : fond clair",
+                             0),
+              0u)
+        << lines[1];
+    EXPECT_EQ(lines[2].rfind("« bord.jpg » : les pétales 1 et 2 touchent le bord de l'image", 0),
+              0u)
+        << lines[2];
+
+    const std::string page =
+        leafletResultsPage(results, LAYOUT, {"leaflet_batch", LEAFLET_TABLE_FILE, true, {}});
+    EXPECT_NE(page.find("<span class=\"marque\">couvre 100 % de l&#39;image</span>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<figure id=\"scan-1-petale-2\" class=\"marque\" title=\"touche le bord"),
+              std::string::npos);
+    EXPECT_EQ(page.find("<figure id=\"scan-1-petale-0\" class"), std::string::npos);
+    // On the cards of the two scans flagged, and of no other.
+    std::size_t warnings = 0;
+    for (std::size_t at = page.find("Attention : "); at != std::string::npos;
+         at = page.find("Attention : ", at + 1))
+        ++warnings;
+    EXPECT_EQ(warnings, 2u);
 }
 
 TEST(LeafletHelp, TheDocsCopyIsTheProgramsOwn) {

@@ -165,17 +165,19 @@ TEST_F(LeafletBatchProgram, EachFolderAsALoneRunTheTableARowPerCropTheDrawnSizes
     const std::vector<std::vector<std::string>> rows = tableRows(out_ / "tous_petales.csv");
     std::vector<std::string> order;
     for (const std::vector<std::string>& row : rows) {
-        ASSERT_EQ(row.size(), 10u);
+        ASSERT_EQ(row.size(), 17u);
         if (order.empty() || order.back() != row[0]) order.push_back(row[0]);
     }
     EXPECT_EQ(order, (std::vector<std::string>{MARKUP_SCAN, "casse.jpg", "feuilles_2.jpg",
                                                "feuilles_10.png", "vide.jpg"}));
     std::map<std::string, std::vector<std::vector<std::string>>> byScan;
     for (const std::vector<std::string>& row : rows) byScan[row[0]].push_back(row);
-    EXPECT_EQ(byScan["casse.jpg"], (std::vector<std::vector<std::string>>{
-                                       {"casse.jpg", "2", "", "", "", "", "", "", "", ""}}));
-    EXPECT_EQ(byScan["vide.jpg"], (std::vector<std::vector<std::string>>{
-                                      {"vide.jpg", "0", "", "", "", "", "", "", "1200", ""}}));
+    EXPECT_EQ(byScan["casse.jpg"],
+              (std::vector<std::vector<std::string>>{{"casse.jpg", "2", "", "", "", "", "", "",
+                                                      "", "", "", "", "", "", "", "", ""}}));
+    EXPECT_EQ(byScan["vide.jpg"],
+              (std::vector<std::vector<std::string>>{{"vide.jpg", "0", "", "", "", "", "", "",
+                                                      "1200", "", "", "", "", "", "", "", ""}}));
     for (const auto& [name, params] : SCANS) {
         if (params.leaves.empty()) continue;
         SCOPED_TRACE(name);
@@ -234,6 +236,9 @@ TEST_F(LeafletBatchProgram,
     const RunResult at600 = run({"--dpi", "600", "--shard", "0/1"});
     EXPECT_EQ(at600.status, 1) << at600.err;
     EXPECT_EQ(at600.err.find("déjà mesurée"), std::string::npos) << at600.err;
+    EXPECT_NE(at600.err.find("4 image(s) mesurée(s) à 1200 dpi, mesurée(s) à nouveau à 600 dpi"),
+              std::string::npos)
+        << at600.err;
     EXPECT_EQ(hookRuns().size(), 2u);
     RunOptions here;
     here.environment.emplace_back("PATH", scripts_.string());
@@ -245,6 +250,43 @@ TEST_F(LeafletBatchProgram,
     ASSERT_NE(row, rows.end());
     EXPECT_NEAR(cell((*row)[5]), 2 * 800 * MM_PER_PIXEL, 4 * MM_PER_PIXEL + 0.005);
     EXPECT_EQ((*row)[8], "600");
+
+    // feuilles_2.jpg as measured by the version before, which recorded no version: a merge
+    // refuses to put its values beside the others, and naming it; a run measures it again.
+    writeBytes(out_ / "feuilles_2.jpg" / "dpi.txt", "dpi 600\n");
+    const std::string table = readBytes(out_ / "tous_petales.csv");
+    const RunResult refused = runProgram(LEAFLET_BATCH_BINARY, {"--merge", out_.string()}, here);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("feuilles_2.jpg » : valeurs de la version 1"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(refused.err.find("feuilles_10.png"), std::string::npos) << refused.err;
+    EXPECT_EQ(readBytes(out_ / "tous_petales.csv"), table);
+    const RunResult resumed = run({"--dpi", "600"});
+    EXPECT_NE(resumed.err.find("1 image(s) mesurée(s) par une autre version"), std::string::npos)
+        << resumed.err;
+    EXPECT_NE(resumed.err.find("3 image(s) déjà mesurée(s)"), std::string::npos) << resumed.err;
+    EXPECT_EQ(readBytes(out_ / "feuilles_2.jpg" / "dpi.txt"), "dpi 600\nversion_des_valeurs 2\n");
+}
+
+TEST(LeafletBatchLightBackground, AnAllWhiteScanIsNamedInTheSummaryAndAMissingHookSaysNothing) {
+    TestFolder root("leaflet_batch_white");
+    const fs::path scans = root.path() / "scans", out = root.path() / "sortie";
+    fs::create_directories(scans);
+    ASSERT_TRUE(cv::imwrite((scans / "blanc.jpg").string(),
+                            cv::Mat(400, 600, CV_8UC3, cv::Scalar::all(255))));
+    RunOptions options;
+    options.folder = root.path();
+    options.environment.emplace_back("PATH", scans.string());  // no update.bat along it
+    const RunResult batch =
+        runProgram(LEAFLET_BATCH_BINARY, {scans.string(), out.string()}, options);
+    EXPECT_EQ(batch.status, 0) << batch.err;
+    EXPECT_NE(batch.out.find("leaflet_batch : « blanc.jpg » : un « pétale » couvre la plus grande "
+                             "partie de l'image : fond clair"),
+              std::string::npos)
+        << batch.out;
+    EXPECT_EQ(batch.err.find("update.bat"), std::string::npos) << batch.err;
+    EXPECT_EQ(batch.err.find("not found"), std::string::npos) << batch.err;
+    EXPECT_NE(readBytes(out / "rapport.html").find("Attention : un « pétale »"), std::string::npos);
 }
 
 TEST(LeafletBatchSingleScan, RefusesAScanOverItsShareInItsOwnName) {
@@ -267,4 +309,21 @@ TEST(LeafletBatchSingleScan, RefusesAScanOverItsShareInItsOwnName) {
         runProgram(LEAFLET_BATCH_BINARY, {"--une-image", "planche.jpg", "--dpi", "1e3"}, options);
     EXPECT_EQ(otherDpi.status, 4);
     EXPECT_NE(otherDpi.err.find("usage"), std::string::npos) << otherDpi.err;
+}
+
+// Started from Explorer's menu on the scans' folder: as typed in a console opened there, the hook
+// run in that folder and the results beside the scans.
+TEST_F(LeafletBatchProgram, FromTheDesktopTheFolderIsWhereTheHookRunsAndTheResultsGo) {
+    RunOptions options;
+    options.folder = root_.path();
+    options.environment.emplace_back("PATH", scripts_.string());
+    options.environment.emplace_back("PLANT_SCAN_TEST_OPENED_PAGES",
+                                     (root_.path() / "opened.txt").string());
+    const RunResult batch =
+        runProgram(LEAFLET_BATCH_BINARY, {"--fenetre", scans_.string()}, options);
+    EXPECT_EQ(batch.status, 1) << batch.err;  // casse.jpg
+    EXPECT_EQ(hookRuns(), std::vector<std::string>{scans_.string()});
+    EXPECT_TRUE(fs::exists(scans_ / "resultats_petales" / "tous_petales.csv"));
+    EXPECT_EQ(splitLines(readBytes(root_.path() / "opened.txt")),
+              std::vector<std::string>{(scans_ / "resultats_petales" / "rapport.html").string()});
 }

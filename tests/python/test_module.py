@@ -166,9 +166,19 @@ def test_crop_leaflets_gives_each_crop_its_rectangle_and_outline():
         assert sorted((leaflet["width"], leaflet["length"])) == pytest.approx(
             sorted((width * mm - 30 * mm, height * mm - 30 * mm)))
         assert 0 < leaflet["area"] < leaflet["length"] * leaflet["width"]
+        # Each new value under its own name: the calipers hold the rectangle's sides between
+        # them (to a pixel or two), the ratios lie within (0, 1], L* within [0, 100].
+        assert leaflet["feret_min"] - 2 * mm <= leaflet["width"]
+        assert leaflet["length"] <= leaflet["feret_max"] + 2 * mm
+        assert 0 < leaflet["circularity"] <= 1 and 0 < leaflet["solidity"] <= 1
+        assert 0 < leaflet["l_star"] <= 100
+        assert leaflet["circularity"] == pytest.approx(
+            4 * np.pi * leaflet["area"] / leaflet["perimeter"] ** 2)
     assert plantscan.crop_leaflets(np.zeros((60, 60, 3), np.uint8)) == []
     at_600 = plantscan.crop_leaflets(REPO / "samples/leaflet.jpg", dpi=600)
     assert [leaflet["area"] for leaflet in at_600] == pytest.approx(
         [4 * leaflet["area"] for leaflet in leaflets])
+    assert [leaflet["feret_max"] for leaflet in at_600] == pytest.approx(
+        [2 * leaflet["feret_max"] for leaflet in leaflets])
     with pytest.raises(ValueError):
         plantscan.crop_leaflets(REPO / "samples/leaflet.jpg", dpi=0)

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <thread>
 
@@ -104,6 +105,20 @@ TEST(ResultsPage, MarksOnlyAmongMeasuredScansWithTheReasonAndInThePlot) {
     EXPECT_EQ(occurrences(html, "<circle class=\"marque\""), 1u);
     EXPECT_NE(html.find("<title>d.jpg : 19,5</title>"), std::string::npos);
     EXPECT_EQ(occurrences(html, "class=\"marque\" title="), 1u);
+}
+
+TEST(ResultsPage, EachStripPlotWritesItsSmallestMedianAndLargestValue) {
+    const std::string html = page({measuredScan("a.jpg", "9,5"), measuredScan("b.jpg", "9,6"),
+                                   measuredScan("c.jpg", "9,4"), measuredScan("d.jpg", "19,5"),
+                                   measuredScan("g.jpg", "9,5")});
+    const std::size_t plot = html.find("<svg class=\"bande\"");
+    ASSERT_NE(plot, std::string::npos);
+    const std::string strip = html.substr(plot, html.find("</svg>", plot) - plot);
+    const std::size_t low = strip.find(">9,4</text>"), median = strip.find(">9,5</text>"),
+                      high = strip.find(">19,5</text>");
+    ASSERT_NE(low, std::string::npos) << strip;
+    ASSERT_NE(median, std::string::npos) << strip;
+    ASSERT_NE(high, std::string::npos) << strip;
 }
 
 TEST(ResultsPage, FailuresFirstThenEveryScanInTableOrderWithItsStatusInWords) {
@@ -235,4 +250,19 @@ TEST(Thumbnail, ResJpgReducedTo320WideRemadeWhenOlderAndGoneWithIt) {
     EXPECT_FALSE(thumbnailsOf()[0].holds(THUMBNAIL_FILE));
     EXPECT_FALSE(makeThumbnail(scan, "res.jpg"));
     EXPECT_FALSE(fs::exists(scan / THUMBNAIL_FILE));
+}
+
+TEST(Thumbnail, EachPieceNumberedWhereItLiesAndKeptWithinTheThumbnail) {
+    TestFolder folder("leaflet_thumbnail_numbers");
+    ASSERT_TRUE(cv::imwrite((folder.path() / "res.jpg").string(),
+                            cv::Mat(600, 1000, CV_8UC3, cv::Scalar::all(0))));
+    ASSERT_TRUE(makeThumbnail(folder.path(), "res.jpg", {{500, 300}, {999, 599}}));
+    cv::Mat gray;
+    cv::cvtColor(cv::imread((folder.path() / THUMBNAIL_FILE).string()), gray, cv::COLOR_BGR2GRAY);
+    ASSERT_EQ(gray.size(), cv::Size(320, 192));
+    const auto lit = [&](cv::Rect area) { return cv::countNonZero(gray(area) > 128); };
+    EXPECT_GT(lit({150, 84, 20, 24}), 10);  // "0" at the centre
+    EXPECT_GT(lit({300, 170, 20, 22}), 5);  // "1" in the corner, whole
+    // Nowhere else.
+    EXPECT_EQ(lit({0, 0, 320, 192}), lit({150, 84, 20, 24}) + lit({300, 170, 20, 22}));
 }

@@ -27,10 +27,10 @@ struct RunOptions {
 };
 
 // Arguments go to the program as they are: no shell reads them. A program named without a
-// slash is looked up along PATH. The streams are captured outside every folder the program
-// sees. When the child cannot be set up it ends with 120 to 124 and says why on standard error.
-// On Windows the lines of both streams come back with "\n" alone, as on Linux, and an exception
-// that ends the program (0xC0000005...) counts as a signal.
+// slash is looked up along PATH. Its input is empty; its output and errors are captured outside
+// every folder the program sees. When the child cannot be set up it ends with 120 to 124 and
+// says why on standard error. On Windows the lines of both streams come back with "\n" alone,
+// as on Linux, and an exception that ends the program (0xC0000005...) counts as a signal.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
                      const RunOptions& options = {});
 

@@ -149,7 +149,10 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 
     const pid_t pid = ::fork();
     if (pid == 0) {
-        if (::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0) ::_exit(120);
+        // Nothing to read, as on Windows: a program that waits for a line ends at once.
+        const int nothing = ::open("/dev/null", O_RDONLY);
+        if (nothing < 0 || ::dup2(nothing, 0) < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0)
+            ::_exit(120);
         if (!options.folder.empty() && ::chdir(options.folder.c_str()) != 0)
             fail(121, "runProgram: chdir\n");
         if (options.addressSpaceLimit != 0) {

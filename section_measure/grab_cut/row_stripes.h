@@ -1,0 +1,31 @@
+// Per-pixel passes split into stripes of rows fixed by the image alone, so that no result
+// depends on how many threads run them.
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace plantscan::section {
+
+inline constexpr int MAX_ROW_STRIPES = 64;
+
+// Rows [y0, y1) of stripe s of `stripes` over `rows` rows.
+inline int stripeStart(int rows, int stripes, int s) {
+    return static_cast<int>(static_cast<std::int64_t>(rows) * s / stripes);
+}
+
+// Calls work(stripe, y0, y1) for each of min(rows, MAX_ROW_STRIPES) stripes on OpenCV's
+// threads; returns the number of stripes.
+template <class Work>
+int forRowStripes(int rows, Work work) {
+    const int stripes = std::min(rows, MAX_ROW_STRIPES);
+    cv::parallel_for_(cv::Range(0, stripes), [&](const cv::Range& range) {
+        for (int s = range.start; s < range.end; ++s)
+            work(s, stripeStart(rows, stripes, s), stripeStart(rows, stripes, s + 1));
+    });
+    return stripes;
+}
+
+}  // namespace plantscan::section

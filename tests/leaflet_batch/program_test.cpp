@@ -264,7 +264,7 @@ TEST_F(LeafletBatchProgram,
     const RunResult resumed = run({"--dpi", "600"});
     EXPECT_NE(resumed.err.find("1 image(s) mesurée(s) par une autre version"), std::string::npos)
         << resumed.err;
-    EXPECT_NE(resumed.err.find("3 image(s) déjà mesurée(s)"), std::string::npos) << resumed.err;
+    EXPECT_NE(resumed.err.find("3 scan(s) déjà mesuré(s)"), std::string::npos) << resumed.err;
     EXPECT_EQ(readBytes(out_ / "feuilles_2.jpg" / "dpi.txt"), "dpi 600\nversion_des_valeurs 2\n");
 }
 

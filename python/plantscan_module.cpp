@@ -248,6 +248,11 @@ std::string noSectionWords(NoSectionError::Reason why) {
            "or poorly separated from its ground (see the mask)";
 }
 
+// Raises `type` with the plain sentence, the library's words as its detail.
+void setError(PyObject* type, const std::string& sentence, const std::exception& detail) {
+    PyErr_SetString(type, (sentence + " (" + detail.what() + ")").c_str());
+}
+
 // Python exceptions for the library's errors, in English; the library's own words (French for
 // a section, as section_measure's) are kept as the detail.
 void translateErrors(py::module_& module) {
@@ -262,17 +267,15 @@ void translateErrors(py::module_& module) {
             // scanFromPath says more, knowing the argument; this is in case.
             PyErr_SetString(PyExc_ValueError, ("cannot read '" + e.path + "'").c_str());
         } catch (const OutOfMemoryError& e) {
-            PyErr_SetString(PyExc_MemoryError,
-                            ("not enough memory to measure this scan; close other programs, or "
-                             "measure fewer scans at once (" +
-                             std::string(e.what()) + ")")
-                                .c_str());
+            setError(PyExc_MemoryError,
+                     "not enough memory to measure this scan; close other programs, or measure "
+                     "fewer scans at once",
+                     e);
         } catch (const ImageLibraryError& e) {
-            PyErr_SetString(PyExc_RuntimeError,
-                            ("OpenCV stopped the measurement; if it happens again, report it with "
-                             "this message (" +
-                             std::string(e.what()) + ")")
-                                .c_str());
+            setError(PyExc_RuntimeError,
+                     "OpenCV stopped the measurement; if it happens again, report it with this "
+                     "message",
+                     e);
         }
     });
 }

@@ -16,14 +16,11 @@ else
     trap 'rm -rf "$work"' EXIT
 fi
 scans="$work/mesures été ł"
-mkdir -p "$scans"
 
-# A plain scan, a colour-rich one, one in TIFF, one with nothing to measure, named as people do.
+# Three section scans, and one with nothing to measure.
 generator="$repo/build/tools/scan_generator"
-"$generator" section "$scans/coupe ł_1.jpg" --width 600 --height 600 --seed 1 >/dev/null
-"$generator" section "$scans/coupe été_2.png" --width 700 --height 600 --seed 2 --rotation 20 \
-    --sensor-noise 3 --colour-cast 6 >/dev/null
-"$generator" section "$scans/coupe_10.tif" --width 500 --height 500 --seed 3 --hollow-depth 0.3 >/dev/null
+source "$repo/tools/section_scans.sh"
+makeSectionScans "$scans" "$generator"
 "$generator" leaflet "$scans/vide_3.jpg" --width 400 --height 300 --specks 0 >/dev/null
 
 # Leaves too: two scans of leaflets and one without any.

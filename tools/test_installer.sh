@@ -110,12 +110,8 @@ elapsed "a silent install without options puts everything under the profile and 
 folderCommand=$(menuCommand shell coupes)
 program=$(sed -n 's/^"\(.*\)" --fenetre "%1"$/\1/p' <<<"$folderCommand")
 scans="$work/mesures été ł"
-mkdir -p "$scans"
-generator="$repo/build/tools/scan_generator"
-"$generator" section "$scans/coupe ł_1.jpg" --width 600 --height 600 --seed 1 >/dev/null
-"$generator" section "$scans/coupe été_2.png" --width 700 --height 600 --seed 2 --rotation 20 \
-    --sensor-noise 3 --colour-cast 6 >/dev/null
-"$generator" section "$scans/coupe_10.tif" --width 500 --height 500 --seed 3 --hollow-depth 0.3 >/dev/null
+source "$repo/tools/section_scans.sh"
+makeSectionScans "$scans" "$repo/build/tools/scan_generator"
 "$repo/build/section_batch/section_batch" "$scans" "$work/linux" >/dev/null 2>&1 ||
     fail "the Linux batch failed"
 opened="$work/opened.txt"

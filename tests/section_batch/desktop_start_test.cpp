@@ -92,7 +92,7 @@ TEST(DesktopStart, AFolderIsMeasuredIntoItsResultsThePageOpenedOnceThenItWaitsFo
     // Run again: it resumes, as the same command typed again would.
     const RunResult second = b.run({"--fenetre", b.scans.u8string()});
     EXPECT_EQ(second.status, 0) << second.err;
-    EXPECT_NE(second.err.find("2 image(s) déjà mesurée(s)"), std::string::npos) << second.err;
+    EXPECT_NE(second.err.find("2 scan(s) déjà mesuré(s)"), std::string::npos) << second.err;
     EXPECT_EQ(calledScans(b.callLog), (std::vector<std::string>{"a.jpg", "b.jpg"}));
 }
 

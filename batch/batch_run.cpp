@@ -191,15 +191,15 @@ void sayWhyMeasuredAgain(const BatchKind& kind, const std::vector<stored::Stored
     if (otherResolution > 0) {
         std::string at;
         for (const std::string& dpi : resolutions) at += (at.empty() ? "" : ", ") + dpi;
-        std::cerr << kind.name << " : " << otherResolution << " image(s) mesurée(s) à " << at
-                  << " dpi, mesurée(s) à nouveau à " << input::dpiText(layout.scanDpi)
+        std::cerr << kind.name << " : " << otherResolution << " scan(s) mesuré(s) à " << at
+                  << " dpi, mesuré(s) à nouveau à " << input::dpiText(layout.scanDpi)
                   << " dpi, la résolution demandée : leurs longueurs et leurs aires en dépendent"
                   << std::endl;
     }
     if (otherVersion > 0) {
         std::cerr << kind.name << " : " << otherVersion
-                  << " image(s) mesurée(s) par une autre version de " << kind.name
-                  << ", dont les valeurs ont changé depuis : mesurée(s) à nouveau" << std::endl;
+                  << " scan(s) mesuré(s) par une autre version de " << kind.name
+                  << ", dont les valeurs ont changé depuis : mesuré(s) à nouveau" << std::endl;
     }
 }
 

@@ -91,7 +91,7 @@ int runOnFolder(const fs::path& chosen, const DesktopBatch& batch) {
     }
     if (scans.empty()) {
         return cannotStart(batch.name,
-                           "aucune image dans « " + shown +
+                           "aucun scan dans « " + shown +
                                " » (.jpg, .jpeg, .png, .tif, .tiff ou .bmp ; les sous-dossiers ne "
                                "sont pas parcourus)",
                            2);

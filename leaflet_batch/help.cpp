@@ -71,10 +71,10 @@ std::string leafletHelpText() {
                "        leaflet_batch ") +
            SINGLE_SCAN_OPTION + " IMAGE [--dpi N]\n\n" +
            paragraph(
-               "Découpe chaque pétale de chaque image du dossier SCANS (.jpg, .jpeg, .png, "
+               "Découpe chaque pétale de chaque scan du dossier SCANS (.jpg, .jpeg, .png, "
                ".tif, .tiff, .bmp, en majuscules ou en minuscules ; les sous-dossiers ne "
                "sont pas parcourus), comme leaflet_crop, et mesure chaque pétale, en "
-               "traitant les images dans l'ordre naturel des noms (les nombres comparés "
+               "traitant les scans dans l'ordre naturel des noms (les nombres comparés "
                "par leur valeur : planche_2 avant planche_10), plusieurs à la fois. SORTIE "
                "vaut " +
                quoted("resultats_petales") + " (dans le dossier courant) par défaut.") +
@@ -85,9 +85,9 @@ std::string leafletHelpText() {
                "trouverait pas (sous Windows ni dans le dossier courant ni dans le PATH, "
                "sous Linux pas dans le PATH), rien n'est lancé ni affiché. Elle n'est lancée ni "
                "par "
-               "--merge, ni par --shard : renommer des images pendant que d'autres "
+               "--merge, ni par --shard : renommer des scans pendant que d'autres "
                "morceaux listent le dossier fausserait leur partage.") +
-           paragraph("Pour chaque image NOM, leaflet_batch " + std::string(SINGLE_SCAN_OPTION) +
+           paragraph("Pour chaque scan NOM, leaflet_batch " + std::string(SINGLE_SCAN_OPTION) +
                      " s'exécute dans le dossier SORTIE/NOM/ et y écrit exactement ce "
                      "qu'écrirait " +
                      quoted("leaflet_crop NOM") + " lancé dans ce dossier : gray.bmp, bw.jpg, " +
@@ -96,18 +96,18 @@ std::string leafletHelpText() {
                      "drawing.jpg ; puis " +
                      LEAFLET_REPORT + " (les mesures de chaque pétale), " + DPI_FILE +
                      " (la résolution utilisée et la version des valeurs) et " + PLACES_FILE +
-                     " (où se trouve chaque pétale dans l'image). S'y ajoutent " +
+                     " (où se trouve chaque pétale dans le scan). S'y ajoutent " +
                      stored::CONSOLE_FILE + ", " + stored::ERRORS_FILE + ", " +
                      stored::STATUS_FILE +
                      " (son statut de sortie, la taille et "
-                     "la date de l'image), " +
+                     "la date du scan), " +
                      stored::THUMBNAIL_FILE + " (" + layout.overview + " réduite à " +
                      std::to_string(page::THUMBNAIL_WIDTH) +
                      " pixels de large au plus, le numéro de chaque pétale écrit à sa place) et " +
                      stored::PIECE_THUMBNAILS + "/N.jpg (chaque découpe réduite à " +
                      std::to_string(page::PIECE_THUMBNAIL_SIDE) +
-                     " pixels au plus), pour la page du rapport. Avant qu'une image soit "
-                     "traitée à nouveau, ces fichiers sont effacés : une image qui donne moins "
+                     " pixels au plus), pour la page du rapport. Avant qu'un scan soit "
+                     "traité à nouveau, ces fichiers sont effacés : un scan qui donne moins "
                      "de pétales ne laisse aucune découpe d'avant.") +
            lines("Mesures de chaque pétale, numéroté comme sa découpe, en mm et mm² à " + dpi +
                      " dpi ou à la résolution donnée par --dpi :",
@@ -129,7 +129,7 @@ std::string leafletHelpText() {
            option("solidité", "l'aire / l'aire de l'enveloppe convexe de la ligne.") +
            option("L*, a*, b*",
                   "la couleur moyenne du pétale, à 3 pixels au moins de ses bords, en CIE "
-                  "L*a*b* (1976 ; L* de 0 à 100), les valeurs de l'image prises comme du "
+                  "L*a*b* (1976 ; L* de 0 à 100), les valeurs du scan prises comme du "
                   "sRGB sous D65 : la couleur du scanner, non étalonnée.") +
            "\n" +
            paragraph("Sur des formes dessinées de taille connue, à " + dpi +
@@ -137,10 +137,10 @@ std::string leafletHelpText() {
                      "sous plusieurs angles), le périmètre et l'aire sont justes à 0,4 % près, "
                      "Feret max et min aussi, la longueur et la largeur à 2 pixels près.") +
            paragraph("Enfin SORTIE/" + std::string(LEAFLET_TABLE_FILE) +
-                     " réunit une ligne par pétale, dans l'ordre des images : le nom de "
-                     "l'image, son statut, le numéro du pétale, le chemin de sa découpe depuis "
+                     " réunit une ligne par pétale, dans l'ordre des scans : le nom du "
+                     "scan, son statut, le numéro du pétale, le chemin de sa découpe depuis "
                      "SORTIE, son aire, sa longueur, sa largeur, son périmètre, la résolution, "
-                     "puis Feret max et min, circularité, solidité, L*, a* et b* ; une image en "
+                     "puis Feret max et min, circularité, solidité, L*, a* et b* ; un scan en "
                      "échec ou sans pétale a une ligne, avec son statut et des "
                      "cases vides. Même format que " +
                      quoted("mesures.csv") + " : UTF-8, séparateur " + quoted(";") +
@@ -148,10 +148,10 @@ std::string leafletHelpText() {
                      "fichier temporaire puis renommé.") +
            paragraph("Puis SORTIE/" + std::string(page::RESULTS_PAGE_FILE) +
                      ", une page à ouvrir dans un navigateur, sans réseau ni script : le nombre "
-                     "d'images par statut, les échecs en tête (statut en clair et début d'" +
+                     "de scans par statut, les échecs en tête (statut en clair et début d'" +
                      stored::ERRORS_FILE +
                      "), la répartition de l'aire, de la longueur et de la largeur sur tous les "
-                     "pétales, puis une carte par image (vignette de " +
+                     "pétales, puis une carte par scan (vignette de " +
                      layout.overview +
                      " numérotée, nombre de pétales, planche des découpes avec l'aire, la "
                      "longueur et la largeur de chacune, menant à sa découpe). "
@@ -163,15 +163,15 @@ std::string leafletHelpText() {
                      std::to_string(page::FEWEST_FOR_MARKS) +
                      " pétales. Un « pétale » qui touche le bord de l'image ou en couvre plus "
                      "de la moitié (fond clair, ou ce n'est pas une planche de pétales) est "
-                     "marqué sur sa carte, et l'image nommée dans le bilan ; son statut reste "
+                     "marqué sur sa carte, et le scan nommé dans le bilan ; son statut reste "
                      "0.") +
-           paragraph("Résolution : une image dont l'en-tête déclare une résolution entre " +
+           paragraph("Résolution : un scan dont l'en-tête déclare une résolution entre " +
                      batch::credibleResolutions() + " qui s'écarte de plus de " +
                      batch::resolutionTolerancePercent() +
-                     " % de celle de la mesure est signalée (une ligne du bilan qui dit ce qui "
+                     " % de celle de la mesure est signalé (une ligne du bilan qui dit ce qui "
                      "en découle, un compte à part, « à vérifier », dans le bilan et en tête de "
                      "la page, une marque sur sa carte, le compte rendu du lancement) : ses "
-                     "longueurs et ses aires sont alors fausses ; relancez avec --dpi. Elle "
+                     "longueurs et ses aires sont alors fausses ; relancez avec --dpi. Il "
                      "garde son statut 0. La résolution déclarée est gardée dans " +
                      stored::RESOLUTION_FILE + " et donnée en dernière colonne de " +
                      LEAFLET_TABLE_FILE + ".") +
@@ -182,56 +182,56 @@ std::string leafletHelpText() {
                "/, comme section_batch (voir section_batch --help). Un lancement "
                "interrompu n'en laisse pas.") +
            paragraph(
-               "Reprise : relancée avec le même SORTIE, la commande saute les images "
+               "Reprise : relancée avec le même SORTIE, la commande saute les scans "
                "dont le dossier contient déjà un résultat complet : un statut 0 "
-               "enregistré pour la même image (même taille, même date de modification), " +
+               "enregistré pour le même scan (même taille, même date de modification), " +
                std::string(LEAFLET_REPORT) + " présent et " + DPI_FILE +
                " égal à la résolution demandée et à la version des valeurs de ce programme. "
-               "Les images en échec, modifiées depuis, interrompues, mesurées à une autre "
-               "résolution ou par une version aux valeurs différentes sont traitées à nouveau "
+               "Les scans en échec, modifiés depuis, interrompus, mesurés à une autre "
+               "résolution ou par une version aux valeurs différentes sont traités à nouveau "
                "(ces deux derniers cas sont annoncés, avec leur raison). --merge refuse des "
                "dossiers aux valeurs d'une autre version, et les nomme.") +
            "Options :\n" +
            option("-j N",
-                  "traiter N images à la fois (par défaut autant que de cœurs). Ce "
+                  "traiter N scans à la fois (par défaut autant que de cœurs). Ce "
                   "nombre est abaissé, avec un message, quand la mémoire disponible (ou "
-                  "la limite mémoire d'une tâche de grappe) ne suffit pas : une image "
+                  "la limite mémoire d'une tâche de grappe) ne suffit pas : un scan "
                   "demande environ " +
                       std::to_string(resources::LEAFLET_CROP_NEED.bytesPerPixel) +
-                      " octets par pixel de la plus grande image, plus " +
+                      " octets par pixel du plus grand scan, plus " +
                       std::to_string(resources::LEAFLET_CROP_NEED.fixedBytes / (1024 * 1024)) +
                       " Mo.") +
-           option("--dpi N", "la résolution des images, en points par pouce (" + dpi +
+           option("--dpi N", "la résolution des scans, en points par pouce (" + dpi +
                                  " par défaut), d'où viennent les longueurs et les aires.") +
            option("--force", "tout traiter à nouveau, même les résultats complets.") +
            option("--shard K/N",
-                  "ne traiter que les images dont la position dans la liste (à partir de 0) "
+                  "ne traiter que les scans dont la position dans la liste (à partir de 0) "
                   "vaut K modulo N, pour répartir une série sur plusieurs machines qui "
                   "partagent SCANS et SORTIE ; update.bat n'est pas lancé. Le tableau n'est "
                   "alors pas écrit : lancez --merge une fois tous les morceaux terminés.") +
            option("--merge", "reconstruire SORTIE/" + std::string(LEAFLET_TABLE_FILE) +
                                  " et SORTIE/" + page::RESULTS_PAGE_FILE +
                                  " à partir des seuls sous-dossiers de SORTIE nommés comme des "
-                                 "images, dans l'ordre naturel, sans rien mesurer (les vignettes "
+                                 "scans, dans l'ordre naturel, sans rien mesurer (les vignettes "
                                  "manquantes sont faites).") +
            option(SINGLE_SCAN_OPTION,
                   "IMAGE [--dpi N] : découper et mesurer la seule IMAGE dans le dossier "
-                  "courant, ce que la série lance pour chaque image (sans update.bat).") +
+                  "courant, ce que la série lance pour chaque scan (sans update.bat).") +
            option("-h, --help", "afficher cette aide.") +
            option("--version", "afficher la version de leaflet_batch et celle d'OpenCV.") + "\n" +
            paragraph(
                "Progression : sur un terminal, une ligne tenue à jour sur la sortie "
-               "d'erreur ; sinon une ligne par image terminée. Le bilan final, avec le "
-               "nombre de pétales, les images sans pétale et une ligne par image qui ne "
+               "d'erreur ; sinon une ligne par scan terminé. Le bilan final, avec le "
+               "nombre de pétales, les scans sans pétale et une ligne par scan qui ne "
                "ressemble pas à une planche de pétales, est affiché sur la sortie standard.") +
-           paragraph("Statut d'une image (colonne Statut) : " + statuses +
+           paragraph("Statut d'un scan (colonne Statut) : " + statuses +
                      " ; 128 + N arrêté par le signal" + batch::GLUE +
-                     "N. Une image sans pétale a le "
+                     "N. Un scan sans pétale a le "
                      "statut 0.") +
            "Statut de sortie de leaflet_batch :\n" +
-           option("0", "toutes les images ont été traitées (même sans pétale)", 5) +
+           option("0", "tous les scans ont été traités (même sans pétale)", 5) +
            option("1",
-                  "au moins une image en échec (le bilan dit lesquelles), ou un dossier, le "
+                  "au moins un scan en échec (le bilan dit lesquels), ou un dossier, le "
                   "tableau, la page ou le compte rendu n'a pas pu être écrit",
                   5) +
            option("2",

@@ -45,7 +45,7 @@ stored::FolderLayout leafletLayout() {
     layout.overview = leaflet::DRAWING_FILE;
     layout.scanDpi = input::Dpi{plantscan::DEFAULT_DPI};
     layout.statusWords = {{CROPPED, "découpe et mesure complètes"},
-                          {UNREADABLE, "image absente ou illisible"},
+                          {UNREADABLE, "scan absent ou illisible"},
                           {WRITE_FAILED, "un fichier n'a pas pu être écrit"},
                           {FAILED, "erreur d'OpenCV ou mémoire épuisée"}};
     layout.piecesFolder = leaflet::CROPS_FOLDER;

@@ -24,33 +24,33 @@ std::string helpText() {
     return std::string(R"(Usage : section_batch [options] SCANS [SORTIE]
         section_batch --merge SORTIE
 
-Mesure chaque image du dossier SCANS (.jpg, .jpeg, .png, .tif, .tiff, .bmp, en majuscules
+Mesure chaque scan du dossier SCANS (.jpg, .jpeg, .png, .tif, .tiff, .bmp, en majuscules
 ou en minuscules ; les sous-dossiers ne sont pas parcourus), dans l'ordre naturel des noms
 (les nombres comparés par leur valeur : coupe_2 avant coupe_10), en lançant
-section_measure une fois par image. SORTIE vaut « resultats » (dans le dossier courant) par
+section_measure une fois par scan. SORTIE vaut « resultats » (dans le dossier courant) par
 défaut. section_measure est cherché à côté de section_batch, sinon dans le PATH.
 
-Pour chaque image NOM, section_measure s'exécute dans le dossier SORTIE/NOM/ avec le chemin
-absolu de l'image : ses images et )") +
+Pour chaque scan NOM, section_measure s'exécute dans le dossier SORTIE/NOM/ avec le chemin
+absolu du scan : ses images et )") +
            report + " y sont exactement ceux d'une mesure seule.\nS'y ajoutent " +
            stored::CONSOLE_FILE + " (ce qu'il affiche), " + stored::ERRORS_FILE +
            " (ses messages d'erreur), " + stored::STATUS_FILE +
-           "\n(son statut de sortie, la taille et la date de l'image), écrit à la fin de la "
+           "\n(son statut de sortie, la taille et la date du scan), écrit à la fin de la "
            "mesure, puis\n" +
            stored::THUMBNAIL_FILE + ", " + layout.overview + " réduite à " +
            std::to_string(page::THUMBNAIL_WIDTH) +
-           " pixels de large au plus, pour la page du rapport.\nAvant qu'une image soit "
-           "mesurée à nouveau, ces fichiers sont effacés : rien d'une mesure\nprécédente ne "
+           " pixels de large au plus, pour la page du rapport.\nAvant qu'un scan soit "
+           "mesuré à nouveau, ces fichiers sont effacés : rien d'une mesure\nprécédente ne "
            "reste.\n\nEnfin SORTIE/" +
            TABLE_FILE +
-           " réunit une ligne par image, dans l'ordre des images : le nom\ndu fichier, le "
+           " réunit une ligne par scan, dans l'ordre des scans : le nom\ndu fichier, le "
            "statut de section_measure, puis les " +
            cells + " valeurs de son " + report + " (rayons\ndes " + lobes + " angles, rayons des " +
            lobes +
            " creux, profondeurs, distances au cercle circonscrit, ratios,\nlargeur, diamètres "
            "des cercles circonscrit et inscrit), recopiées telles quelles. Même format\nque " +
            report +
-           " : UTF-8, séparateur « ; », virgule décimale, fins de ligne CR LF. Une\nimage en "
+           " : UTF-8, séparateur « ; », virgule décimale, fins de ligne CR LF. Un\nscan en "
            "échec garde sa ligne, avec son statut et des cases vides (un statut 0 sans\n" +
            report +
            " complet compte aussi comme un échec). Le tableau est écrit dans\nun fichier "
@@ -58,32 +58,32 @@ absolu de l'image : ses images et )") +
            "demi-tableau.\n\nPuis SORTIE/" +
            page::RESULTS_PAGE_FILE +
            ", une page à ouvrir dans un navigateur, sans réseau ni script : le\nnombre "
-           "d'images par statut, les échecs en tête (statut en clair et début d'" +
+           "de scans par statut, les échecs en tête (statut en clair et début d'" +
            stored::ERRORS_FILE +
-           "), puis\nune carte par image dans l'ordre du tableau (vignette menant à " +
+           "), puis\nune carte par scan dans l'ordre du tableau (vignette menant à " +
            layout.overview +
            ", liens vers les autres\nimages, largeur, diamètres, rayons des angles et des "
            "creux, profondeurs) et, pour chacune de\nces valeurs, sa répartition sur la série. "
            "Une valeur est marquée quand elle s'écarte de la\nmédiane de plus de " +
            batch::markRuleNumbers() +
-           "\nl'écart absolu moyen quand le premier est nul), calculés sur les images au "
+           "\nl'écart absolu moyen quand le premier est nul), calculés sur les scans au "
            "statut 0 ;\nrien n'est marqué avec moins de " +
            std::to_string(page::FEWEST_FOR_MARKS) +
-           " images mesurées. Les liens sont relatifs : le dossier\nSORTIE peut être copié ou "
+           " scans mesurés. Les liens sont relatifs : le dossier\nSORTIE peut être copié ou "
            "envoyé tel quel.\n\n" +
            batch::wrapped(
                "Résolution : section_measure compte " +
                    page::frenchNumber(layout.scanDpi.value, 6) +
-                   " dpi. Une image dont l'en-tête (JPEG : JFIF ou EXIF, qui l'emporte ; "
+                   " dpi. Un scan dont l'en-tête (JPEG : JFIF ou EXIF, qui l'emporte ; "
                    "PNG : pHYs ; TIFF) déclare une résolution entre " +
                    batch::credibleResolutions() + " qui s'en écarte de plus de " +
                    batch::resolutionTolerancePercent() +
-                   " % est signalée, ses longueurs étant alors fausses : une ligne du bilan "
-                   "dit ce qui en découle, le bilan et l'en-tête de la page la comptent à part "
+                   " % est signalé, ses longueurs étant alors fausses : une ligne du bilan "
+                   "dit ce qui en découle, le bilan et l'en-tête de la page le comptent à part "
                    "(« à vérifier »), sa carte est marquée et le compte rendu du lancement les "
-                   "compte ; elle garde son statut 0. La dernière colonne de " +
+                   "compte ; il garde son statut 0. La dernière colonne de " +
                    TABLE_FILE + ", « " + stored::STATED_DPI_COLUMN +
-                   " », donne la résolution que déclare chaque image (vide si elle n'en déclare "
+                   " », donne la résolution que déclare chaque scan (vide s'il n'en déclare "
                    "pas). Les 72 ou 96 dpi que bien des scanners "
                    "écrivent quelle que soit la numérisation ne sont pas signalés. La "
                    "résolution déclarée est gardée dans " +
@@ -94,32 +94,32 @@ absolu de l'image : ses images et )") +
            batch::RUN_RECORD_FOLDER +
            R"(/, un fichier à lui nommé par l'heure de début, la machine et le numéro de
 processus : version de section_batch et d'OpenCV, heures de début et de fin (UTC), machine,
-ligne de commande, options (-j, --shard, --force), nombre d'images du dossier, puis celles
-que ce lancement a mesurées, sautées (déjà faites) et vues en échec, et celles de sa liste
+ligne de commande, options (-j, --shard, --force), nombre de scans du dossier, puis ceux
+que ce lancement a mesurés, sautés (déjà faits) et vus en échec, et ceux de sa liste
 qui déclarent une autre résolution. Un lancement interrompu n'en laisse pas.
 
-Reprise : relancée avec le même SORTIE, la commande saute les images dont le dossier contient
-déjà un résultat complet, c'est-à-dire un statut 0 enregistré pour la même image (même
+Reprise : relancée avec le même SORTIE, la commande saute les scans dont le dossier contient
+déjà un résultat complet, c'est-à-dire un statut 0 enregistré pour le même scan (même
 taille, même date de modification) et )" +
-           report + R"( présent. Les images en échec,
-modifiées depuis ou interrompues sont mesurées à nouveau.
+           report + R"( présent. Les scans en échec,
+modifiés depuis ou interrompus sont mesurés à nouveau.
 
 Options :
-  -j N         mesurer N images à la fois (par défaut autant que de cœurs). Ce nombre est
+  -j N         mesurer N scans à la fois (par défaut autant que de cœurs). Ce nombre est
                abaissé, avec un message, quand la mémoire disponible (ou la limite mémoire
                d'une tâche de grappe) ne suffit pas : une mesure demande environ )" +
            std::to_string(resources::SECTION_MEASURE_NEED.bytesPerPixel) +
-           " octets\n               par pixel de la plus grande image, plus " +
+           " octets\n               par pixel du plus grand scan, plus " +
            std::to_string(resources::SECTION_MEASURE_NEED.fixedBytes / (1024 * 1024)) + R"( Mo.
   --force      tout mesurer à nouveau, même les résultats complets.
-  --shard K/N  ne mesurer que les images dont la position dans la liste (à partir de 0)
+  --shard K/N  ne mesurer que les scans dont la position dans la liste (à partir de 0)
                vaut K modulo N, pour répartir une série sur plusieurs machines qui partagent
                SCANS et SORTIE. Le tableau n'est alors pas écrit : lancez --merge une fois
                tous les morceaux terminés.
   --merge      reconstruire SORTIE/)" +
            TABLE_FILE + " et SORTIE/" + page::RESULTS_PAGE_FILE +
            R"( à partir des
-               seuls sous-dossiers de SORTIE nommés comme des images, dans l'ordre naturel,
+               seuls sous-dossiers de SORTIE nommés comme des scans, dans l'ordre naturel,
                sans rien mesurer (les vignettes manquantes sont faites). Un sous-dossier sans
                )" +
            stored::STATUS_FILE +
@@ -127,19 +127,19 @@ Options :
   -h, --help   afficher cette aide.
   --version    afficher la version de section_batch et celle d'OpenCV.
 
-Progression : sur un terminal, une ligne tenue à jour sur la sortie d'erreur (images faites
-sur le total, image en cours, temps écoulé, temps restant estimé) ; sinon une ligne par image
-terminée. Le bilan final est affiché sur la sortie standard.
+Progression : sur un terminal, une ligne tenue à jour sur la sortie d'erreur (scans faits
+sur le total, scan en cours, temps écoulé, temps restant estimé) ; sinon une ligne par scan
+terminé. Le bilan final est affiché sur la sortie standard.
 
 )" +
-           batch::wrapped("Statut d'une image (colonne Statut) : " + statuses +
+           batch::wrapped("Statut d'un scan (colonne Statut) : " + statuses +
                               " ; 128 + N arrêté par le signal" + batch::GLUE + "N.",
                           92) +
            R"(
 
 Statut de sortie de section_batch :
-  0  toutes les images ont été mesurées
-  1  au moins une image en échec (le bilan dit combien et lesquelles), section_measure
+  0  tous les scans ont été mesurés
+  1  au moins un scan en échec (le bilan dit combien et lesquels), section_measure
      introuvable, ou un dossier, le tableau, la page ou le compte rendu n'a pas pu être
      écrit
   2  ligne de commande incorrecte (option inconnue, SCANS n'est pas un dossier...)

@@ -43,6 +43,8 @@ stored::FolderLayout sectionMeasureLayout() {
     layout.scanDpi = input::Dpi{section::SCAN_DPI};
     for (const section::StatusMeaning& meaning : section::SECTION_MEASURE_STATUSES)
         layout.statusWords[meaning.status] = meaning.words;
+    // section_measure's own words say "image"; the batch's pages and console say "scan".
+    layout.statusWords[section::BAD_INPUT] = "scan absent ou illisible";
     return layout;
 }
 

@@ -236,7 +236,7 @@ TEST_F(LeafletBatchProgram,
     const RunResult at600 = run({"--dpi", "600", "--shard", "0/1"});
     EXPECT_EQ(at600.status, 1) << at600.err;
     EXPECT_EQ(at600.err.find("déjà mesurée"), std::string::npos) << at600.err;
-    EXPECT_NE(at600.err.find("4 image(s) mesurée(s) à 1200 dpi, mesurée(s) à nouveau à 600 dpi"),
+    EXPECT_NE(at600.err.find("4 scan(s) mesuré(s) à 1200 dpi, mesuré(s) à nouveau à 600 dpi"),
               std::string::npos)
         << at600.err;
     EXPECT_EQ(hookRuns().size(), 2u);
@@ -262,7 +262,7 @@ TEST_F(LeafletBatchProgram,
     EXPECT_EQ(refused.err.find("feuilles_10.png"), std::string::npos) << refused.err;
     EXPECT_EQ(readBytes(out_ / "tous_petales.csv"), table);
     const RunResult resumed = run({"--dpi", "600"});
-    EXPECT_NE(resumed.err.find("1 image(s) mesurée(s) par une autre version"), std::string::npos)
+    EXPECT_NE(resumed.err.find("1 scan(s) mesuré(s) par une autre version"), std::string::npos)
         << resumed.err;
     EXPECT_NE(resumed.err.find("3 scan(s) déjà mesuré(s)"), std::string::npos) << resumed.err;
     EXPECT_EQ(readBytes(out_ / "feuilles_2.jpg" / "dpi.txt"), "dpi 600\nversion_des_valeurs 2\n");

@@ -336,7 +336,7 @@ TEST(Progress, EstimatesTheTimeLeftFromThePaceSoFar) {
               "2/8 · c.jpg, d.jpg · écoulé 30 s · reste 1 min 30 s");
     EXPECT_EQ(finishedLine(3, 8, "a.jpg", 0, true, 12, LAYOUT), "[3/8] a.jpg : mesuré en 12 s");
     EXPECT_EQ(finishedLine(4, 8, "b.jpg", 2, false, 1, LAYOUT),
-              "[4/8] b.jpg : échec, statut 2 (image absente ou illisible)");
+              "[4/8] b.jpg : échec, statut 2 (scan absent ou illisible)");
     EXPECT_EQ(finishedLine(5, 8, "c.jpg", 137, false, 1, LAYOUT),
               "[5/8] c.jpg : échec, statut 137 (arrêté par le signal 9)");
 }

@@ -1,5 +1,5 @@
 // section_measure [INPUT]: measures INPUT (default "section.jpg") into the current folder.
-#include "library/version_line.h"
+#include "plant_scan_tools/version.h"
 #include "platform/console.h"
 #include "platform/paths.h"
 #include "platform/system_errors.h"

@@ -10,7 +10,8 @@
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 if [ -n "${1:-}" ]; then
-    work=$1
+    mkdir -p "$1"
+    work=$(cd "$1" && pwd)  # whole, as the messages give it
 else
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
@@ -38,6 +39,10 @@ batch() {  # program, scans folder, output folder
 batch section_batch "mesures été ł" sections
 batch leaflet_batch "feuilles été ł" leaflets
 
+# A message names a scan by its full path, in its system's form: written alike on both sides.
+linuxText() { tr -d '\r' < "$1" | sed "s|$work/|<dossier>/|g"; }
+windowsText() { tr -d '\r' < "$1" | tr '\\' '/' | sed "s|[A-Za-z]:$work/|<dossier>/|g"; }
+
 same=0
 different=0
 compare() {  # output folder
@@ -48,7 +53,7 @@ compare() {  # output folder
         case "$relative" in
             lancements/*) continue ;;  # named by the host and process: compared below
             */console.txt | */erreurs.txt)
-                cmp -s <(tr -d '\r' < "$file") <(tr -d '\r' < "$other") && ok=1 || ok=0 ;;
+                cmp -s <(linuxText "$file") <(windowsText "$other") && ok=1 || ok=0 ;;
             *) cmp -s "$file" "$other" && ok=1 || ok=0 ;;
         esac
         if [ "$ok" = 1 ]; then

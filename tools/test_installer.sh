@@ -151,7 +151,7 @@ timeout 60 script -qec "PLANT_SCAN_TEST_OPENED_PAGES='$opened' \
     fail "the folder dropped onto the program in a console of its own did not end after Enter"
 # What the console shows, its cursor moves and colours apart (a move right stands for a space).
 shown=$(sed -e 's/\x1b\[1C/ /g' -e 's/\x1b\[[?0-9;]*[a-zA-Z]//g' "$work/console.txt" | tr -d '\r')
-grep -q "déjà mesurée(s)" <<<"$shown" || fail "on a console it did not resume: $shown"
+grep -q "déjà mesuré(s)" <<<"$shown" || fail "on a console it did not resume: $shown"
 grep -q "mesures été ł" <<<"$shown" || fail "the console garbles the accents: $shown"
 if grep -q "Ã" <<<"$shown"; then fail "the console garbles the accents: $shown"; fi
 [ "$(wc -l <"$opened")" = 2 ] || fail "the page was not asked to open on the second run"

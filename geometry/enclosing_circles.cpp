@@ -1,16 +1,15 @@
 #include "geometry/enclosing_circles.h"
 
 #include "geometry/pixel_arithmetic.h"
+#include "geometry/smallest_circle.h"
 
 #include <opencv2/imgproc.hpp>
 
 namespace plantscan::geometry {
 
 Circle getCircumscribedCircle(const std::vector<cv::Point>& outline) {
-    cv::Point2f center;
-    float radius = 0;
-    cv::minEnclosingCircle(outline, center, radius);
-    return Circle(truncateToInt(radius), cv::Point(center));
+    const FloatCircle smallest = smallestEnclosingCircle(outline);
+    return Circle(truncateToInt(smallest.radius), cv::Point(smallest.center));
 }
 
 Circle getInscribedCircle(const std::vector<cv::Point>& outline, cv::Size size) {

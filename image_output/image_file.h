@@ -11,7 +11,8 @@
 namespace plantscan::output {
 
 // Receives each image a stage shows, under its file name ("res.jpg"); the caller decides how it
-// is written and what a failure means.
+// is written and what a failure means. A stage leaves an image as it is once handed over: the
+// writer may keep it, not a copy, and write it later.
 using ImageWriter = std::function<void(const std::string& name, const cv::Mat& image)>;
 
 struct ImageWriteFailure {

@@ -12,6 +12,10 @@ std::string hostName();
 // This process's id.
 long processId();
 
+// Lets the calling thread run mostly where the process's other threads leave a core idle:
+// for work that can wait, such as writing files while the measuring goes on. A hint only.
+void yieldCoresToOtherThreads();
+
 // `time` as UTC calendar fields; false when it cannot be converted.
 bool utcFields(std::time_t time, std::tm& fields);
 

@@ -15,6 +15,8 @@ std::string hostName() {
 
 long processId() { return static_cast<long>(::GetCurrentProcessId()); }
 
+void yieldCoresToOtherThreads() { ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_LOWEST); }
+
 bool utcFields(std::time_t time, std::tm& fields) { return ::gmtime_s(&fields, &time) == 0; }
 
 }  // namespace plantscan::platform

@@ -1,6 +1,7 @@
 #include "section_measure/file_output.h"
 
 #include "image_output/image_file.h"
+#include "platform/machine.h"
 #include "platform/system_errors.h"
 #include "section_measure/output_files.h"
 #include "section_measure/report.h"
@@ -63,7 +64,14 @@ int writeBytes(const std::string& name, const std::vector<uchar>& bytes) {
 ImageFiles::ImageFiles(int threads, bool& failed, std::ostream& errors)
     : failed_(failed), errors_(errors) {
     const int own = std::min(threads - 1, MOST_IMAGE_THREADS);
-    for (int i = 0; i < own; ++i) threads_.emplace_back([this] { work(); });
+    // Encoding can wait: the threads take the cores the measuring leaves idle, as while the
+    // flow of grabCut runs on one.
+    for (int i = 0; i < own; ++i) {
+        threads_.emplace_back([this] {
+            platform::yieldCoresToOtherThreads();
+            work();
+        });
+    }
 }
 
 ImageFiles::~ImageFiles() { finish(); }
@@ -73,7 +81,7 @@ output::ImageWriter ImageFiles::writer() {
     return [this](const std::string& name, const cv::Mat& image) {
         auto job = std::make_shared<Job>();
         job->name = name;
-        job->image = image.clone();
+        job->image = image;  // not a copy: a stage leaves what it handed over
         const std::lock_guard<std::mutex> lock(mutex_);
         given_.push_back(job);
         changed_.notify_all();

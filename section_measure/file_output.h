@@ -29,7 +29,7 @@ void writeReportFile(const SectionMeasurements& measurements, bool& failed, std:
 
 // The run's images, encoded on `threads` - 1 threads of their own while the run goes on (with
 // one thread, written by the caller as it hands each over, as imageFileWriter does). An image is
-// copied when handed over; the files are written in the order given, each as soon as it and
+// kept as handed over, not copied; the files are written in the order given, each as soon as it and
 // those before it are encoded, and failures are reported in that order once finish() has waited
 // for every file. Encoding to memory then writing gives cv::imwrite's bytes.
 class ImageFiles {

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 // Identity with cv::grabCut rests on three things: the colour models use OpenCV's expressions in
@@ -34,9 +36,12 @@ void addColour(ModelSums& sums, int component, ColourKey key, std::int64_t times
 }
 
 // The models cv::grabCut starts from: k-means on each class's colours, background first, their
-// draws made in cv::grabCut's order before both run at once. Also gives each class's colours.
+// draws made in cv::grabCut's order before both run at once, and beside them `alongside`, work
+// that needs neither (the background's k-means is the longest and much of it one chain of sums).
+// Also gives each class's colours.
 void initialModels(const ColourIndex& colours, const cv::Mat& mask, ColourModel models[2],
-                   ColourCounts counts[2], const GrabCutPartHook& beginPart) {
+                   ColourCounts counts[2], const std::function<void()>& alongside,
+                   const GrabCutPartHook& beginPart) {
     ClassSamples classes = samplesOfClasses(colours, mask);
     requireThat(!classes.samples[0].colour.empty() && !classes.samples[1].colour.empty(),
                 "grabCut needs pixels of both classes");
@@ -46,18 +51,22 @@ void initialModels(const ColourIndex& colours, const cv::Mat& mask, ColourModel 
             static_cast<int>(std::min<std::size_t>(classes.samples[cls].colour.size(), COMPONENTS));
         draws[cls] = drawForKMeans(n, cv::theRNG());
     }
-    beginPart("k-means");
+    beginPart("k-means and graph");
     ClusterSeeds seeds[2];
     ColourClusters clusters[2];
     cv::parallel_for_(
-        cv::Range(0, 2),
+        cv::Range(0, 3),
         [&](const cv::Range& range) {
-            for (int cls = range.start; cls < range.end; ++cls) {
-                seeds[cls] = seedClusters(classes.samples[cls], draws[cls]);
-                clusters[cls] = refineClusters(classes.samples[cls], seeds[cls]);
+            for (int task = range.start; task < range.end; ++task) {
+                if (task == 2) {
+                    alongside();
+                    continue;
+                }
+                seeds[task] = seedClusters(classes.samples[task], draws[task]);
+                clusters[task] = refineClusters(classes.samples[task], seeds[task]);
             }
         },
-        2);
+        3);
     for (int cls = 0; cls < 2; ++cls) {
         const ColourSamples& samples = classes.samples[cls];
         ModelSums sums;
@@ -152,7 +161,11 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
     beginPart("class samples");
     ColourModel models[2];
     ColourCounts initial[2];
-    initialModels(colours, mask, models, initial, beginPart);
+    std::optional<GridGraph> graph;
+    const auto buildGraph = [&] {
+        if (iterations > 0) graph.emplace(image, edgeCapacities(image));
+    };
+    initialModels(colours, mask, models, initial, buildGraph, beginPart);
     if (iterations <= 0) {
         beginPart("");
         return;
@@ -195,8 +208,6 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
     if (4 * colourCount <= image.total() &&
         2 * colourCount * parts * sizeof(std::uint32_t) <= COUNTS_BUDGET)
         partCounts.resize(2 * colourCount * parts);
-    beginPart("graph");
-    GridGraph graph(image, edgeCapacities(image));
 
     for (int iteration = 0; iteration < iterations; ++iteration) {
         beginPart("colour models");
@@ -207,9 +218,9 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
         verdicts.startFlags.push_back(startFlagsOf(LAMBDA - 0));
 
         beginPart("graph reset");
-        startSearch(graph, start);
+        startSearch(*graph, start);
         beginPart("max-flow");
-        maxFlow(graph, start);
+        maxFlow(*graph, start);
 
         // The new labels, and the sums the next round learns from.
         beginPart("labels and counts");
@@ -220,7 +231,7 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
             [&](const cv::Range& range) {
                 for (int part = range.start; part < range.end; ++part) {
                     takeLabels(
-                        graph, startIndex, colours.keys, verdicts.component, mask,
+                        *graph, startIndex, colours.keys, verdicts.component, mask,
                         static_cast<int>(static_cast<std::int64_t>(rows) * part / parts),
                         static_cast<int>(static_cast<std::int64_t>(rows) * (part + 1) / parts),
                         partCounts.empty() ? nullptr : &partCounts[2 * colourCount * part],

@@ -3,6 +3,7 @@
 #include "section_measure/grab_cut/input_checks.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <climits>
 #include <numeric>
@@ -98,6 +99,52 @@ void assignColours(const std::vector<ColourKey>& palette, const std::vector<cv::
         colours / 4096.0 + 1);
 }
 
+// The replay below for up to this many clusters: grabCut's five.
+constexpr int REPLAY_LANES = 5;
+
+using FloatLanes = float __attribute__((vector_size(16)));
+using IntLanes = std::int32_t __attribute__((vector_size(16)));
+
+// Each replayed cluster's float sums in sample order, every cluster's sum kept in a register:
+// each sample adds its colour to its own cluster's sum and +0 to the others', which leaves
+// them as they were, bit for bit (the sums are never -0). A sum kept in memory and picked by
+// the sample's cluster would make each addition wait for the store of the one before.
+std::array<cv::Vec3f, REPLAY_LANES> replayInRegisters(
+    const ColourSamples& samples, const std::vector<ColourKey>& palette,
+    const std::vector<std::uint8_t>& replayedCluster) {
+    FloatLanes total[REPLAY_LANES] = {};
+    const auto replay = [&](auto lanesOf) {
+        for (const std::uint32_t c : samples.colour) {
+            const std::int32_t k = replayedCluster[c];
+            const IntLanes colour = reinterpret_cast<IntLanes>(lanesOf(c));
+            for (int lane = 0; lane < REPLAY_LANES; ++lane) {
+                const IntLanes mine = IntLanes{k, k, k, k} == lane;  // all ones, or all zeros
+                total[lane] += reinterpret_cast<FloatLanes>(colour & mine);
+            }
+        }
+    };
+    // Each colour's floats from a table where colours are few; from its key where they are as
+    // many as the samples (noise), which would make the table as large as they are.
+    if (palette.size() <= samples.colour.size() / 16) {
+        std::vector<FloatLanes> value(palette.size());
+        for (std::size_t c = 0; c < palette.size(); ++c) {
+            const cv::Vec3f v = valueOf(palette[c]);
+            value[c] = FloatLanes{v[0], v[1], v[2], 0.f};
+        }
+        replay([&](std::uint32_t c) { return value[c]; });
+    } else {
+        const IntLanes shifts{0, 8, 16, 24};  // the fourth lane takes the key's top byte: zero
+        replay([&](std::uint32_t c) {
+            const std::int32_t key = static_cast<std::int32_t>(palette[c]);
+            return __builtin_convertvector((IntLanes{key, key, key, key} >> shifts) & 255,
+                                           FloatLanes);
+        });
+    }
+    std::array<cv::Vec3f, REPLAY_LANES> sums;
+    for (int k = 0; k < REPLAY_LANES; ++k) sums[k] = cv::Vec3f(total[k][0], total[k][1], total[k][2]);
+    return sums;
+}
+
 struct CentreSums {
     std::vector<int> count;
     std::vector<cv::Vec3f> sum;
@@ -129,6 +176,13 @@ CentreSums sumClusters(const ColourSamples& samples, const std::vector<std::uint
     std::vector<std::uint8_t> replayedCluster(count.size());
     for (std::size_t c = 0; c < count.size(); ++c)
         replayedCluster[c] = replayed[labelOfColour[c]] ? labelOfColour[c] : NOT_REPLAYED;
+    if (clusters <= REPLAY_LANES) {
+        const std::array<cv::Vec3f, REPLAY_LANES> replayedSums =
+            replayInRegisters(samples, palette, replayedCluster);
+        for (int k = 0; k < clusters; ++k)
+            if (replayed[k]) sums.sum[k] = replayedSums[k];
+        return sums;
+    }
     for (const std::uint32_t c : samples.colour) {
         const int k = replayedCluster[c];
         if (k == NOT_REPLAYED) continue;

@@ -1,10 +1,13 @@
 #include "geometry/enclosing_circles.h"
+#include "geometry/smallest_circle.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -46,6 +49,93 @@ Points randomOutline(std::mt19937& rng, cv::Size size) {
         if (outline.empty() || outline.back() != p) outline.push_back(p);
     }
     return outline;
+}
+
+// The outline as the outline extraction traces it: every boundary pixel, in order.
+Points tracedOutline(std::mt19937& rng, cv::Size size) {
+    cv::Mat mask = cv::Mat::zeros(size, CV_8UC1);
+    cv::fillPoly(mask, std::vector<Points>{randomOutline(rng, size)}, cv::Scalar(255, 0, 0, 0),
+                 cv::LINE_8, 0, cv::Point(0, 0));
+    std::vector<Points> contours;
+    cv::findContours(mask, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_NONE);
+    return contours.empty() ? Points{} : contours.front();
+}
+
+void expectSameAsOpenCv(const Points& points, const std::string& what) {
+    cv::Point2f centre;
+    float radius = 0;
+    cv::minEnclosingCircle(points, centre, radius);
+    const FloatCircle ours = smallestEnclosingCircle(points);
+    // Equal floats, not near ones: the centre is rounded and the radius truncated afterwards.
+    ASSERT_EQ(ours.center.x, centre.x) << what;
+    ASSERT_EQ(ours.center.y, centre.y) << what;
+    ASSERT_EQ(ours.radius, radius) << what;
+}
+
+TEST(SmallestEnclosingCircle, SameFloatsAsOpenCv) {
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> coordinate(0, 40);
+    // Few points, many of them repeated, in a line or on a small grid: the degenerate cases.
+    for (int count = 1; count <= 40; ++count) {
+        for (int i = 0; i < 25; ++i) {
+            Points points;
+            const bool inLine = i % 5 == 0;
+            for (int k = 0; k < count; ++k) {
+                const int x = coordinate(rng);
+                points.emplace_back(x, inLine ? 2 * x + 3 : coordinate(rng) / 4);
+            }
+            expectSameAsOpenCv(points, "small set " + std::to_string(i) + " of " +
+                                           std::to_string(count) + " points");
+        }
+    }
+    // Long lines: three points in a line take a branch of their own.
+    for (int i = 0; i < 300; ++i) {
+        const cv::Point step(1 + static_cast<int>(rng() % 7), static_cast<int>(rng() % 5));
+        Points points;
+        for (int k = 0; k < 3 + i % 30; ++k) points.push_back(step * static_cast<int>(rng() % 900));
+        expectSameAsOpenCv(points, "line " + std::to_string(i));
+    }
+    // Outlines traced pixel by pixel, starting anywhere, in both directions: an ordered
+    // outline is where most points lie inside the circle at hand.
+    const cv::Size sizes[] = {{200, 150}, {700, 700}, {1400, 1100}};
+    for (const cv::Size size : sizes) {
+        for (int i = 0; i < 12; ++i) {
+            Points outline = tracedOutline(rng, size);
+            if (outline.empty()) continue;
+            std::rotate(outline.begin(), outline.begin() + rng() % outline.size(), outline.end());
+            if (i % 2) std::reverse(outline.begin(), outline.end());
+            expectSameAsOpenCv(outline, "outline " + std::to_string(i) + " in " +
+                                            std::to_string(size.width) + " x " +
+                                            std::to_string(size.height));
+        }
+    }
+    // Scattered points, and points on a circle, where many lie on the circle found.
+    for (int i = 0; i < 20; ++i) {
+        Points scattered, round;
+        const double r = 50 + 400 * std::uniform_real_distribution<double>(0, 1)(rng);
+        for (int k = 0; k < 1500; ++k) {
+            scattered.emplace_back(static_cast<int>(rng() % 3000), static_cast<int>(rng() % 900));
+            const double t = 2 * CV_PI * (rng() % 100000) / 100000;
+            round.emplace_back(cvRound(500 + r * std::cos(t)), cvRound(500 + r * std::sin(t)));
+        }
+        expectSameAsOpenCv(scattered, "scattered set " + std::to_string(i));
+        expectSameAsOpenCv(round, "round set " + std::to_string(i));
+    }
+    // Every lattice point of circles with many of them, in random orders: points exactly on
+    // the circle at hand, where the float and double tests can part.
+    for (const int r : {25, 65, 325, 1105, 5525}) {
+        Points exact;
+        for (int x = -r; x <= r; ++x) {
+            const int y = static_cast<int>(std::lround(std::sqrt(double(r) * r - double(x) * x)));
+            if (x * x + y * y != r * r) continue;
+            exact.emplace_back(6000 + x, 6000 + y);
+            exact.emplace_back(6000 + x, 6000 - y);
+        }
+        for (int i = 0; i < 8; ++i) {
+            std::shuffle(exact.begin(), exact.end(), rng);
+            expectSameAsOpenCv(exact, "lattice circle of radius " + std::to_string(r));
+        }
+    }
 }
 
 TEST(CircumscribedCircle, RadiusTruncatedCentreRounded) {

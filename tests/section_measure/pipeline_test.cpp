@@ -52,6 +52,20 @@ TEST(MeasureScan, SegmentsWithTheGivenGrabCutStepAndNamesEachStageAsItBegins) {
     EXPECT_EQ(stages.back(), STAGE.outline);
 }
 
+TEST(MeasureScan, LeavesEachImageAsHandedOver) {
+    // The image files are encoded on other threads from the images themselves, not copies.
+    std::vector<std::pair<cv::Mat, cv::Mat>> handed;  // as kept, and as it was
+    std::ostringstream console;
+    const RunOutputs outputs{console, [&handed](const std::string&, const cv::Mat& image) {
+                                 handed.emplace_back(image, image.clone());
+                             },
+                             {}};
+    measureScan(smallScan(), outputs);
+    ASSERT_EQ(handed.size(), 10u);
+    for (std::size_t i = 0; i < handed.size(); ++i)
+        EXPECT_EQ(cv::norm(handed[i].first, handed[i].second, cv::NORM_INF), 0) << "image " << i;
+}
+
 TEST(MeasureScan, OddSectionsAreStillMeasured) {
     cv::Mat twoSections;
     cv::hconcat(smallScan(), smallScan([](SectionScanParams& p) {

@@ -49,6 +49,30 @@ TEST(ApplyOpening, RemovesDetailsNarrowerThanTheEllipseAndLeavesTheInputAlone) {
     EXPECT_EQ(opened.at<uchar>(20, 20), 0);  // the ellipse cannot reach a square's corner
 }
 
+TEST(ApplyOpening, SamePixelsAsOpenCvOnOneImageWhateverTheThreads) {
+    cv::RNG rng(5);
+    const int threadsBefore = cv::getNumThreads();
+    for (const cv::Size size : {cv::Size(40, 3), cv::Size(97, 61), cv::Size(300, 211)}) {
+        // Speckle and blobs: edges everywhere, in every band and across every band's end.
+        cv::Mat input(size, CV_8UC1);
+        rng.fill(input, cv::RNG::UNIFORM, 0, 256);
+        input = input > 200;
+        for (int i = 0; i < 12; ++i) {
+            cv::circle(input, {rng.uniform(0, size.width), rng.uniform(0, size.height)},
+                       rng.uniform(3, 40), 255, cv::FILLED);
+        }
+        cv::Mat expected;
+        cv::morphologyEx(input, expected, cv::MORPH_OPEN,
+                         cv::getStructuringElement(cv::MORPH_ELLIPSE, {21, 21}, {10, 10}));
+        for (const int threads : {1, 2, 7}) {
+            cv::setNumThreads(threads);
+            EXPECT_TRUE(samePixels(applyOpening(input, 10), expected))
+                << size << " on " << threads << " threads";
+        }
+    }
+    cv::setNumThreads(threadsBefore);
+}
+
 TEST(SeedGrabCutMask, DarkPixelsStartAsProbableSectionAllOthersAsProbableBackground) {
     const cv::Mat thresholded = (cv::Mat_<uchar>(1, 3) << 255, 0, 255);
     const cv::Mat mask = seedGrabCutMask(thresholded);

@@ -23,10 +23,12 @@ struct MemoryNeed {
 };
 
 // section_measure: grabCut's graph, colours and models, and the images of every stage. Peaks
-// measured: 189 and 342 MB on plain 4 and 9 MP sections, 186 MB on a colour-rich 4 MP one,
-// 130 MB on 1.44 MP of pure noise (every pixel a colour of its own, grabCut's costliest
-// input), which sets the fixed part with the 9 MP section.
-inline constexpr MemoryNeed SECTION_MEASURE_NEED{31, 92 * 1024 * 1024};
+// measured: 179 and 312-316 MB on plain 4 and 9 MP sections, 179 MB on a colour-rich 4 MP one,
+// 129-130 MB on 1.44 MP of pure noise (every pixel a colour of its own, grabCut's costliest
+// input), which sets the fixed part with the 9 MP section. The bench's fit (26, 100 MB) leaves
+// the 9 MP peak 2 % below, and it moves by a few MB with the threads' timing: one byte more
+// per pixel and 3 MB less leave every peak 3 to 4 % below, the 4 MP ones 12 % below.
+inline constexpr MemoryNeed SECTION_MEASURE_NEED{27, 97 * 1024 * 1024};
 // leaflet_crop: the decoded scan, its gray and black-and-white images, the drawing, the crops.
 // Peaks measured: 67, 92, 135 and 264 MB at 1, 4, 9 and 24 MP.
 inline constexpr MemoryNeed LEAFLET_CROP_NEED{10, 60 * 1024 * 1024};

@@ -86,7 +86,7 @@ void initialModels(const ColourIndex& colours, const cv::Mat& mask, ColourModel 
 
 // A sure label never changes: its pixel's start weight becomes one of two entries past the
 // colours' (background, then foreground), and it is counted once here, per class and colour.
-void setSurePixelsApart(const cv::Mat& mask, std::vector<std::uint32_t>& startIndex,
+void setSurePixelsApart(const cv::Mat& mask, Places& startIndex,
                         std::size_t colours, std::vector<std::uint32_t> sureCounts[2]) {
     for (int y = 0; y < mask.rows; ++y) {
         const uchar* labels = mask.ptr<uchar>(y);
@@ -106,7 +106,7 @@ void setSurePixelsApart(const cv::Mat& mask, std::vector<std::uint32_t>& startIn
 // counts, else straight into `sums`, in its class's likeliest component for its colour
 // (`component`), which costs more per run but no memory per colour. Locals only: a store to the
 // mask may alias anything else.
-void takeLabels(const GridGraph& graph, const std::vector<std::uint32_t>& startIndex,
+void takeLabels(const GridGraph& graph, const Places& startIndex,
                 const std::vector<ColourKey>& keys, const std::vector<std::uint8_t> component[2],
                 cv::Mat& mask, int y0, int y1, std::uint32_t* count, ModelSums sums[2]) {
     const std::uint8_t* flags = graph.flags.get();
@@ -189,7 +189,7 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
     }
     beginPart("labels and counts");
     // Each pixel's start weight: its colour's while its label is probable, else lambda's.
-    std::vector<std::uint32_t> startIndex = std::move(colours.ofPixel);
+    Places startIndex = std::move(colours.ofPixel);
     std::vector<std::uint32_t> sureCounts[2];
     if (sureLabels) setSurePixelsApart(mask, startIndex, colourCount, sureCounts);
     // The colours' weights, then lambda's for sure labels; the colours' computed from the models

@@ -73,26 +73,35 @@ cv::Mat applyOpening(cv::Mat input, int radius) {
     return output;
 }
 
+namespace {
+
+// Each pixel of `to` (a new 8-bit image of `from`'s size) as `label` gives it from the same
+// pixel of `from`, on OpenCV's threads.
+template <class Label>
+cv::Mat mapPixels(const cv::Mat& from, Label label) {
+    cv::Mat to(from.size(), CV_8UC1);
+    forRowStripes(from.rows, [&](int, int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const uchar* in = from.ptr<uchar>(y);
+            uchar* out = to.ptr<uchar>(y);
+            for (int x = 0; x < from.cols; ++x) out[x] = label(in[x]);
+        }
+    });
+    return to;
+}
+
+}  // namespace
+
 cv::Mat seedGrabCutMask(const cv::Mat& thresholded) {
-    cv::Mat mask = thresholded.clone();
-    for (int y = 0; y < mask.rows; ++y) {
-        const uchar* in = thresholded.ptr<uchar>(y);
-        uchar* out = mask.ptr<uchar>(y);
-        for (int x = 0; x < mask.cols; ++x) out[x] = in[x] == 255 ? cv::GC_PR_FGD : cv::GC_PR_BGD;
-    }
-    return mask;
+    return mapPixels(thresholded, [](uchar v) {
+        return static_cast<uchar>(v == 255 ? cv::GC_PR_FGD : cv::GC_PR_BGD);
+    });
 }
 
 cv::Mat takeForeground(const cv::Mat& grabCutMask) {
-    cv::Mat foreground(grabCutMask.size(), CV_8UC1);
-    for (int y = 0; y < foreground.rows; ++y) {
-        const uchar* in = grabCutMask.ptr<uchar>(y);
-        uchar* out = foreground.ptr<uchar>(y);
-        for (int x = 0; x < foreground.cols; ++x) {
-            out[x] = (in[x] == cv::GC_FGD || in[x] == cv::GC_PR_FGD) ? 255 : 0;
-        }
-    }
-    return foreground;
+    return mapPixels(grabCutMask, [](uchar v) {
+        return static_cast<uchar>(v == cv::GC_FGD || v == cv::GC_PR_FGD ? 255 : 0);
+    });
 }
 
 Segmentation segmentSection(const cv::Mat& image, const output::ImageWriter& writeImage,

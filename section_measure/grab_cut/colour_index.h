@@ -4,6 +4,8 @@
 
 #include <opencv2/core.hpp>
 
+#include "section_measure/grab_cut/row_stripes.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -19,7 +21,7 @@ inline int channelOf(ColourKey key, int channel) { return (key >> (8 * channel))
 
 struct ColourIndex {
     std::vector<ColourKey> keys;         // each distinct colour once, in order of first sight
-    std::vector<std::uint32_t> ofPixel;  // per pixel, row after row: its colour's place in keys
+    Places ofPixel;                      // per pixel, row after row: its colour's place in keys
 };
 
 // Throws std::bad_alloc when the look-up table cannot be had.
@@ -28,7 +30,7 @@ ColourIndex indexColours(const cv::Mat& image);
 // Samples as k-means takes them: one colour each, in their order.
 struct ColourSamples {
     std::vector<ColourKey> palette;     // the distinct colours among them
-    std::vector<std::uint32_t> colour;  // per sample: its colour's place in palette
+    Places colour;                      // per sample: its colour's place in palette
 };
 
 // The pixels of each grabCut class (background first) in pixel order, and for each class the

@@ -7,6 +7,8 @@
 // reset for each round, writing only what the last flow changed.
 #pragma once
 
+#include "section_measure/grab_cut/row_stripes.h"
+
 #include <opencv2/core.hpp>
 
 #include <cstdint>
@@ -66,7 +68,7 @@ struct Residuals {
 // flow asks weightOf(entry) for the weight itself, at the few pixels it reaches.
 struct StartWeights {
     const std::vector<std::uint8_t>& flags;
-    const std::vector<std::uint32_t>& index;
+    const Places& index;
     std::function<double(std::uint32_t entry)> weightOf;
 };
 

@@ -6,6 +6,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
+#include <vector>
 
 namespace plantscan::section {
 
@@ -27,5 +31,30 @@ int forRowStripes(int rows, Work work) {
     });
     return stripes;
 }
+
+// An allocator whose new elements are left unwritten where no value is given: a per-pixel array
+// that passes on every thread fill in full is not first zeroed by one thread, and those passes
+// take the first touch of its pages, which costs as much as the zeroing, on every thread.
+template <class T>
+struct Unfilled : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = Unfilled<U>;
+    };
+    Unfilled() = default;
+    template <class U>
+    Unfilled(const Unfilled<U>&) noexcept {}
+    template <class U>
+    void construct(U* place) noexcept {
+        ::new (static_cast<void*>(place)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* place, Args&&... args) {
+        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+    }
+};
+
+// One place per pixel or sample, written in full before it is read.
+using Places = std::vector<std::uint32_t, Unfilled<std::uint32_t>>;
 
 }  // namespace plantscan::section

@@ -49,7 +49,7 @@ struct Cut {
 
 Cut cutWithOurs(const Grid& g) {
     GridGraph graph(g.image, g.table);
-    std::vector<std::uint32_t> index(g.weight.size());
+    Places index(g.weight.size());
     std::vector<std::uint8_t> flags(g.weight.size());
     for (std::size_t i = 0; i < index.size(); ++i) {
         index[i] = static_cast<std::uint32_t>(i);

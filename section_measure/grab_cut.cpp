@@ -104,8 +104,8 @@ void setSurePixelsApart(const cv::Mat& mask, Places& startIndex,
 // The labels the flow gives the probable pixels of rows [y0, y1) of `mask`, each such pixel
 // counted by runs of one colour and class: into count[cls * colours + colour] where there are
 // counts, else straight into `sums`, in its class's likeliest component for its colour
-// (`component`), which costs more per run but no memory per colour. Locals only: a store to the
-// mask may alias anything else.
+// (`component`), which costs more per run but no memory per colour; not at all without `sums`
+// (the last pass). Locals only: a store to the mask may alias anything else.
 void takeLabels(const GridGraph& graph, const Places& startIndex,
                 const std::vector<ColourKey>& keys, const std::vector<std::uint8_t> component[2],
                 cv::Mat& mask, int y0, int y1, std::uint32_t* count, ModelSums sums[2]) {
@@ -116,7 +116,7 @@ void takeLabels(const GridGraph& graph, const Places& startIndex,
     int runClass = 0;
     std::uint32_t runColour = colours, run = 0;
     const auto flush = [&] {
-        if (!run) return;
+        if (!run || !sums) return;
         if (count) {
             count[runClass * colours + runColour] += run;
         } else {
@@ -146,6 +146,34 @@ void takeLabels(const GridGraph& graph, const Places& startIndex,
         }
     }
     flush();
+}
+
+// The counts of the label pass's parts (by part, class and colour) added into the first part's
+// sums, over ranges of colours on OpenCV's threads, and zeroed for the next pass. Exact integer
+// sums: the same in any order.
+void addCounts(std::vector<std::uint32_t>& partCounts, int parts, const std::vector<ColourKey>& keys,
+               const std::vector<std::uint8_t> component[2], std::vector<ModelSums>& partSums) {
+    constexpr int RANGES = 64;
+    const std::size_t colours = keys.size();
+    std::vector<ModelSums> rangeSums(2 * RANGES);
+    cv::parallel_for_(cv::Range(0, RANGES), [&](const cv::Range& range) {
+        for (int r = range.start; r < range.end; ++r) {
+            for (std::size_t c = colours * r / RANGES; c < colours * (r + 1) / RANGES; ++c) {
+                for (int cls = 0; cls < 2; ++cls) {
+                    std::int64_t n = 0;
+                    for (int part = 0; part < parts; ++part) {
+                        std::uint32_t& count =
+                            partCounts[(2 * static_cast<std::size_t>(part) + cls) * colours + c];
+                        n += count;
+                        count = 0;
+                    }
+                    if (n) addColour(rangeSums[2 * r + cls], component[cls][c], keys[c], n);
+                }
+            }
+        }
+    });
+    for (int r = 0; r < RANGES; ++r)
+        for (int cls = 0; cls < 2; ++cls) partSums[cls].add(rangeSums[2 * r + cls]);
 }
 
 }  // namespace
@@ -222,10 +250,10 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
         beginPart("max-flow");
         maxFlow(*graph, start);
 
-        // The new labels, and the sums the next round learns from.
+        // The new labels, and the sums the next round learns from (none after the last).
         beginPart("labels and counts");
+        const bool counted = iteration + 1 < iterations;
         std::fill(partSums.begin(), partSums.end(), ModelSums());
-        std::fill(partCounts.begin(), partCounts.end(), 0);
         cv::parallel_for_(
             cv::Range(0, parts),
             [&](const cv::Range& range) {
@@ -235,19 +263,16 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
                         static_cast<int>(static_cast<std::int64_t>(rows) * part / parts),
                         static_cast<int>(static_cast<std::int64_t>(rows) * (part + 1) / parts),
                         partCounts.empty() ? nullptr : &partCounts[2 * colourCount * part],
-                        &partSums[2 * static_cast<std::size_t>(part)]);
+                        counted ? &partSums[2 * static_cast<std::size_t>(part)] : nullptr);
                 }
             },
             parts);
+        if (!counted) break;
+        if (!partCounts.empty())
+            addCounts(partCounts, parts, colours.keys, verdicts.component, partSums);
         for (int cls = 0; cls < 2; ++cls) {
             sums[cls] = ModelSums();
             for (int part = 0; part < parts; ++part) sums[cls].add(partSums[2 * part + cls]);
-            for (std::size_t c = 0; c < colourCount && !partCounts.empty(); ++c) {
-                std::int64_t n = 0;
-                for (int part = 0; part < parts; ++part)
-                    n += partCounts[(2 * static_cast<std::size_t>(part) + cls) * colourCount + c];
-                if (n) addColour(sums[cls], verdicts.component[cls][c], colours.keys[c], n);
-            }
             for (std::size_t c = 0; c < sureCounts[cls].size(); ++c) {
                 if (sureCounts[cls][c])
                     addColour(sums[cls], verdicts.component[cls][c], colours.keys[c],

@@ -323,8 +323,13 @@ ColourClusters refineClusters(const ColourSamples& samples, const ClusterSeeds& 
             shift = std::max(shift, moved);
         }
         if (++iteration == maxCount || shift <= epsilon) break;
+        const bool noneMoved = result.movedSamples.empty();
         result.movedSamples.clear();
+        const std::vector<std::uint8_t> summed = result.labelOfColour;
         assignColours(samples.palette, result.centres, result.labelOfColour);
+        // The same labels give the same sums, so the same centres, and cv::kmeans stops there
+        // (no centre moved): stop without summing them again.
+        if (noneMoved && result.labelOfColour == summed) break;
     }
     return result;
 }

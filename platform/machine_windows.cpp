@@ -15,7 +15,9 @@ std::string hostName() {
 
 long processId() { return static_cast<long>(::GetCurrentProcessId()); }
 
-void yieldCoresToOtherThreads() { ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_LOWEST); }
+void yieldCoresToOtherThreads() {
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_LOWEST);
+}
 
 bool utcFields(std::time_t time, std::tm& fields) { return ::gmtime_s(&fields, &time) == 0; }
 

@@ -49,7 +49,7 @@ private:
         cv::Mat image;
         std::vector<uchar> bytes;
         bool encoded = false;
-        int error = -1;  // the errno of a failure (0: none given); -1 when written
+        int error = -1;              // the errno of a failure (0: none given); -1 when written
         std::string encoderMessage;  // OpenCV's, when its encoder threw
     };
     void work();

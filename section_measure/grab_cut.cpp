@@ -86,8 +86,8 @@ void initialModels(const ColourIndex& colours, const cv::Mat& mask, ColourModel 
 
 // A sure label never changes: its pixel's start weight becomes one of two entries past the
 // colours' (background, then foreground), and it is counted once here, per class and colour.
-void setSurePixelsApart(const cv::Mat& mask, Places& startIndex,
-                        std::size_t colours, std::vector<std::uint32_t> sureCounts[2]) {
+void setSurePixelsApart(const cv::Mat& mask, Places& startIndex, std::size_t colours,
+                        std::vector<std::uint32_t> sureCounts[2]) {
     for (int y = 0; y < mask.rows; ++y) {
         const uchar* labels = mask.ptr<uchar>(y);
         std::uint32_t* index = &startIndex[static_cast<std::size_t>(y) * mask.cols];
@@ -151,8 +151,9 @@ void takeLabels(const GridGraph& graph, const Places& startIndex,
 // The counts of the label pass's parts (by part, class and colour) added into the first part's
 // sums, over ranges of colours on OpenCV's threads, and zeroed for the next pass. Exact integer
 // sums: the same in any order.
-void addCounts(std::vector<std::uint32_t>& partCounts, int parts, const std::vector<ColourKey>& keys,
-               const std::vector<std::uint8_t> component[2], std::vector<ModelSums>& partSums) {
+void addCounts(std::vector<std::uint32_t>& partCounts, int parts,
+               const std::vector<ColourKey>& keys, const std::vector<std::uint8_t> component[2],
+               std::vector<ModelSums>& partSums) {
     constexpr int RANGES = 64;
     const std::size_t colours = keys.size();
     std::vector<ModelSums> rangeSums(2 * RANGES);

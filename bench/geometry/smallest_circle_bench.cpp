@@ -60,7 +60,8 @@ int main() {
         float radius = 0;
         const double fast =
             millisecondsFor([&] { ours = plantscan::geometry::smallestEnclosingCircle(outline); });
-        const double slow = millisecondsFor([&] { cv::minEnclosingCircle(outline, centre, radius); });
+        const double slow =
+            millisecondsFor([&] { cv::minEnclosingCircle(outline, centre, radius); });
         same = same && ours.center == centre && ours.radius == radius;
         std::printf("%6d %8zu %12.2f %19.2f ms\n", side, outline.size(), fast, slow);
     }

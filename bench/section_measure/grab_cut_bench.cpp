@@ -149,11 +149,11 @@ int main(int argc, char** argv) {
         "One core: both programs pinned to one core. %d cores: section_measure on all of "
         "them against one.\n",
         cores);
-    std::printf("%-4s %-5s %7s | %8s %7s %6s | %6s %6s | %7s %6s %6s | %6s | %s\n", "MP",
-                "scan", "colours", "OpenCV s", "ours s", "ratio", "OpenCV", "ours", "ours s",
-                "ratio", "serial", "ratio", "outputs, load");
-    std::printf("%-4s %-5s %7s | %23s | %13s | %21s | %6s |\n", "", "", "", "one core",
-                "peak MB", (std::to_string(cores) + " cores").c_str(), "best");
+    std::printf("%-4s %-5s %7s | %8s %7s %6s | %6s %6s | %7s %6s %6s | %6s | %s\n", "MP", "scan",
+                "colours", "OpenCV s", "ours s", "ratio", "OpenCV", "ours", "ours s", "ratio",
+                "serial", "ratio", "outputs, load");
+    std::printf("%-4s %-5s %7s | %23s | %13s | %21s | %6s |\n", "", "", "", "one core", "peak MB",
+                (std::to_string(cores) + " cores").c_str(), "best");
     std::fflush(stdout);  // before any fork, or the children write it again
     for (const double mp : megapixels) {
         const int side = static_cast<int>(std::lround(std::sqrt(mp * 1e6)));

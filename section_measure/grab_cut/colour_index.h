@@ -2,9 +2,9 @@
 // what is computed once per colour rather than once per pixel rests on it.
 #pragma once
 
-#include <opencv2/core.hpp>
-
 #include "section_measure/grab_cut/row_stripes.h"
+
+#include <opencv2/core.hpp>
 
 #include <cstdint>
 #include <vector>
@@ -20,8 +20,8 @@ inline ColourKey keyOf(const uchar* pixel) {
 inline int channelOf(ColourKey key, int channel) { return (key >> (8 * channel)) & 255; }
 
 struct ColourIndex {
-    std::vector<ColourKey> keys;         // each distinct colour once, in order of first sight
-    Places ofPixel;                      // per pixel, row after row: its colour's place in keys
+    std::vector<ColourKey> keys;  // each distinct colour once, in order of first sight
+    Places ofPixel;               // per pixel, row after row: its colour's place in keys
 };
 
 // Throws std::bad_alloc when the look-up table cannot be had.
@@ -29,8 +29,8 @@ ColourIndex indexColours(const cv::Mat& image);
 
 // Samples as k-means takes them: one colour each, in their order.
 struct ColourSamples {
-    std::vector<ColourKey> palette;     // the distinct colours among them
-    Places colour;                      // per sample: its colour's place in palette
+    std::vector<ColourKey> palette;  // the distinct colours among them
+    Places colour;                   // per sample: its colour's place in palette
 };
 
 // The pixels of each grabCut class (background first) in pixel order, and for each class the

@@ -141,7 +141,8 @@ std::array<cv::Vec3f, REPLAY_LANES> replayInRegisters(
         });
     }
     std::array<cv::Vec3f, REPLAY_LANES> sums;
-    for (int k = 0; k < REPLAY_LANES; ++k) sums[k] = cv::Vec3f(total[k][0], total[k][1], total[k][2]);
+    for (int k = 0; k < REPLAY_LANES; ++k)
+        sums[k] = cv::Vec3f(total[k][0], total[k][1], total[k][2]);
     return sums;
 }
 

@@ -1,5 +1,5 @@
 // Per-pixel passes split into stripes of rows fixed by the image alone, so that no result
-// depends on how many threads run them.
+// depends on how many threads run them; and the arrays such passes fill.
 #pragma once
 
 #include <opencv2/core.hpp>

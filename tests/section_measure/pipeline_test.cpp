@@ -56,7 +56,8 @@ TEST(MeasureScan, LeavesEachImageAsHandedOver) {
     // The image files are encoded on other threads from the images themselves, not copies.
     std::vector<std::pair<cv::Mat, cv::Mat>> handed;  // as kept, and as it was
     std::ostringstream console;
-    const RunOutputs outputs{console, [&handed](const std::string&, const cv::Mat& image) {
+    const RunOutputs outputs{console,
+                             [&handed](const std::string&, const cv::Mat& image) {
                                  handed.emplace_back(image, image.clone());
                              },
                              {}};

@@ -135,8 +135,15 @@ int main(int argc, char** argv) {
             extension = ".jpg";
         } else if (arg == "--reference-runs" && i + 1 < argc) {
             referenceRuns = std::max(1, std::atoi(argv[++i]));
+        } else if (const double mp = std::atof(arg.c_str()); mp > 0) {
+            megapixels.push_back(mp);
         } else {
-            megapixels.push_back(std::atof(arg.c_str()));
+            std::fprintf(stderr,
+                         "grab_cut_bench: not an option or a size in megapixels: %s\n"
+                         "usage: grab_cut_bench [--runs N] [--reference-runs N] [--jpeg] "
+                         "[MEGAPIXELS...]\n",
+                         arg.c_str());
+            return 2;
         }
     }
     if (megapixels.empty()) megapixels = {1, 4, 16};

@@ -19,6 +19,8 @@ void yieldCoresToOtherThreads() {
     ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_LOWEST);
 }
 
+void adviseLargePages(void*, std::size_t) {}
+
 bool utcFields(std::time_t time, std::tm& fields) { return ::gmtime_s(&fields, &time) == 0; }
 
 }  // namespace plantscan::platform

@@ -5,6 +5,7 @@
 #include "platform/system_errors.h"
 #include "resources/resources.h"
 #include "scan_input/image_header.h"
+#include "scan_input/image_memory.h"
 #include "scan_input/scan_memory.h"
 #include "section_measure/file_output.h"
 #include "section_measure/output_files.h"
@@ -94,6 +95,7 @@ int run(int argc, char** argv) {
         std::cout << (arguments[1] == "--version" ? detail::versionLine(NAME) : helpText());
         return COMPLETE;
     }
+    input::backImagesWithLargePages();
     cv::setNumThreads(-1);  // only then does OpenCV read OPENCV_FOR_THREADS_NUM, set by the batch
     // Alone, a scan takes the cores this process may use, not the machine's.
     if (!std::getenv("OPENCV_FOR_THREADS_NUM")) cv::setNumThreads(resources::availableCores());

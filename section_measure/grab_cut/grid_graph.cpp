@@ -1,5 +1,6 @@
 #include "section_measure/grab_cut/grid_graph.h"
 
+#include "platform/machine.h"
 #include "section_measure/grab_cut/input_checks.h"
 #include "section_measure/grab_cut/row_stripes.h"
 
@@ -150,6 +151,10 @@ GridGraph::GridGraph(const cv::Mat& image, std::vector<double> edgeCapacity)
     flags.reset(new std::uint8_t[vertices]);
     slot.reset(new int[vertices]);
     colour_.reset(new std::uint32_t[vertices]);
+    platform::adviseLargePages(vertex.get(), sizeof(Vertex) * vertices);
+    platform::adviseLargePages(flags.get(), vertices);
+    platform::adviseLargePages(slot.get(), sizeof(int) * vertices);
+    platform::adviseLargePages(colour_.get(), sizeof(std::uint32_t) * vertices);
     for (int d = 0; d < NEIGHBOURS; ++d) offset[d] = DY[d] * stride + DX[d];
     forRowStripes(rows, [&](int, int y0, int y1) {
         for (int y = y0; y < y1; ++y) {

@@ -2,6 +2,8 @@
 // depends on how many threads run them; and the arrays such passes fill.
 #pragma once
 
+#include "platform/machine.h"
+
 #include <opencv2/core.hpp>
 
 #include <algorithm>
@@ -34,7 +36,8 @@ int forRowStripes(int rows, Work work) {
 
 // An allocator whose new elements are left unwritten where no value is given: a per-pixel array
 // that passes on every thread fill in full is not first zeroed by one thread, and those passes
-// take the first touch of its pages, which costs as much as the zeroing, on every thread.
+// take the first touch of its pages, which costs as much as the zeroing, on every thread; large
+// pages where the system has them.
 template <class T>
 struct Unfilled : std::allocator<T> {
     template <class U>
@@ -44,6 +47,11 @@ struct Unfilled : std::allocator<T> {
     Unfilled() = default;
     template <class U>
     Unfilled(const Unfilled<U>&) noexcept {}
+    T* allocate(std::size_t n) {
+        T* block = std::allocator<T>::allocate(n);
+        platform::adviseLargePages(block, n * sizeof(T));
+        return block;
+    }
     template <class U>
     void construct(U* place) noexcept {
         ::new (static_cast<void*>(place)) U;

@@ -151,9 +151,10 @@ GridGraph::GridGraph(const cv::Mat& image, std::vector<double> edgeCapacity)
     flags.reset(new std::uint8_t[vertices]);
     slot.reset(new int[vertices]);
     colour_.reset(new std::uint32_t[vertices]);
-    platform::adviseLargePages(vertex.get(), sizeof(Vertex) * vertices);
+    // Not the search states, whose frame is set now and the rest at the first start (in large
+    // pages, the frame alone would hold them all already), nor the slots, of which a flow writes
+    // only the few it touches.
     platform::adviseLargePages(flags.get(), vertices);
-    platform::adviseLargePages(slot.get(), sizeof(int) * vertices);
     platform::adviseLargePages(colour_.get(), sizeof(std::uint32_t) * vertices);
     for (int d = 0; d < NEIGHBOURS; ++d) offset[d] = DY[d] * stride + DX[d];
     forRowStripes(rows, [&](int, int y0, int y1) {

@@ -8,6 +8,7 @@
 #include "section_measure/grab_cut/max_flow.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -24,6 +25,8 @@ namespace plantscan::section {
 namespace {
 
 constexpr double LAMBDA = 9 * 50.0;  // grabCut's terminal weight of a sure label: 9 gamma
+constexpr int GRAPH_ROW_PARTS = 16;
+constexpr int LABEL_PARTS = 16;
 
 // Pixels of some colours in a class: their places in the colour index, and how many of each.
 struct ColourCounts {
@@ -36,12 +39,13 @@ void addColour(ModelSums& sums, int component, ColourKey key, std::int64_t times
 }
 
 // The models cv::grabCut starts from: k-means on each class's colours, background first, their
-// draws made in cv::grabCut's order before both run at once, and beside them `alongside`, work
-// that needs neither (the background's k-means is the longest and much of it one chain of sums).
+// draws made in cv::grabCut's order before both run at once, and beside them the parts
+// [0, alongsideParts) of `alongside`, work that needs neither, which the threads share out as
+// they come free (the background's k-means is the longest and much of it one chain of sums).
 // Also gives each class's colours.
 void initialModels(const ColourIndex& colours, const cv::Mat& mask, ColourModel models[2],
-                   ColourCounts counts[2], const std::function<void()>& alongside,
-                   const GrabCutPartHook& beginPart) {
+                   ColourCounts counts[2], const std::function<void(int part)>& alongside,
+                   int alongsideParts, const GrabCutPartHook& beginPart) {
     ClassSamples classes = samplesOfClasses(colours, mask);
     requireThat(!classes.samples[0].colour.empty() && !classes.samples[1].colour.empty(),
                 "grabCut needs pixels of both classes");
@@ -54,19 +58,25 @@ void initialModels(const ColourIndex& colours, const cv::Mat& mask, ColourModel 
     beginPart("k-means and graph");
     ClusterSeeds seeds[2];
     ColourClusters clusters[2];
+    // Each thread takes the next task when it comes free, the k-means first.
+    const int tasks = 2 + alongsideParts;
+    const int threads = std::max(1, std::min(cv::getNumThreads(), tasks));
+    std::atomic<int> next(0);
     cv::parallel_for_(
-        cv::Range(0, 3),
+        cv::Range(0, threads),
         [&](const cv::Range& range) {
-            for (int task = range.start; task < range.end; ++task) {
-                if (task == 2) {
-                    alongside();
-                    continue;
+            for (int thread = range.start; thread < range.end; ++thread) {
+                for (int task; (task = next.fetch_add(1)) < tasks;) {
+                    if (task >= 2) {
+                        alongside(task - 2);
+                        continue;
+                    }
+                    seeds[task] = seedClusters(classes.samples[task], draws[task]);
+                    clusters[task] = refineClusters(classes.samples[task], seeds[task]);
                 }
-                seeds[task] = seedClusters(classes.samples[task], draws[task]);
-                clusters[task] = refineClusters(classes.samples[task], seeds[task]);
             }
         },
-        3);
+        threads);
     for (int cls = 0; cls < 2; ++cls) {
         const ColourSamples& samples = classes.samples[cls];
         ModelSums sums;
@@ -190,11 +200,26 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
     beginPart("class samples");
     ColourModel models[2];
     ColourCounts initial[2];
+    // The graph beside the k-means, its capacities then its rows in parts, so that the thread
+    // that ends its k-means first takes more of them.
     std::optional<GridGraph> graph;
-    const auto buildGraph = [&] {
-        if (iterations > 0) graph.emplace(image, edgeCapacities(image));
+    std::int64_t distances = 0;
+    int graphParts = 0;
+    if (iterations > 0) {
+        graph.emplace(image.rows, image.cols);
+        distances = neighbourDistanceSum(image);
+        graphParts = 1 + std::min(image.rows, GRAPH_ROW_PARTS);
+    }
+    const auto buildGraph = [&](int part) {
+        if (part == 0) {
+            graph->setEdgeCapacities(edgeCapacities(distances, image.size()));
+            return;
+        }
+        const int rowParts = graphParts - 1;
+        graph->setRows(image, stripeStart(image.rows, rowParts, part - 1),
+                       stripeStart(image.rows, rowParts, part));
     };
-    initialModels(colours, mask, models, initial, buildGraph, beginPart);
+    initialModels(colours, mask, models, initial, buildGraph, graphParts, beginPart);
     if (iterations <= 0) {
         beginPart("");
         return;
@@ -229,14 +254,20 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
                                  return entry == colourCount ? 0 - LAMBDA : LAMBDA - 0;
                              }};
     // The label pass in parts of rows, each adding up its own counts; or its own sums where
-    // colours are so many that counts would cost more than they save (noise).
-    const int parts = std::max(1, std::min(cv::getNumThreads(), rows));
-    std::vector<ModelSums> partSums(2 * static_cast<std::size_t>(parts));
+    // colours are so many that counts would cost more than they save (noise). On threads, more
+    // parts than threads, which share them out as they come free, within the counts' budget.
     constexpr std::size_t COUNTS_BUDGET = std::size_t{8} << 20;
+    const int threads = std::max(1, cv::getNumThreads());
+    const std::size_t countsOfPart = 2 * colourCount * sizeof(std::uint32_t);
+    const bool counting =
+        4 * colourCount <= image.total() && countsOfPart * threads <= COUNTS_BUDGET;
+    int parts = threads > 1 ? std::max(threads, LABEL_PARTS) : 1;
+    if (counting)
+        parts = std::max<int>(threads, std::min<std::size_t>(parts, COUNTS_BUDGET / countsOfPart));
+    parts = std::min(parts, rows);
+    std::vector<ModelSums> partSums(2 * static_cast<std::size_t>(parts));
     std::vector<std::uint32_t> partCounts;
-    if (4 * colourCount <= image.total() &&
-        2 * colourCount * parts * sizeof(std::uint32_t) <= COUNTS_BUDGET)
-        partCounts.resize(2 * colourCount * parts);
+    if (counting) partCounts.resize(2 * colourCount * parts);
 
     for (int iteration = 0; iteration < iterations; ++iteration) {
         beginPart("colour models");

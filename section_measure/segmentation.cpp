@@ -53,8 +53,10 @@ cv::Mat applyOpening(cv::Mat input, int radius) {
         cv::MORPH_ELLIPSE, cv::Size(2 * radius + 1, 2 * radius + 1), cv::Point(radius, radius));
     // cv::morphologyEx's opening, an erosion then a dilation, each done in bands of rows at once
     // (OpenCV runs it on one thread): a band handed over as part of a larger image takes the
-    // rows beyond it from that image, so the bands join into the same pixels.
-    const int bands = std::max(1, std::min(cv::getNumThreads(), input.rows));
+    // rows beyond it from that image, so the bands join into the same pixels. More bands than
+    // threads, which share them out as they come free.
+    constexpr int OPENING_BANDS = 16;
+    const int bands = std::max(1, std::min(OPENING_BANDS, input.rows));
     const auto inBands = [&](int operation, const cv::Mat& from, cv::Mat& to) {
         to.create(from.size(), from.type());
         cv::parallel_for_(cv::Range(0, bands), [&](const cv::Range& range) {

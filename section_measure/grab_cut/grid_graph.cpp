@@ -18,35 +18,10 @@ constexpr double GAMMA = 50;
 constexpr int LARGEST_SQUARED_DISTANCE = 3 * 255 * 255;
 
 // grabCut's beta: 1 / (2 * mean squared colour distance between neighbours), each pair once.
-// The sum is of integers, exact in any order.
-double neighbourBeta(const cv::Mat& image) {
-    std::vector<std::int64_t> partial(MAX_ROW_STRIPES, 0);
-    auto squared = [](const uchar* a, const uchar* b) {
-        const std::int64_t d0 = a[0] - b[0], d1 = a[1] - b[1], d2 = a[2] - b[2];
-        return d0 * d0 + d1 * d1 + d2 * d2;
-    };
-    const int stripes = forRowStripes(image.rows, [&](int s, int y0, int y1) {
-        std::int64_t sum = 0;
-        for (int y = y0; y < y1; ++y) {
-            const uchar* row = image.ptr<uchar>(y);
-            const uchar* up = y > 0 ? image.ptr<uchar>(y - 1) : nullptr;
-            for (int x = 0; x < image.cols; ++x) {
-                const uchar* c = row + 3 * x;
-                if (x > 0) sum += squared(c, c - 3);
-                if (up) {
-                    if (x > 0) sum += squared(c, up + 3 * (x - 1));
-                    sum += squared(c, up + 3 * x);
-                    if (x < image.cols - 1) sum += squared(c, up + 3 * (x + 1));
-                }
-            }
-        }
-        partial[s] = sum;
-    });
-    std::int64_t total = 0;
-    for (int s = 0; s < stripes; ++s) total += partial[s];
-    const double beta = static_cast<double>(total);
+double neighbourBeta(std::int64_t distanceSum, cv::Size size) {
+    const double beta = static_cast<double>(distanceSum);
     if (beta <= std::numeric_limits<double>::epsilon()) return 0;
-    const std::int64_t cols = image.cols, rows = image.rows;
+    const std::int64_t cols = size.width, rows = size.height;
     const std::int64_t edges = 4 * cols * rows - 3 * cols - 3 * rows + 2;
     return 1.f / (2 * beta / static_cast<double>(edges));
 }
@@ -137,48 +112,76 @@ void startRows(GridGraph& graph, const StartWeights& start, int y0, int y1) {
 
 }  // namespace
 
-GridGraph::GridGraph(const cv::Mat& image, std::vector<double> edgeCapacity)
-    : rows(image.rows),
-      cols(image.cols),
-      stride(image.cols + 2),
-      edgeCapacity_(std::move(edgeCapacity)) {
+std::int64_t neighbourDistanceSum(const cv::Mat& image) {
+    std::vector<std::int64_t> partial(MAX_ROW_STRIPES, 0);
+    auto squared = [](const uchar* a, const uchar* b) {
+        const std::int64_t d0 = a[0] - b[0], d1 = a[1] - b[1], d2 = a[2] - b[2];
+        return d0 * d0 + d1 * d1 + d2 * d2;
+    };
+    const int stripes = forRowStripes(image.rows, [&](int s, int y0, int y1) {
+        std::int64_t sum = 0;
+        for (int y = y0; y < y1; ++y) {
+            const uchar* row = image.ptr<uchar>(y);
+            const uchar* up = y > 0 ? image.ptr<uchar>(y - 1) : nullptr;
+            for (int x = 0; x < image.cols; ++x) {
+                const uchar* c = row + 3 * x;
+                if (x > 0) sum += squared(c, c - 3);
+                if (up) {
+                    if (x > 0) sum += squared(c, up + 3 * (x - 1));
+                    sum += squared(c, up + 3 * x);
+                    if (x < image.cols - 1) sum += squared(c, up + 3 * (x + 1));
+                }
+            }
+        }
+        partial[s] = sum;
+    });
+    std::int64_t total = 0;
+    for (int s = 0; s < stripes; ++s) total += partial[s];
+    return total;
+}
+
+GridGraph::GridGraph(int rows, int cols) : rows(rows), cols(cols), stride(cols + 2) {
     const std::int64_t vertices = static_cast<std::int64_t>(rows + 2) * (cols + 2);
     requireThat(rows > 0 && cols > 0 && vertices < INT_MAX / 2, "image too large");
     vertexCount = static_cast<int>(vertices);
-    // Left unset, so that the first start is the first to touch the pages, on every thread; a
-    // slot is read only where TOUCHED.
+    // Left unset, so that the passes that fill them are the first to touch the pages, on every
+    // thread; a slot is read only where TOUCHED.
     vertex.reset(new Vertex[vertices]);
     flags.reset(new std::uint8_t[vertices]);
     slot.reset(new int[vertices]);
     colour_.reset(new std::uint32_t[vertices]);
-    // Not the search states, whose frame is set now and the rest at the first start (in large
-    // pages, the frame alone would hold them all already), nor the slots, of which a flow writes
-    // only the few it touches.
+    // Not the search states, whose frame is set with the rows and the rest at the first start (in
+    // large pages, the frame alone would hold them all already), nor the slots, of which a flow
+    // writes only the few it touches.
     platform::adviseLargePages(flags.get(), vertices);
     platform::adviseLargePages(colour_.get(), sizeof(std::uint32_t) * vertices);
     for (int d = 0; d < NEIGHBOURS; ++d) offset[d] = DY[d] * stride + DX[d];
-    forRowStripes(rows, [&](int, int y0, int y1) {
-        for (int y = y0; y < y1; ++y) {
-            const uchar* pixel = image.ptr<uchar>(y);
-            std::uint32_t* colour = &colour_[at(y, 0)];
-            for (int x = 0; x < cols; ++x, pixel += 3)
-                colour[x] =
-                    pixel[0] | (std::uint32_t{pixel[1]} << 8) | (std::uint32_t{pixel[2]} << 16);
-        }
-    });
+}
+
+GridGraph::GridGraph(const cv::Mat& image, std::vector<double> edgeCapacity)
+    : GridGraph(image.rows, image.cols) {
+    setRows(image, 0, rows);
+    setEdgeCapacities(std::move(edgeCapacity));
+}
+
+void GridGraph::setRows(const cv::Mat& image, int y0, int y1) {
     const auto setFrame = [&](int v) {
         vertex[v] = Vertex{0, 0, FREE, 0};
         flags[v] = FRAME;
         colour_[v] = 0;
     };
-    for (int x = 0; x < stride; ++x) {
-        setFrame(x);
-        setFrame((rows + 1) * stride + x);
+    if (y0 == 0)
+        for (int x = 0; x < stride; ++x) setFrame(x);
+    for (int y = y0; y < y1; ++y) {
+        const uchar* pixel = image.ptr<uchar>(y);
+        std::uint32_t* colour = &colour_[at(y, 0)];
+        for (int x = 0; x < cols; ++x, pixel += 3)
+            colour[x] = pixel[0] | (std::uint32_t{pixel[1]} << 8) | (std::uint32_t{pixel[2]} << 16);
+        setFrame(at(y, -1));
+        setFrame(at(y, cols));
     }
-    for (int y = 1; y <= rows; ++y) {
-        setFrame(y * stride);
-        setFrame(y * stride + cols + 1);
-    }
+    if (y1 == rows)
+        for (int x = 0; x < stride; ++x) setFrame((rows + 1) * stride + x);
 }
 
 void startSearch(GridGraph& graph, const StartWeights& start) {
@@ -187,8 +190,8 @@ void startSearch(GridGraph& graph, const StartWeights& start) {
     graph.fresh = false;
 }
 
-std::vector<double> edgeCapacities(const cv::Mat& image) {
-    const double beta = neighbourBeta(image);
+std::vector<double> edgeCapacities(std::int64_t distanceSum, cv::Size size) {
+    const double beta = neighbourBeta(distanceSum, size);
     const double gammaDivSqrt2 = GAMMA / std::sqrt(2.0f);
     std::vector<double> capacity(2 * (LARGEST_SQUARED_DISTANCE + 1));
     cv::parallel_for_(

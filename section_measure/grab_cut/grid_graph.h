@@ -84,6 +84,14 @@ public:
     // The graph of `image` (8-bit, 3 channels): the capacity of the edge between two pixels at a
     // squared colour distance s is edgeCapacity[2 s] straight, edgeCapacity[2 s + 1] diagonal.
     GridGraph(const cv::Mat& image, std::vector<double> edgeCapacity);
+    // The same made in parts, which may run at once: the graph of a rows x cols image, left
+    // unwritten; then each part of its rows, [y0, y1), from the image (those of the frame above
+    // the first row and below the last with them); then the capacities.
+    GridGraph(int rows, int cols);
+    void setRows(const cv::Mat& image, int y0, int y1);
+    void setEdgeCapacities(std::vector<double> edgeCapacity) {
+        edgeCapacity_ = std::move(edgeCapacity);
+    }
 
     int at(int y, int x) const { return (y + 1) * stride + x + 1; }
     std::size_t pixelOf(int v) const {
@@ -126,8 +134,13 @@ private:
 // image gives them.
 void startSearch(GridGraph& graph, const StartWeights& start);
 
+// The squared colour distances between each pixel of `image` and its left, up-left, up and
+// up-right neighbours, summed (an exact integer) on OpenCV's threads.
+std::int64_t neighbourDistanceSum(const cv::Mat& image);
+
 // grabCut's edge capacity for each squared colour distance between neighbours, straight then
-// diagonal: gamma * exp(-beta * distance), and that / sqrt(2).
-std::vector<double> edgeCapacities(const cv::Mat& image);
+// diagonal: gamma * exp(-beta * distance), and that / sqrt(2), for an image of `size` whose
+// neighbourDistanceSum is `distanceSum`.
+std::vector<double> edgeCapacities(std::int64_t distanceSum, cv::Size size);
 
 }  // namespace plantscan::section

@@ -15,7 +15,11 @@ namespace {
 
 // grabCut builds one colour model per class and cannot start without samples of both.
 void requireBothClasses(const cv::Mat& grabCutMask) {
-    const int section = cv::countNonZero(grabCutMask == cv::GC_PR_FGD);
+    int section = 0;  // without a comparison image of its own
+    for (int y = 0; y < grabCutMask.rows; ++y) {
+        const uchar* labels = grabCutMask.ptr<uchar>(y);
+        for (int x = 0; x < grabCutMask.cols; ++x) section += labels[x] == cv::GC_PR_FGD;
+    }
     const int background = static_cast<int>(grabCutMask.total()) - section;
     if (section == 0 || background == 0) {
         throw SectionError(NoSection::NOTHING_TO_SEPARATE,

@@ -261,9 +261,11 @@ void grabCutFromMask(const cv::Mat& image, cv::Mat& mask, int iterations,
     const std::size_t countsOfPart = 2 * colourCount * sizeof(std::uint32_t);
     const bool counting =
         4 * colourCount <= image.total() && countsOfPart * threads <= COUNTS_BUDGET;
-    int parts = threads > 1 ? std::max(threads, LABEL_PARTS) : 1;
-    if (counting)
-        parts = std::max<int>(threads, std::min<std::size_t>(parts, COUNTS_BUDGET / countsOfPart));
+    int parts = 1;
+    if (threads > 1) {
+        const std::size_t held = counting ? COUNTS_BUDGET / countsOfPart : LABEL_PARTS;
+        parts = std::max<int>(threads, std::min<std::size_t>(LABEL_PARTS, held));
+    }
     parts = std::min(parts, rows);
     std::vector<ModelSums> partSums(2 * static_cast<std::size_t>(parts));
     std::vector<std::uint32_t> partCounts;
